@@ -1,0 +1,35 @@
+// A blocking first-in-first-out queue of shared byte vectors.
+//
+// push may be called from any thread and never waits; pop waits, without a
+// time-out, until a record is there. Records come out in the order their pushes
+// took the lock. The lock is held only while the deque is read or changed.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "core/event_record.h"
+
+class EventQueue {
+public:
+    EventQueue() = default;
+    EventQueue(const EventQueue&) = delete;
+    EventQueue& operator=(const EventQueue&) = delete;
+
+    void push(EventRecord record);
+    EventRecord pop();
+    // Takes the front record if there is one; an empty pointer otherwise.
+    EventRecord tryPop();
+    std::size_t size() const;
+
+private:
+    mutable std::mutex lock;
+    std::condition_variable nonEmpty;
+    std::deque<EventRecord> records;  // guarded by lock
+};
+
+// Every event for the main thread.
+extern EventQueue& eventQueue;
+// Raw data windows for the identification thread (no type byte).
+extern EventQueue& identifyQueue;

@@ -1,0 +1,23 @@
+// Records that threads hand to the main thread through the event queue.
+//
+// Byte 0 of a record is its type; the rest is the payload. A producer makes a
+// fresh record, pushes it and drops its own reference.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+using EventRecord = std::shared_ptr<std::vector<std::uint8_t>>;
+
+enum EventType : std::uint8_t {
+    APP_CLIENT_EVT = 0,  // a client message, as received
+    HUB_EVT = 1,         // a device notification: code, value
+    TIMER_EVT = 2,       // the recording timer fired: whether the window was still open
+    INTERNAL_EVT = 3,    // 1 = the timed recording window is over
+    EXIT_EVT = 4,        // the server ends
+};
+
+EventRecord makeEventRecord(std::uint8_t type, std::initializer_list<std::uint8_t> payload = {});
+EventRecord makeEventRecord(std::uint8_t type, const std::uint8_t* payload, std::size_t length);

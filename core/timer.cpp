@@ -1,0 +1,147 @@
+#include "core/timer.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/log.h"
+
+namespace {
+
+constexpr std::int64_t kTicksPerMs = 10000;
+
+}  // namespace
+
+std::int64_t systemClockTicks() {
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
+    return std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+Timer::Timer(TimerScheduler& owner) : scheduler(&owner) {}
+
+Timer::~Timer() {
+    stop();
+    // The worker may have taken this timer off the heap an instant ago; it
+    // touches the timer only until it clears running.
+    while (running.load()) {
+        std::this_thread::yield();
+    }
+}
+
+void Timer::start(std::int64_t durationMs, std::function<void()> newCallback) {
+    std::lock_guard<std::mutex> guard(mutex);
+    if (running.load()) {
+        logLine("Error: Timer is running.");
+        return;
+    }
+    deadline = systemClockTicks() + durationMs * kTicksPerMs;
+    callback = std::move(newCallback);
+    running.store(scheduler->add(this));
+}
+
+void Timer::stop() {
+    std::lock_guard<std::mutex> guard(mutex);
+    if (running.load() && scheduler->remove(this)) {
+        running.store(false);
+    }
+}
+
+bool TimerScheduler::laterDeadline(const Timer* a, const Timer* b) {
+    return a->deadline > b->deadline;
+}
+
+TimerScheduler::~TimerScheduler() {
+    {
+        std::lock_guard<std::mutex> guard(wakeLock);
+        alive = false;
+        ++changes;
+    }
+    wake.notify_all();
+    if (worker.joinable()) {
+        worker.join();
+    }
+}
+
+void TimerScheduler::wakeWorker() {
+    {
+        std::lock_guard<std::mutex> guard(wakeLock);
+        ++changes;
+    }
+    wake.notify_all();
+}
+
+bool TimerScheduler::add(Timer* timer) {
+    std::call_once(workerStarted, [this] { worker = std::thread([this] { workerLoop(); }); });
+    std::lock_guard<std::mutex> guard(heapLock);
+    if (std::find(heap.begin(), heap.end(), timer) != heap.end()) {
+        return false;
+    }
+    const bool wakeNeeded = heap.empty() || timer->deadline < heap.front()->deadline;
+    heap.push_back(timer);
+    std::push_heap(heap.begin(), heap.end(), laterDeadline);
+    if (wakeNeeded) {
+        wakeWorker();
+    }
+    return true;
+}
+
+bool TimerScheduler::remove(Timer* timer) {
+    std::lock_guard<std::mutex> guard(heapLock);
+    auto found = std::find(heap.begin(), heap.end(), timer);
+    if (found == heap.end()) {
+        return false;
+    }
+    const bool wasFront = found == heap.begin();
+    heap.erase(found);
+    std::make_heap(heap.begin(), heap.end(), laterDeadline);
+    if (wasFront) {
+        wakeWorker();
+    }
+    return true;
+}
+
+void TimerScheduler::workerLoop() {
+    for (;;) {
+        std::uint64_t seen;
+        {
+            std::lock_guard<std::mutex> guard(wakeLock);
+            if (!alive) {
+                return;
+            }
+            seen = changes;
+        }
+        const std::int64_t now = systemClockTicks();
+        std::int64_t next = now;
+        Timer* due = nullptr;
+        std::function<void()> callback;
+        {
+            std::lock_guard<std::mutex> guard(heapLock);
+            if (!heap.empty()) {
+                next = heap.front()->deadline;
+                if (now >= next) {
+                    std::pop_heap(heap.begin(), heap.end(), laterDeadline);
+                    due = heap.back();
+                    heap.pop_back();
+                    callback = due->callback;
+                }
+            }
+        }
+        if (due != nullptr) {
+            due->running.store(false);
+            if (callback) {
+                callback();
+            }
+            continue;
+        }
+        std::unique_lock<std::mutex> guard(wakeLock);
+        auto changed = [&] { return changes != seen; };
+        if (next == now) {
+            wake.wait(guard, changed);
+        } else {
+            using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
+            const std::chrono::system_clock::time_point until{
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(Ticks(next))};
+            wake.wait_until(guard, until, changed);
+        }
+    }
+}
