@@ -1,0 +1,24 @@
+// The shape of the model file "W&B.txt": one line per gesture pair, each line
+// the weights of every channel and then the bias.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+struct ModelShape {
+    std::int32_t rows = 0;         // lines
+    std::int32_t valuesPerRow = 0; // numbers per line
+};
+
+inline constexpr const char* kModelFileName = "W&B.txt";
+
+// Reads "W&B.txt" in the working directory and counts its line feeds (rows)
+// and spaces. True, with shape filled, when there is at least one row and the
+// spaces divide evenly among the rows (valuesPerRow = spaces / rows + 1).
+// Only the totals are looked at. shape is untouched on false.
+bool checkModelFile(ModelShape& shape);
+
+// 1 = the identification thread must load "W&B.txt" before its next window.
+// Set by the main thread after a training and at the start of identification;
+// cleared by the identification thread.
+extern std::atomic<std::uint8_t> newModelFlag;
