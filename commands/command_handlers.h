@@ -23,3 +23,9 @@ void commandConnectDevice(const CommandFrame& frame, Response& response);
 void commandDisconnectDevice(const CommandFrame& frame, Response& response);
 void commandStartGestureStream(const CommandFrame& frame, Response& response);
 void commandStopGestureStream(const CommandFrame& frame, Response& response);
+
+void commandSetEmgConfig(const CommandFrame& frame, Response& response);
+void commandStartRecord(const CommandFrame& frame, Response& response);
+void commandStopRecord(const CommandFrame& frame, Response& response);
+// START_RECORD with a window of any length; the command uses RECORD_WINDOW_MS.
+void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs);

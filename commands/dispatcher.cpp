@@ -17,6 +17,12 @@ CommandFunction commandFor(std::uint8_t code) {
             return commandConnectDevice;
         case DISCONNECT_DEVICE:
             return commandDisconnectDevice;
+        case SET_EMG_CONFIG:
+            return commandSetEmgConfig;
+        case START_RECORD:
+            return commandStartRecord;
+        case STOP_RECORD:
+            return commandStopRecord;
         case START_GESTURE_STREAM:
             return commandStartGestureStream;
         case STOP_GESTURE_STREAM:

@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/main_loop.h"
 #include "core/timer_events.h"
+#include "training/raw_recording_file.h"
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
 #include "server/websocket_server.h"
@@ -78,7 +79,7 @@ int runServer() {
     if (installConsoleControl()) {
         logLine("uWS server started");
         const EventHandlers handlers{handleClientCommands, handleHubEvents, handleTimerEvents,
-                                     nullptr};
+                                     handleInternalEvents};
         runMainLoop(eventQueue, handlers);
     } else {
         logLine("Error: could not set control handler.");
