@@ -168,6 +168,15 @@ bool Completions::waitForCount(std::size_t wanted, std::chrono::milliseconds pat
                                     [&] { return shared->received.size() >= wanted; });
 }
 
+bool Completions::waitUntilLast(std::uint32_t percentage, std::chrono::milliseconds patience) {
+    std::unique_lock<std::mutex> guard(shared->lock);
+    return shared->changed.wait_for(guard, patience, [&] {
+        return !shared->received.empty() &&
+               (shared->received.back().percentage == percentage ||
+                shared->received.back().result != ResponseResult::Success);
+    });
+}
+
 std::vector<Completion> Completions::all() {
     std::lock_guard<std::mutex> guard(shared->lock);
     return shared->received;

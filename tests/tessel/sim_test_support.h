@@ -87,6 +87,8 @@ class Completions {
     VersionCallback version();
     ProgressCallback progress();
     bool waitForCount(std::size_t count, std::chrono::milliseconds patience = kPatience);
+    // Waits for a progress of `percentage` or for any failure.
+    bool waitUntilLast(std::uint32_t percentage, std::chrono::milliseconds patience = kPatience);
     std::vector<Completion> all();
 
   private:
