@@ -3,7 +3,9 @@
 #include "armband.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "control_protocol.h"
 #include "sim_device.h"
 
 namespace tessel::sim {
@@ -44,6 +46,7 @@ int Armband::init() {
     }
     loop.start();
     streamThread = std::thread([this] { streamLoop(); });
+    startControlEndpoint();
     return 0;
 }
 
@@ -65,6 +68,8 @@ int Armband::deinit() {
     }
     runWake.notify_all();
     streamWake.notify_all();
+    controlServer.stop();
+    listeningPort.store(0);
     if (streamThread.joinable()) {
         streamThread.join();
     }
@@ -115,7 +120,29 @@ int Armband::unregisterListener(std::weak_ptr<HubListener> listener) {
 }
 
 int Armband::controlPort() {
-    return 0;
+    return listeningPort.load();
+}
+
+void Armband::startControlEndpoint() {
+    if (options.controlPort == kNoControlPort) {
+        return;
+    }
+    const int wanted = options.controlPort == kAnyFreeControlPort ? 0 : options.controlPort;
+    std::string error = "not a port number";
+    std::uint16_t port = 0;
+    if (wanted >= 0 && wanted <= 65535) {
+        port = controlServer.start(
+            static_cast<std::uint16_t>(wanted),
+            [this](std::string_view line) { return runControlCommand(*this, line); }, error);
+    }
+    if (port == 0) {
+        std::fprintf(stderr,
+                     "tessel: the wearer control cannot listen on 127.0.0.1:%d (%s); the "
+                     "armband runs without it\n",
+                     options.controlPort, error.c_str());
+        return;
+    }
+    listeningPort.store(port);
 }
 
 Armband::Listeners Armband::liveListeners() {

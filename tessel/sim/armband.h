@@ -17,6 +17,7 @@
 // (`fail OP`).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -29,6 +30,7 @@
 #include <vector>
 
 #include "callback_loop.h"
+#include "control_server.h"
 #include "random.h"
 #include "tessel/simulator.h"
 #include "tessel/tessel.h"
@@ -123,6 +125,7 @@ class Armband {
     // Queues a completion with a fixed result.
     void completeWith(ResponseResult result, ResultCallback callback);
 
+    void startControlEndpoint();  // caller holds lifecycle
     void streamLoop();
     void postPacket(RawPacket packet, std::uint64_t epoch);
     void postGesture(std::uint8_t gesture, std::uint64_t epoch);
@@ -135,7 +138,9 @@ class Armband {
 
     std::mutex lifecycle;  // serialises init and deinit; taken before lock
     CallbackLoop loop;
-    std::thread streamThread;  // guarded by lifecycle
+    std::thread streamThread;     // guarded by lifecycle
+    ControlServer controlServer;  // guarded by lifecycle
+    std::atomic<int> listeningPort{0};
 
     std::mutex lock;
     std::condition_variable runWake;     // run's wait; signalled by deinit

@@ -8,9 +8,43 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <mutex>
+#include <sys/file.h>
 #include <thread>
 
 namespace {
+
+// Servers take fixed ports, so test runs of several checkouts on one machine
+// take turns: a lock file held while any server of this process may run.
+class MachinePortLock {
+public:
+    void acquire() {
+        std::lock_guard<std::mutex> guard(lock);
+        if (holders++ == 0) {
+            fd = open("/tmp/quillon-test-ports.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            if (fd >= 0) {
+                flock(fd, LOCK_EX);
+            }
+        }
+    }
+    void release() {
+        std::lock_guard<std::mutex> guard(lock);
+        if (--holders == 0 && fd >= 0) {
+            // The next server, maybe of another test run, must find the port free.
+            waitForPortClosed(ServerProcess::kPort, std::chrono::seconds(5));
+            flock(fd, LOCK_UN);
+            close(fd);
+            fd = -1;
+        }
+    }
+
+private:
+    std::mutex lock;
+    int holders = 0;
+    int fd = -1;
+};
+
+MachinePortLock portLock;
 
 bool portAccepts(std::uint16_t port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -48,7 +82,7 @@ bool waitForPortClosed(std::uint16_t port, std::chrono::milliseconds timeout) {
     return waitUntil([port] { return !portAccepts(port); }, timeout);
 }
 
-ServerProcess::ServerProcess() = default;
+ServerProcess::ServerProcess() { portLock.acquire(); }
 
 ServerProcess::~ServerProcess() {
     if (running()) {
@@ -58,6 +92,7 @@ ServerProcess::~ServerProcess() {
             waitForExit(std::chrono::seconds(5));
         }
     }
+    portLock.release();
 }
 
 bool ServerProcess::start(std::chrono::milliseconds timeout) {

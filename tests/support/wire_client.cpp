@@ -47,3 +47,13 @@ std::string hex(const Bytes& bytes) {
     }
     return text;
 }
+
+std::string simCommand(const std::string& line, std::uint16_t port) {
+    WireClient control(port);
+    if (!control.connected()) {
+        return {};
+    }
+    control.sendText(line);
+    const auto answer = control.next();
+    return answer ? std::string(answer->begin(), answer->end()) : std::string();
+}

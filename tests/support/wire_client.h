@@ -40,3 +40,7 @@ private:
 
 Bytes bytesOf(const std::string& text);
 std::string hex(const Bytes& bytes);
+
+// Sends one command to the simulated armband's wearer control on 127.0.0.1
+// and returns its answer ("ok ..." or "error: ..."); empty when unreachable.
+std::string simCommand(const std::string& line, std::uint16_t port = 8889);

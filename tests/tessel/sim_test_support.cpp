@@ -10,6 +10,7 @@ void RecordingListener::record(Event event) {
         overlap.store(true);
     }
     event.thread = std::this_thread::get_id();
+    event.at = std::chrono::steady_clock::now();
     std::function<void(const Event&)> react;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -167,6 +168,15 @@ bool Completions::waitForCount(std::size_t wanted, std::chrono::milliseconds pat
                                     [&] { return shared->received.size() >= wanted; });
 }
 
+bool Completions::waitUntilLast(std::uint32_t percentage, std::chrono::milliseconds patience) {
+    std::unique_lock<std::mutex> guard(shared->lock);
+    return shared->changed.wait_for(guard, patience, [&] {
+        return !shared->received.empty() &&
+               (shared->received.back().percentage == percentage ||
+                shared->received.back().result != ResponseResult::Success);
+    });
+}
+
 std::vector<Completion> Completions::all() {
     std::lock_guard<std::mutex> guard(shared->lock);
     return shared->received;
@@ -212,6 +222,28 @@ std::shared_ptr<DeviceSetting> SimulatedArmband::connectArmband() {
     EXPECT_EQ(armband->connect(1), 0);
     EXPECT_TRUE(listener->waitForCount("DeviceConnected", before + 1));
     return armband->getSetting();
+}
+
+void SimulatedArmband::letDueCallbacksRun(std::chrono::milliseconds span) {
+    // A task due earlier than the marker runs before it: the loop orders by due time.
+    std::this_thread::sleep_for(span);
+    constexpr std::int32_t kMarker = 0x5EED;
+    const auto markers = [&] {
+        std::size_t n = 0;
+        for (const Event& event : listener->events()) {
+            n += event.name == "StateChanged" && event.value == kMarker;
+        }
+        return n;
+    };
+    const std::size_t before = markers();
+    ASSERT_TRUE(simulation.controller->hubState(kMarker));
+    ASSERT_TRUE(listener->waitUntil([&](const std::vector<Event>& events) {
+        std::size_t n = 0;
+        for (const Event& event : events) {
+            n += event.name == "StateChanged" && event.value == kMarker;
+        }
+        return n > before;
+    }));
 }
 
 void SimulatedArmband::switchStreams(std::uint32_t flags) {

@@ -25,6 +25,7 @@ struct Event {
     std::string name;        // the callback's name without "on": "DeviceFound", "ScanFinished", ...
     std::int64_t value = 0;  // state, reason, gesture or status; data type for DeviceData
     std::thread::id thread;
+    std::chrono::steady_clock::time_point at;
     DevicePtr device;
     RawPacket packet;
 };
@@ -86,6 +87,8 @@ class Completions {
     VersionCallback version();
     ProgressCallback progress();
     bool waitForCount(std::size_t count, std::chrono::milliseconds patience = kPatience);
+    // Waits for a progress of `percentage` or for any failure.
+    bool waitUntilLast(std::uint32_t percentage, std::chrono::milliseconds patience = kPatience);
     std::vector<Completion> all();
 
   private:
@@ -109,6 +112,9 @@ class SimulatedArmband : public ::testing::Test {
     DevicePtr findArmband();
     // Finds and connects the armband; the setting object of the connection.
     std::shared_ptr<DeviceSetting> connectArmband();
+    // Lets every callback that was due within `span` from now run, then returns:
+    // what a correct armband never sends has had its chance to show.
+    void letDueCallbacksRun(std::chrono::milliseconds span = std::chrono::milliseconds(60));
     // Sets the streams and waits for the armband to accept them.
     void switchStreams(std::uint32_t flags);
     void configureRaw(std::uint8_t mask);
