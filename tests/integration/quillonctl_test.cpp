@@ -219,18 +219,6 @@ TEST_F(Quillonctl, StopCommandsSayWhetherThereWasAnythingToStop) {
     const Finished stream = run({"stop-gesture-stream"});
     EXPECT_EQ(stream.exitCode, 1) << stream.both();
     EXPECT_TRUE(contains(stream.err, "no gesture stream was running (10 FC")) << stream.both();
-    const Finished identify = run({"stop-identify"});
-    EXPECT_EQ(identify.exitCode, 0) << identify.both();
-    EXPECT_TRUE(contains(identify.out, "identification stopped")) << identify.both();
-    const Finished upload = run({"stop-upload"});
-    EXPECT_EQ(upload.exitCode, 0) << upload.both();
-    EXPECT_TRUE(contains(upload.out, "(0C FD")) << upload.both();
-}
-
-TEST_F(Quillonctl, IdentifyWithoutATrainedModelIsRefused) {
-    const Finished identify = run({"identify"});
-    EXPECT_EQ(identify.exitCode, 1) << identify.both();
-    EXPECT_TRUE(contains(identify.err, "the server refused to identify (08 FF")) << identify.both();
 }
 
 TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "device/gesture_names.h"
-#include "tools/client/hex_bytes.h"
 #include "tools/client/preview_frame.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // record G: one 30-second recording window of gesture G, with its progress and
 // a level meter fed by the preview frames, until the server reports the file.
 #include <algorithm>
+#include <cstdio>
 
 #include "tools/client/message_text.h"
 #include "tools/client/preview_frame.h"
