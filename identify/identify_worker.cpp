@@ -2,19 +2,11 @@
 
 #include "core/event_queue.h"
 #include "core/log.h"
-#include "device/acquisition_state.h"
 #include "identify/classifier.h"
-#include "identify/gesture_number.h"
+#include "identify/gesture_report.h"
 #include "identify/identify_model_check.h"
 #include "identify/model_load.h"
-#include "server/client_registry.h"
 #include "training/model_shape.h"
-
-namespace {
-
-constexpr std::uint8_t kIdentifyCode = 0x08;
-
-}  // namespace
 
 int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
     // Clearing the flag before the load means a model written meanwhile sets
@@ -42,20 +34,8 @@ int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
         return kWindowDropped;
     }
     const int result = classifyWindow(window, identifierState, pairTable);
-    report(result);
+    reportGesture(result, response);
     return result;
-}
-
-void IdentifyWorkerState::report(int result) {
-    if (result < 0 || result == lastIdentified.load()) {
-        return;
-    }
-    lastIdentified.store(static_cast<std::uint8_t>(result));
-    response.push_back(kIdentifyCode);
-    response.push_back(gestureNumberFor(result, gestureMask.load()));
-    sendToClients(response.data(), response.size());
-    logLine("gesture:%d", result);
-    response.clear();
 }
 
 void identifyWorker() {

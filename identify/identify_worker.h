@@ -36,8 +36,6 @@ class IdentifyWorkerState {
     const Identifier& identifier() const { return identifierState; }
 
   private:
-    void report(int result);
-
     Identifier identifierState;
     PairTable pairTable{};
     bool modelLoaded = false;
