@@ -25,18 +25,89 @@ void storeFirstHalf(std::span<const std::uint8_t> window, Identifier& identifier
                 static_cast<std::size_t>(identifier.channels) * kHalfWindowFrames);
 }
 
-// Per-frame activity, then the level and the variance of this window, which
-// become the current ones (the current variance moves to the previous one once
-// a level has been seen).
-void measureActivity(const float* centred, Identifier& identifier) {
-    const int channels = identifier.channels;
-    for (int t = 0; t < kWindowFrames; ++t) {
-        float sum = 0.0f;
-        for (int c = 0; c < channels; ++c) {
-            sum += centred[t * channels + c];
+// The per-frame loops, one instance per channel count so that the compiler
+// sees D. Each channel's sum still runs over the frames in order; only
+// independent sums are interleaved.
+template <int D>
+struct WindowKernels {
+    // The 130 frames are the 65 of earlyHalf, then the 65 of lateHalf.
+    static void centre(const std::uint8_t* earlyHalf, const std::uint8_t* lateHalf, float* centred,
+                       float* baseline) {
+        float before[D];
+        for (int c = 0; c < D; ++c) {
+            before[c] = baseline[c];
         }
-        identifier.activity[static_cast<std::size_t>(t)] = sum;
+        // Sums of at most 130 bytes are exact in a float, in any order.
+        std::int32_t sums[D] = {};
+        centreHalf(earlyHalf, centred, before, sums);
+        centreHalf(lateHalf, centred + kHalfWindowFrames * D, before, sums);
+        for (int c = 0; c < D; ++c) {
+            baseline[c] = 0.5f * static_cast<float>(sums[c]) / kFrames + 0.5f * before[c];
+        }
     }
+
+    static void centreHalf(const std::uint8_t* __restrict half, float* __restrict centred,
+                           const float (&before)[D], std::int32_t (&sums)[D]) {
+        float offset[D];
+        std::int32_t total[D];
+        for (int c = 0; c < D; ++c) {
+            offset[c] = before[c];
+            total[c] = sums[c];
+        }
+        for (int t = 0; t < kHalfWindowFrames; ++t) {
+            for (int c = 0; c < D; ++c) {
+                const std::int32_t sample = half[t * D + c];
+                centred[t * D + c] = static_cast<float>(sample) - offset[c];
+                total[c] += sample;
+            }
+        }
+        for (int c = 0; c < D; ++c) {
+            sums[c] = total[c];
+        }
+    }
+
+    static void activity(const float* centred, float* activity) {
+        for (int t = 0; t < kWindowFrames; ++t) {
+            float sum = 0.0f;
+            for (int c = 0; c < D; ++c) {
+                sum += centred[t * D + c];
+            }
+            activity[t] = sum;
+        }
+    }
+
+    static void features(const float* centred, float* features) {
+        float sums[D] = {};
+        for (int t = 0; t < kWindowFrames; ++t) {
+            for (int c = 0; c < D; ++c) {
+                sums[c] += std::fabs(centred[t * D + c]);
+            }
+        }
+        for (int c = 0; c < D; ++c) {
+            features[c] = sums[c] / kFrames;
+        }
+    }
+};
+
+struct KernelSet {
+    void (*centre)(const std::uint8_t*, const std::uint8_t*, float*, float*);
+    void (*activity)(const float*, float*);
+    void (*features)(const float*, float*);
+};
+
+template <int D>
+constexpr KernelSet kernelsFor() {
+    return {&WindowKernels<D>::centre, &WindowKernels<D>::activity, &WindowKernels<D>::features};
+}
+
+// Indexed by the channel count, 1 to 8.
+constexpr std::array<KernelSet, kMaxChannels + 1> kKernels = {
+    KernelSet{},     kernelsFor<1>(), kernelsFor<2>(), kernelsFor<3>(), kernelsFor<4>(),
+    kernelsFor<5>(), kernelsFor<6>(), kernelsFor<7>(), kernelsFor<8>()};
+
+// The level and the variance of this window's activity become the current
+// ones; the current variance moves to the previous one once a level was seen.
+void measureActivity(Identifier& identifier) {
     float absoluteSum = 0.0f;
     float sum = 0.0f;
     for (const float a : identifier.activity) {
@@ -57,17 +128,6 @@ void measureActivity(const float* centred, Identifier& identifier) {
     }
     identifier.curLevel = level;
     identifier.curVariance = variance;
-}
-
-void measureFeatures(const float* centred, Identifier& identifier) {
-    const int channels = identifier.channels;
-    for (int c = 0; c < channels; ++c) {
-        float sum = 0.0f;
-        for (int t = 0; t < kWindowFrames; ++t) {
-            sum += std::fabs(centred[t * channels + c]);
-        }
-        identifier.features[static_cast<std::size_t>(c)] = sum / kFrames;
-    }
 }
 
 // Every pair classifier votes; the class with most votes wins, the highest
@@ -148,30 +208,22 @@ bool movementStarts(float prevVariance, float curVariance) {
 
 void centreWindow(std::span<const std::uint8_t> frames, std::span<float> centred,
                   Identifier& identifier) {
-    const int channels = identifier.channels;
-    for (int t = 0; t < kWindowFrames; ++t) {
-        for (int c = 0; c < channels; ++c) {
-            const std::size_t i = static_cast<std::size_t>(t * channels + c);
-            centred[i] =
-                static_cast<float>(frames[i]) - identifier.baseline[static_cast<std::size_t>(c)];
-        }
+    const KernelSet& kernels =
+        kKernels[identifier.channels <= kMaxChannels ? identifier.channels : 0];
+    if (kernels.centre == nullptr) {
+        return;
     }
-    for (int c = 0; c < channels; ++c) {
-        float sum = 0.0f;
-        for (int t = 0; t < kWindowFrames; ++t) {
-            sum += static_cast<float>(frames[static_cast<std::size_t>(t * channels + c)]);
-        }
-        float& baseline = identifier.baseline[static_cast<std::size_t>(c)];
-        baseline = 0.5f * sum / kFrames + 0.5f * baseline;
-    }
+    kernels.centre(
+        frames.data(),
+        frames.data() + static_cast<std::size_t>(identifier.channels) * kHalfWindowFrames,
+        centred.data(), identifier.baseline.data());
 }
 
 int classifyWindow(std::span<const std::uint8_t> window, Identifier& identifier,
                    const PairTable& pairTable) {
     const std::size_t channels = identifier.channels;
-    const std::size_t halfBytes = channels * kHalfWindowFrames;
     if (channels < 1 || channels > kMaxChannels || identifier.gestures < 2 ||
-        identifier.gestures > kMaxGestures || window.size() < halfBytes) {
+        identifier.gestures > kMaxGestures || window.size() < channels * kHalfWindowFrames) {
         return 0;
     }
     if (!identifier.primed) {
@@ -180,12 +232,13 @@ int classifyWindow(std::span<const std::uint8_t> window, Identifier& identifier,
         return 0;
     }
 
-    std::array<std::uint8_t, kMaxChannels * kWindowFrames> frames;
-    std::memcpy(frames.data(), identifier.previousHalf.data(), halfBytes);
-    std::memcpy(frames.data() + halfBytes, window.data(), halfBytes);
+    // The previous window's first half, then this one's: 130 frames in a row.
+    const KernelSet& kernels = kKernels[channels];
     std::array<float, kMaxChannels * kWindowFrames> centred;
-    centreWindow(std::span(frames.data(), 2 * halfBytes), centred, identifier);
-    measureActivity(centred.data(), identifier);
+    kernels.centre(identifier.previousHalf.data(), window.data(), centred.data(),
+                   identifier.baseline.data());
+    kernels.activity(centred.data(), identifier.activity.data());
+    measureActivity(identifier);
 
     if (identifier.idle) {
         identifier.activeCount = 0;
@@ -196,7 +249,7 @@ int classifyWindow(std::span<const std::uint8_t> window, Identifier& identifier,
         return 0;
     }
 
-    measureFeatures(centred.data(), identifier);
+    kernels.features(centred.data(), identifier.features.data());
     const int result = decide(voteWinner(identifier, pairTable), identifier);
     endMovementWhenQuiet(identifier);
     storeFirstHalf(window, identifier);
