@@ -25,6 +25,10 @@ struct Solver {
     std::vector<float> G;
     std::vector<int> up;
     std::vector<int> down;
+    int flatSteps = 0;
+    int flatStepsToLower = 0;
+    int flatStepsToUpper = 0;
+    mutable int fallbackChoices = 0;
 
     float y(std::size_t k) const { return static_cast<float>(p.labels[k]); }
     float C(std::size_t k) const { return p.labels[k] == 1 ? Cpos : Cneg; }
@@ -66,6 +70,7 @@ struct Solver {
             a2new = a2 + (gj - gi) * y2 / eta;
             a2new = std::min(H, std::max(L, a2new));
         } else {
+            ++flatSteps;
             const float f1 = -G[i] - a1 * K11 - s * a2 * K12;
             const float f2 = -G[j] - a2 * K22 - s * a1 * K12;
             const float L1 = a1 + s * (a2 - L);
@@ -76,8 +81,10 @@ struct Solver {
                 H1 * f1 + H * f2 + 0.5f * H1 * H1 * K11 + 0.5f * H * H * K22 + s * H * H1 * K12;
             if (PsiH - 0.001f > PsiL) {
                 a2new = L;
+                ++flatStepsToLower;
             } else if (PsiL > PsiH + 0.001f) {
                 a2new = H;
+                ++flatStepsToUpper;
             } else {
                 a2new = a2;
             }
@@ -131,6 +138,7 @@ struct Solver {
             }
         }
         if (!found) {
+            ++fallbackChoices;
             for (std::size_t k = 0; k < p.N; ++k) {
                 const float g = y(k) * G[k];
                 if (down[k] && (!found || g < y(j) * G[j])) {
@@ -189,6 +197,10 @@ Result trainPair(const PairProblem& problem, std::uint32_t maxIterations, float 
         result.bias = (gmax + gmin) * 0.5f;
     }
     result.alpha = solver.alpha;
+    result.flatSteps = solver.flatSteps;
+    result.flatStepsToLower = solver.flatStepsToLower;
+    result.flatStepsToUpper = solver.flatStepsToUpper;
+    result.fallbackChoices = solver.fallbackChoices;
     for (std::size_t k = 0; k < N; ++k) {
         if (solver.alpha[k] > 0.0f) {
             for (int c = 0; c < problem.D; ++c) {

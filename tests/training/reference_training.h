@@ -17,6 +17,12 @@ struct Result {
     bool reachedCap = false;
     float positiveBound = 0.0f;
     float negativeBound = 0.0f;
+    // How often the solve went down its rarer paths, so that tests can tell
+    // they were exercised.
+    int flatSteps = 0;         // eta at most 0.001: the ends of the segment compared
+    int flatStepsToLower = 0;  // ... and went to the lower end L
+    int flatStepsToUpper = 0;  // ... and went to the upper end H
+    int fallbackChoices = 0;   // no j by second-order information
 };
 
 // Trains problem with the given iteration cap and tolerance.
