@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "training/kernel_row_cache.h"
+#include "training/solver_kernels.h"
 
 struct SmoState {
     SmoState(const float* samples, int D, std::size_t N, const std::int32_t* labels,
-             float positiveBound, float negativeBound, float* alpha);
+             float positiveBound, float negativeBound, float* alpha, const SolverKernels& kernels);
 
+    const SolverKernels& kernels;
     std::size_t N;
     float Cpos;                      // bound of the +1 multipliers
     float Cneg;                      // bound of the -1 multipliers (positive)
@@ -34,5 +36,14 @@ struct SmoState {
 inline constexpr float kBoundEpsilon = 0.001f;
 
 // One two-variable update on samples i and j (chosen by the caller):
-// multipliers, gradients and the flags of i and j.
-void smoStep(SmoState& state, std::size_t i, std::size_t j);
+// multipliers, gradients and the flags of i and j. Returns the choice of i for
+// the next iteration (the first up sample with the largest g), made while
+// the gradients are updated.
+Choice smoStep(SmoState& state, std::size_t i, std::size_t j);
+
+struct SvmParams;
+
+// smoSolve with the given variant of the passes over all samples.
+float smoSolveWith(const SolverKernels& kernels, const float* samples, int D, std::size_t N,
+                   const std::int32_t* labels, const SvmParams& params, float* alpha,
+                   bool* reachedCap);

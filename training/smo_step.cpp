@@ -1,25 +1,26 @@
 #include <algorithm>
 
-#include "training/float_lanes.h"
 #include "training/smo_state.h"
 
 namespace {
 
-constexpr std::size_t kKernelCacheBudget = 32u << 20;  // bytes per solver
+constexpr std::size_t kKernelCacheBudget = 16u << 20;  // bytes per solver
 
 }  // namespace
 
 SmoState::SmoState(const float* samples, int D, std::size_t N, const std::int32_t* labels,
-                   float positiveBound, float negativeBound, float* alpha)
-    : N(N),
+                   float positiveBound, float negativeBound, float* alpha,
+                   const SolverKernels& kernels)
+    : kernels(kernels),
+      N(N),
       Cpos(positiveBound),
       Cneg(-negativeBound),
       alpha(alpha),
-      y(paddedToLanes(N), 0.0f),
-      g(paddedToLanes(N), 0.0f),
-      up(paddedToLanes(N), 0),
-      down(paddedToLanes(N), 0),
-      kernel(samples, D, N, kKernelCacheBudget) {
+      y(paddedLength(N), 0.0f),
+      g(paddedLength(N), 0.0f),
+      up(paddedLength(N), 0),
+      down(paddedLength(N), 0),
+      kernel(samples, D, N, kKernelCacheBudget, kernels) {
     for (std::size_t k = 0; k < N; ++k) {
         y[k] = labels[k] > 0 ? 1.0f : -1.0f;
         g[k] = y[k];  // G_k = 1
@@ -51,7 +52,7 @@ static float objectiveAt(float end, float a1, float a2, float s, float f1, float
            s * end * end1 * K12;
 }
 
-void smoStep(SmoState& state, std::size_t i, std::size_t j) {
+Choice smoStep(SmoState& state, std::size_t i, std::size_t j) {
     const float y1 = state.y[i];
     const float y2 = state.y[j];
     const float s = y1 * y2;
@@ -105,17 +106,13 @@ void smoStep(SmoState& state, std::size_t i, std::size_t j) {
         a1new = C1;
     }
 
-    // G_k -= y_k (d2 K(x_j, x_k) + d1 K(x_i, x_k)), kept as g_k -= (...).
-    const FloatLanes d2 = broadcastLanes(y2 * (a2new - a2));
-    const FloatLanes d1 = broadcastLanes(y1 * (a1new - a1));
-    float* g = state.g.data();
-    for (std::size_t k = 0; k < state.g.size(); k += kLanes) {
-        const FloatLanes term = d2 * loadLanes(Kj + k) + d1 * loadLanes(Ki + k);
-        storeLanes(g + k, loadLanes(g + k) - term);
-    }
-
+    // The flags and multipliers first, so that the gradient pass can choose
+    // the next i; G_k -= y_k (d2 K(x_j, x_k) + d1 K(x_i, x_k)) is kept as
+    // g_k -= (d2 K(x_j, x_k) + d1 K(x_i, x_k)).
     state.setFlags(i, a1new);
     state.setFlags(j, a2new);
     state.alpha[i] = a1new;
     state.alpha[j] = a2new;
+    return state.kernels.updateGradient(state.g.data(), Ki, Kj, y1 * (a1new - a1),
+                                        y2 * (a2new - a2), state.up.data(), state.g.size());
 }

@@ -14,6 +14,8 @@
 #include "training/kernel_row_cache.h"
 #include "training/pair_training.h"
 #include "training/pair_training_pool.h"
+#include "training/smo_state.h"
+#include "training/solver_kernels.h"
 
 namespace {
 
@@ -115,17 +117,23 @@ void expectSameBits(const RandomProblem& random, Coverage& coverage) {
     ASSERT_TRUE(trainPair(problem, params, model));
     ASSERT_EQ(bits(params.positiveBound), bits(expected.positiveBound));
     ASSERT_EQ(bits(params.negativeBound), bits(expected.negativeBound));
-    std::vector<float> alpha(problem.N);
-    bool capped = false;
-    const float bias = smoSolve(problem.samples.data(), problem.D, problem.N, problem.labels.data(),
-                                params, alpha.data(), &capped);
-
-    EXPECT_EQ(bits(bias), bits(expected.bias));
     EXPECT_EQ(bits(model.bias), bits(expected.bias));
-    EXPECT_EQ(capped, expected.reachedCap);
     EXPECT_EQ(model.reachedIterationCap, expected.reachedCap);
-    for (std::size_t k = 0; k < problem.N; ++k) {
-        ASSERT_EQ(bits(alpha[k]), bits(expected.alpha[k])) << "multiplier " << k;
+    std::vector<const SolverKernels*> variants{&genericSolverKernels()};
+    if (avx2SolverKernels() != nullptr) {
+        variants.push_back(avx2SolverKernels());
+    }
+    for (const SolverKernels* kernels : variants) {
+        SCOPED_TRACE(kernels->name);
+        std::vector<float> alpha(problem.N);
+        bool capped = false;
+        const float bias = smoSolveWith(*kernels, problem.samples.data(), problem.D, problem.N,
+                                        problem.labels.data(), params, alpha.data(), &capped);
+        EXPECT_EQ(bits(bias), bits(expected.bias));
+        EXPECT_EQ(capped, expected.reachedCap);
+        for (std::size_t k = 0; k < problem.N; ++k) {
+            ASSERT_EQ(bits(alpha[k]), bits(expected.alpha[k])) << "multiplier " << k;
+        }
     }
     PairModel plain;
     for (int c = 0; c < problem.D; ++c) {
@@ -234,16 +242,24 @@ TEST(ParallelTraining, APairThatCannotBeTrainedIsReportedAndTheOthersStillAre) {
 TEST(KernelRowCache, RowsHoldTheDotProductsOfEverySample) {
     Generator generator(7);
     const PairProblem problem = generator.problem(Shape::Uniform).problem;
-    KernelRowCache cache(problem.samples.data(), problem.D, problem.N, 1 << 20);
-    const std::size_t D = static_cast<std::size_t>(problem.D);
-    for (std::size_t i = 0; i < problem.N; ++i) {
-        const float* row = cache.row(i);
-        for (std::size_t k = 0; k < problem.N; ++k) {
-            ASSERT_EQ(bits(row[k]), bits(dotProduct(&problem.samples[i * D],
-                                                    &problem.samples[k * D], problem.D)));
+    std::vector<const SolverKernels*> variants{&genericSolverKernels()};
+    if (avx2SolverKernels() != nullptr) {
+        variants.push_back(avx2SolverKernels());
+    }
+    for (const SolverKernels* kernels : variants) {
+        SCOPED_TRACE(kernels->name);
+        KernelRowCache cache(problem.samples.data(), problem.D, problem.N, 1 << 20, *kernels);
+        const std::size_t D = static_cast<std::size_t>(problem.D);
+        for (std::size_t i = 0; i < problem.N; ++i) {
+            const float* row = cache.row(i);
+            for (std::size_t k = 0; k < problem.N; ++k) {
+                ASSERT_EQ(bits(row[k]), bits(dotProduct(&problem.samples[i * D],
+                                                        &problem.samples[k * D], problem.D)));
+            }
+            ASSERT_EQ(
+                bits(cache.diagonal()[i]),
+                bits(dotProduct(&problem.samples[i * D], &problem.samples[i * D], problem.D)));
         }
-        ASSERT_EQ(bits(cache.diagonal()[i]),
-                  bits(dotProduct(&problem.samples[i * D], &problem.samples[i * D], problem.D)));
     }
 }
 
