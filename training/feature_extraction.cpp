@@ -68,25 +68,32 @@ void loadFeatureMatrix(const std::uint8_t* data, std::size_t length, std::size_t
     matrix.frames = channelCount == 0 ? 0 : length / channelCount;
     const std::size_t used = matrix.frames * channelCount;
     matrix.raw.assign(data, data + used);
-    matrix.centred.assign(used, 0.0f);
+    matrix.centred.clear();
 }
 
 void removeChannelMeans(FeatureMatrix& matrix) {
     const std::size_t columns = matrix.channelCount;
     const std::size_t frames = matrix.frames;
-    matrix.centred.assign(frames * columns, 0.0f);
+    matrix.centred.resize(frames * columns);
     if (frames == 0) {
         return;
     }
-    for (std::size_t c = 0; c < columns; ++c) {
-        float sum = 0.0f;
-        for (std::size_t r = 0; r < frames; ++r) {
-            sum = sum + static_cast<float>(matrix.raw[r * columns + c]);
+    // Row by row, so that the channels' sums run side by side; each channel's
+    // sum still adds its frames in increasing order.
+    std::vector<float> means(columns, 0.0f);
+    for (std::size_t r = 0; r < frames; ++r) {
+        const std::int32_t* row = &matrix.raw[r * columns];
+        for (std::size_t c = 0; c < columns; ++c) {
+            means[c] = means[c] + static_cast<float>(row[c]);
         }
-        const float mean = sum / static_cast<float>(frames);
-        for (std::size_t r = 0; r < frames; ++r) {
+    }
+    for (float& mean : means) {
+        mean = mean / static_cast<float>(frames);
+    }
+    for (std::size_t r = 0; r < frames; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
             matrix.centred[r * columns + c] =
-                static_cast<float>(matrix.raw[r * columns + c]) - mean;
+                static_cast<float>(matrix.raw[r * columns + c]) - means[c];
         }
     }
 }

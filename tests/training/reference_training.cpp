@@ -7,87 +7,53 @@ namespace {
 
 constexpr float eps = 0.001f;
 
-float K(const PairProblem& p, std::size_t a, std::size_t b) {
-    const float* x = &p.samples[a * static_cast<std::size_t>(p.D)];
-    const float* z = &p.samples[b * static_cast<std::size_t>(p.D)];
-    float sum = 0.0f;
-    for (int k = 0; k < p.D; ++k) {
-        sum = sum + x[k] * z[k];
-    }
-    return sum;
-}
-
 struct Solver {
     const PairProblem& p;
-    float Cpos;
-    float Cneg;
-    std::vector<float> alpha;
-    std::vector<float> G;
-    std::vector<int> up;
-    std::vector<int> down;
+    float Cpos, Cneg;
+    std::vector<float> alpha, G;
+    std::vector<int> up, down;
     int flatSteps = 0;
-    int flatStepsToLower = 0;
-    int flatStepsToUpper = 0;
-    mutable int fallbackChoices = 0;
+    int fallbackChoices = 0;
 
+    float K(std::size_t a, std::size_t b) const {
+        float sum = 0.0f;
+        for (int c = 0; c < p.D; ++c) {
+            sum = sum + p.samples[a * p.D + c] * p.samples[b * p.D + c];
+        }
+        return sum;
+    }
     float y(std::size_t k) const { return static_cast<float>(p.labels[k]); }
     float C(std::size_t k) const { return p.labels[k] == 1 ? Cpos : Cneg; }
+    float g(std::size_t k) const { return y(k) * G[k]; }
 
     void flags(std::size_t k, float a) {
-        if (p.labels[k] == 1) {
-            up[k] = a < Cpos - eps;
-            down[k] = a > eps;
-        } else {
-            up[k] = a > eps;
-            down[k] = a < Cneg - eps;
-        }
+        up[k] = p.labels[k] == 1 ? a < Cpos - eps : a > eps;
+        down[k] = p.labels[k] == 1 ? a > eps : a < Cneg - eps;
     }
 
     void step(std::size_t i, std::size_t j) {
-        const float y1 = y(i);
-        const float y2 = y(j);
-        const float s = y1 * y2;
-        const float a1 = alpha[i];
-        const float a2 = alpha[j];
-        const float C1 = C(i);
-        const float C2 = C(j);
-        const float K11 = K(p, i, i);
-        const float K22 = K(p, j, j);
-        const float K12 = K(p, i, j);
+        const float y1 = y(i), y2 = y(j), s = y1 * y2, a1 = alpha[i], a2 = alpha[j];
+        const float C1 = C(i), C2 = C(j), K11 = K(i, i), K22 = K(j, j), K12 = K(i, j);
         const float eta = (K22 + K11) - (K12 + K12);
-        float L, H;
-        if (y1 == y2) {
-            L = std::max(0.0f, a1 + a2 - C1);
-            H = std::min(a1 + a2, C2);
-        } else {
-            L = std::max(a2 - a1, 0.0f);
-            H = std::min(C2, a2 - a1 + C1);
-        }
-        const float gi = y1 * G[i];
-        const float gj = y2 * G[j];
-        float a2new;
+        const float L = y1 == y2 ? std::max(0.0f, a1 + a2 - C1) : std::max(a2 - a1, 0.0f);
+        const float H = y1 == y2 ? std::min(a1 + a2, C2) : std::min(C2, a2 - a1 + C1);
+        float a2new = a2;
         if (eta > 0.001f) {
-            a2new = a2 + (gj - gi) * y2 / eta;
-            a2new = std::min(H, std::max(L, a2new));
+            a2new = std::min(H, std::max(L, a2 + (g(j) - g(i)) * y2 / eta));
         } else {
-            ++flatSteps;
             const float f1 = -G[i] - a1 * K11 - s * a2 * K12;
             const float f2 = -G[j] - a2 * K22 - s * a1 * K12;
-            const float L1 = a1 + s * (a2 - L);
-            const float H1 = a1 + s * (a2 - H);
+            const float L1 = a1 + s * (a2 - L), H1 = a1 + s * (a2 - H);
             const float PsiL =
                 L1 * f1 + L * f2 + 0.5f * L1 * L1 * K11 + 0.5f * L * L * K22 + s * L * L1 * K12;
             const float PsiH =
                 H1 * f1 + H * f2 + 0.5f * H1 * H1 * K11 + 0.5f * H * H * K22 + s * H * H1 * K12;
             if (PsiH - 0.001f > PsiL) {
                 a2new = L;
-                ++flatStepsToLower;
             } else if (PsiL > PsiH + 0.001f) {
                 a2new = H;
-                ++flatStepsToUpper;
-            } else {
-                a2new = a2;
             }
+            flatSteps += a2new != a2;
         }
         float a1new = a1 + s * (a2 - a2new);
         if (a1new < eps) {
@@ -97,7 +63,7 @@ struct Solver {
             a1new = C1;
         }
         for (std::size_t k = 0; k < p.N; ++k) {
-            G[k] = G[k] - y(k) * (y2 * (a2new - a2) * K(p, j, k) + y1 * (a1new - a1) * K(p, i, k));
+            G[k] = G[k] - y(k) * (y2 * (a2new - a2) * K(j, k) + y1 * (a1new - a1) * K(i, k));
         }
         flags(i, a1new);
         flags(j, a2new);
@@ -105,33 +71,24 @@ struct Solver {
         alpha[j] = a2new;
     }
 
-    // Chooses i and j as the solver does; returns gmax and gmin.
-    void choose(std::size_t& i, std::size_t& j, float& gmax, float& gmin) const {
+    // Chooses i and j; returns gmax - gmin and sets the bias (gmax + gmin) x 0.5.
+    float choose(std::size_t& i, std::size_t& j, float& bias) {
         bool found = false;
         i = 0;
-        gmax = 0.0f;
+        float gmax = 0.0f;
         for (std::size_t k = 0; k < p.N; ++k) {
-            const float g = y(k) * G[k];
-            if (up[k] && (!found || g > gmax)) {
+            if (up[k] && (!found || g(k) > gmax)) {
                 found = true;
                 i = k;
-                gmax = g;
+                gmax = g(k);
             }
         }
         found = false;
         j = 0;
         float best = 0.0f;
         for (std::size_t k = 0; k < p.N; ++k) {
-            const float g = y(k) * G[k];
-            if (!down[k] || !(g < gmax)) {
-                continue;
-            }
-            const float b = g - gmax;
-            const float a = 2 * K(p, k, k) - 4 * K(p, k, i) + 2 * K(p, i, i);
-            if (a <= 0.001f) {
-                continue;
-            }
-            if (!found || b * b / a > best) {
+            const float b = g(k) - gmax, a = 2 * K(k, k) - 4 * K(k, i) + 2 * K(i, i);
+            if (down[k] && g(k) < gmax && a > 0.001f && (!found || b * b / a > best)) {
                 found = true;
                 j = k;
                 best = b * b / a;
@@ -140,14 +97,15 @@ struct Solver {
         if (!found) {
             ++fallbackChoices;
             for (std::size_t k = 0; k < p.N; ++k) {
-                const float g = y(k) * G[k];
-                if (down[k] && (!found || g < y(j) * G[j])) {
+                if (down[k] && (!found || g(k) < g(j))) {
                     found = true;
                     j = k;
                 }
             }
         }
-        gmin = found ? y(j) * G[j] : 0.0f;
+        const float gmin = found ? g(j) : 0.0f;
+        bias = (gmax + gmin) * 0.5f;
+        return gmax - gmin;
     }
 };
 
@@ -156,18 +114,10 @@ struct Solver {
 Result trainPair(const PairProblem& problem, std::uint32_t maxIterations, float tolerance) {
     Result result;
     const std::size_t N = problem.N;
-    std::size_t positives = 0;
-    std::size_t negatives = 0;
-    for (std::size_t k = 0; k < N; ++k) {
-        if (problem.labels[k] == 1) {
-            ++positives;
-        } else {
-            ++negatives;
-        }
-    }
+    const auto positives =
+        static_cast<std::size_t>(std::count(problem.labels.begin(), problem.labels.end(), 1));
     result.positiveBound = static_cast<float>(N * 0.5 / positives);
-    result.negativeBound = static_cast<float>(N * (-0.5) / negatives);
-
+    result.negativeBound = static_cast<float>(N * (-0.5) / (N - positives));
     Solver solver{problem,
                   result.positiveBound,
                   -result.negativeBound,
@@ -179,34 +129,23 @@ Result trainPair(const PairProblem& problem, std::uint32_t maxIterations, float 
         solver.flags(k, 0.0f);
     }
     std::size_t i, j;
-    float gmax, gmin;
     bool stopped = false;
     for (std::uint32_t iteration = 0; iteration < maxIterations && !stopped; ++iteration) {
-        solver.choose(i, j, gmax, gmin);
-        if (tolerance >= gmax - gmin) {
-            result.bias = (gmax + gmin) * 0.5f;
-            stopped = true;
-        } else {
+        stopped = tolerance >= solver.choose(i, j, result.bias);
+        if (!stopped) {
             solver.step(i, j);
         }
     }
-    if (!stopped) {
-        // Out of iterations: the bias of the state reached.
-        solver.choose(i, j, gmax, gmin);
-        result.reachedCap = !(tolerance >= gmax - gmin);
-        result.bias = (gmax + gmin) * 0.5f;
+    if (!stopped) {  // out of iterations: the bias of the state reached
+        result.reachedCap = !(tolerance >= solver.choose(i, j, result.bias));
     }
     result.alpha = solver.alpha;
     result.flatSteps = solver.flatSteps;
-    result.flatStepsToLower = solver.flatStepsToLower;
-    result.flatStepsToUpper = solver.flatStepsToUpper;
     result.fallbackChoices = solver.fallbackChoices;
     for (std::size_t k = 0; k < N; ++k) {
-        if (solver.alpha[k] > 0.0f) {
-            for (int c = 0; c < problem.D; ++c) {
-                result.weights[c] = result.weights[c] + problem.labels[k] * solver.alpha[k] *
-                                                            problem.samples[k * problem.D + c];
-            }
+        for (int c = 0; c < problem.D && solver.alpha[k] > 0.0f; ++c) {
+            result.weights[c] = result.weights[c] + problem.labels[k] * solver.alpha[k] *
+                                                        problem.samples[k * problem.D + c];
         }
     }
     return result;

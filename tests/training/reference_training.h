@@ -17,15 +17,10 @@ struct Result {
     bool reachedCap = false;
     float positiveBound = 0.0f;
     float negativeBound = 0.0f;
-    // How often the solve went down its rarer paths, so that tests can tell
-    // they were exercised.
-    int flatSteps = 0;         // eta at most 0.001: the ends of the segment compared
-    int flatStepsToLower = 0;  // ... and went to the lower end L
-    int flatStepsToUpper = 0;  // ... and went to the upper end H
-    int fallbackChoices = 0;   // no j by second-order information
+    int flatSteps = 0;        // steps with eta at most 0.001 that moved to an end
+    int fallbackChoices = 0;  // j chosen as the smallest g for want of a better one
 };
 
-// Trains problem with the given iteration cap and tolerance.
 Result trainPair(const PairProblem& problem, std::uint32_t maxIterations = 15000,
                  float tolerance = 0.001f);
 
