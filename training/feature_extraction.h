@@ -32,8 +32,9 @@ struct FeatureList {
     std::vector<float> values;
 };
 
-// Fills matrix from length bytes of frames of channelCount bytes; a trailing
-// incomplete frame is ignored. channelCount 0 gives an empty matrix.
+// Fills raw, channelCount and frames of matrix from length bytes of frames of
+// channelCount bytes; a trailing incomplete frame is ignored, and channelCount
+// 0 gives no frame. centred is left to removeChannelMeans.
 void loadFeatureMatrix(const std::uint8_t* data, std::size_t length, std::size_t channelCount,
                        FeatureMatrix& matrix);
 

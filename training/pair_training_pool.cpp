@@ -15,7 +15,8 @@ void trainPairsInParallel(const std::vector<PairProblem>& problems, std::vector<
                           std::vector<bool>& ok, unsigned threads) {
     const std::size_t pairs = problems.size();
     models.assign(pairs, PairModel{});
-    // One byte per pair, so that workers never share a written word.
+    // One byte per pair: the elements of a vector<bool> share words and could
+    // not be written from two threads.
     std::vector<unsigned char> trained(pairs, 0);
     if (threads == 0) {
         threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);

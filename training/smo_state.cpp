@@ -6,6 +6,15 @@ namespace {
 
 constexpr std::size_t kKernelCacheBudget = 16u << 20;  // bytes per solver
 
+// The objective at one end of the segment, for the step that cannot follow
+// the curvature (eta at most 0.001).
+float objectiveAt(float end, float a1, float a2, float s, float f1, float f2, float K11, float K22,
+                  float K12) {
+    const float end1 = a1 + s * (a2 - end);
+    return end1 * f1 + end * f2 + 0.5f * end1 * end1 * K11 + 0.5f * end * end * K22 +
+           s * end * end1 * K12;
+}
+
 }  // namespace
 
 SmoState::SmoState(const float* samples, int D, std::size_t N, const std::int32_t* labels,
@@ -41,15 +50,6 @@ void SmoState::setFlags(std::size_t k, float a) {
     }
     up[k] = canGrow ? -1 : 0;
     down[k] = canShrink ? -1 : 0;
-}
-
-// The objective at one end of the segment, for the step that cannot follow
-// the curvature (eta at most 0.001).
-static float objectiveAt(float end, float a1, float a2, float s, float f1, float f2, float K11,
-                         float K22, float K12) {
-    const float end1 = a1 + s * (a2 - end);
-    return end1 * f1 + end * f2 + 0.5f * end1 * end1 * K11 + 0.5f * end * end * K22 +
-           s * end * end1 * K12;
 }
 
 Choice smoStep(SmoState& state, std::size_t i, std::size_t j) {
