@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "core/application.h"
+
+int main() { return runServer(); }

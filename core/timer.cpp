@@ -36,7 +36,10 @@ void Timer::start(std::int64_t durationMs, std::function<void()> newCallback) {
     }
     deadline = systemClockTicks() + durationMs * kTicksPerMs;
     callback = std::move(newCallback);
-    running.store(scheduler->add(this));
+    // Marked armed before the worker can see it: a short timer may fire, and be
+    // marked idle by the worker, before add returns.
+    running.store(true);
+    scheduler->add(this);
 }
 
 void Timer::stop() {

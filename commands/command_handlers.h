@@ -1,0 +1,31 @@
+// The commands, one function each, shared by the dispatcher and its tests.
+// Each appends its response code and then, when it answers at once, a status
+// and any further bytes. Main thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct CommandFrame {
+    const std::uint8_t* bytes;
+    std::size_t length;
+};
+
+using Response = std::vector<std::uint8_t>;
+
+void commandPing(const CommandFrame& frame, Response& response);
+void commandGetVersion(const CommandFrame& frame, Response& response);
+void commandExitServer(const CommandFrame& frame, Response& response);
+
+void commandScanDevice(const CommandFrame& frame, Response& response);
+void commandConnectDevice(const CommandFrame& frame, Response& response);
+void commandDisconnectDevice(const CommandFrame& frame, Response& response);
+void commandStartGestureStream(const CommandFrame& frame, Response& response);
+void commandStopGestureStream(const CommandFrame& frame, Response& response);
+
+void commandSetEmgConfig(const CommandFrame& frame, Response& response);
+void commandStartRecord(const CommandFrame& frame, Response& response);
+void commandStopRecord(const CommandFrame& frame, Response& response);
+// START_RECORD with a window of any length; the command uses RECORD_WINDOW_MS.
+void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs);

@@ -1,0 +1,71 @@
+#include "commands/client_commands.h"
+#include "commands/command_handlers.h"
+#include "core/log.h"
+#include "device/acquisition_state.h"
+#include "device/tessel_handle.h"
+
+namespace {
+
+constexpr std::uint8_t kScanThreshold = 0xD0;
+
+}  // namespace
+
+void commandScanDevice(const CommandFrame& frame, Response& response) {
+    response.push_back(SCAN_DEVICE);
+    if (frame.length < 2) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    const int result = hub->startScan(kScanThreshold);
+    if (result != 0) {
+        logLine("scan starting failed: %d", result);
+        response.push_back(STATUS_FAILED);
+    }
+}
+
+void commandConnectDevice(const CommandFrame& frame, Response& response) {
+    response.push_back(CONNECT_DEVICE);
+    const tessel::DevicePtr device = handle->currentDevice();
+    if (frame.length != 1 || !device) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    const tessel::ConnectionState state = device->getConnectionState();
+    if (state == tessel::Connecting || state == tessel::Connected || device->connect(1) != 0) {
+        response.push_back(STATUS_FAILED);
+    }
+}
+
+void commandDisconnectDevice(const CommandFrame& frame, Response& response) {
+    response.push_back(DISCONNECT_DEVICE);
+    const tessel::DevicePtr device = handle->currentDevice();
+    if (frame.length != 1 || !device) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    // A device that is not connected is not asked to disconnect.
+    if (device->getConnectionState() != tessel::Connected || device->disconnect() != 0) {
+        response.push_back(STATUS_FAILED);
+    }
+}
+
+void commandStartGestureStream(const CommandFrame&, Response& response) {
+    response.push_back(START_GESTURE_STREAM);
+    std::int32_t idle = IDLE_MODE;
+    if (!dataMode.compare_exchange_strong(idle, GESTURE_MODE)) {
+        response.push_back(STATUS_WRONG_MODE);
+        return;
+    }
+    handle->setDataNotifySwitch(tessel::kNotifyGesture);
+}
+
+void commandStopGestureStream(const CommandFrame&, Response& response) {
+    response.push_back(START_GESTURE_STREAM);
+    std::int32_t streaming = GESTURE_MODE;
+    if (!dataMode.compare_exchange_strong(streaming, IDLE_MODE)) {
+        response.push_back(STATUS_WRONG_MODE);
+        return;
+    }
+    handle->setDataNotifySwitch(tessel::kNotifyNone);
+    response.push_back(STATUS_STOPPED);
+}

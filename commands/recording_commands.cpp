@@ -1,0 +1,63 @@
+#include <bit>
+
+#include "commands/client_commands.h"
+#include "commands/command_handlers.h"
+#include "core/recording_timer.h"
+#include "device/acquisition_state.h"
+#include "device/raw_data_routing.h"
+#include "device/tessel_handle.h"
+
+void commandSetEmgConfig(const CommandFrame& frame, Response& response) {
+    response.push_back(SET_EMG_CONFIG);
+    if (frame.length != 3) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    const std::uint8_t channels = frame.bytes[1];
+    const std::uint8_t gestures = frame.bytes[2];
+    channelMask.store(channels);
+    channelCount.store(static_cast<std::uint8_t>(std::popcount(channels)));
+    gestureMask.store(gestures);
+    gestureCount.store(static_cast<std::uint8_t>(std::popcount(gestures)));
+    handle->setEmgRawDataConfig(channels, channelCount.load());
+}
+
+void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs) {
+    response.push_back(START_RECORD);
+    if (frame.length != 2 || dataMode.load() != IDLE_MODE) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    recordingGesture.store(frame.bytes[1]);
+    // The buffer is emptied and the mode set before the stream is switched on,
+    // so every packet of this window lands in this window's buffer.
+    rawBuffer.clear();
+    dataMode.store(RECORD_MODE);
+    handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
+    recordingTimer.stop();
+    recordTimerArmed.store(1);
+    recordingTimer.start(windowMs, postRecordingWindowEnd);
+}
+
+void commandStartRecord(const CommandFrame& frame, Response& response) {
+    startRecordingWindow(frame, response, RECORD_WINDOW_MS);
+}
+
+void commandStopRecord(const CommandFrame& frame, Response& response) {
+    response.push_back(START_RECORD);
+    if (frame.length != 1) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    std::int32_t recording = RECORD_MODE;
+    if (!dataMode.compare_exchange_strong(recording, IDLE_MODE)) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    handle->setDataNotifySwitch(tessel::kNotifyNone);
+    if (recordTimerArmed.load() != 0) {
+        recordingTimer.stop();
+        recordTimerArmed.store(0);
+    }
+    response.push_back(STATUS_STOPPED);
+}

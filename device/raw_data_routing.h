@@ -1,0 +1,36 @@
+// Where each raw EMG packet goes, by data mode: while recording into rawBuffer
+// with a thinned preview straight to every client; while identifying into
+// half-overlapping windows for the identification thread; otherwise nowhere.
+//
+// routeRawPacket runs on the SDK callback thread and does a bounded amount of
+// work per packet.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+// The bytes of the recording in progress. Appended on the SDK callback thread,
+// emptied and read on the main thread; one lock keeps a packet still in flight
+// from overlapping a read.
+class RawBuffer {
+public:
+    void clear();
+    void append(const std::uint8_t* data, std::size_t length);
+    std::size_t size() const;
+    // Calls `reader` with the bytes while holding the lock.
+    void read(const std::function<void(const std::uint8_t* data, std::size_t length)>& reader) const;
+
+private:
+    mutable std::mutex lock;
+    std::vector<std::uint8_t> bytes;  // guarded by lock
+};
+
+extern RawBuffer rawBuffer;
+
+// The preview of a packet of n channels: 7, then rows 0, 4, 8 and 12.
+std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::size_t length);
+
+void routeRawPacket(const std::vector<std::uint8_t>& packet);

@@ -1,0 +1,85 @@
+// The per-connection sessions of the WebSocket server. Private to server/:
+// everything here runs on the server thread, except WebSocketSession::send.
+#pragma once
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "server/client_registry.h"
+
+namespace server_detail {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+// Largest message a client may send.
+inline constexpr std::size_t kMaxMessageBytes = 16777216;
+// Unsent bytes a client may fall behind by before it is disconnected.
+inline constexpr std::size_t kMaxOutboxBytes = 4 * 1024 * 1024;
+
+class WebSocketSession;
+
+// The open WebSocket sessions, so that stop can close them. Server thread only.
+using SessionList = std::vector<std::weak_ptr<WebSocketSession>>;
+
+// Reads HTTP requests: a WebSocket upgrade becomes a WebSocketSession, a GET
+// is answered with an embedded file of the browser client or 404.
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+public:
+    HttpSession(tcp::socket socket, SessionList& sessions);
+    void start();
+
+private:
+    void readRequest();
+    void onRead(beast::error_code ec);
+    void upgrade();
+    void respond(http::status status, std::string_view contentType, std::string_view body);
+    void onWrite(bool keepAlive, beast::error_code ec);
+
+    beast::tcp_stream stream;
+    beast::flat_buffer buffer;
+    std::unique_ptr<http::request_parser<http::string_body>> parser;
+    std::shared_ptr<http::response<http::string_body>> response;
+    SessionList& sessions;
+};
+
+// One client connection: reads messages into the event queue and writes the
+// messages broadcast to it, one write in flight at a time.
+class WebSocketSession : public ClientConnection,
+                         public std::enable_shared_from_this<WebSocketSession> {
+public:
+    WebSocketSession(beast::tcp_stream stream, SessionList& sessions);
+    void accept(http::request<http::string_body> request);
+    // Any thread: hands the message to the server thread.
+    void send(ClientMessage message) override;
+    // Server thread: leaves the registry and closes the socket.
+    void closeNow();
+
+private:
+    void onAccept(beast::error_code ec);
+    void readMessage();
+    void onRead(beast::error_code ec);
+    void enqueue(ClientMessage message);
+    void writeNext();
+    void onWrite(beast::error_code ec);
+    void leaveRegistry();
+
+    websocket::stream<beast::tcp_stream> ws;
+    beast::flat_buffer buffer;
+    std::deque<ClientMessage> outbox;
+    std::size_t outboxBytes = 0;
+    bool writing = false;
+    bool registered = false;
+    SessionList& sessions;
+};
+
+}  // namespace server_detail

@@ -1,0 +1,186 @@
+// The simulated armband and its radio link: everything the hub, the device and
+// the setting object do, plus the wearer controls.
+//
+// One mutex, `lock`, guards every field below that is not atomic or const.
+// Calls from any thread change state under it and queue their callbacks on the
+// CallbackLoop (lock order: Armband::lock, then the loop's own lock); no
+// listener or completion ever runs while `lock` is held. A queued task first
+// does its state work under `lock`, then calls listeners or the completion as
+// its very last act, touching nothing of the Armband after that.
+//
+// The threads (callback loop, stream, control endpoint) are started by init
+// and joined by deinit and by the destructor; tasks and the stream refer to the
+// Armband by plain pointer, which those joins keep valid.
+//
+// Codes returned by the calls that return one: 0 accepted, kNotInitialised,
+// kRefused (not possible in the present state), kInjectedFailure
+// (`fail OP`).
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "callback_loop.h"
+#include "control_server.h"
+#include "random.h"
+#include "tessel/simulator.h"
+#include "tessel/tessel.h"
+#include "wearer.h"
+
+namespace tessel::sim {
+
+inline constexpr int kNotInitialised = 1;
+inline constexpr int kRefused = 2;
+inline constexpr int kInjectedFailure = 3;
+
+inline constexpr std::uint32_t kSampleRate = 650;
+inline constexpr std::uint32_t kFramesPerPacket = 16;
+// Raw packets queued for the callback thread beyond this are dropped.
+inline constexpr std::size_t kMaxQueuedPackets = 512;
+
+// Stream number of the random source of the SDK's delays.
+inline constexpr std::uint64_t kTimingStream = 0x7431;
+
+inline constexpr const wchar_t* kHardwareVersion = L"H3";
+inline constexpr const wchar_t* kFirmwareVersion = L"V1.4-27";
+
+class Armband {
+  public:
+    static std::shared_ptr<Armband> create(const Options& options);
+    explicit Armband(const Options& options);  // use create: the device needs a weak pointer
+    ~Armband();
+    Armband(const Armband&) = delete;
+    Armband& operator=(const Armband&) = delete;
+
+    // Hub.
+    int init();
+    int deinit();
+    int run(std::int64_t milliseconds);
+    int registerListener(std::weak_ptr<HubListener> listener);
+    int unregisterListener(std::weak_ptr<HubListener> listener);
+    int startScan();
+    int stopScan();
+
+    // Device.
+    ConnectionState connectionState();
+    int connect();
+    int disconnect();
+    std::shared_ptr<DeviceSetting> setting();
+
+    // Setting requests; each completes once on the callback thread (an upload
+    // reports progress several times), or never when muted or after deinit.
+    void queryVersion(Operation which, VersionCallback callback);
+    void trainModelUpdate(std::uint32_t length, const std::uint8_t* data,
+                          ProgressCallback callback);
+    void setDataNotifySwitch(std::uint32_t flags, ResultCallback callback);
+    void openPackageId(std::uint32_t enable, ResultCallback callback);
+    void setEmgRawDataConfig(std::uint32_t sampleRate, std::uint8_t mask, std::uint8_t packetBytes,
+                             std::uint8_t bitsPerSample, ResultCallback callback);
+
+    // Wearer and faults.
+    void setAction(WearerAction action);
+    void drop();
+    void setPresent(bool present);
+    void addFault(Operation operation, bool muteIt, std::uint32_t count);
+    void setSettingAvailable(bool available);
+    bool postHubState(std::int32_t state);
+    bool postDeviceStatus(std::uint8_t status);
+    bool startReplay(const std::string& path, std::string& error);
+    void stopReplay();
+    void reseed(std::uint32_t seed);
+    void reset();
+    Status status();
+    std::vector<std::uint8_t> lastModel();
+    int controlPort();
+
+  private:
+    using Listeners = std::vector<std::shared_ptr<HubListener>>;
+    enum class Admission { Proceed, NotConnected, Fail, Mute, Dropped };
+
+    // Caller holds lock.
+    Clock::time_point delayFromNow(int shortestMs, int longestMs);
+    Clock::time_point nextCompletionTime();
+    Admission admit(std::optional<Operation> operation);
+    static ResponseResult failureOf(Admission admission);
+    void setStreams(std::uint32_t flags);
+    Listeners liveListeners();
+    std::uint32_t& faultCounter(Operation operation, bool muteIt);
+
+    // Queues a call of every listener alive when the task runs.
+    void notifyListeners(Clock::time_point due, std::function<void(HubListener&)> call);
+    // Queues the completion of an admitted request: success (after onSuccess,
+    // run under lock) while the link that took the request is still up,
+    // ResponseResult::Disconnected otherwise.
+    void completeAt(Clock::time_point due, ResultCallback callback,
+                    std::function<void()> onSuccess);
+    // Queues a completion with a fixed result.
+    void completeWith(ResponseResult result, ResultCallback callback);
+
+    void startControlEndpoint();  // caller holds lifecycle
+    void streamLoop();
+    void postPacket(RawPacket packet, std::uint64_t epoch);
+    void postGesture(std::uint8_t gesture, std::uint64_t epoch);
+    std::string handleControlLine(std::string_view line);
+
+    const Options options;
+    std::weak_ptr<Armband> self;
+    std::shared_ptr<Device> device;  // the one armband, same object on every callback
+    std::shared_ptr<DeviceSetting> settingObject;
+
+    std::mutex lifecycle;  // serialises init and deinit; taken before lock
+    CallbackLoop loop;
+    std::thread streamThread;     // guarded by lifecycle
+    ControlServer controlServer;  // guarded by lifecycle
+    std::atomic<int> listeningPort{0};
+
+    std::mutex lock;
+    std::condition_variable runWake;     // run's wait; signalled by deinit
+    std::condition_variable streamWake;  // the stream's wait
+    bool initialised = false;
+    bool streamStopping = false;
+    std::vector<std::weak_ptr<HubListener>> listeners;
+    Random timing;  // scan, connect and completion delays
+
+    // The link.
+    bool present = true;
+    bool settingAvailable = true;
+    ConnectionState connection = ConnectionState::Disconnected;
+    std::uint64_t linkEpoch = 0;  // changes whenever a connection begins or ends
+    bool scanning = false;
+    std::uint64_t scanEpoch = 0;
+    Clock::time_point completionsFreeAt{};  // the armband answers one request at a time
+    Clock::time_point uploadFreeAt{};
+    std::uint32_t failing[kOperationCount] = {};
+    std::uint32_t muted[kOperationCount] = {};
+
+    // The armband.
+    std::uint32_t streams = 0;
+    std::uint64_t streamEpoch = 0;  // changes when a stream starts afresh or stops
+    std::uint8_t rawMask = 0xFF;
+    std::uint8_t rawPacketBytes = 128;
+    bool packageIdOpen = false;
+    std::vector<std::uint8_t> model;
+    std::size_t queuedPackets = 0;
+    std::uint64_t droppedPackets = 0;
+
+    // The wearer.
+    std::uint32_t seed;
+    std::uint64_t streamStarts = 0;  // since the seed was set
+    std::uint64_t streamSeed = 0;    // for the stream that starts at streamEpoch
+    WearerAction action;
+    std::uint64_t actionVersion = 0;
+    std::shared_ptr<const std::vector<std::uint8_t>> replayBytes;
+    std::string replayPath;
+    std::uint64_t replayVersion = 0;
+};
+
+}  // namespace tessel::sim

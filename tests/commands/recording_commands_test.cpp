@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "commands/client_commands.h"
+#include "commands/command_handlers.h"
+#include "core/event_queue.h"
+#include "core/recording_timer.h"
+#include "device/acquisition_state.h"
+#include "device/raw_data_routing.h"
+#include "device/tessel_handle.h"
+#include "tests/support/capturing_client.h"
+#include "tests/support/event_pump.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/temp_dir.h"
+#include "training/raw_recording_file.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::int64_t kShortWindowMs = 100;
+
+class Recording : public testing::Test {
+protected:
+    void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
+
+    // START_RECORD with a short window, as the dispatcher would answer it.
+    void startShortRecording(std::uint8_t gesture) {
+        const Bytes frame{START_RECORD, gesture};
+        Response response;
+        startRecordingWindow(CommandFrame{frame.data(), frame.size()}, response, kShortWindowMs);
+        ASSERT_EQ(response.size(), 1u) << "START_RECORD answered at once";
+    }
+
+    bool waitForRecordAnswer() {
+        return pumpEventsUntil([this] { return !client->messagesWithCode(0x06).empty(); });
+    }
+
+    ScopedWorkingDirectory workingDirectory;
+    FakeArmband armband;
+    ScopedCapturingClient client;
+};
+
+TEST_F(Recording, ConfigurationStoresTheMasksAndAsksForPacketsOfSixteenFrames) {
+    command({SET_EMG_CONFIG, 0xFF, 0x15});
+    EXPECT_EQ(channelCount.load(), 8);
+    EXPECT_EQ(gestureCount.load(), 3);
+    EXPECT_EQ(gestureMask.load(), 0x15);
+    const auto configs = armband.device->setting->rawConfigs();
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_EQ(configs[0].sampleRate, 650u);
+    EXPECT_EQ(configs[0].channelMask, 0xFF);
+    EXPECT_EQ(configs[0].packetBytes, 128);
+    EXPECT_EQ(configs[0].bitsPerSample, 8);
+    ASSERT_TRUE(pumpEventsUntil([this] { return !client->messages().empty(); }));
+    EXPECT_EQ(client->messages().at(0), (Bytes{0x05, 0x00}));
+}
+
+TEST_F(Recording, AConfigurationOfTheWrongLengthIsRefusedAndChangesNothing) {
+    command({SET_EMG_CONFIG, 0x03, 0x03});
+    command({SET_EMG_CONFIG, 0xFF});
+    command({SET_EMG_CONFIG, 0xFF, 0xFF, 0x00});
+    EXPECT_EQ(channelMask.load(), 0x03);
+    EXPECT_EQ(gestureMask.load(), 0x03);
+    EXPECT_EQ(client->messagesWithCode(0x05).size(), 2u);
+    EXPECT_EQ(client->messagesWithCode(0x05).at(0), (Bytes{0x05, 0xFF}));
+}
+
+TEST_F(Recording, AWindowAppendsItsPacketsToTheGesturesRawFileAndAnswersDone) {
+    startShortRecording(3);
+    EXPECT_EQ(dataMode.load(), RECORD_MODE);
+    EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>{0x80});
+    routeRawPacket(Bytes(48, 0x11));
+    routeRawPacket(Bytes(48, 0x22));
+    ASSERT_TRUE(waitForRecordAnswer());
+    EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0x00}));
+    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(armband.device->setting->switches(), (std::vector<std::uint32_t>{0x80, 0x00}));
+    const std::string file = readFile("raw3.bin");
+    ASSERT_EQ(file.size(), 96u);
+    EXPECT_EQ(file[0], 0x11);
+    EXPECT_EQ(file[95], 0x22);
+    // The preview went out while recording.
+    EXPECT_EQ(client->messagesWithCode(0x07).size(), 2u);
+}
+
+TEST_F(Recording, TwoRecordingsOfAGestureFollowEachOtherInItsFile) {
+    for (std::uint8_t fill : {0xAA, 0xBB}) {
+        client->clear();
+        startShortRecording(2);
+        routeRawPacket(Bytes(32, fill));
+        ASSERT_TRUE(waitForRecordAnswer());
+    }
+    EXPECT_EQ(readFile("raw2.bin"), std::string(32, '\xAA') + std::string(32, '\xBB'));
+}
+
+TEST_F(Recording, AWindowWithoutPacketsCreatesAnEmptyFileAndStillAnswersDone) {
+    startShortRecording(5);
+    ASSERT_TRUE(waitForRecordAnswer());
+    EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0x00}));
+    EXPECT_TRUE(fileExists("raw5.bin"));
+    EXPECT_EQ(readFile("raw5.bin").size(), 0u);
+}
+
+TEST_F(Recording, GestureNumbersBeyondEightAreRecordedToo) {
+    startShortRecording(9);
+    routeRawPacket(Bytes(16, 1));
+    ASSERT_TRUE(waitForRecordAnswer());
+    EXPECT_EQ(readFile("raw9.bin").size(), 16u);
+}
+
+TEST_F(Recording, StoppingAWindowAnswersStoppedWritesNothingAndNoDoneFollows) {
+    startShortRecording(1);
+    routeRawPacket(Bytes(16, 1));
+    command({STOP_RECORD});
+    EXPECT_EQ(client->messages().back(), (Bytes{0x06, 0xFD}));
+    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    pumpEventsFor(3 * std::chrono::milliseconds(kShortWindowMs));
+    EXPECT_EQ(client->messagesWithCode(0x06).size(), 1u);
+    EXPECT_FALSE(fileExists("raw1.bin"));
+}
+
+TEST_F(Recording, RecordCommandsRefuseTheWrongModeAndLength) {
+    command({STOP_RECORD});
+    command({START_RECORD});
+    command({STOP_RECORD, 0});
+    dataMode.store(IDENTIFY_MODE);
+    command({START_RECORD, 1});
+    EXPECT_EQ(dataMode.load(), IDENTIFY_MODE);
+    const std::vector<Bytes> refused(4, Bytes{0x06, 0xFF});
+    EXPECT_EQ(client->messages(), refused);
+}
+
+TEST_F(Recording, ARawFileThatCannotBeOpenedAnswersFailed) {
+    std::filesystem::create_directory("raw4.bin");
+    startShortRecording(4);
+    routeRawPacket(Bytes(16, 1));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(waitForRecordAnswer());
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("raw_file_name open error."),
+              std::string::npos);
+    EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0xFF}));
+}
+
+TEST_F(Recording, AFailedWriteAnswersFailedInsteadOfDone) {
+    std::filesystem::create_symlink("/dev/full", "raw6.bin");
+    startShortRecording(6);
+    routeRawPacket(Bytes(64, 1));
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(waitForRecordAnswer());
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("raw file raw6.bin write error"),
+              std::string::npos);
+    EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0xFF}));
+}
+
+TEST_F(Recording, ADisconnectionDuringAWindowEndsItWithoutAnAnswer) {
+    startShortRecording(7);
+    routeRawPacket(Bytes(16, 1));
+    handle->onDeviceDisconnected(armband.device, 8);
+    EXPECT_EQ(recordTimerArmed.load(), 0);
+    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(recordingGesture.load(), 0xFF);
+    pumpEventsFor(3 * std::chrono::milliseconds(kShortWindowMs));
+    EXPECT_TRUE(client->messagesWithCode(0x06).empty());
+    EXPECT_EQ(client->messagesWithCode(0x04).size(), 1u);
+    EXPECT_FALSE(fileExists("raw7.bin"));
+}
+
+TEST(InternalEvents, OnlyTheWindowClosedCodeEndsARecording) {
+    ScopedWorkingDirectory workingDirectory;
+    ScopedCapturingClient client;
+    dataMode.store(RECORD_MODE);
+    const std::uint8_t other = 2;
+    handleInternalEvents(&other, 1);
+    testing::internal::CaptureStdout();
+    handleInternalEvents(nullptr, 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Internal event format err!!!"),
+              std::string::npos);
+    EXPECT_EQ(dataMode.load(), RECORD_MODE);
+    EXPECT_TRUE(client->messages().empty());
+    EXPECT_TRUE(std::filesystem::is_empty("."));
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+#include "core/main_loop.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/event_queue.h"
+
+namespace {
+
+struct Call {
+    char handler;
+    std::vector<std::uint8_t> payload;
+};
+
+EventHandlers recordingHandlers(std::vector<Call>& calls) {
+    auto make = [&calls](char name) {
+        return [&calls, name](const std::uint8_t* payload, std::size_t length) {
+            calls.push_back({name, std::vector<std::uint8_t>(payload, payload + length)});
+        };
+    };
+    return {make('c'), make('h'), make('t'), make('i')};
+}
+
+std::string runCapturingLog(EventQueue& queue, const EventHandlers& handlers) {
+    testing::internal::CaptureStdout();
+    runMainLoop(queue, handlers);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(PayloadDump, EachByteIsWrittenAsHexWithATrailingBlank) {
+    const std::uint8_t bytes[] = {2, 255};
+    EXPECT_EQ(payloadDump(bytes, 2), "0x02 0xff ");
+    EXPECT_EQ(payloadDump(bytes, 0), "");
+}
+
+TEST(PayloadDump, OnlyTheFirstTenBytesOfALongPayloadAreDumped) {
+    std::vector<std::uint8_t> bytes(300, 0xAB);
+    const std::string dump = payloadDump(bytes.data(), bytes.size());
+    EXPECT_EQ(dump.size(), 50u);
+    EXPECT_EQ(dump.substr(0, 5), "0xab ");
+}
+
+TEST(MainLoop, EachRecordGoesToTheHandlerOfItsTypeInOrder) {
+    EventQueue queue;
+    queue.push(makeEventRecord(APP_CLIENT_EVT, {0x01}));
+    queue.push(makeEventRecord(HUB_EVT, {5, 3, 1}));
+    queue.push(makeEventRecord(TIMER_EVT, {0}));
+    queue.push(makeEventRecord(INTERNAL_EVT, {1}));
+    queue.push(makeEventRecord(EXIT_EVT));
+    std::vector<Call> calls;
+    const std::string log = runCapturingLog(queue, recordingHandlers(calls));
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].handler, 'c');
+    EXPECT_EQ(calls[1].handler, 'h');
+    EXPECT_EQ(calls[1].payload, (std::vector<std::uint8_t>{5, 3, 1}));
+    EXPECT_EQ(calls[2].handler, 't');
+    EXPECT_EQ(calls[3].handler, 'i');
+    EXPECT_NE(log.find("HUB_EVT: 0x05 0x03 0x01 \n"), std::string::npos);
+    EXPECT_NE(log.find("EXIT_EVT: \n"), std::string::npos);
+}
+
+TEST(MainLoop, RecordsQueuedBehindAnExitAreNeverHandled) {
+    EventQueue queue;
+    queue.push(makeEventRecord(EXIT_EVT, {9, 9}));
+    queue.push(makeEventRecord(APP_CLIENT_EVT, {0x01}));
+    queue.push(makeEventRecord(EXIT_EVT));
+    std::vector<Call> calls;
+    const std::string log = runCapturingLog(queue, recordingHandlers(calls));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(queue.size(), 2u);
+    EXPECT_NE(log.find("EXIT_EVT: 0x09 0x09 \n"), std::string::npos);
+}
+
+TEST(MainLoop, AnUnknownTypeIsDroppedWithoutALogLine) {
+    EventQueue queue;
+    queue.push(makeEventRecord(7, {1, 2}));
+    queue.push(makeEventRecord(EXIT_EVT));
+    std::vector<Call> calls;
+    const std::string log = runCapturingLog(queue, recordingHandlers(calls));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(log.find("0x01 0x02"), std::string::npos);
+}
+
+TEST(MainLoop, ARecordWithOnlyItsTypeReachesItsHandlerWithLengthZero) {
+    EventQueue queue;
+    queue.push(makeEventRecord(HUB_EVT));
+    queue.push(makeEventRecord(EXIT_EVT));
+    std::vector<Call> calls;
+    runCapturingLog(queue, recordingHandlers(calls));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(calls[0].payload.empty());
+}
+
+TEST(MainLoop, AClientMessageLongerThan255BytesKeepsItsTrueLength) {
+    EventQueue queue;
+    queue.push(makeEventRecord(APP_CLIENT_EVT, std::vector<std::uint8_t>(256, 1).data(), 256));
+    queue.push(makeEventRecord(EXIT_EVT));
+    std::vector<Call> calls;
+    runCapturingLog(queue, recordingHandlers(calls));
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].payload.size(), 256u);
+}
+
+}  // namespace

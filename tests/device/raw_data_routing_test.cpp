@@ -1,0 +1,77 @@
+#include "device/raw_data_routing.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "core/event_queue.h"
+#include "device/acquisition_state.h"
+#include "tests/support/capturing_client.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes countingPacket(std::size_t length) {
+    Bytes packet(length);
+    std::iota(packet.begin(), packet.end(), 0);
+    return packet;
+}
+
+TEST(RawDataRouting, WhileRecordingAPacketIsKeptWholeAndPreviewedByRowsZeroFourEightTwelve) {
+    ScopedCapturingClient client;
+    dataMode.store(RECORD_MODE);
+    const Bytes packet = countingPacket(128);
+    routeRawPacket(packet);
+    EXPECT_EQ(rawBuffer.size(), 128u);
+    const auto messages = client->messages();
+    ASSERT_EQ(messages.size(), 1u);
+    Bytes expected{7};
+    for (int start : {0, 32, 64, 96}) {
+        for (int i = 0; i < 8; ++i) {
+            expected.push_back(static_cast<std::uint8_t>(start + i));
+        }
+    }
+    EXPECT_EQ(messages[0], expected);
+}
+
+TEST(RawDataRouting, ATwoChannelPacketPreviewsEightSamples) {
+    ScopedCapturingClient client;
+    dataMode.store(RECORD_MODE);
+    routeRawPacket(countingPacket(32));
+    EXPECT_EQ(client->messages().at(0), (Bytes{7, 0, 1, 8, 9, 16, 17, 24, 25}));
+}
+
+TEST(RawDataRouting, APacketShorterThanOneRowPreviewsAsTheCodeAlone) {
+    ScopedCapturingClient client;
+    dataMode.store(RECORD_MODE);
+    routeRawPacket(countingPacket(15));
+    EXPECT_EQ(client->messages().at(0), Bytes{7});
+    EXPECT_EQ(rawBuffer.size(), 15u);
+}
+
+TEST(RawDataRouting, PacketsAppendInArrivalOrder) {
+    dataMode.store(RECORD_MODE);
+    routeRawPacket(Bytes(48, 1));
+    routeRawPacket(Bytes(48, 2));
+    Bytes seen;
+    rawBuffer.read([&seen](const std::uint8_t* data, std::size_t length) {
+        seen.assign(data, data + length);
+    });
+    ASSERT_EQ(seen.size(), 96u);
+    EXPECT_EQ(seen[47], 1);
+    EXPECT_EQ(seen[48], 2);
+}
+
+TEST(RawDataRouting, IdleAndGestureModesDropPackets) {
+    ScopedCapturingClient client;
+    for (std::int32_t mode : {IDLE_MODE, GESTURE_MODE}) {
+        dataMode.store(mode);
+        routeRawPacket(countingPacket(128));
+    }
+    EXPECT_EQ(rawBuffer.size(), 0u);
+    EXPECT_TRUE(client->messages().empty());
+    EXPECT_EQ(identifyQueue.size(), 0u);
+}
+
+}  // namespace

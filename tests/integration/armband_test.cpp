@@ -1,0 +1,95 @@
+// The server binary with its simulated armband: scanning, connecting, the
+// armband's own gestures, and an armband that misbehaves on purpose.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/server_process.h"
+#include "tests/support/wire_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class Armband : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.start()) << server.log();
+        connection = std::make_unique<WireClient>();
+        ASSERT_TRUE(client().connected()) << client().error();
+    }
+    void TearDown() override {
+        if (server.running()) {
+            client().send({0xFF});
+            EXPECT_EQ(server.waitForExit(), 0) << server.log();
+        }
+    }
+    void scanAndConnect() {
+        client().send({0x02, 0x00});
+        ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
+        client().send({0x03});
+        ASSERT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0x00}));
+    }
+
+    WireClient& client() { return *connection; }
+
+    ServerProcess server;
+    std::unique_ptr<WireClient> connection;
+};
+
+TEST_F(Armband, ScanConnectAndReadTheVersions) {
+    scanAndConnect();
+    client().send({0x30});
+    EXPECT_EQ(client().nextWithCode(0x30), bytesOf("0000.005.002/001.004.027/003.000.000"));
+    client().send({0x04});
+    EXPECT_EQ(client().nextWithCode(0x04), (Bytes{0x04, 0x00}));
+}
+
+TEST_F(Armband, EveryClientHearsTheArmbandComeAndGo) {
+    WireClient other;
+    ASSERT_TRUE(other.connected());
+    scanAndConnect();
+    EXPECT_EQ(other.nextWithCode(0x02), (Bytes{0x02, 0x00}));
+    EXPECT_EQ(other.nextWithCode(0x03), (Bytes{0x03, 0x00}));
+    EXPECT_EQ(simCommand("drop"), "ok");
+    EXPECT_EQ(client().nextWithCode(0x04), (Bytes{0x04, 0x00}));
+    EXPECT_EQ(other.nextWithCode(0x04), (Bytes{0x04, 0x00}));
+}
+
+TEST_F(Armband, TheWearersGesturesStreamToClients) {
+    scanAndConnect();
+    client().send({0x10});
+    ASSERT_EQ(simCommand("hold 1"), "ok");
+    EXPECT_EQ(client().nextWithCode(0x10), (Bytes{0x10, 0x01}));
+    ASSERT_EQ(simCommand("rest"), "ok");
+    EXPECT_EQ(client().nextWithCode(0x10), (Bytes{0x10, 0x00}));
+    client().send({0x11});
+    EXPECT_EQ(client().nextWithCode(0x10), (Bytes{0x10, 0xFD}));
+}
+
+TEST_F(Armband, AnArmbandThatNeverAnswersDoesNotFreezeTheServer) {
+    scanAndConnect();
+    ASSERT_EQ(simCommand("mute setDataNotifySwitch 3"), "ok");
+    client().send({0x10});
+    client().send({0x01});
+    // Three bounded waits, then the ping behind them is answered.
+    EXPECT_EQ(client().nextWithCode(0x01, 20s), (Bytes{0x01, 0x00}));
+    EXPECT_EQ(server.countInLog("TesselHandle::setDataNotifySwitch, no answer within 2000 ms"), 3);
+}
+
+TEST_F(Armband, HubStateThreeEndsTheServer) {
+    ASSERT_EQ(simCommand("hubstate 3"), "ok");
+    EXPECT_EQ(server.waitForExit(), 0);
+    EXPECT_TRUE(server.waitForLog("TesselHandle::onStateChanged, new state is 3"));
+    EXPECT_TRUE(server.waitForLog("exitApplication"));
+}
+
+TEST_F(Armband, AConnectionTheArmbandRefusesIsAnsweredFailed) {
+    client().send({0x02, 0x00});
+    ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
+    ASSERT_EQ(simCommand("fail connect"), "ok");
+    client().send({0x03});
+    EXPECT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0xFF}));
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "server/client_registry.h"
+
+// A client that keeps every message sent to it. Add it to clientRegistry to
+// see what the server broadcasts.
+class CapturingClient : public ClientConnection {
+public:
+    using Bytes = std::vector<std::uint8_t>;
+
+    void send(ClientMessage message) override;
+    std::vector<Bytes> messages() const;
+    // Waits until at least `count` messages have arrived; false on time-out.
+    bool waitForCount(std::size_t count,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    // The messages whose first byte is `code`.
+    std::vector<Bytes> messagesWithCode(std::uint8_t code) const;
+    void clear();
+
+private:
+    mutable std::mutex lock;
+    mutable std::condition_variable arrived;
+    std::vector<Bytes> received;  // guarded by lock
+};
+
+// Registers a capturing client for the scope of a test.
+class ScopedCapturingClient {
+public:
+    ScopedCapturingClient();
+    ~ScopedCapturingClient();
+    CapturingClient& operator*() const { return *client; }
+    CapturingClient* operator->() const { return client.get(); }
+
+private:
+    std::shared_ptr<CapturingClient> client;
+};

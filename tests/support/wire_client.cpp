@@ -1,0 +1,59 @@
+#include "tests/support/wire_client.h"
+
+#include <cstdio>
+
+WireClient::WireClient(std::uint16_t port, const std::string& origin) {
+    WsConnectOptions options;
+    options.origin = origin;
+    ok = client.connect("127.0.0.1", port, failure, options, &status);
+}
+
+std::optional<Bytes> WireClient::next(std::chrono::milliseconds timeout) {
+    auto message = client.receive(timeout);
+    if (!message) {
+        return std::nullopt;
+    }
+    return message->bytes;
+}
+
+std::optional<Bytes> WireClient::nextWithCode(std::uint8_t code, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return std::nullopt;
+        }
+        auto message = next(left);
+        if (!message) {
+            return std::nullopt;
+        }
+        if (!message->empty() && (*message)[0] == code) {
+            return message;
+        }
+    }
+}
+
+bool WireClient::silentFor(std::chrono::milliseconds timeout) { return !next(timeout); }
+
+Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+std::string hex(const Bytes& bytes) {
+    std::string text;
+    char part[4];
+    for (std::uint8_t byte : bytes) {
+        std::snprintf(part, sizeof part, "%02X ", byte);
+        text += part;
+    }
+    return text;
+}
+
+std::string simCommand(const std::string& line, std::uint16_t port) {
+    WireClient control(port);
+    if (!control.connected()) {
+        return {};
+    }
+    control.sendText(line);
+    const auto answer = control.next();
+    return answer ? std::string(answer->begin(), answer->end()) : std::string();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/client/ws_client.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A WebSocket client of the server under test, with the waits tests need.
+class WireClient {
+public:
+    // Connects to the server on 127.0.0.1; check connected().
+    explicit WireClient(std::uint16_t port = 8888, const std::string& origin = {});
+    bool connected() const { return ok; }
+    const std::string& error() const { return failure; }
+    int httpStatus() const { return status; }
+
+    void send(const Bytes& bytes) { client.sendBinary(bytes); }
+    void sendText(const std::string& text) { client.sendText(text); }
+    std::optional<Bytes> next(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Skips messages until one starts with `code`; preview frames (0x07) and
+    // other codes in between are dropped.
+    std::optional<Bytes> nextWithCode(std::uint8_t code,
+                                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True when nothing arrives within the time-out.
+    bool silentFor(std::chrono::milliseconds timeout);
+    bool open() const { return client.isOpen(); }
+    WsClient& raw() { return client; }
+
+private:
+    WsClient client;
+    bool ok = false;
+    int status = 0;
+    std::string failure;
+};
+
+Bytes bytesOf(const std::string& text);
+std::string hex(const Bytes& bytes);
+
+// Sends one command to the simulated armband's wearer control on 127.0.0.1
+// and returns its answer ("ok ..." or "error: ..."); empty when unreachable.
+std::string simCommand(const std::string& line, std::uint16_t port = 8889);

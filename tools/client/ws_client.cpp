@@ -1,0 +1,193 @@
+#include "tools/client/ws_client.h"
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+struct WsClient::Impl {
+    net::io_context ioc;
+    websocket::stream<beast::tcp_stream> ws{ioc};
+    beast::flat_buffer readBuffer;
+    std::deque<std::shared_ptr<WsMessage>> outbox;  // io thread only
+    bool writing = false;                           // io thread only
+    std::thread ioThread;
+
+    mutable std::mutex lock;
+    std::condition_variable arrived;
+    std::deque<WsMessage> inbox;  // guarded by lock
+    bool open = false;            // guarded by lock
+
+    void readNext();
+    void enqueue(std::shared_ptr<WsMessage> message);
+    void writeNext();
+    void markClosed();
+};
+
+void WsClient::Impl::markClosed() {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        open = false;
+    }
+    arrived.notify_all();
+}
+
+void WsClient::Impl::readNext() {
+    ws.async_read(readBuffer, [this](beast::error_code ec, std::size_t) {
+        if (ec) {
+            markClosed();
+            return;
+        }
+        WsMessage message;
+        message.binary = ws.got_binary();
+        const auto data = readBuffer.cdata();
+        const auto* bytes = static_cast<const std::uint8_t*>(data.data());
+        message.bytes.assign(bytes, bytes + data.size());
+        readBuffer.consume(readBuffer.size());
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            inbox.push_back(std::move(message));
+        }
+        arrived.notify_all();
+        readNext();
+    });
+}
+
+void WsClient::Impl::enqueue(std::shared_ptr<WsMessage> message) {
+    outbox.push_back(std::move(message));
+    if (!writing) {
+        writeNext();
+    }
+}
+
+void WsClient::Impl::writeNext() {
+    writing = true;
+    const auto& next = outbox.front();
+    ws.binary(next->binary);
+    ws.async_write(net::buffer(next->bytes), [this](beast::error_code ec, std::size_t) {
+        writing = false;
+        outbox.pop_front();
+        if (ec) {
+            markClosed();
+            return;
+        }
+        if (!outbox.empty()) {
+            writeNext();
+        }
+    });
+}
+
+WsClient::WsClient() : impl(std::make_unique<Impl>()) {}
+
+WsClient::~WsClient() { close(); }
+
+bool WsClient::connect(const std::string& host, std::uint16_t port, std::string& error,
+                       const WsConnectOptions& options, int* httpStatus) {
+    beast::error_code ec;
+    tcp::resolver resolver(impl->ioc);
+    const auto endpoints = resolver.resolve(host, std::to_string(port), ec);
+    if (ec) {
+        error = "cannot resolve " + host + ": " + ec.message();
+        return false;
+    }
+    auto& lowest = beast::get_lowest_layer(impl->ws);
+    lowest.expires_after(options.timeout);
+    bool done = false;
+    lowest.async_connect(endpoints, [&](beast::error_code result, const tcp::endpoint&) {
+        ec = result;
+        done = true;
+    });
+    impl->ioc.run();
+    impl->ioc.restart();
+    if (!done || ec) {
+        error = "cannot connect to " + host + ":" + std::to_string(port) + ": " + ec.message();
+        return false;
+    }
+    if (!options.origin.empty()) {
+        impl->ws.set_option(
+            websocket::stream_base::decorator([origin = options.origin](websocket::request_type& r) {
+                r.set(http::field::origin, origin);
+            }));
+    }
+    impl->ws.read_message_max(64 * 1024 * 1024);
+    websocket::response_type response;
+    lowest.expires_after(options.timeout);
+    impl->ws.async_handshake(response, host + ":" + std::to_string(port), "/",
+                             [&](beast::error_code result) { ec = result; });
+    impl->ioc.run();
+    impl->ioc.restart();
+    if (ec) {
+        if (httpStatus != nullptr) {
+            *httpStatus = static_cast<int>(response.result_int());
+        }
+        error = "WebSocket handshake with " + host + ":" + std::to_string(port) +
+                " failed: " + ec.message();
+        return false;
+    }
+    lowest.expires_never();
+    {
+        std::lock_guard<std::mutex> guard(impl->lock);
+        impl->open = true;
+    }
+    impl->readNext();
+    impl->ioThread = std::thread([this] { impl->ioc.run(); });
+    return true;
+}
+
+void WsClient::sendBinary(std::vector<std::uint8_t> bytes) {
+    auto message = std::make_shared<WsMessage>(WsMessage{true, std::move(bytes)});
+    net::post(impl->ioc, [this, message] { impl->enqueue(message); });
+}
+
+void WsClient::sendText(std::string text) {
+    auto message = std::make_shared<WsMessage>(
+        WsMessage{false, std::vector<std::uint8_t>(text.begin(), text.end())});
+    net::post(impl->ioc, [this, message] { impl->enqueue(message); });
+}
+
+std::optional<WsMessage> WsClient::receive(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> guard(impl->lock);
+    impl->arrived.wait_for(guard, timeout, [this] { return !impl->inbox.empty() || !impl->open; });
+    if (impl->inbox.empty()) {
+        return std::nullopt;
+    }
+    WsMessage message = std::move(impl->inbox.front());
+    impl->inbox.pop_front();
+    return message;
+}
+
+bool WsClient::isOpen() const {
+    std::lock_guard<std::mutex> guard(impl->lock);
+    return impl->open;
+}
+
+void WsClient::close() {
+    if (!impl->ioThread.joinable()) {
+        return;
+    }
+    net::post(impl->ioc, [this] {
+        impl->ws.async_close(websocket::close_code::normal, [this](beast::error_code) {
+            beast::error_code ignored;
+            beast::get_lowest_layer(impl->ws).socket().close(ignored);
+        });
+    });
+    {
+        // A server that does not answer the close handshake must not hang us.
+        std::unique_lock<std::mutex> guard(impl->lock);
+        impl->arrived.wait_for(guard, std::chrono::seconds(2), [this] { return !impl->open; });
+    }
+    impl->ioc.stop();
+    impl->ioThread.join();
+    impl->markClosed();
+}

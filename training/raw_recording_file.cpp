@@ -1,0 +1,68 @@
+#include "training/raw_recording_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "core/log.h"
+#include "device/acquisition_state.h"
+#include "device/raw_data_routing.h"
+#include "server/client_registry.h"
+
+namespace {
+
+constexpr std::uint8_t kWindowClosed = 1;
+constexpr std::uint8_t kRecordAnswer = 0x06;
+
+}  // namespace
+
+std::string rawFileName(std::uint8_t gesture) { return "raw" + std::to_string(gesture) + ".bin"; }
+
+bool appendToRawFile(const std::string& name, const std::uint8_t* data, std::size_t length) {
+    std::FILE* file = std::fopen(name.c_str(), "ab");
+    if (file == nullptr) {
+        logLine("raw_file_name open error.");
+        return false;
+    }
+    std::fseek(file, 0, SEEK_END);
+    const long before = std::ftell(file);
+    const bool written = length == 0 || std::fwrite(data, 1, length, file) == length;
+    const bool flushed = std::fflush(file) == 0;
+    const int error = errno;
+    if (!written || !flushed) {
+        // Leave the bytes of earlier recordings exactly as they were.
+        if (before >= 0 && ftruncate(fileno(file), before) != 0) {
+            logLine("raw file %s could not be cut back to %ld bytes", name.c_str(), before);
+        }
+    }
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) {
+        logLine("raw file %s write error: %s", name.c_str(),
+                std::strerror(written && flushed ? errno : error));
+        return false;
+    }
+    return true;
+}
+
+void handleInternalEvents(const std::uint8_t* payload, std::size_t length) {
+    logLine("handleInternalEvents");
+    if (length == 0) {
+        logLine("Internal event format err!!!");
+        return;
+    }
+    if (payload[0] != kWindowClosed) {
+        return;
+    }
+    dataMode.store(IDLE_MODE);
+    bool saved = false;
+    rawBuffer.read([&saved](const std::uint8_t* data, std::size_t size) {
+        saved = appendToRawFile(rawFileName(recordingGesture.load()), data, size);
+    });
+    if (saved) {
+        logLine("FeatureExtraction: SUCCESS");
+    }
+    const std::uint8_t response[] = {kRecordAnswer, static_cast<std::uint8_t>(saved ? 0x00 : 0xFF)};
+    sendToClients(response, sizeof response);
+}
