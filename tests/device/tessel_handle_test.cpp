@@ -190,6 +190,7 @@ TEST(TesselHandle, StreamSwitchingGivesUpAfterThreeRefusals) {
     armband.wearer().fail(Operation::SetDataNotifySwitch, 3);
     testing::internal::CaptureStdout();
     handle->setDataNotifySwitch(0x40);
+    pumpEventsFor(200ms);  // a completion logs just after it hands over its result
     const std::string log = testing::internal::GetCapturedStdout();
     std::size_t failures = 0;
     for (auto at = log.find("setDataNotifySwitch, result(1)"); at != std::string::npos;
