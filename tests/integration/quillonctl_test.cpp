@@ -126,6 +126,16 @@ std::uint16_t unusedPort() {
     return ntohs(address.sin_port);
 }
 
+// Copies a golden case's raw recordings into the server's working directory.
+void copyGoldenRecordings(const ServerProcess& server, const std::string& caseName,
+                          const std::vector<int>& gestures) {
+    for (int gesture : gestures) {
+        const std::string name = "raw" + std::to_string(gesture) + ".bin";
+        writeFile(server.file(name),
+                  readFile(std::string(QUILLON_GOLDEN_DIR) + "/" + caseName + "/" + name));
+    }
+}
+
 class Quillonctl : public testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
@@ -246,6 +256,71 @@ TEST_F(Quillonctl, CtrlCDuringARecordingStopsIt) {
     EXPECT_TRUE(contains(record.out(), "recording stopped by Ctrl+C (06 FD)")) << record.both();
     const Finished again = run({"stop-record"});
     EXPECT_EQ(again.exitCode, 1) << again.both();
+}
+
+TEST_F(Quillonctl, GenerateAndUploadTrainTheModelAndPutItOnTheArmband) {
+    copyGoldenRecordings(server, "case1", {1, 2, 5});
+    connectArmband();
+    ASSERT_EQ(run({"config", "7", "0x13"}).exitCode, 0);
+    const Finished generate = run({"generate"});
+    EXPECT_EQ(generate.exitCode, 0) << generate.both();
+    EXPECT_TRUE(contains(generate.out, "generating the model")) << generate.both();
+    EXPECT_TRUE(contains(generate.out, "model trained in")) << generate.both();
+    EXPECT_EQ(readFile(server.file("W&B.txt")),
+              readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/expected/W&B.txt"));
+    const Finished upload = run({"upload"});
+    EXPECT_EQ(upload.exitCode, 0) << upload.both();
+    EXPECT_TRUE(contains(upload.out, "uploading the model [")) << upload.both();
+    EXPECT_TRUE(contains(upload.out, "] 100%\n")) << upload.both();
+    EXPECT_TRUE(contains(upload.out, "model uploaded in")) << upload.both();
+    EXPECT_EQ(readFile(server.file("model.bin")),
+              readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/expected/model.bin"));
+}
+
+TEST_F(Quillonctl, GenerateWithoutTheRecordingsSaysWhatIsMissing) {
+    ASSERT_EQ(run({"config", "0xFF", "0x03"}).exitCode,
+              1);  // no armband: the masks stay all the same
+    const Finished generate = run({"generate"});
+    EXPECT_EQ(generate.exitCode, 1) << generate.both();
+    EXPECT_TRUE(contains(generate.err, "raw file could not be opened")) << generate.both();
+}
+
+TEST_F(Quillonctl, UploadWithoutAModelIsRefused) {
+    const Finished upload = run({"upload"});
+    EXPECT_EQ(upload.exitCode, 1) << upload.both();
+    EXPECT_TRUE(contains(upload.err, "MODEL_UPDATE refused: STATUS_FAILED")) << upload.both();
+}
+
+TEST_F(Quillonctl, ModelStopsAreOnlyAcknowledged) {
+    const Finished generate = run({"stop-generate"});
+    EXPECT_EQ(generate.exitCode, 0) << generate.both();
+    EXPECT_TRUE(contains(generate.out, "(0A FD")) << generate.both();
+    const Finished upload = run({"stop-upload"});
+    EXPECT_EQ(upload.exitCode, 0) << upload.both();
+    EXPECT_TRUE(contains(upload.out, "(0C FD")) << upload.both();
+}
+
+TEST_F(Quillonctl, IdentifyWithoutATrainedModelIsRefused) {
+    const Finished identify = run({"identify"});
+    EXPECT_EQ(identify.exitCode, 1) << identify.both();
+    EXPECT_TRUE(contains(identify.err, "the server refused to identify (08 FF")) << identify.both();
+    const Finished stop = run({"stop-identify"});
+    EXPECT_EQ(stop.exitCode, 0) << stop.both();
+    EXPECT_TRUE(contains(stop.out, "identification stopped")) << stop.both();
+}
+
+TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
+    const std::string golden = std::string(QUILLON_GOLDEN_DIR) + "/case1/";
+    writeFile(server.file("W&B.txt"), readFile(golden + "expected/W&B.txt"));
+    connectArmband();
+    ASSERT_EQ(run({"config", "7", "0x13"}).exitCode, 0);
+    ASSERT_EQ(run({"sim", "replay", golden + "stream.bin"}).exitCode, 0);
+    Ctl identify({"identify"});
+    ASSERT_TRUE(identify.waitForOutput("identification started")) << identify.both();
+    EXPECT_TRUE(identify.waitForOutput("] gesture ")) << identify.both();
+    identify.interrupt();
+    EXPECT_EQ(identify.wait(), 0) << identify.both();
+    EXPECT_TRUE(contains(identify.out(), "identification stopped (08 FD")) << identify.both();
 }
 
 TEST_F(Quillonctl, WatchPrintsWhatOtherClientsCause) {
