@@ -38,6 +38,21 @@ void TesselHandle::storeDevice(tessel::DevicePtr newDevice) {
     device = std::move(newDevice);
 }
 
+TesselHandle::SettingLookup TesselHandle::findSetting(
+    const char* name, std::shared_ptr<tessel::DeviceSetting>& setting) const {
+    const tessel::DevicePtr current = currentDevice();
+    if (!current) {
+        logLine("%s, device not exist", name);
+        return SettingLookup::NoDevice;
+    }
+    setting = current->getSetting();
+    if (!setting) {
+        logLine("%s, setting not exist", name);
+        return SettingLookup::NoSetting;
+    }
+    return SettingLookup::Found;
+}
+
 void TesselHandle::setResponseTimeout(std::chrono::milliseconds timeout) {
     responseTimeoutMs.store(timeout.count());
 }
@@ -180,16 +195,11 @@ VersionMap TesselHandle::getVersions() {
 
 void TesselHandle::setEmgRawDataConfig(std::uint8_t mask, std::uint8_t count) {
     const char* name = "TesselHandle::setEmgRawDataConfig";
-    const tessel::DevicePtr current = currentDevice();
-    if (!current) {
-        logLine("%s, device not exist", name);
-        postHubEvent(kNotifyRawConfig, STATUS_NO_DEVICE);
-        return;
-    }
-    const std::shared_ptr<tessel::DeviceSetting> setting = current->getSetting();
-    if (!setting) {
-        logLine("%s, setting not exist", name);
-        postHubEvent(kNotifyRawConfig, STATUS_NO_SETTING);
+    std::shared_ptr<tessel::DeviceSetting> setting;
+    const SettingLookup found = findSetting(name, setting);
+    if (found != SettingLookup::Found) {
+        postHubEvent(kNotifyRawConfig,
+                     found == SettingLookup::NoDevice ? STATUS_NO_DEVICE : STATUS_NO_SETTING);
         return;
     }
     const auto packetBytes = static_cast<std::uint8_t>(count * kBytesPerChannelInPacket);
@@ -205,14 +215,8 @@ void TesselHandle::setEmgRawDataConfig(std::uint8_t mask, std::uint8_t count) {
 
 void TesselHandle::trainModelUpdate(std::uint32_t length, const std::uint8_t* data) {
     const char* name = "TesselHandle::trainModelUpdate";
-    const tessel::DevicePtr current = currentDevice();
-    if (!current) {
-        logLine("%s, device not exist", name);
-        return;
-    }
-    const std::shared_ptr<tessel::DeviceSetting> setting = current->getSetting();
-    if (!setting) {
-        logLine("%s, setting not exist", name);
+    std::shared_ptr<tessel::DeviceSetting> setting;
+    if (findSetting(name, setting) != SettingLookup::Found) {
         return;
     }
     setting->trainModelUpdate(

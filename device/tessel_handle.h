@@ -53,7 +53,13 @@ public:
     void setResponseTimeout(std::chrono::milliseconds timeout);
 
 private:
+    enum class SettingLookup { Found, NoDevice, NoSetting };
+
     void storeDevice(tessel::DevicePtr newDevice);
+    // The current armband's setting object; logs "%s, device not exist" or
+    // "%s, setting not exist" with `name` when there is none.
+    SettingLookup findSetting(const char* name,
+                              std::shared_ptr<tessel::DeviceSetting>& setting) const;
 
     const std::shared_ptr<tessel::Hub> hub;
     mutable std::mutex deviceLock;

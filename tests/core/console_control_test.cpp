@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "core/event_queue.h"
@@ -29,20 +30,31 @@ TEST(ConsoleControl, OtherConsoleEventsAreLeftToTheirDefault) {
     EXPECT_EQ(eventQueue.tryPop(), nullptr);
 }
 
-TEST(ConsoleControl, ASigtermReachesTheEventQueueThroughTheWatcherThread) {
-    blockConsoleSignals();
-    ASSERT_TRUE(installConsoleControl());
-    testing::internal::CaptureStdout();
-    kill(getpid(), SIGTERM);
-    EventRecord record;
-    for (int i = 0; i < 500 && !record; ++i) {
-        record = eventQueue.tryPop();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    testing::internal::GetCapturedStdout();
-    removeConsoleControl();
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ((*record)[0], EXIT_EVT);
+// Each signal runs in a process of its own: the signals must be blocked in every
+// thread of the process, which only holds for a process that blocks them first.
+void expectSignalQueuesExit(int signalNumber) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            blockConsoleSignals();
+            if (!installConsoleControl()) {
+                std::exit(2);
+            }
+            kill(getpid(), signalNumber);
+            EventRecord record;
+            for (int i = 0; i < 500 && !record; ++i) {
+                record = eventQueue.tryPop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            removeConsoleControl();
+            std::exit(record && (*record)[0] == EXIT_EVT ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+TEST(ConsoleControl, CtrlCAndSigtermReachTheEventQueueThroughTheWatcherThread) {
+    expectSignalQueuesExit(SIGINT);
+    expectSignalQueuesExit(SIGTERM);
 }
 
 }  // namespace

@@ -12,13 +12,21 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
+class RawDataRouting : public testing::Test {
+protected:
+    RawDataRouting() {
+        resetAcquisitionState();
+        rawBuffer.clear();
+    }
+};
+
 Bytes countingPacket(std::size_t length) {
     Bytes packet(length);
     std::iota(packet.begin(), packet.end(), 0);
     return packet;
 }
 
-TEST(RawDataRouting, WhileRecordingAPacketIsKeptWholeAndPreviewedByRowsZeroFourEightTwelve) {
+TEST_F(RawDataRouting, WhileRecordingAPacketIsKeptWholeAndPreviewedByRowsZeroFourEightTwelve) {
     ScopedCapturingClient client;
     dataMode.store(RECORD_MODE);
     const Bytes packet = countingPacket(128);
@@ -35,14 +43,14 @@ TEST(RawDataRouting, WhileRecordingAPacketIsKeptWholeAndPreviewedByRowsZeroFourE
     EXPECT_EQ(messages[0], expected);
 }
 
-TEST(RawDataRouting, ATwoChannelPacketPreviewsEightSamples) {
+TEST_F(RawDataRouting, ATwoChannelPacketPreviewsEightSamples) {
     ScopedCapturingClient client;
     dataMode.store(RECORD_MODE);
     routeRawPacket(countingPacket(32));
     EXPECT_EQ(client->messages().at(0), (Bytes{7, 0, 1, 8, 9, 16, 17, 24, 25}));
 }
 
-TEST(RawDataRouting, APacketShorterThanOneRowPreviewsAsTheCodeAlone) {
+TEST_F(RawDataRouting, APacketShorterThanOneRowPreviewsAsTheCodeAlone) {
     ScopedCapturingClient client;
     dataMode.store(RECORD_MODE);
     routeRawPacket(countingPacket(15));
@@ -50,7 +58,7 @@ TEST(RawDataRouting, APacketShorterThanOneRowPreviewsAsTheCodeAlone) {
     EXPECT_EQ(rawBuffer.size(), 15u);
 }
 
-TEST(RawDataRouting, PacketsAppendInArrivalOrder) {
+TEST_F(RawDataRouting, PacketsAppendInArrivalOrder) {
     dataMode.store(RECORD_MODE);
     routeRawPacket(Bytes(48, 1));
     routeRawPacket(Bytes(48, 2));
@@ -63,7 +71,7 @@ TEST(RawDataRouting, PacketsAppendInArrivalOrder) {
     EXPECT_EQ(seen[48], 2);
 }
 
-TEST(RawDataRouting, IdleAndGestureModesDropPackets) {
+TEST_F(RawDataRouting, IdleAndGestureModesDropPackets) {
     ScopedCapturingClient client;
     for (std::int32_t mode : {IDLE_MODE, GESTURE_MODE}) {
         dataMode.store(mode);

@@ -57,14 +57,14 @@ TEST_P(GoldenIdentification, StreamGivesTheRecordedReportsAndWindowResults) {
     const int windowCount = caseNumber(json.str(), "identify_windows");
     ASSERT_GT(channels, 0);
     ASSERT_GT(packetBytes, 0);
-    const Bytes stream = readBinary(dir / "stream.bin");
+    const Bytes stream = readBytes(dir / "stream.bin");
     const std::vector<WindowOutcome> expected =
         readExpectedWindows(dir / "expected/identify_windows.txt");
-    const Bytes expectedReports = readBinary(dir / "expected/identify_reports.bin");
+    const Bytes expectedReports = readBytes(dir / "expected/identify_reports.bin");
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(windowCount));
     ASSERT_FALSE(expectedReports.empty());
 
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     ASSERT_TRUE(scratch.ready());
     std::filesystem::copy_file(dir / "expected/W&B.txt", "W&B.txt");
     RegisteredClient client;
@@ -99,7 +99,7 @@ TEST_P(GoldenIdentification, StreamGivesTheRecordedReportsAndWindowResults) {
     }
     ASSERT_EQ(actual.size(), expected.size());
     Bytes reports;
-    for (const Bytes& message : client->received()) {
+    for (const Bytes& message : client->messages()) {
         reports.insert(reports.end(), message.begin(), message.end());
     }
     EXPECT_EQ(reports, expectedReports);

@@ -25,7 +25,7 @@ class IdentifyModelCheck : public testing::Test {
         return shape.rows == 6 && shape.valuesPerRow == 4 && log.find(why) != std::string::npos;
     }
 
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     ModelShape shape;
     std::string log;
 };

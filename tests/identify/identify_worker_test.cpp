@@ -79,7 +79,7 @@ class IdentifyWorker : public testing::Test {
         return feed({loudWindow(), loudWindow(), loudWindow(), loudWindow()});
     }
 
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     RegisteredClient client;
     IdentifyWorkerState worker;
 };
@@ -110,7 +110,7 @@ TEST(GestureReport, OnlyChangesAreReported) {
         }
     });
 
-    EXPECT_EQ(client->received(), (std::vector<Bytes>{report(3), report(kNoGesture)}));
+    EXPECT_EQ(client->messages(), (std::vector<Bytes>{report(3), report(kNoGesture)}));
     EXPECT_EQ(lastIdentified.load(), 0);
     EXPECT_NE(log.find("]: gesture:2\n"), std::string::npos);
     EXPECT_NE(log.find("]: gesture:0\n"), std::string::npos);
@@ -125,7 +125,7 @@ TEST_F(IdentifyWorker, AMovementIsReportedOnceAndItsEndAsNoGesture) {
     results.insert(results.end(), rest.begin(), rest.end());
 
     EXPECT_EQ(results, (std::vector<int>{0, 0, 0, 2, 2, 2, 2, 0}));
-    EXPECT_EQ(client->received(),
+    EXPECT_EQ(client->messages(),
               (std::vector<Bytes>{report(kNoGesture), report(3), report(kNoGesture)}));
     EXPECT_EQ(newModelFlag.load(), 0);
 }
@@ -135,21 +135,21 @@ TEST_F(IdentifyWorker, ANewRunDoesNotRepeatTheLastReportOfThePreviousOne) {
     startIdentify();
     startMovement();
     feed({flatWindow(), flatWindow(), flatWindow(), flatWindow()});
-    const std::size_t before = client->received().size();
+    const std::size_t before = client->messages().size();
     ASSERT_EQ(lastIdentified.load(), 0);
 
     startIdentify();  // stopped and started again: the model is loaded anew
     EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow()}), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(client->received().size(), before);
+    EXPECT_EQ(client->messages().size(), before);
     feed({loudWindow()});
-    EXPECT_EQ(client->received().back(), report(3));
+    EXPECT_EQ(client->messages().back(), report(3));
 }
 
 TEST_F(IdentifyWorker, ANewModelDuringIdentificationIsLoadedBeforeTheNextWindow) {
     writeModel(modelVotingFor(1, 3));
     startIdentify();
     startMovement();
-    ASSERT_EQ(client->received().back(), report(2));
+    ASSERT_EQ(client->messages().back(), report(2));
 
     writeModel(modelVotingFor(3, 3));
     newModelFlag.store(1);  // as a finished training does
@@ -161,7 +161,7 @@ TEST_F(IdentifyWorker, ANewModelDuringIdentificationIsLoadedBeforeTheNextWindow)
     EXPECT_TRUE(worker.identifier().primed);
     EXPECT_TRUE(worker.identifier().idle);
     EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow()}), (std::vector<int>{0, 0, 3}));
-    EXPECT_EQ(client->received(),
+    EXPECT_EQ(client->messages(),
               (std::vector<Bytes>{report(kNoGesture), report(2), report(kNoGesture), report(6)}));
 }
 
@@ -169,7 +169,7 @@ TEST_F(IdentifyWorker, AModelForOtherChannelsIsRefusedAndTheRunningOneKeepsGoing
     writeModel(modelVotingFor(1, 3));
     startIdentify();
     startMovement();
-    const std::size_t reports = client->received().size();
+    const std::size_t reports = client->messages().size();
 
     writeModel(modelVotingFor(3, 3, 2));
     newModelFlag.store(1);
@@ -181,7 +181,7 @@ TEST_F(IdentifyWorker, AModelForOtherChannelsIsRefusedAndTheRunningOneKeepsGoing
     EXPECT_EQ(newModelFlag.load(), 0);
     EXPECT_EQ(feed({loudWindow(), loudWindow()}), (std::vector<int>{1, 1}));
     EXPECT_EQ(worker.identifier().activeCount, 4);
-    EXPECT_EQ(client->received().size(), reports);
+    EXPECT_EQ(client->messages().size(), reports);
 }
 
 TEST_F(IdentifyWorker, AModelTooBigForThePairTableIsRefusedAndTheRunningOneKeepsGoing) {
@@ -219,7 +219,7 @@ TEST_F(IdentifyWorker, WithoutAnyModelLoadedEveryWindowIsDropped) {
               (std::vector<int>(4, kWindowDropped)));
     EXPECT_EQ(newModelFlag.load(), 0);
     EXPECT_FALSE(worker.identifier().primed);
-    EXPECT_TRUE(client->received().empty());
+    EXPECT_TRUE(client->messages().empty());
     EXPECT_EQ(lastIdentified.load(), kNoGesture);
 }
 
@@ -260,7 +260,7 @@ TEST_F(IdentifyWorker, ARestartWithMoreChannelsLoadsItsModelDespiteWindowsLeftFr
     EXPECT_EQ(worker.identifier().channels, 2);
     EXPECT_EQ(feed({loudWindow(2), loudWindow(2), loudWindow(2), loudWindow(2)}),
               (std::vector<int>{0, 0, 0, 3}));
-    EXPECT_EQ(client->received().back(), report(6));
+    EXPECT_EQ(client->messages().back(), report(6));
 }
 
 TEST_F(IdentifyWorker, TheThreadClassifiesQueuedWindowsAndEndsOnAnEmptyRecord) {
@@ -273,7 +273,7 @@ TEST_F(IdentifyWorker, TheThreadClassifiesQueuedWindowsAndEndsOnAnEmptyRecord) {
     identifyQueue.push(nullptr);
     thread.join();
 
-    EXPECT_EQ(client->received(), (std::vector<Bytes>{report(kNoGesture), report(3)}));
+    EXPECT_EQ(client->messages(), (std::vector<Bytes>{report(kNoGesture), report(3)}));
     EXPECT_EQ(identifyQueue.size(), 0u);
 }
 

@@ -22,7 +22,7 @@ class ModelLoad : public testing::Test {
     }
     bool logged(const std::string& text) const { return log.find(text) != std::string::npos; }
 
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     Identifier identifier;
     PairTable table{};
     std::string log;

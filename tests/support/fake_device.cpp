@@ -1,5 +1,7 @@
 #include "tests/support/fake_device.h"
 
+#include "core/recording_timer.h"
+#include "device/acquisition_state.h"
 #include "device/tessel_handle.h"
 
 void FakeSetting::queryHardwareVersion(tessel::VersionCallback callback) {
@@ -55,6 +57,8 @@ std::vector<std::uint8_t> FakeSetting::lastUpload() const {
 }
 
 FakeArmband::FakeArmband() {
+    resetAcquisitionState();
+    recordTimerArmed.store(0);
     hub = fakeHub;
     handle = std::make_shared<TesselHandle>(fakeHub);
     handle->onDeviceFound(device);

@@ -3,10 +3,12 @@
 #include <algorithm>
 
 #include "commands/client_commands.h"
+#include "device/acquisition_state.h"
 #include "device/tessel_handle.h"
 #include "tests/support/event_pump.h"
 
 SimulatedArmband::SimulatedArmband(double delayScale, double streamSpeed) {
+    resetAcquisitionState();
     tessel::sim::Options options;
     options.delayScale = delayScale;
     options.streamSpeed = streamSpeed;

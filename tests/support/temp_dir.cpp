@@ -2,15 +2,16 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <system_error>
 
 TempDir::TempDir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/quillon-test-XXXXXX";
     if (mkdtemp(pattern.data()) != nullptr) {
         dir = pattern;
+    } else {
+        ADD_FAILURE() << "cannot make a temporary directory";
     }
 }
 
@@ -21,9 +22,10 @@ TempDir::~TempDir() {
     }
 }
 
-ScopedWorkingDirectory::ScopedWorkingDirectory() {
-    previous = std::filesystem::current_path().string();
-    std::filesystem::current_path(temp.path());
+ScopedWorkingDirectory::ScopedWorkingDirectory() : previous(std::filesystem::current_path()) {
+    if (ready()) {
+        std::filesystem::current_path(temp.path());
+    }
 }
 
 ScopedWorkingDirectory::~ScopedWorkingDirectory() {
@@ -31,16 +33,31 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() {
     std::filesystem::current_path(previous, ignored);
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+std::filesystem::path goldenPath(const std::string& relative) {
+    return std::filesystem::path(QUILLON_GOLDEN_DIR) / relative;
+}

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 // A fresh directory under /tmp, removed with everything in it on destruction.
 class TempDir {
@@ -22,12 +27,27 @@ public:
     ScopedWorkingDirectory();
     ~ScopedWorkingDirectory();
     const TempDir& dir() const { return temp; }
+    bool ready() const { return !temp.path().empty(); }
 
 private:
     TempDir temp;
-    std::string previous;
+    std::filesystem::path previous;
 };
 
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
-bool fileExists(const std::string& path);
+// Whole files, read and written as bytes.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+// True for anything at the path, a dangling link included.
+bool fileExists(const std::filesystem::path& path);
+// tests/golden/<relative>
+std::filesystem::path goldenPath(const std::string& relative);
+
+// Runs body and returns what it logged to standard output.
+template <typename Body>
+std::string logOf(Body&& body) {
+    testing::internal::CaptureStdout();
+    body();
+    return testing::internal::GetCapturedStdout();
+}

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 
 namespace {
 
@@ -55,11 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(FeatureExtraction, FewerThan390FramesGiveNoSampleButTheFileIsCreated) {
     EXPECT_TRUE(sampledWindows("HHLL", 389).empty());
     EXPECT_EQ(sampledWindows("HHLL", 520), std::vector<float>{1});
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> bytes(389, 100);
     EXPECT_EQ(featureExtraction("4", bytes.data(), bytes.size(), 1), 0);
     EXPECT_TRUE(fileExists("feature4.txt"));
-    EXPECT_EQ(readText("feature4.txt"), "");
+    EXPECT_EQ(readFile("feature4.txt"), "");
 }
 
 // 'L' windows hold 120 on every channel; 'H' windows alternate 120 -+ swing[c],
@@ -78,32 +79,32 @@ std::vector<std::uint8_t> recording(const std::string& pattern, const std::vecto
 }
 
 TEST(FeatureExtraction, SamplesAreChannelMeansOfAbsoluteValuesAppendedToTheFile) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     std::vector<std::uint8_t> bytes = recording("LHHHLLL", {20, 10});
     bytes.push_back(255);  // a trailing incomplete frame is ignored
     ASSERT_EQ(featureExtraction("3", bytes.data(), bytes.size(), 2), 0);
     ASSERT_EQ(featureExtraction("3", bytes.data(), bytes.size(), 2), 0);
     const std::string once = "20.000000 10.000000 20.000000 10.000000 ";
-    EXPECT_EQ(readText("feature3.txt"), once + once);
+    EXPECT_EQ(readFile("feature3.txt"), once + once);
 }
 
 TEST(FeatureExtraction, EveryActiveWindowIsKeptBeyond4000Values) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> bytes =
         recording("L" + std::string(600, 'H') + "LLL", std::vector<int>(8, 20));
     ASSERT_EQ(featureExtraction("8", bytes.data(), bytes.size(), 8), 0);
-    EXPECT_EQ(readText("feature8.txt"), featureText(std::vector<float>(599 * 8, 20.0f)));
+    EXPECT_EQ(readFile("feature8.txt"), featureText(std::vector<float>(599 * 8, 20.0f)));
 }
 
 TEST(FeatureExtraction, ZeroChannelsGiveNoOutput) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> bytes = recording("LHHHLLL", {20});
     EXPECT_EQ(featureExtraction("5", bytes.data(), bytes.size(), 0), 0);
-    EXPECT_EQ(readText("feature5.txt"), "");
+    EXPECT_EQ(readFile("feature5.txt"), "");
 }
 
 TEST(FeatureExtraction, AFileThatCannotBeOpenedOrWrittenGivesOne) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> bytes = recording("LHHHLLL", {20});
     std::filesystem::create_directory("feature6.txt");
     EXPECT_EQ(featureExtraction("6", bytes.data(), bytes.size(), 1), 1);
@@ -112,9 +113,9 @@ TEST(FeatureExtraction, AFileThatCannotBeOpenedOrWrittenGivesOne) {
 }
 
 TEST(FeatureExtraction, ValuesAreWrittenWithSixDecimalsAndASpace) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     ASSERT_TRUE(appendFeatureFile("feature1.txt", FeatureList{{1.5f, -0.25f, 0.0000004f}}));
-    EXPECT_EQ(readText("feature1.txt"), "1.500000 -0.250000 0.000000 ");
+    EXPECT_EQ(readFile("feature1.txt"), "1.500000 -0.250000 0.000000 ");
 }
 
 }  // namespace

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 
 namespace {
 
 std::vector<float> readBack(const std::string& text, std::string* log = nullptr) {
-    writeText("feature1.txt", text);
+    writeFile("feature1.txt", text);
     std::vector<float> values;
     const std::string logged = logOf([&] { EXPECT_TRUE(readFeatureFile("feature1.txt", values)); });
     if (log != nullptr) {
@@ -21,7 +22,7 @@ std::vector<float> readBack(const std::string& text, std::string* log = nullptr)
 }
 
 TEST(FeatureFileReading, NumbersAreReadInOrderStraightToFloat) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     // Just above the midpoint between 1 and the next float: through double it
     // would land on the midpoint and round down to 1.
     const char* nearMidpoint = "1.0000000596046448";
@@ -35,7 +36,7 @@ TEST(FeatureFileReading, NumbersAreReadInOrderStraightToFloat) {
 }
 
 TEST(FeatureFileReading, ATokenThatIsNotAFiniteNumberEndsTheReadingWithALogLine) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     std::string log;
     EXPECT_EQ(readBack("3.000000 2.000000 abc 100.000000 ", &log),
               (std::vector<float>{3.0f, 2.0f}));

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 #include "training/model_shape.h"
 
 namespace {
 
 void writeFeatures(int position, const std::vector<float>& values) {
-    writeText("feature" + std::to_string(position) + ".txt", featureText(values));
+    writeFile("feature" + std::to_string(position) + ".txt", featureText(values));
 }
 
 // Three separable two-channel gestures.
@@ -26,8 +27,8 @@ void writeThreeGestures() {
 const std::string kEarlierModel = "9.000000 9.000000 9.000000\n";
 
 TEST(GenerateModel, EveryPairGetsALineOfWeightsThenBiasThatVotesForItsFirstGesture) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", kEarlierModel + kEarlierModel + kEarlierModel + kEarlierModel);
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", kEarlierModel + kEarlierModel + kEarlierModel + kEarlierModel);
     writeThreeGestures();
     ASSERT_EQ(generateModel(3, 2), 0);
     ModelShape shape;
@@ -35,7 +36,7 @@ TEST(GenerateModel, EveryPairGetsALineOfWeightsThenBiasThatVotesForItsFirstGestu
     EXPECT_EQ(shape.rows, 3);  // the whole earlier file is replaced
     EXPECT_EQ(shape.valuesPerRow, 3);
     EXPECT_FALSE(fileExists("W&B.txt.tmp"));
-    const std::string model = readText("W&B.txt");
+    const std::string model = readFile("W&B.txt");
     const float samples[3][2] = {{30, 5}, {5, 30}, {20, 20}};
     const int pairs[3][2] = {{0, 1}, {0, 2}, {1, 2}};
     const char* line = model.c_str();
@@ -51,12 +52,12 @@ TEST(GenerateModel, EveryPairGetsALineOfWeightsThenBiasThatVotesForItsFirstGestu
 }
 
 TEST(GenerateModel, PairsWithIdenticalSamplesTrainToIdenticalLines) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     writeFeatures(1, {30, 5, 32, 6, 29, 4});
     writeFeatures(2, {5, 30, 6, 28, 4, 33, 7, 31});
     writeFeatures(3, {5, 30, 6, 28, 4, 33, 7, 31});
     ASSERT_EQ(generateModel(3, 2), 0);
-    const std::string model = readText("W&B.txt");
+    const std::string model = readFile("W&B.txt");
     const std::size_t first = model.find('\n') + 1;
     EXPECT_EQ(model.substr(0, first), model.substr(first, first));
 }
@@ -64,8 +65,8 @@ TEST(GenerateModel, PairsWithIdenticalSamplesTrainToIdenticalLines) {
 TEST(GenerateModel, SamplesAreRowsOfTheTwoFilesReadAsOneList) {
     // Three numbers each at two channels: rows (10,2) +1, (7,1) -1, (9,3) -1;
     // the first file's samples are read up to a token that is not a number.
-    ScratchDirectory scratch;
-    writeText("feature1.txt", "10.000000 2.000000 7.000000 oops 500.000000 ");
+    ScopedWorkingDirectory scratch;
+    writeFile("feature1.txt", "10.000000 2.000000 7.000000 oops 500.000000 ");
     writeFeatures(2, {1, 9, 3});
     const std::string log = logOf([] { ASSERT_EQ(generateModel(2, 2), 0); });
     EXPECT_NE(log.find("feature1.txt"), std::string::npos) << log;
@@ -79,11 +80,11 @@ TEST(GenerateModel, SamplesAreRowsOfTheTwoFilesReadAsOneList) {
     ASSERT_TRUE(trainPair(problem, params, expected));
     std::string line;
     appendModelLine(expected, 2, line);
-    EXPECT_EQ(readText("W&B.txt"), line);
+    EXPECT_EQ(readFile("W&B.txt"), line);
 }
 
 TEST(GenerateModel, APairThatRunsOutOfIterationsIsNamed) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     std::vector<float> first, second;
     for (int k = 0; k < 40; ++k) {  // heavily overlapping
         first.insert(first.end(), {40.0f + (k * 37) % 29, 20.0f + (k * 11) % 23});
@@ -109,14 +110,14 @@ struct Refusal {
 class GenerateModelRefusal : public testing::TestWithParam<Refusal> {};
 
 TEST_P(GenerateModelRefusal, LeavesTheEarlierModel) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", kEarlierModel);
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", kEarlierModel);
     writeThreeGestures();
     GetParam().prepare();
     const std::string log =
         logOf([this] { EXPECT_EQ(generateModel(GetParam().gestures, GetParam().channels), 1); });
     EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
-    EXPECT_EQ(readText("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(readFile("W&B.txt"), kEarlierModel);
     EXPECT_FALSE(fileExists("W&B.txt.tmp"));
 }
 
@@ -142,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(GenerateModelWrite, AModelThatCannotTakeItsNameFails) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     std::filesystem::create_directories("W&B.txt/inside");
     writeThreeGestures();
     logOf([] { EXPECT_EQ(generateModel(3, 2), 1); });

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 #include "training/feature_extraction.h"
 #include "training/model_generation.h"
 #include "training/model_image.h"
@@ -19,14 +20,14 @@ struct GoldenCase {
 };
 
 GoldenCase loadCase(const char* name) {
-    const std::string json = readText(goldenCase(name) / "case.json");
+    const std::string json = readFile(goldenPath(name) / "case.json");
     auto number = [&](const char* key) {  // "key": digits
         const std::size_t at = json.find(std::string("\"") + key + "\"");
         EXPECT_NE(at, std::string::npos) << key;
         const std::size_t digits = json.find_first_of("0123456789", json.find(':', at));
         return static_cast<std::uint8_t>(std::stoi(json.substr(digits)));
     };
-    GoldenCase golden{goldenCase(name),
+    GoldenCase golden{goldenPath(name),
                       number("channel_mask"),
                       number("channel_count"),
                       number("gesture_mask"),
@@ -43,26 +44,26 @@ class Golden : public testing::TestWithParam<const char*> {};
 
 TEST_P(Golden, FeatureExtractionOfEachRecordingGivesTheExpectedFeatureFile) {
     const GoldenCase golden = loadCase(GetParam());
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     for (const std::string& n : golden.gestures) {
         const std::vector<std::uint8_t> raw = readBytes(golden.directory / ("raw" + n + ".bin"));
         ASSERT_EQ(featureExtraction(n.c_str(), raw.data(), raw.size(), golden.channelCount), 0);
-        EXPECT_EQ(readText("feature" + n + ".txt"),
-                  readText(golden.directory / "expected" / ("feature" + n + ".txt")))
+        EXPECT_EQ(readFile("feature" + n + ".txt"),
+                  readFile(golden.directory / "expected" / ("feature" + n + ".txt")))
             << "gesture " << n;
     }
 }
 
 TEST_P(Golden, GenerationAndTheModelImageGiveTheExpectedFiles) {
     const GoldenCase golden = loadCase(GetParam());
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     for (const std::string& n : golden.gestures) {
         std::filesystem::copy_file(golden.directory / ("raw" + n + ".bin"), "raw" + n + ".bin");
     }
     std::vector<std::uint8_t> response;
     logOf([&] { generateModelFromRecordings(golden.gestureMask, golden.channelCount, response); });
     EXPECT_EQ(response, std::vector<std::uint8_t>{0x00});
-    EXPECT_EQ(readText("W&B.txt"), readText(golden.directory / "expected" / "W&B.txt"));
+    EXPECT_EQ(readFile("W&B.txt"), readFile(golden.directory / "expected" / "W&B.txt"));
 
     std::vector<std::uint8_t> image;
     const auto gestureCount = static_cast<std::uint8_t>(golden.gestures.size());

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 #include "training/model_shape.h"
 
 namespace {
@@ -54,7 +55,7 @@ bool anyFeatureFile() {
 }
 
 TEST(ModelGeneration, RecordingsBecomeAModelAndTheFeatureFilesAreRemoved) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     writeBytes("raw1.bin", kFist);
     writeBytes("raw2.bin", kSpread);
     writeBytes("raw3.bin", kPinch);
@@ -74,40 +75,40 @@ TEST(ModelGeneration, RecordingsBecomeAModelAndTheFeatureFilesAreRemoved) {
 // The model trained from gestures 1 and 2 holding these recordings.
 std::string modelOfTwo(const std::vector<std::uint8_t>& first,
                        const std::vector<std::uint8_t>& second) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     writeBytes("raw1.bin", first);
     writeBytes("raw2.bin", second);
     EXPECT_EQ(generate(0x03), Response{0x00});
-    return readText("W&B.txt");
+    return readFile("W&B.txt");
 }
 
 TEST(ModelGeneration, SelectedGesturesAreRenumberedInMaskOrder) {
     const std::string expected = modelOfTwo(kSpread, kPinch);
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     writeBytes("raw1.bin", kFist);  // not selected
     writeBytes("raw2.bin", kSpread);
     writeBytes("raw4.bin", kPinch);
     ASSERT_EQ(generate(0x0A), Response{0x00});
-    EXPECT_EQ(readText("W&B.txt"), expected);
+    EXPECT_EQ(readFile("W&B.txt"), expected);
     EXPECT_NE(modelOfTwo(kPinch, kSpread), expected) << "the order of the pair matters";
 }
 
 TEST(ModelGeneration, FeatureFilesLeftByAFailedRunAreNotTrainedOn) {
     const std::string clean = modelOfTwo(kFist, kSpread);
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     writeBytes("raw1.bin", kFist);
     writeBytes("raw2.bin", kSpread);
-    writeText("feature1.txt", "1.000000 1.000000 2.000000 2.000000 ");
-    writeText("feature2.txt", "90.000000 90.000000 ");
-    writeText("feature5.txt", "3.000000 3.000000 ");
+    writeFile("feature1.txt", "1.000000 1.000000 2.000000 2.000000 ");
+    writeFile("feature2.txt", "90.000000 90.000000 ");
+    writeFile("feature5.txt", "3.000000 3.000000 ");
     ASSERT_EQ(generate(0x03), Response{0x00});
-    EXPECT_EQ(readText("W&B.txt"), clean);
+    EXPECT_EQ(readFile("W&B.txt"), clean);
     EXPECT_FALSE(anyFeatureFile());
 }
 
 TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", kEarlierModel);
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", kEarlierModel);
     writeBytes("raw3.bin", kPinch);
     newModelFlag.store(0);
     std::string log;
@@ -116,13 +117,13 @@ TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
     EXPECT_FALSE(fileExists("feature3.txt")) << "gestures after the missing one are skipped";
     std::filesystem::create_directory("raw2.bin");  // one that cannot be read counts as missing
     EXPECT_EQ(generate(0x06), (Response{0xFF, 0xEE}));
-    EXPECT_EQ(readText("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(readFile("W&B.txt"), kEarlierModel);
     EXPECT_EQ(newModelFlag.load(), 0);
 }
 
 TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFailed) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", kEarlierModel);
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", kEarlierModel);
     writeBytes("raw1.bin", kFist);
     writeBytes("raw2.bin", recording(30, 6, std::string(30, 'L')));
     writeBytes("raw3.bin", kPinch);
@@ -132,7 +133,7 @@ TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFaile
     std::string log;
     EXPECT_EQ(generate(0x07, &log), Response{0xFF});
     EXPECT_NE(log.find("gesture position 2 had no active windows"), std::string::npos) << log;
-    EXPECT_EQ(readText("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(readFile("W&B.txt"), kEarlierModel);
     EXPECT_EQ(newModelFlag.load(), 0);
 }
 

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 
 namespace {
 
@@ -47,8 +48,8 @@ std::uint8_t prepare(std::uint8_t mask, std::uint8_t gestures, std::uint8_t chan
 }
 
 TEST(ModelImage, TwoChannelsAndThreeGesturesMakeA96ByteImage) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", modelText(3, 3));
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", modelText(3, 3));
     Bytes image;
     ASSERT_EQ(prepare(0x05, 3, 2, image), 0x00);
     ASSERT_EQ(image.size(), 96u);
@@ -65,22 +66,22 @@ TEST(ModelImage, TwoChannelsAndThreeGesturesMakeA96ByteImage) {
 }
 
 TEST(ModelImage, TheWeightBlockIsRoundedUpToSixteenBytes) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     Bytes image;
-    writeText("W&B.txt", modelText(28, 9));
+    writeFile("W&B.txt", modelText(28, 9));
     ASSERT_EQ(prepare(0xFF, 8, 8, image), 0x00);
     EXPECT_EQ(image.size(), 1056u);
     EXPECT_EQ(image[2] | image[3] << 8, 1008);
     EXPECT_EQ(floatAt(image, 48 + 4 * 251), 251.5f);
     EXPECT_EQ(readBytes("model.bin"), image);
-    writeText("W&B.txt", modelText(1, 4));  // already a multiple of 16
+    writeFile("W&B.txt", modelText(1, 4));  // already a multiple of 16
     ASSERT_EQ(prepare(0x07, 2, 3, image), 0x00);
     EXPECT_EQ(image.size(), 64u);
 }
 
 TEST(ModelImage, NumbersAreReadStraightToSinglePrecision) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", "0.100000 -0.000001 1.0000000596046448\n");
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", "0.100000 -0.000001 1.0000000596046448\n");
     Bytes image;
     ASSERT_EQ(prepare(0x03, 2, 2, image), 0x00);
     EXPECT_EQ(floatAt(image, 48), 0.1f);
@@ -101,18 +102,18 @@ struct Refusal {
 class ModelImageRefusal : public testing::TestWithParam<Refusal> {};
 
 TEST_P(ModelImageRefusal, LeavesTheEarlierImage) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     if (GetParam().model != nullptr) {
-        writeText("W&B.txt", GetParam().model);
+        writeFile("W&B.txt", GetParam().model);
     }
-    writeText("model.bin", "earlier image");
+    writeFile("model.bin", "earlier image");
     Bytes image{1, 2, 3};
     std::string log;
     EXPECT_EQ(prepare(0x0F, GetParam().gestures, GetParam().channels, image, &log),
               GetParam().status);
     EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
     EXPECT_TRUE(image.empty());
-    EXPECT_EQ(readText("model.bin"), "earlier image");
+    EXPECT_EQ(readFile("model.bin"), "earlier image");
     EXPECT_FALSE(fileExists("model.bin.tmp"));
 }
 
@@ -131,8 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"too large", kTooLarge.c_str(), 9, 9, 0xFF, "do not fit"}));
 
 TEST(ModelImageWrite, AnImageFileThatCannotBeWrittenIsAFileError) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", modelText(1, 3));
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", modelText(1, 3));
     std::filesystem::create_directories("model.bin/inside");
     Bytes image;
     std::string log;
@@ -141,7 +142,7 @@ TEST(ModelImageWrite, AnImageFileThatCannotBeWrittenIsAFileError) {
     EXPECT_TRUE(image.empty());
     EXPECT_FALSE(fileExists("model.bin.tmp"));
     std::filesystem::remove_all("model.bin");  // and a refused update creates no image
-    writeText("W&B.txt", modelText(3, 3));
+    writeFile("W&B.txt", modelText(3, 3));
     EXPECT_EQ(prepare(0x0F, 4, 2, image), 0xFF);
     EXPECT_FALSE(fileExists("model.bin"));
 }

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 
 namespace {
 
@@ -16,8 +17,8 @@ struct ShapeCase {
 class ModelFileShape : public testing::TestWithParam<ShapeCase> {};
 
 TEST_P(ModelFileShape, TheTotalsOfLinesAndSpacesDecide) {
-    ScratchDirectory scratch;
-    writeText("W&B.txt", GetParam().text);
+    ScopedWorkingDirectory scratch;
+    writeFile("W&B.txt", GetParam().text);
     ModelShape shape{7, 7};
     ASSERT_EQ(checkModelFile(shape), GetParam().passes) << GetParam().text;
     EXPECT_EQ(shape.rows, GetParam().rows);
@@ -32,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeCase{"1 2 3", false, 7, 7}, ShapeCase{"", false, 7, 7}));
 
 TEST(ModelFileShapeMissing, AMissingFileFails) {
-    ScratchDirectory scratch;
+    ScopedWorkingDirectory scratch;
     ModelShape shape;
     EXPECT_FALSE(checkModelFile(shape));
 }

@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "tests/training/reference_training.h"
-#include "tests/training/scratch_directory.h"
+#include "tests/support/temp_dir.h"
+#include "tests/training/feature_text.h"
 #include "training/generate_model.h"
 
 namespace {
