@@ -26,7 +26,7 @@ export function availableActions(state, settings) {
     record: (slot) => quiet && matches && slots.includes(slot) && state.identify.phase === 'idle' && state.stream.phase === 'idle',
     stopRecord: open && ['starting', 'running', 'saving'].includes(state.recording.phase),
     generate: open && matches && recordingIdle && !generating && slots.length >= 2,
-    upload: connected && matches && !generating && state.upload.phase === 'idle',
+    upload: connected && matches && !generating && (state.upload.phase === 'idle' || state.upload.stalled),
     startIdentify: quiet && matches && state.identify.phase === 'idle' && state.stream.phase === 'idle',
     stopIdentify: open && (['starting', 'running'].includes(state.identify.phase) || state.mode === 'identifying'),
     startStream: quiet && state.stream.phase === 'idle' && state.identify.phase === 'idle',

@@ -28,6 +28,7 @@ export function createIdentifyPanel({ session, settings }) {
     render(state, actions) {
       const id = state.identify;
       start.disabled = !actions.startIdentify;
+      start.classList.toggle('primary', actions.startIdentify);
       stop.disabled = !actions.stopIdentify;
       const name = id.phase === 'starting' ? 'Listening…' : identifiedName(settings, id.current);
       setText(current, name);

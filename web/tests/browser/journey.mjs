@@ -32,6 +32,7 @@ if (!existsSync(options.chromium)) {
 }
 
 const PAGE = 'http://localhost:8888/';
+const PAGE_BY_ADDRESS = 'http://127.0.0.1:8888/';
 const RECORDING_MS = 75000; // the 30-second window, with room for a loaded machine
 const CHROMIUM_FLAGS = [
   '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
@@ -42,8 +43,18 @@ const server = new ServerProcess(resolve(options.server));
 const profile = mkdtempSync(join(tmpdir(), 'quillon-chromium-'));
 let context = null;
 let page = null;
+let watcher = null;
 const problems = []; // console errors, page errors and requests that left this machine
 let serverStopped = false;
+
+function watchErrors(target) {
+  target.on('console', (message) => {
+    if (message.type() !== 'error') return;
+    if (serverStopped && /WebSocket connection to .* failed/.test(message.text())) return;
+    problems.push(`console: ${message.text()}`);
+  });
+  target.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+}
 
 async function step(name, body) {
   const started = Date.now();
@@ -101,12 +112,7 @@ async function journey() {
       return route.abort();
     });
     page = context.pages()[0] ?? (await context.newPage());
-    page.on('console', (message) => {
-      if (message.type() !== 'error') return;
-      if (serverStopped && /WebSocket connection to .* failed/.test(message.text())) return;
-      problems.push(`console: ${message.text()}`);
-    });
-    page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+    watchErrors(page);
     const response = await page.goto(PAGE);
     assert.equal(response.status(), 200);
     assert.match(await page.title(), /Quillon/);
@@ -162,9 +168,17 @@ async function journey() {
     assert(after.samples > 3000, `the plot received ${after.samples} samples in the window`);
   });
 
-  await step('record "Open hand" the same way', async () => {
+  await step('record "Open hand" the same way, watched from a second page opened by address', async () => {
+    // Answers go to every client: a page at 127.0.0.1 sees the other page's recording.
+    watcher = await context.newPage();
+    watchErrors(watcher);
+    await watcher.goto(PAGE_BY_ADDRESS);
+    await waitUntil(async () => (await watcher.locator('#server-status').getAttribute('data-state')) === 'open', 20000, 'the second page');
     await wearer('perform', 2);
-    await recordThroughThePage(2, 'Open hand');
+    const recording = recordThroughThePage(2, 'Open hand');
+    await waitUntil(async () => /Another client is recording/.test(await watcher.locator('#record-outcome').innerText()), 20000, 'the second page to see the recording');
+    await waitUntil(async () => Number(await watcher.locator('#signal-plot').getAttribute('data-samples')) > 100, 20000, 'the second page to plot');
+    await recording;
     await page.locator('#wearer-rest').click();
   });
 
@@ -185,6 +199,8 @@ async function journey() {
     await wearer('perform', 1);
     await page.locator('#start-identify').click();
     await waitForText('#identified-gesture', /^Fist$/, 60000);
+    // The second page has no names for the gestures: it shows the slot's number.
+    await waitUntil(async () => /^Gesture 1$/.test(await watcher.locator('#identified-gesture').innerText()), 20000, 'the second page to see the gesture');
     await wearer('perform', 2);
     await waitForText('#identified-gesture', /^Open hand$/, 60000);
     await page.screenshot({ path: join(artifacts, 'web-identification.png'), fullPage: true });
@@ -204,6 +220,17 @@ async function journey() {
   });
 
   assert.deepEqual(problems, [], 'the page stayed free of errors and outside requests');
+}
+
+// A time-out of the test runner must not leave a server holding the ports.
+for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) {
+  process.once(signal, () => {
+    console.error(`stopped by ${signal}`);
+    server.child?.kill('SIGKILL');
+    server.remove();
+    rmSync(profile, { recursive: true, force: true });
+    process.exit(1);
+  });
 }
 
 let failed = false;

@@ -2,6 +2,8 @@ import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { makeConfiguredSession } from './session_fixture.js';
 import { UPLOAD_STALL_MS } from '../../js/session.js';
+import { availableActions } from '../../js/availability.js';
+import { defaultSettings } from '../../js/settings.js';
 
 describe('generating the model', () => {
   test('the elapsed time runs from the request to the answer', () => {
@@ -81,6 +83,19 @@ describe('uploading the model', () => {
     f.advance(1);
     assert.equal(f.state().upload.stalled, true);
     f.receive(0x0d, 10);
+    assert.equal(f.state().upload.stalled, false);
+  });
+
+  test('a stalled upload can be asked for again', () => {
+    const f = makeConfiguredSession();
+    const settings = { ...defaultSettings(), channelMask: 0xff, gestureMask: 0x03 };
+    f.session.upload();
+    f.receive(0x01, 0x00);
+    assert.equal(availableActions(f.state(), settings).upload, false);
+    f.advance(UPLOAD_STALL_MS);
+    assert.equal(availableActions(f.state(), settings).upload, true);
+    f.session.upload();
+    assert.equal(f.state().upload.phase, 'starting');
     assert.equal(f.state().upload.stalled, false);
   });
 });
