@@ -6,8 +6,8 @@
 #include <cstdint>
 
 struct ModelShape {
-    std::int32_t rows = 0;         // lines
-    std::int32_t valuesPerRow = 0; // numbers per line
+    std::int32_t rows = 0;          // lines
+    std::int32_t valuesPerRow = 0;  // numbers per line
 };
 
 inline constexpr const char* kModelFileName = "W&B.txt";

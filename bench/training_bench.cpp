@@ -1,0 +1,206 @@
+// Speed of the training numerics on realistic recordings: feature extraction
+// of one recording window, and the 28 pair problems of an 8-gesture,
+// 8-channel model trained by the server and by LIBSVM in the same run.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/training_libsvm.h"
+#include "bench/training_recordings.h"
+#include "training/feature_extraction.h"
+#include "training/feature_file.h"
+#include "training/generate_model.h"
+#include "training/model_generation.h"
+#include "training/pair_training_pool.h"
+
+namespace {
+
+constexpr std::uint32_t kSeed = 20240305;
+constexpr int kGestures = 8;
+constexpr int kChannels = 8;
+constexpr int kRecordingsPerGesture = 10;  // 5 minutes per gesture: over 500 samples
+
+// The feature files of eight gestures at eight channels and the 28 pair
+// problems they give, made once.
+struct EightByEight {
+    std::vector<std::string> featureTexts;
+    std::vector<PairProblem> problems;
+    std::size_t fewestSamples = 0;
+};
+
+const EightByEight& eightByEight() {
+    static const EightByEight data = [] {
+        EightByEight made;
+        BenchDirectory directory;
+        std::vector<std::vector<float>> features;
+        for (int g = 0; g < kGestures; ++g) {
+            const std::vector<std::uint8_t> raw =
+                realisticRecording(g + 1, kChannels, kRecordingsPerGesture, kSeed);
+            const std::string number = std::to_string(g + 1);
+            featureExtraction(number.c_str(), raw.data(), raw.size(), kChannels);
+            const std::string name = "feature" + number + ".txt";
+            std::FILE* file = std::fopen(name.c_str(), "rb");
+            std::string text;
+            char buffer[65536];
+            for (std::size_t got; file && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+                text.append(buffer, got);
+            }
+            if (file) {
+                std::fclose(file);
+            }
+            made.featureTexts.push_back(text);
+            features.emplace_back();
+            readFeatureFile(name, features.back());
+        }
+        made.fewestSamples = features[0].size() / kChannels;
+        for (int i = 0; i < kGestures; ++i) {
+            made.fewestSamples = std::min(made.fewestSamples,
+                                          features[static_cast<std::size_t>(i)].size() / kChannels);
+            for (int j = i + 1; j < kGestures; ++j) {
+                made.problems.push_back(buildPairProblem(features[static_cast<std::size_t>(i)],
+                                                         features[static_cast<std::size_t>(j)],
+                                                         kChannels));
+            }
+        }
+        return made;
+    }();
+    return data;
+}
+
+// The features of the golden recordings of eight gestures at eight channels
+// (tests/golden/case4, three 30-second recordings per gesture), made by the
+// project's independent model of the pipeline.
+const EightByEight& goldenEightByEight() {
+    static const EightByEight data = [] {
+        EightByEight made;
+        const std::filesystem::path expected =
+            std::filesystem::path(__FILE__).parent_path().parent_path() /
+            "tests/golden/case4/expected";
+        std::vector<std::vector<float>> features(kGestures);
+        for (int g = 0; g < kGestures; ++g) {
+            readFeatureFile((expected / ("feature" + std::to_string(g + 1) + ".txt")).string(),
+                            features[static_cast<std::size_t>(g)]);
+        }
+        made.fewestSamples = features[0].size() / kChannels;
+        for (int i = 0; i < kGestures; ++i) {
+            made.fewestSamples = std::min(made.fewestSamples,
+                                          features[static_cast<std::size_t>(i)].size() / kChannels);
+            for (int j = i + 1; j < kGestures; ++j) {
+                made.problems.push_back(buildPairProblem(features[static_cast<std::size_t>(i)],
+                                                         features[static_cast<std::size_t>(j)],
+                                                         kChannels));
+            }
+        }
+        return made;
+    }();
+    return data;
+}
+
+// Argument 0: the generated recordings; 1: the golden ones.
+const EightByEight& dataSet(const benchmark::State& state) {
+    return state.range(0) == 0 ? eightByEight() : goldenEightByEight();
+}
+
+void writeFeatureFiles(const EightByEight& data) {
+    for (std::size_t g = 0; g < data.featureTexts.size(); ++g) {
+        const std::string name = "feature" + std::to_string(g + 1) + ".txt";
+        std::FILE* file = std::fopen(name.c_str(), "wb");
+        std::fwrite(data.featureTexts[g].data(), 1, data.featureTexts[g].size(), file);
+        std::fclose(file);
+    }
+}
+
+void BM_FeatureExtraction30sEightChannels(benchmark::State& state) {
+    const std::vector<std::uint8_t> raw = realisticRecording(1, kChannels, 1, kSeed);
+    BenchDirectory directory;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(featureExtraction("1", raw.data(), raw.size(), kChannels));
+        state.PauseTiming();
+        std::remove("feature1.txt");
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * raw.size()));
+}
+BENCHMARK(BM_FeatureExtraction30sEightChannels)->Unit(benchmark::kMicrosecond);
+
+void BM_GenerateModelEightGesturesEightChannels(benchmark::State& state) {
+    const EightByEight& data = eightByEight();
+    BenchDirectory directory;
+    writeFeatureFiles(data);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(generateModel(kGestures, kChannels));
+    }
+    state.counters["fewestSamplesPerGesture"] = static_cast<double>(data.fewestSamples);
+}
+BENCHMARK(BM_GenerateModelEightGesturesEightChannels)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TrainPairsOursOneThread(benchmark::State& state) {
+    const EightByEight& data = dataSet(state);
+    int capped = 0;
+    for (auto _ : state) {
+        capped = 0;
+        for (const PairProblem& problem : data.problems) {
+            SvmParams params;
+            PairModel model;
+            trainPair(problem, params, model);
+            capped += model.reachedIterationCap;
+            benchmark::DoNotOptimize(model);
+        }
+    }
+    state.counters["pairs"] = static_cast<double>(data.problems.size());
+    state.counters["cappedPairs"] = capped;
+    state.counters["fewestSamplesPerGesture"] = static_cast<double>(data.fewestSamples);
+}
+BENCHMARK(BM_TrainPairsOursOneThread)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_TrainPairsOursParallel(benchmark::State& state) {
+    const EightByEight& data = dataSet(state);
+    std::vector<PairModel> models;
+    std::vector<bool> ok;
+    for (auto _ : state) {
+        trainPairsInParallel(data.problems, models, ok);
+        benchmark::DoNotOptimize(models.data());
+    }
+}
+BENCHMARK(BM_TrainPairsOursParallel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_TrainPairsLibsvm(benchmark::State& state) {
+    const EightByEight& data = dataSet(state);
+    std::vector<std::unique_ptr<LibsvmPair>> pairs;
+    for (const PairProblem& problem : data.problems) {
+        pairs.push_back(std::make_unique<LibsvmPair>(problem));
+    }
+    int supportVectors = 0;
+    for (auto _ : state) {
+        supportVectors = 0;
+        for (const auto& pair : pairs) {
+            supportVectors += pair->train();
+        }
+    }
+    state.counters["supportVectors"] = supportVectors;
+}
+BENCHMARK(BM_TrainPairsLibsvm)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The whole GENERATE_MODEL work for three gestures at eight channels, each
+// recorded once for 30 seconds: feature extraction, training, writing.
+void BM_GenerateRealisticThreeGestureModel(benchmark::State& state) {
+    BenchDirectory directory;
+    writeRealisticRawFiles(3, kChannels, static_cast<int>(state.range(0)), kSeed + 1);
+    std::vector<std::uint8_t> response;
+    for (auto _ : state) {
+        response.clear();
+        generateModelFromRecordings(0x07, kChannels, response);
+    }
+    state.counters["ok"] = response.size() == 1 && response[0] == 0x00;
+}
+BENCHMARK(BM_GenerateRealisticThreeGestureModel)
+    ->Arg(1)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,43 @@
+// Cuts the raw stream into half-overlapping identification windows.
+//
+// Packets are appended to a first-in-first-out byte accumulator. As soon as it
+// holds more than one window length, its first window-length bytes become a
+// window and the first half of them is dropped, so each window starts half a
+// window after the one before. At most one window is cut per packet.
+//
+// The SDK callback thread cuts, the main thread resets before switching the raw
+// stream on; one mutex guards the accumulator, so the two never overlap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "core/event_record.h"
+
+class IdentifyWindowCutter {
+  public:
+    IdentifyWindowCutter() = default;
+    IdentifyWindowCutter(const IdentifyWindowCutter&) = delete;
+    IdentifyWindowCutter& operator=(const IdentifyWindowCutter&) = delete;
+
+    // Empties the accumulator; windows are windowLength bytes from now on. A
+    // length below 2 cuts nothing (every packet is dropped).
+    void reset(std::uint32_t windowLength);
+
+    // Appends the packet; returns the window it completes, or an empty pointer.
+    // If packets outgrow half a window (the channel configuration changed under
+    // a running identification) the oldest bytes are dropped once more than two
+    // windows are held, so windows never lag the stream by more than that.
+    EventRecord cut(std::span<const std::uint8_t> packet);
+
+    std::size_t heldBytes() const;
+
+  private:
+    mutable std::mutex lock;
+    std::vector<std::uint8_t> bytes;  // guarded by lock; bytes before readOffset are spent
+    std::size_t readOffset = 0;       // guarded by lock
+    std::uint32_t length = 0;         // guarded by lock
+};

@@ -1,0 +1,40 @@
+#include "identify/gesture_report.h"
+
+#include "core/log.h"
+#include "device/acquisition_state.h"
+#include "server/client_registry.h"
+
+namespace {
+
+constexpr std::uint8_t kIdentifyCode = 0x08;
+
+}  // namespace
+
+std::uint8_t gestureNumberFor(int classPosition, std::uint8_t gestureMask) {
+    if (classPosition > 8) {
+        return kNoGesture;
+    }
+    int count = 0;
+    for (int bit = 0; bit < 8; ++bit) {
+        if ((gestureMask >> bit) & 1u) {
+            ++count;
+            if (count == classPosition) {
+                return static_cast<std::uint8_t>(bit + 1);
+            }
+        }
+    }
+    return kNoGesture;
+}
+
+void reportGesture(int result, std::vector<std::uint8_t>& response) {
+    if (result < 0 || result > 0xFF || result == lastIdentified.load()) {
+        return;
+    }
+    lastIdentified.store(static_cast<std::uint8_t>(result));
+    response.clear();
+    response.push_back(kIdentifyCode);
+    response.push_back(gestureNumberFor(result, gestureMask.load()));
+    sendToClients(response.data(), response.size());
+    logLine("gesture:%d", result);
+    response.clear();
+}

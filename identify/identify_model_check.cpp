@@ -1,0 +1,50 @@
+#include "identify/identify_model_check.h"
+
+#include "core/log.h"
+#include "identify/identifier.h"
+
+std::atomic<std::uint32_t> identifyWindowLength{0};
+
+std::uint32_t identifyWindowLengthFor(const ModelShape& shape) {
+    if (shape.valuesPerRow < 2) {
+        return 0;
+    }
+    return static_cast<std::uint32_t>(shape.valuesPerRow - 1) * kIdentifyWindowFrames;
+}
+
+bool identifyModelFits(const ModelShape& shape, std::uint32_t windowChannels, const char* caller) {
+    if (shape.rows < 1 || shape.rows > kMaxPairs) {
+        logLine("%s, W&B.txt has %d lines, at most %d fit", caller, shape.rows, kMaxPairs);
+        return false;
+    }
+    if (shape.valuesPerRow > 1 + kMaxChannels) {
+        logLine("%s, W&B.txt has %d numbers per line, at most %d fit", caller, shape.valuesPerRow,
+                1 + kMaxChannels);
+        return false;
+    }
+    const std::int32_t modelChannels = shape.valuesPerRow - 1;
+    if (modelChannels < 1 || static_cast<std::uint32_t>(modelChannels) != windowChannels) {
+        logLine("%s, W&B.txt has %d channels, channel count is %u", caller, modelChannels,
+                windowChannels);
+        return false;
+    }
+    return true;
+}
+
+bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount) {
+    ModelShape found;
+    if (!checkModelFile(found)) {
+        logLine("checkIdentifyModel, W&B.txt missing or malformed");
+        return false;
+    }
+    if (!identifyModelFits(found, channelCount, "checkIdentifyModel")) {
+        return false;
+    }
+    shape = found;
+    return true;
+}
+
+void requestIdentifyModelLoad(std::uint32_t windowLength) {
+    identifyWindowLength.store(windowLength, std::memory_order_release);
+    newModelFlag.store(1, std::memory_order_release);
+}

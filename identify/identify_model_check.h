@@ -1,0 +1,39 @@
+// Whether "W&B.txt" can be used for identification, and how the start of an
+// identification hands its window length to the identification thread.
+//
+// A usable model has at most 28 lines (the pair table) and at most 9 numbers per
+// line (8 channel weights and the bias), and as many channel weights as the
+// windows being cut have channels. Anything else would overrun the classifier's
+// state or classify frames of the wrong size.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "training/model_shape.h"
+
+// Samples per channel in one identification window.
+inline constexpr std::uint32_t kIdentifyWindowFrames = 130;
+
+// Bytes in each window the raw data routing cuts now: channels x 130. Written
+// by the main thread when identification starts, before newModelFlag is set;
+// read by the identification thread after it has seen the flag set, to learn
+// the channel count of the windows being cut.
+extern std::atomic<std::uint32_t> identifyWindowLength;
+
+// The window length for a model of this shape: (valuesPerRow - 1) x 130.
+std::uint32_t identifyWindowLengthFor(const ModelShape& shape);
+
+// True when a model of this shape fits windows of windowChannels channels.
+// Otherwise logs why, naming the caller, and returns false.
+bool identifyModelFits(const ModelShape& shape, std::uint32_t windowChannels, const char* caller);
+
+// For START_IDENTIFY: checks "W&B.txt" into a shape of its own and returns true,
+// with shape filled, only when the file is well formed and fits channelCount
+// channels; a refusal is logged and leaves shape untouched.
+bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount);
+
+// For START_IDENTIFY, once the model is accepted: stores the new window length,
+// then sets newModelFlag, so that the identification thread loads "W&B.txt"
+// before its next window and already sees the length when it does.
+void requestIdentifyModelLoad(std::uint32_t windowLength);

@@ -1,0 +1,80 @@
+#include "identify/identify_model_check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "identify_test_support.h"
+
+namespace {
+
+using namespace identify_test;
+
+class IdentifyModelCheck : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(scratch.ready()); }
+
+    // The shape starts as an earlier start left it, to show what a refusal keeps.
+    bool check(std::uint8_t channels) {
+        shape = ModelShape{6, 4};
+        bool accepted = false;
+        log = logOf([&] { accepted = checkIdentifyModel(shape, channels); });
+        return accepted;
+    }
+    bool refusedKeepingTheShape(const std::string& why) const {
+        return shape.rows == 6 && shape.valuesPerRow == 4 && log.find(why) != std::string::npos;
+    }
+
+    ScratchDirectory scratch;
+    ModelShape shape;
+    std::string log;
+};
+
+TEST_F(IdentifyModelCheck, ThreeLinesOfNineNumbersMakeWindowsOf1040Bytes) {
+    writeModel(zeroModel(3, 9));
+    ASSERT_TRUE(check(8));
+    EXPECT_EQ(shape.rows, 3);
+    EXPECT_EQ(shape.valuesPerRow, 9);
+    EXPECT_EQ(identifyWindowLengthFor(shape), 1040u);
+}
+
+TEST_F(IdentifyModelCheck, AMissingFileIsRefused) {
+    EXPECT_FALSE(check(3));
+    EXPECT_TRUE(refusedKeepingTheShape("checkIdentifyModel, W&B.txt missing or malformed"));
+}
+
+TEST_F(IdentifyModelCheck, MoreLinesThanThePairTableHoldsAreRefused) {
+    writeModel(zeroModel(28, 3));
+    EXPECT_TRUE(check(2));
+    writeModel(zeroModel(29, 3));
+    EXPECT_FALSE(check(2));
+    EXPECT_TRUE(refusedKeepingTheShape("checkIdentifyModel, W&B.txt has 29 lines, at most 28 fit"));
+}
+
+TEST_F(IdentifyModelCheck, MoreNumbersPerLineThanEightWeightsAndABiasAreRefused) {
+    writeModel(zeroModel(1, 10));
+    EXPECT_FALSE(check(9));
+    EXPECT_TRUE(refusedKeepingTheShape("W&B.txt has 10 numbers per line, at most 9 fit"));
+}
+
+TEST_F(IdentifyModelCheck, AModelForOtherChannelsIsRefusedNamingBothCounts) {
+    writeModel(zeroModel(3, 9));
+    EXPECT_FALSE(check(3));
+    EXPECT_TRUE(
+        refusedKeepingTheShape("checkIdentifyModel, W&B.txt has 8 channels, channel count is 3"));
+}
+
+TEST_F(IdentifyModelCheck, AModelWithoutChannelsIsRefused) {
+    writeModel("0.500000\n0.250000\n1.000000\n");
+    EXPECT_FALSE(check(0));
+    EXPECT_TRUE(refusedKeepingTheShape("W&B.txt has 0 channels, channel count is 0"));
+}
+
+TEST(IdentifyWindowHandOver, TheLengthIsStoredAndTheLoadRequested) {
+    resetIdentifyGlobals();
+    requestIdentifyModelLoad(520);
+    EXPECT_EQ(newModelFlag.load(), 1);
+    EXPECT_EQ(identifyWindowLength.load(), 520u);
+}
+
+}  // namespace

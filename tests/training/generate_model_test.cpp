@@ -1,0 +1,153 @@
+#include "training/generate_model.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/training/scratch_directory.h"
+#include "training/model_shape.h"
+
+namespace {
+
+void writeFeatures(int position, const std::vector<float>& values) {
+    writeText("feature" + std::to_string(position) + ".txt", featureText(values));
+}
+
+// Three separable two-channel gestures.
+void writeThreeGestures() {
+    writeFeatures(1, {30, 5, 32, 6, 29, 4, 31, 7});
+    writeFeatures(2, {5, 30, 6, 28, 4, 33, 7, 31});
+    writeFeatures(3, {20, 20, 22, 19, 18, 21, 21, 23});
+}
+
+const std::string kEarlierModel = "9.000000 9.000000 9.000000\n";
+
+TEST(GenerateModel, EveryPairGetsALineOfWeightsThenBiasThatVotesForItsFirstGesture) {
+    ScratchDirectory scratch;
+    writeText("W&B.txt", kEarlierModel + kEarlierModel + kEarlierModel + kEarlierModel);
+    writeThreeGestures();
+    ASSERT_EQ(generateModel(3, 2), 0);
+    ModelShape shape;
+    ASSERT_TRUE(checkModelFile(shape));
+    EXPECT_EQ(shape.rows, 3);  // the whole earlier file is replaced
+    EXPECT_EQ(shape.valuesPerRow, 3);
+    EXPECT_FALSE(fileExists("W&B.txt.tmp"));
+    const std::string model = readText("W&B.txt");
+    const float samples[3][2] = {{30, 5}, {5, 30}, {20, 20}};
+    const int pairs[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+    const char* line = model.c_str();
+    for (const auto& pair : pairs) {
+        float w0, w1, bias;
+        int used = 0;
+        ASSERT_EQ(std::sscanf(line, "%f %f %f\n%n", &w0, &w1, &bias, &used), 3);
+        EXPECT_EQ(std::count(line, line + used, ' '), 2);
+        line += used;
+        EXPECT_GE(bias + w0 * samples[pair[0]][0] + w1 * samples[pair[0]][1], 0.0f);
+        EXPECT_LT(bias + w0 * samples[pair[1]][0] + w1 * samples[pair[1]][1], 0.0f);
+    }
+}
+
+TEST(GenerateModel, PairsWithIdenticalSamplesTrainToIdenticalLines) {
+    ScratchDirectory scratch;
+    writeFeatures(1, {30, 5, 32, 6, 29, 4});
+    writeFeatures(2, {5, 30, 6, 28, 4, 33, 7, 31});
+    writeFeatures(3, {5, 30, 6, 28, 4, 33, 7, 31});
+    ASSERT_EQ(generateModel(3, 2), 0);
+    const std::string model = readText("W&B.txt");
+    const std::size_t first = model.find('\n') + 1;
+    EXPECT_EQ(model.substr(0, first), model.substr(first, first));
+}
+
+TEST(GenerateModel, SamplesAreRowsOfTheTwoFilesReadAsOneList) {
+    // Three numbers each at two channels: rows (10,2) +1, (7,1) -1, (9,3) -1;
+    // the first file's samples are read up to a token that is not a number.
+    ScratchDirectory scratch;
+    writeText("feature1.txt", "10.000000 2.000000 7.000000 oops 500.000000 ");
+    writeFeatures(2, {1, 9, 3});
+    const std::string log = logOf([] { ASSERT_EQ(generateModel(2, 2), 0); });
+    EXPECT_NE(log.find("feature1.txt"), std::string::npos) << log;
+    PairProblem problem;
+    problem.D = 2;
+    problem.N = 3;
+    problem.samples = {10, 2, 7, 1, 9, 3};
+    problem.labels = {1, -1, -1};
+    SvmParams params;
+    PairModel expected;
+    ASSERT_TRUE(trainPair(problem, params, expected));
+    std::string line;
+    appendModelLine(expected, 2, line);
+    EXPECT_EQ(readText("W&B.txt"), line);
+}
+
+TEST(GenerateModel, APairThatRunsOutOfIterationsIsNamed) {
+    ScratchDirectory scratch;
+    std::vector<float> first, second;
+    for (int k = 0; k < 40; ++k) {  // heavily overlapping
+        first.insert(first.end(), {40.0f + (k * 37) % 29, 20.0f + (k * 11) % 23});
+        second.insert(second.end(), {30.0f + (k * 13) % 31, 25.0f + (k * 7) % 19});
+    }
+    writeFeatures(1, {100, 100});
+    writeFeatures(2, first);
+    writeFeatures(3, second);
+    const std::string log = logOf([] { ASSERT_EQ(generateModel(3, 2), 0); });
+    EXPECT_NE(log.find("pair (2,3) reached the iteration cap"), std::string::npos) << log;
+    EXPECT_EQ(log.find("pair (1,2)"), std::string::npos) << log;
+}
+
+// Each refusal returns 1 with "W&B.txt" as it was and logs why.
+struct Refusal {
+    const char* what;
+    int gestures;
+    int channels;
+    void (*prepare)();
+    const char* logged;
+};
+
+class GenerateModelRefusal : public testing::TestWithParam<Refusal> {};
+
+TEST_P(GenerateModelRefusal, LeavesTheEarlierModel) {
+    ScratchDirectory scratch;
+    writeText("W&B.txt", kEarlierModel);
+    writeThreeGestures();
+    GetParam().prepare();
+    const std::string log =
+        logOf([this] { EXPECT_EQ(generateModel(GetParam().gestures, GetParam().channels), 1); });
+    EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
+    EXPECT_EQ(readText("W&B.txt"), kEarlierModel);
+    EXPECT_FALSE(fileExists("W&B.txt.tmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GenerateModelRefusal,
+    testing::Values(Refusal{"one gesture", 1, 2, [] {}, "1 gestures"},
+                    Refusal{"no gesture", 0, 2, [] {}, "0 gestures"},
+                    Refusal{"nine channels", 3, 9, [] {}, "9 channels"},
+                    Refusal{"no channel", 3, 0, [] {}, "0 channels"},
+                    Refusal{"no sample", 3, 2, [] { writeFeatures(2, {}); },
+                            "gesture position 2 had no active windows"},
+                    Refusal{"less than a sample", 3, 2, [] { writeFeatures(3, {5}); },
+                            "gesture position 3 had no active windows"},
+                    Refusal{"missing file", 3, 2, [] { std::filesystem::remove("feature2.txt"); },
+                            "feature2.txt"},
+                    Refusal{"write fails", 3, 2,
+                            [] { std::filesystem::create_symlink("/dev/full", "W&B.txt.tmp"); },
+                            "could not be written"}),
+    [](const testing::TestParamInfo<Refusal>& info) {
+        std::string name = info.param.what;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
+
+TEST(GenerateModelWrite, AModelThatCannotTakeItsNameFails) {
+    ScratchDirectory scratch;
+    std::filesystem::create_directories("W&B.txt/inside");
+    writeThreeGestures();
+    logOf([] { EXPECT_EQ(generateModel(3, 2), 1); });
+    EXPECT_TRUE(std::filesystem::is_directory("W&B.txt/inside"));
+    EXPECT_FALSE(fileExists("W&B.txt.tmp"));
+}
+
+}  // namespace

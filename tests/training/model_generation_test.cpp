@@ -1,0 +1,139 @@
+#include "training/model_generation.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/training/scratch_directory.h"
+#include "training/model_shape.h"
+
+namespace {
+
+using Response = std::vector<std::uint8_t>;
+
+// Two channels: rest windows hold 120, active windows alternate around 120
+// by the gesture's swings, a little larger in some windows than in others.
+std::vector<std::uint8_t> recording(int swing0, int swing1,
+                                    const std::string& pattern = "LLHHHHHLLLLHHHHHHLLLLHHHHHLLL") {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t w = 0; w < pattern.size(); ++w) {
+        const int grow = pattern[w] == 'H' ? static_cast<int>(w % 3) : 0;
+        const int a = pattern[w] == 'H' ? swing0 + grow : 0,
+                  b = pattern[w] == 'H' ? swing1 + 2 * grow : 0;
+        for (int t = 0; t < 130; ++t) {
+            bytes.push_back(static_cast<std::uint8_t>(120 + (t % 2 ? a : -a)));
+            bytes.push_back(static_cast<std::uint8_t>(120 + (t % 2 ? b : -b)));
+        }
+    }
+    return bytes;
+}
+
+const std::vector<std::uint8_t> kFist = recording(30, 6), kSpread = recording(5, 25),
+                                kPinch = recording(15, 15);
+const std::string kEarlierModel = "9.000000 9.000000 9.000000\n";
+
+Response generate(std::uint8_t gestureMask, std::string* log = nullptr) {
+    Response response;
+    const std::string logged =
+        logOf([&] { generateModelFromRecordings(gestureMask, 2, response); });
+    if (log != nullptr) {
+        *log = logged;
+    }
+    return response;
+}
+
+bool anyFeatureFile() {
+    for (int n = 1; n <= 8; ++n) {
+        if (fileExists("feature" + std::to_string(n) + ".txt")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(ModelGeneration, RecordingsBecomeAModelAndTheFeatureFilesAreRemoved) {
+    ScratchDirectory scratch;
+    writeBytes("raw1.bin", kFist);
+    writeBytes("raw2.bin", kSpread);
+    writeBytes("raw3.bin", kPinch);
+    newModelFlag.store(0);
+    std::string log;
+    EXPECT_EQ(generate(0x07, &log), Response{0x00});
+    EXPECT_NE(log.find("start generate model ...."), std::string::npos) << log;
+    ModelShape shape;
+    ASSERT_TRUE(checkModelFile(shape));
+    EXPECT_EQ(shape.rows, 3);
+    EXPECT_EQ(shape.valuesPerRow, 3);
+    EXPECT_EQ(newModelFlag.load(), 1);
+    EXPECT_FALSE(anyFeatureFile());
+    EXPECT_TRUE(fileExists("raw1.bin"));
+}
+
+// The model trained from gestures 1 and 2 holding these recordings.
+std::string modelOfTwo(const std::vector<std::uint8_t>& first,
+                       const std::vector<std::uint8_t>& second) {
+    ScratchDirectory scratch;
+    writeBytes("raw1.bin", first);
+    writeBytes("raw2.bin", second);
+    EXPECT_EQ(generate(0x03), Response{0x00});
+    return readText("W&B.txt");
+}
+
+TEST(ModelGeneration, SelectedGesturesAreRenumberedInMaskOrder) {
+    const std::string expected = modelOfTwo(kSpread, kPinch);
+    ScratchDirectory scratch;
+    writeBytes("raw1.bin", kFist);  // not selected
+    writeBytes("raw2.bin", kSpread);
+    writeBytes("raw4.bin", kPinch);
+    ASSERT_EQ(generate(0x0A), Response{0x00});
+    EXPECT_EQ(readText("W&B.txt"), expected);
+    EXPECT_NE(modelOfTwo(kPinch, kSpread), expected) << "the order of the pair matters";
+}
+
+TEST(ModelGeneration, FeatureFilesLeftByAFailedRunAreNotTrainedOn) {
+    const std::string clean = modelOfTwo(kFist, kSpread);
+    ScratchDirectory scratch;
+    writeBytes("raw1.bin", kFist);
+    writeBytes("raw2.bin", kSpread);
+    writeText("feature1.txt", "1.000000 1.000000 2.000000 2.000000 ");
+    writeText("feature2.txt", "90.000000 90.000000 ");
+    writeText("feature5.txt", "3.000000 3.000000 ");
+    ASSERT_EQ(generate(0x03), Response{0x00});
+    EXPECT_EQ(readText("W&B.txt"), clean);
+    EXPECT_FALSE(anyFeatureFile());
+}
+
+TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
+    ScratchDirectory scratch;
+    writeText("W&B.txt", kEarlierModel);
+    writeBytes("raw3.bin", kPinch);
+    newModelFlag.store(0);
+    std::string log;
+    EXPECT_EQ(generate(0x06, &log), (Response{0xFF, 0xEE}));
+    EXPECT_NE(log.find("raw_file_name open error."), std::string::npos) << log;
+    EXPECT_FALSE(fileExists("feature3.txt")) << "gestures after the missing one are skipped";
+    std::filesystem::create_directory("raw2.bin");  // one that cannot be read counts as missing
+    EXPECT_EQ(generate(0x06), (Response{0xFF, 0xEE}));
+    EXPECT_EQ(readText("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(newModelFlag.load(), 0);
+}
+
+TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFailed) {
+    ScratchDirectory scratch;
+    writeText("W&B.txt", kEarlierModel);
+    writeBytes("raw1.bin", kFist);
+    writeBytes("raw2.bin", recording(30, 6, std::string(30, 'L')));
+    writeBytes("raw3.bin", kPinch);
+    newModelFlag.store(0);
+    EXPECT_EQ(generate(0x04), Response{0xFF});
+    EXPECT_EQ(generate(0x00), Response{0xFF});
+    std::string log;
+    EXPECT_EQ(generate(0x07, &log), Response{0xFF});
+    EXPECT_NE(log.find("gesture position 2 had no active windows"), std::string::npos) << log;
+    EXPECT_EQ(readText("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(newModelFlag.load(), 0);
+}
+
+}  // namespace

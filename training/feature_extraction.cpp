@@ -1,0 +1,154 @@
+#include "training/feature_extraction.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr float kWindowFrames = static_cast<float>(ANALYSIS_WINDOW);
+
+// Energy of every whole window: the population variance of the activity
+// signal over its frames.
+std::vector<float> windowEnergies(std::span<const float> activity, std::size_t windows) {
+    std::vector<float> energy(windows);
+    for (std::size_t w = 0; w < windows; ++w) {
+        const float* a = activity.data() + w * ANALYSIS_WINDOW;
+        float sum = 0.0f;
+        for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
+            sum = sum + a[t];
+        }
+        const float mean = sum / kWindowFrames;
+        float squares = 0.0f;
+        for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
+            const float d = a[t] - mean;
+            squares = squares + d * d;
+        }
+        energy[w] = squares / kWindowFrames;
+    }
+    return energy;
+}
+
+// Appends the mean absolute centred value of every channel over window w.
+void appendWindowFeatures(const FeatureMatrix& matrix, std::size_t w, FeatureList& out) {
+    const std::size_t columns = matrix.channelCount;
+    const float* first = matrix.centred.data() + w * ANALYSIS_WINDOW * columns;
+    for (std::size_t c = 0; c < columns; ++c) {
+        float sum = 0.0f;
+        for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
+            sum = sum + std::fabs(first[t * columns + c]);
+        }
+        out.values.push_back(sum / kWindowFrames);
+    }
+}
+
+}  // namespace
+
+bool appendFeatureFile(const std::string& name, const FeatureList& list) {
+    std::FILE* file = std::fopen(name.c_str(), "a");
+    if (file == nullptr) {
+        return false;
+    }
+    bool written = true;
+    for (float value : list.values) {
+        if (std::fprintf(file, "%f ", static_cast<double>(value)) < 0) {
+            written = false;
+            break;
+        }
+    }
+    if (std::fclose(file) != 0) {
+        written = false;
+    }
+    return written;
+}
+
+void loadFeatureMatrix(const std::uint8_t* data, std::size_t length, std::size_t channelCount,
+                       FeatureMatrix& matrix) {
+    matrix.channelCount = channelCount;
+    matrix.frames = channelCount == 0 ? 0 : length / channelCount;
+    const std::size_t used = matrix.frames * channelCount;
+    matrix.raw.assign(data, data + used);
+    matrix.centred.clear();
+}
+
+void removeChannelMeans(FeatureMatrix& matrix) {
+    const std::size_t columns = matrix.channelCount;
+    const std::size_t frames = matrix.frames;
+    matrix.centred.resize(frames * columns);
+    if (frames == 0) {
+        return;
+    }
+    // Row by row, so that the channels' sums run side by side; each channel's
+    // sum still adds its frames in increasing order.
+    std::vector<float> means(columns, 0.0f);
+    for (std::size_t r = 0; r < frames; ++r) {
+        const std::int32_t* row = &matrix.raw[r * columns];
+        for (std::size_t c = 0; c < columns; ++c) {
+            means[c] = means[c] + static_cast<float>(row[c]);
+        }
+    }
+    for (float& mean : means) {
+        mean = mean / static_cast<float>(frames);
+    }
+    for (std::size_t r = 0; r < frames; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            matrix.centred[r * columns + c] =
+                static_cast<float>(matrix.raw[r * columns + c]) - means[c];
+        }
+    }
+}
+
+std::vector<float> activitySignal(const FeatureMatrix& matrix) {
+    const std::size_t columns = matrix.channelCount;
+    std::vector<float> activity(columns == 0 ? 0 : matrix.frames);
+    for (std::size_t r = 0; r < activity.size(); ++r) {
+        float sum = 0.0f;
+        for (std::size_t c = 0; c < columns; ++c) {
+            sum = sum + matrix.centred[r * columns + c];
+        }
+        activity[r] = sum / static_cast<float>(columns);
+    }
+    return activity;
+}
+
+void extractWindowFeatures(std::span<const float> activity, const FeatureMatrix& matrix,
+                           FeatureList& out) {
+    out.values.clear();
+    const std::size_t frames = std::min(activity.size(), matrix.frames);
+    const std::size_t windows = frames / ANALYSIS_WINDOW;
+    if (windows < 3 || matrix.channelCount == 0) {
+        return;
+    }
+    const std::vector<float> energy = windowEnergies(activity, windows);
+    float total = 0.0f;
+    for (float e : energy) {
+        total = total + e;
+    }
+    const float threshold = total / static_cast<float>(windows);
+
+    // A window that starts an activity is never a sample; the window that
+    // ends one still is. Equality with the threshold neither starts nor ends.
+    bool active = false;
+    for (std::size_t k = 0; k + 2 < windows; ++k) {
+        if (!active) {
+            active = energy[k] > threshold && energy[k + 1] > threshold;
+            continue;
+        }
+        if (energy[k + 1] < threshold && energy[k + 2] < threshold) {
+            active = false;
+        }
+        appendWindowFeatures(matrix, k, out);
+    }
+}
+
+int featureExtraction(const char* numberText, const std::uint8_t* data, std::size_t length,
+                      std::uint8_t channelCount) {
+    const std::string name = std::string("feature") + numberText + ".txt";
+    FeatureMatrix matrix;
+    loadFeatureMatrix(data, length, channelCount, matrix);
+    removeChannelMeans(matrix);
+    const std::vector<float> activity = activitySignal(matrix);
+    FeatureList list;
+    extractWindowFeatures(activity, matrix, list);
+    return appendFeatureFile(name, list) ? 0 : 1;
+}

@@ -1,0 +1,57 @@
+#include "training/feature_file.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/log.h"
+
+namespace {
+
+bool readWholeFile(const std::string& fileName, std::string& text) {
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    char buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        text.append(buffer, got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
+}
+
+}  // namespace
+
+bool readFeatureFile(const std::string& fileName, std::vector<float>& values) {
+    std::string text;
+    if (!readWholeFile(fileName, text)) {
+        return false;
+    }
+    // text is terminated by its zero byte, so strtof never reads past it; a
+    // zero byte inside the file is a token that is not a number.
+    const char* next = text.c_str();
+    const char* const end = next + text.size();
+    for (;;) {
+        while (std::isspace(static_cast<unsigned char>(*next))) {
+            ++next;
+        }
+        if (next == end) {
+            break;
+        }
+        char* after = nullptr;
+        const float value = std::strtof(next, &after);
+        if (after == next || !std::isfinite(value)) {
+            logLine(
+                "readFeatureFile, %s: a token that is not a number at byte %zu ends the reading",
+                fileName.c_str(), static_cast<std::size_t>(next - text.c_str()));
+            break;
+        }
+        values.push_back(value);
+        next = after;
+    }
+    return true;
+}

@@ -1,0 +1,11 @@
+// Reading a feature file back: a flat list of numbers separated by white space.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Appends to values every number of the file, in file order, each converted
+// straight to a 32-bit float as "%f" does. A token that is not a finite
+// number ends the reading, with a log line naming the file; the numbers before
+// it are kept. False when the file cannot be opened or read.
+bool readFeatureFile(const std::string& fileName, std::vector<float>& values);

@@ -1,0 +1,122 @@
+#include "training/generate_model.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "core/log.h"
+#include "training/atomic_file.h"
+#include "training/feature_file.h"
+#include "training/model_shape.h"
+#include "training/pair_training_pool.h"
+
+namespace {
+
+constexpr int kMostGestures = 8;
+
+std::string featureFileName(int position) {
+    return "feature" + std::to_string(position) + ".txt";
+}
+
+// The numbers of every position's feature file, or false after logging which
+// could not be read or holds no whole sample.
+bool loadFeatures(int G, int D, std::vector<std::vector<float>>& features) {
+    features.assign(static_cast<std::size_t>(G), {});
+    for (int k = 1; k <= G; ++k) {
+        const std::string name = featureFileName(k);
+        std::vector<float>& values = features[static_cast<std::size_t>(k - 1)];
+        if (!readFeatureFile(name, values)) {
+            logLine("generateModel, %s open error", name.c_str());
+            return false;
+        }
+        if (values.size() < static_cast<std::size_t>(D)) {
+            logLine("generateModel, gesture position %d had no active windows (%s)", k,
+                    name.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+PairProblem buildPairProblem(const std::vector<float>& featuresI,
+                             const std::vector<float>& featuresJ, int D) {
+    PairProblem problem;
+    if (D < 1) {
+        return problem;
+    }
+    const std::size_t dimensions = static_cast<std::size_t>(D);
+    problem.D = D;
+    problem.N = (featuresI.size() + featuresJ.size()) / dimensions;
+    const std::size_t positives = featuresI.size() / dimensions;
+    problem.samples.reserve(problem.N * dimensions);
+    problem.samples.insert(problem.samples.end(), featuresI.begin(), featuresI.end());
+    problem.samples.insert(problem.samples.end(), featuresJ.begin(), featuresJ.end());
+    problem.samples.resize(problem.N * dimensions);
+    problem.labels.assign(problem.N, -1);
+    std::fill_n(problem.labels.begin(), positives, 1);
+    return problem;
+}
+
+void appendModelLine(const PairModel& model, int D, std::string& text) {
+    char number[64];
+    for (int c = 0; c < D && c < kMaxFeatureDimension; ++c) {
+        std::snprintf(number, sizeof number, "%f ", static_cast<double>(model.weights[c]));
+        text += number;
+    }
+    std::snprintf(number, sizeof number, "%f\n", static_cast<double>(model.bias));
+    text += number;
+}
+
+int generateModel(int gestureCount, int channelCount) {
+    const int G = gestureCount;
+    const int D = channelCount;
+    if (G < 2 || G > kMostGestures) {
+        logLine("generateModel, %d gestures: a model needs 2 to %d, \"%s\" is left as it was", G,
+                kMostGestures, kModelFileName);
+        return 1;
+    }
+    if (D < 1 || D > kMaxFeatureDimension) {
+        logLine("generateModel, %d channels: a model needs 1 to %d", D, kMaxFeatureDimension);
+        return 1;
+    }
+    std::vector<std::vector<float>> features;
+    if (!loadFeatures(G, D, features)) {
+        return 1;
+    }
+
+    std::vector<PairProblem> problems;
+    std::vector<std::pair<int, int>> pairs;
+    for (int i = 1; i <= G; ++i) {
+        for (int j = i + 1; j <= G; ++j) {
+            pairs.emplace_back(i, j);
+            problems.push_back(buildPairProblem(features[static_cast<std::size_t>(i - 1)],
+                                                features[static_cast<std::size_t>(j - 1)], D));
+        }
+    }
+    std::vector<PairModel> models;
+    std::vector<bool> trained;
+    trainPairsInParallel(problems, models, trained);
+
+    std::string text;
+    for (std::size_t p = 0; p < pairs.size(); ++p) {
+        if (!trained[p]) {
+            logLine("generateModel, pair (%d,%d) could not be trained", pairs[p].first,
+                    pairs[p].second);
+            return 1;
+        }
+        if (models[p].reachedIterationCap) {
+            logLine(
+                "generateModel, pair (%d,%d) reached the iteration cap; its bias is that of "
+                "the last state",
+                pairs[p].first, pairs[p].second);
+        }
+        appendModelLine(models[p], D, text);
+    }
+    if (!writeFileAtomically(kModelFileName, text.data(), text.size())) {
+        logLine("generateModel, \"%s\" could not be written; the earlier model stays",
+                kModelFileName);
+        return 1;
+    }
+    return 0;
+}

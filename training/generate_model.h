@@ -1,0 +1,29 @@
+// Training every gesture pair from the feature files into "W&B.txt", the model
+// that identification classifies with and that the armband is given.
+//
+// Main thread. The pairs are trained on worker threads that end before the
+// function returns.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "training/pair_training.h"
+
+// Reads "feature1.txt" to "feature" + G + ".txt" (position k holds the samples
+// of the k-th selected gesture), trains the pairs (1,2), (1,3), ..., (G-1,G)
+// with maxIterations 15000 and tolerance 0.001, and replaces "W&B.txt" with one
+// line per pair: the D weights as "%f " each, then the bias as "%f\n". The new
+// file appears whole or not at all. Returns 0 on success; 1, with "W&B.txt" as
+// it was, when G is not 2..8 or D not 1..8, a feature file cannot be read, a
+// gesture has no whole sample, or the file cannot be written.
+int generateModel(int gestureCount, int channelCount);
+
+// The problem of pair (i, j): the numbers of gesture i followed by those of
+// gesture j as one flat list cut into rows of D; the first
+// featuresI.size() / D rows are labelled +1, the rest -1.
+PairProblem buildPairProblem(const std::vector<float>& featuresI,
+                             const std::vector<float>& featuresJ, int D);
+
+// Appends one line of "W&B.txt" for model.
+void appendModelLine(const PairModel& model, int D, std::string& text);

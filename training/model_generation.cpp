@@ -1,0 +1,122 @@
+#include "training/model_generation.h"
+
+#include <bit>
+#include <cstdio>
+#include <string>
+
+#include "core/log.h"
+#include "training/feature_extraction.h"
+#include "training/generate_model.h"
+#include "training/model_shape.h"
+
+namespace {
+
+constexpr int kMostGestures = 8;
+constexpr std::uint8_t kStatusOk = 0x00;
+constexpr std::uint8_t kStatusFailed = 0xFF;
+constexpr std::uint8_t kStatusFileError = 0xEE;
+
+std::string featureFileName(int n) {
+    return "feature" + std::to_string(n) + ".txt";
+}
+
+bool selected(std::uint8_t gestureMask, int n) {
+    return (gestureMask >> (n - 1)) & 1u;
+}
+
+void removeFeatureFiles() {
+    for (int n = 1; n <= kMostGestures; ++n) {
+        std::remove(featureFileName(n).c_str());
+    }
+}
+
+bool readRawFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::uint8_t buffer[65536];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return !failed;
+}
+
+// False when a raw file could not be read; the gestures after it are skipped.
+bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount) {
+    for (int n = 1; n <= kMostGestures; ++n) {
+        if (!selected(gestureMask, n)) {
+            continue;
+        }
+        const std::string rawName = "raw" + std::to_string(n) + ".bin";
+        std::vector<std::uint8_t> bytes;
+        if (!readRawFile(rawName, bytes)) {
+            logLine("raw_file_name open error.");
+            return false;
+        }
+        const std::string number = std::to_string(n);
+        if (featureExtraction(number.c_str(), bytes.data(), bytes.size(), channelCount) != 0) {
+            // A feature file cut short by a failed write would train a model on
+            // part of the recording: without it the check below reports it.
+            logLine("generateModel, %s could not be written", featureFileName(n).c_str());
+            std::remove(featureFileName(n).c_str());
+        }
+    }
+    return true;
+}
+
+bool everyFeatureFilePresent(std::uint8_t gestureMask) {
+    for (int n = 1; n <= kMostGestures; ++n) {
+        if (!selected(gestureMask, n)) {
+            continue;
+        }
+        std::FILE* file = std::fopen(featureFileName(n).c_str(), "r");
+        if (file == nullptr) {
+            return false;
+        }
+        std::fclose(file);
+    }
+    return true;
+}
+
+// The k-th selected gesture's features go to "feature" + k + ".txt". Since the
+// directory held no feature file before extraction, no name is taken.
+void renumberFeatureFiles(std::uint8_t gestureMask) {
+    int k = 1;
+    for (int n = 1; n <= kMostGestures; ++n) {
+        if (!selected(gestureMask, n)) {
+            continue;
+        }
+        if (n != k && std::rename(featureFileName(n).c_str(), featureFileName(k).c_str()) != 0) {
+            logLine("generateModel, %s could not be renamed to %s", featureFileName(n).c_str(),
+                    featureFileName(k).c_str());
+        }
+        ++k;
+    }
+}
+
+}  // namespace
+
+void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
+                                 std::vector<std::uint8_t>& response) {
+    removeFeatureFiles();
+    if (!extractSelectedFeatures(gestureMask, channelCount)) {
+        response.push_back(kStatusFailed);
+    }
+    if (!everyFeatureFilePresent(gestureMask)) {
+        response.push_back(kStatusFileError);
+        return;
+    }
+    renumberFeatureFiles(gestureMask);
+    if (generateModel(std::popcount(gestureMask), channelCount) != 0) {
+        response.push_back(kStatusFailed);
+        return;
+    }
+    logLine("start generate model ....");
+    newModelFlag.store(1);
+    response.push_back(kStatusOk);
+    removeFeatureFiles();
+}

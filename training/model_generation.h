@@ -1,0 +1,25 @@
+// The work of the GENERATE_MODEL command: from the raw recordings of the
+// selected gestures to a trained "W&B.txt".
+//
+// Main thread only (it reads and writes files in the working directory and
+// sets newModelFlag).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Starts clean by removing "feature1.txt" to "feature8.txt"; extracts the
+// features of "raw" + n + ".bin" for every gesture n whose bit n - 1 is set in
+// gestureMask; checks that every selected gesture has its feature file;
+// renumbers them so that the k-th selected gesture is "feature" + k + ".txt";
+// trains every pair into "W&B.txt"; on success sets newModelFlag and removes
+// the feature files. Appends to response the status bytes that follow the
+// command's 0x0A:
+//   00     trained
+//   EE     a selected feature file is missing after extraction
+//   FF     training failed (fewer than two gestures, a gesture without active
+//          windows, a file that cannot be written); "W&B.txt" is as it was
+// A raw file that cannot be read appends FF first, skips the later gestures'
+// extraction and the steps above still follow (FF EE, FF FF or FF 00).
+void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
+                                 std::vector<std::uint8_t>& response);
