@@ -61,7 +61,12 @@ function render() {
   const actions = availableActions(state, settings);
   for (const panel of panels) panel.render(state, actions);
   serverStatus.dataset.state = state.server;
-  setText(serverStatus, { connecting: 'Connecting to the server…', open: 'Server connected', closed: 'Server unreachable' }[state.server]);
+  setText(
+    serverStatus,
+    { connecting: 'Connecting to the server…', open: 'Server connected', closed: 'Server unreachable' }[
+      state.server
+    ],
+  );
   banner.hidden = state.server !== 'closed';
   setText(banner, `The Quillon server has gone away (stopped, or the network dropped). ${retryText}`);
   setText(next, nextStep(state, settings));

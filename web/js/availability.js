@@ -5,7 +5,11 @@ import { bitsOf } from './protocol.js';
 
 export function configMatches(state, settings) {
   const applied = state.config.applied;
-  return Boolean(applied) && applied.channelMask === settings.channelMask && applied.gestureMask === settings.gestureMask;
+  return (
+    Boolean(applied) &&
+    applied.channelMask === settings.channelMask &&
+    applied.gestureMask === settings.gestureMask
+  );
 }
 
 export function availableActions(state, settings) {
@@ -21,14 +25,24 @@ export function availableActions(state, settings) {
     connect: open && ['unknown', 'found'].includes(state.link) && !generating,
     disconnect: connected && !generating,
     applyConfig:
-      connected && recordingIdle && !generating && state.config.pending === null &&
-      bitsOf(settings.channelMask).length > 0 && slots.length > 0,
-    record: (slot) => quiet && matches && slots.includes(slot) && state.identify.phase === 'idle' && state.stream.phase === 'idle',
+      connected &&
+      recordingIdle &&
+      !generating &&
+      state.config.pending === null &&
+      bitsOf(settings.channelMask).length > 0 &&
+      slots.length > 0,
+    record: (slot) =>
+      quiet &&
+      matches &&
+      slots.includes(slot) &&
+      state.identify.phase === 'idle' &&
+      state.stream.phase === 'idle',
     stopRecord: open && ['starting', 'running', 'saving'].includes(state.recording.phase),
     generate: open && matches && recordingIdle && !generating && slots.length >= 2,
     upload: connected && matches && !generating && (state.upload.phase === 'idle' || state.upload.stalled),
     startIdentify: quiet && matches && state.identify.phase === 'idle' && state.stream.phase === 'idle',
-    stopIdentify: open && (['starting', 'running'].includes(state.identify.phase) || state.mode === 'identifying'),
+    stopIdentify:
+      open && (['starting', 'running'].includes(state.identify.phase) || state.mode === 'identifying'),
     startStream: quiet && state.stream.phase === 'idle' && state.identify.phase === 'idle',
     stopStream: open && (['starting', 'running'].includes(state.stream.phase) || state.mode === 'streaming'),
   };

@@ -18,7 +18,12 @@ export function createConfigPanel({ session, settings, onSettingsChanged }) {
   const nameInputs = [];
   const slotHost = byId('gesture-slots');
   for (let slot = 1; slot <= GESTURE_SLOTS; slot += 1) {
-    const box = el('input', { type: 'checkbox', id: `gesture-${slot}`, 'aria-label': `Use gesture slot ${slot}`, onchange: readSelection });
+    const box = el('input', {
+      type: 'checkbox',
+      id: `gesture-${slot}`,
+      'aria-label': `Use gesture slot ${slot}`,
+      onchange: readSelection,
+    });
     const name = el('input', {
       type: 'text',
       id: `gesture-name-${slot}`,
@@ -62,7 +67,10 @@ export function createConfigPanel({ session, settings, onSettingsChanged }) {
         const n = bitsOf(settings.gestureMask).length;
         setText(dirty, n < 2 ? 'Tick at least two gestures to train a model.' : 'Changes not applied yet.');
       }
-      showOutcome(outcome, state.config.pending ? { words: 'Waiting for the armband…' } : state.config.outcome);
+      showOutcome(
+        outcome,
+        state.config.pending ? { words: 'Waiting for the armband…' } : state.config.outcome,
+      );
     },
   };
 }

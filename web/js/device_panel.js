@@ -20,7 +20,11 @@ export function createDevicePanel(session) {
   disconnect.addEventListener('click', () => session.disconnect());
   const stateText = byId('device-state');
   const note = byId('device-note');
-  const versionNodes = { server: byId('version-server'), firmware: byId('version-firmware'), hardware: byId('version-hardware') };
+  const versionNodes = {
+    server: byId('version-server'),
+    firmware: byId('version-firmware'),
+    hardware: byId('version-hardware'),
+  };
 
   return {
     render(state, actions) {

@@ -36,7 +36,10 @@ export function createIdentifyPanel({ session, settings }) {
       const key = JSON.stringify(id.history) + settings.names.join('\n');
       if (key !== shownHistory) {
         shownHistory = key;
-        renderHistory(history, id.history.slice(1).map((h) => identifiedName(settings, h.slot)));
+        renderHistory(
+          history,
+          id.history.slice(1).map((h) => identifiedName(settings, h.slot)),
+        );
       }
       showOutcome(outcome, id.phase === 'idle' ? id.outcome : null);
     },
@@ -59,11 +62,17 @@ export function createArmbandGesturesPanel(session) {
       start.disabled = !actions.startStream;
       stop.disabled = !actions.stopStream;
       const latest = st.history[0];
-      setText(current, st.phase === 'idle' && !latest ? '–' : latest ? armbandGestureName(latest.gesture) : 'Waiting…');
+      setText(
+        current,
+        st.phase === 'idle' && !latest ? '–' : latest ? armbandGestureName(latest.gesture) : 'Waiting…',
+      );
       const key = JSON.stringify(st.history);
       if (key !== shownHistory) {
         shownHistory = key;
-        renderHistory(history, st.history.slice(1).map((h) => armbandGestureName(h.gesture)));
+        renderHistory(
+          history,
+          st.history.slice(1).map((h) => armbandGestureName(h.gesture)),
+        );
       }
       showOutcome(outcome, st.phase === 'idle' ? st.outcome : null);
     },

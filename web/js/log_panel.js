@@ -11,10 +11,13 @@ export function createLogPanel(session) {
   function add(event) {
     const words = el('span', { class: 'words', text: event.words });
     if (event.bytes) words.append(el('span', { class: 'bytes', text: hexDump(event.bytes) }));
-    const item = el('li', { 'data-direction': event.direction, 'data-level': event.level ?? 'info' },
+    const item = el(
+      'li',
+      { 'data-direction': event.direction, 'data-level': event.level ?? 'info' },
       el('span', { class: 'time', text: clockTime(event.at ?? Date.now()) }),
       el('span', { class: 'arrow', text: arrows[event.direction] ?? '•', 'aria-hidden': 'true' }),
-      words);
+      words,
+    );
     list.prepend(item);
     while (list.childElementCount > KEEP) list.lastElementChild.remove();
   }

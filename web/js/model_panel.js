@@ -26,9 +26,15 @@ export function createModelPanel(session) {
       upload.classList.toggle('primary', actions.upload && Boolean(g.outcome?.ok) && !u.outcome?.ok);
       setProgress(progress, u.percent / 100);
       const running = u.phase !== 'idle';
-      setText(percent, running ? (u.phase === 'starting' ? 'Starting…' : `${u.percent} %`) : u.outcome?.ok ? '100 %' : '');
+      setText(
+        percent,
+        running ? (u.phase === 'starting' ? 'Starting…' : `${u.percent} %`) : u.outcome?.ok ? '100 %' : '',
+      );
       if (running && u.stalled) {
-        showOutcome(uploadOutcome, { ok: false, words: 'No word from the armband for 10 seconds: is it still connected?' });
+        showOutcome(uploadOutcome, {
+          ok: false,
+          words: 'No word from the armband for 10 seconds: is it still connected?',
+        });
       } else {
         showOutcome(uploadOutcome, running ? null : u.outcome);
       }

@@ -11,11 +11,33 @@ export function createRecordPanel({ session, settings, now = () => Date.now() })
   for (let slot = 1; slot <= GESTURE_SLOTS; slot += 1) {
     const name = el('div', { class: 'name' });
     const count = el('div', { class: 'count' });
-    const button = el('button', { class: 'record', 'data-slot': slot, onclick: () => session.startRecord(slot) }, 'Record');
+    const button = el(
+      'button',
+      { class: 'record', 'data-slot': slot, onclick: () => session.startRecord(slot) },
+      'Record',
+    );
     const stop = el('button', { class: 'quiet stop', onclick: () => session.stopRecord() }, 'Stop');
     const countdown = el('div', { class: 'countdown' });
-    const progress = el('div', { class: 'progress', role: 'progressbar', 'aria-valuemin': 0, 'aria-valuemax': 100, 'aria-valuenow': 0 }, el('div', { class: 'bar' }));
-    const card = el('div', { class: 'record-card', id: `record-card-${slot}`, 'data-slot': slot }, name, count, el('div', { class: 'actions' }, button, stop), countdown, progress);
+    const progress = el(
+      'div',
+      {
+        class: 'progress',
+        role: 'progressbar',
+        'aria-valuemin': 0,
+        'aria-valuemax': 100,
+        'aria-valuenow': 0,
+      },
+      el('div', { class: 'bar' }),
+    );
+    const card = el(
+      'div',
+      { class: 'record-card', id: `record-card-${slot}`, 'data-slot': slot },
+      name,
+      count,
+      el('div', { class: 'actions' }, button, stop),
+      countdown,
+      progress,
+    );
     cards.set(slot, { card, name, count, button, stop, countdown, progress });
     host.append(card);
   }
@@ -56,7 +78,10 @@ export function createRecordPanel({ session, settings, now = () => Date.now() })
         showOutcome(outcome, { words: 'Another client is recording.' });
       } else {
         const o = r.outcome;
-        showOutcome(outcome, o && { ok: o.ok, words: o.slot ? `${gestureName(settings, o.slot)}: ${o.words}` : o.words });
+        showOutcome(
+          outcome,
+          o && { ok: o.ok, words: o.slot ? `${gestureName(settings, o.slot)}: ${o.words}` : o.words },
+        );
       }
     },
   };

@@ -10,7 +10,15 @@ export function serverUrl(location) {
 }
 
 export class ServerLink {
-  constructor({ url, onOpen, onClose, onMessage, onRetry = () => {}, makeSocket = (u) => new WebSocket(u), timers = globalThis }) {
+  constructor({
+    url,
+    onOpen,
+    onClose,
+    onMessage,
+    onRetry = () => {},
+    makeSocket = (u) => new WebSocket(u),
+    timers = globalThis,
+  }) {
     Object.assign(this, { url, onOpen, onClose, onMessage, onRetry, makeSocket, timers });
     this.socket = null;
     this.failures = 0; // closes since the last open

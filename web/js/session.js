@@ -13,25 +13,20 @@
 // Pure logic: the socket is a `transmit(bytes)` function and time a `now()`
 // function, so tests drive it directly. Listeners get {type: 'change'},
 // {type: 'log', ...} and {type: 'preview', rows, channels}.
+import * as handlers from './answer_handlers.js';
 import {
   Answer,
-  NO_GESTURE,
   RECORD_WINDOW_MS,
   Status,
-  configWords,
   describeIncoming,
   frames,
-  generateWords,
   hexDump,
-  parsePreview,
-  parseVersions,
   refusalWords,
   uploadWords,
 } from './protocol.js';
 
-export const HISTORY_LENGTH = 8;
-// A 06 FF this late in a window is the server failing to save it.
-const SAVE_FAILURE_AFTER_MS = RECORD_WINDOW_MS - 5000;
+export { HISTORY_LENGTH } from './answer_handlers.js';
+
 export const UPLOAD_STALL_MS = 10000;
 
 function freshState() {
@@ -41,7 +36,14 @@ function freshState() {
     versions: null, // {server, firmware, hardware}; null entries are unknown
     mode: 'idle', // the server's data mode as far as the page knows: 'idle' | 'recording' | 'identifying' | 'streaming'
     config: { pending: null, applied: null, outcome: null },
-    recording: { phase: 'idle', slot: null, startedAt: 0, previewRows: 0, counts: Array(9).fill(0), outcome: null },
+    recording: {
+      phase: 'idle',
+      slot: null,
+      startedAt: 0,
+      previewRows: 0,
+      counts: Array(9).fill(0),
+      outcome: null,
+    },
     generate: { phase: 'idle', startedAt: 0, elapsedMs: null, outcome: null },
     upload: { phase: 'idle', percent: 0, lastProgressAt: 0, stalled: false, outcome: null },
     identify: { phase: 'idle', current: null, history: [], outcome: null },
@@ -104,10 +106,19 @@ export class Session {
     s.server = 'closed';
     this.fences = [];
     if (s.recording.phase !== 'idle') {
-      s.recording = { ...s.recording, phase: 'idle', outcome: { ok: false, words: 'The server went away during the recording; it was not saved.' } };
+      s.recording = {
+        ...s.recording,
+        phase: 'idle',
+        outcome: { ok: false, words: 'The server went away during the recording; it was not saved.' },
+      };
     }
     s.generate.phase = 'idle';
-    if (s.upload.phase !== 'idle') s.upload = { ...s.upload, phase: 'idle', outcome: { ok: false, words: 'The server went away during the upload.' } };
+    if (s.upload.phase !== 'idle')
+      s.upload = {
+        ...s.upload,
+        phase: 'idle',
+        outcome: { ok: false, words: 'The server went away during the upload.' },
+      };
     s.identify.phase = 'idle';
     s.stream.phase = 'idle';
     this.log('note', 'Lost the connection to the Quillon server.', null, 'error');
@@ -150,7 +161,10 @@ export class Session {
   applyConfig(channelMask, gestureMask) {
     this.state.config.pending = { channelMask, gestureMask };
     this.state.config.outcome = null;
-    this.send(frames.setEmgConfig(channelMask, gestureMask), `Configure channels ${hexDump([channelMask])}, gestures ${hexDump([gestureMask])}`);
+    this.send(
+      frames.setEmgConfig(channelMask, gestureMask),
+      `Configure channels ${hexDump([channelMask])}, gestures ${hexDump([gestureMask])}`,
+    );
     this.changed();
   }
 
@@ -177,7 +191,12 @@ export class Session {
   }
 
   generate() {
-    Object.assign(this.state.generate, { phase: 'running', startedAt: this.now(), elapsedMs: 0, outcome: null });
+    Object.assign(this.state.generate, {
+      phase: 'running',
+      startedAt: this.now(),
+      elapsedMs: 0,
+      outcome: null,
+    });
     this.send(frames.generateModel(), 'Generate the model');
     this.changed();
   }
@@ -190,7 +209,8 @@ export class Session {
       accepted: () => {
         if (u.phase === 'starting') Object.assign(u, { phase: 'running', lastProgressAt: this.now() });
       },
-      refused: (status) => Object.assign(u, { phase: 'idle', outcome: { ok: false, words: uploadWords(status) } }),
+      refused: (status) =>
+        Object.assign(u, { phase: 'idle', outcome: { ok: false, words: uploadWords(status) } }),
     });
     this.changed();
   }
@@ -204,7 +224,8 @@ export class Session {
         if (id.phase === 'starting') id.phase = 'running';
         this.state.mode = 'identifying';
       },
-      refused: () => Object.assign(id, { phase: 'idle', outcome: { ok: false, words: refusalWords(Answer.IDENTIFY) } }),
+      refused: () =>
+        Object.assign(id, { phase: 'idle', outcome: { ok: false, words: refusalWords(Answer.IDENTIFY) } }),
     });
     this.changed();
   }
@@ -224,7 +245,11 @@ export class Session {
         if (st.phase === 'starting') st.phase = 'running';
         this.state.mode = 'streaming';
       },
-      refused: () => Object.assign(st, { phase: 'idle', outcome: { ok: false, words: refusalWords(Answer.GESTURE_STREAM) } }),
+      refused: () =>
+        Object.assign(st, {
+          phase: 'idle',
+          outcome: { ok: false, words: refusalWords(Answer.GESTURE_STREAM) },
+        }),
     });
     this.changed();
   }
@@ -260,7 +285,7 @@ export class Session {
   receive(bytes) {
     if (bytes.length === 0) return;
     if (bytes[0] === Answer.PREVIEW) {
-      this.onPreview(bytes);
+      handlers.onPreview(this, bytes);
       return;
     }
     const words = this.dispatch(bytes);
@@ -288,178 +313,32 @@ export class Session {
       case Answer.DEVICE_FOUND:
       case Answer.CONNECTED:
       case Answer.DISCONNECTED:
-        return this.onLink(code, status);
+        return handlers.onLink(this, code, status);
       case Answer.EMG_CONFIG:
-        return this.onConfig(status);
+        return handlers.onConfig(this, status);
       case Answer.RECORD:
-        return this.onRecord(status);
+        return handlers.onRecord(this, status);
       case Answer.IDENTIFY:
-        return this.onIdentify(status);
+        return handlers.onIdentify(this, status);
       case Answer.GENERATE:
-        return this.onGenerate(Array.from(bytes.slice(1)));
+        return handlers.onGenerate(this, Array.from(bytes.slice(1)));
       case Answer.UPLOAD:
       case Answer.UPLOAD_PROGRESS:
-        return this.onUpload(code, status);
+        return handlers.onUpload(this, code, status);
       case Answer.GESTURE_STREAM:
-        return this.onGestureStream(status);
+        return handlers.onGestureStream(this, status);
       case Answer.VERSION:
-        return this.onVersions(bytes);
+        return handlers.onVersions(this, bytes);
       default:
         return null;
     }
-  }
-
-  onLink(code, status) {
-    const s = this.state;
-    if (status !== Status.OK) return describeIncoming([code, status]);
-    if (code === Answer.DEVICE_FOUND) {
-      if (s.link !== 'connected') s.link = 'found';
-      return 'Armband found: it can be connected now.';
-    }
-    if (code === Answer.CONNECTED) {
-      s.link = 'connected';
-      s.config.applied = null; // a fresh link needs the configuration again
-      this.requestVersions();
-      return 'Armband connected.';
-    }
-    s.link = 'disconnected';
-    s.mode = 'idle';
-    s.versions = s.versions && { ...s.versions, firmware: null, hardware: null };
-    s.config.applied = null; // the server forgets channels and gestures
-    if (s.recording.phase !== 'idle') {
-      Object.assign(s.recording, { phase: 'idle', outcome: { ok: false, words: 'The armband disconnected during the recording; it was not saved.' } });
-    }
-    s.identify.phase = 'idle';
-    s.stream.phase = 'idle';
-    return 'Armband disconnected.';
-  }
-
-  onConfig(status) {
-    const c = this.state.config;
-    c.applied = status === Status.OK ? (c.pending ?? { channelMask: null, gestureMask: null }) : null;
-    c.pending = null;
-    c.outcome = { ok: status === Status.OK, words: configWords(status) };
-    return `Configuration: ${configWords(status)}`;
-  }
-
-  onRecord(status) {
-    const s = this.state;
-    const r = s.recording;
-    if (status === Status.OK || status === Status.STOPPED) {
-      if (status === Status.OK && r.slot !== null && r.phase !== 'idle') r.counts[r.slot] += 1;
-      const words = status === Status.OK ? 'Recording saved.' : 'Recording stopped; nothing was saved.';
-      Object.assign(r, { phase: 'idle', outcome: { ok: status === Status.OK, words, slot: r.slot } });
-      s.mode = 'idle';
-      return words;
-    }
-    if (status !== Status.FAILED) return null;
-    if (r.phase === 'stopping') {
-      Object.assign(r, { phase: 'idle', outcome: { ok: false, words: 'There was no recording to stop.' } });
-      return 'Stop refused: the server was not recording.';
-    }
-    if ((r.phase === 'running' || r.phase === 'saving') && this.now() - r.startedAt >= SAVE_FAILURE_AFTER_MS) {
-      Object.assign(r, { phase: 'idle', outcome: { ok: false, words: 'The server could not save the recording: it could not open its raw file.' } });
-      s.mode = 'idle';
-      return 'The recording could not be saved.';
-    }
-    return "Another client's recording request was refused.";
-  }
-
-  onPreview(bytes) {
-    const preview = parsePreview(bytes);
-    if (!preview) {
-      this.log('in', 'A preview frame that cannot be split into four rows.', bytes, 'error');
-      return;
-    }
-    const r = this.state.recording;
-    if (r.phase === 'idle') {
-      Object.assign(r, { phase: 'running', slot: null, startedAt: this.now(), previewRows: 0, outcome: null });
-      this.state.mode = 'recording';
-      this.log('note', 'Another client started a recording.');
-      this.changed();
-    } else if (r.phase === 'starting') {
-      r.phase = 'running';
-      this.changed();
-    }
-    r.previewRows += preview.rows.length;
-    this.emit({ type: 'preview', ...preview });
-  }
-
-  onIdentify(status) {
-    const s = this.state;
-    const id = s.identify;
-    if (status === Status.STOPPED) {
-      Object.assign(id, { phase: 'idle', current: null, outcome: { ok: true, words: 'Identification stopped.' } });
-      s.mode = 'idle'; // stopping identification idles the server whatever it was doing
-      if (s.stream.phase !== 'idle') s.stream.phase = 'idle';
-      return 'Identification stopped.';
-    }
-    id.phase = 'running';
-    s.mode = 'identifying';
-    id.current = status;
-    id.history.unshift({ slot: status, at: this.now() });
-    id.history.length = Math.min(id.history.length, HISTORY_LENGTH);
-    return status === NO_GESTURE ? 'Identified: no gesture.' : `Identified gesture ${status}.`;
-  }
-
-  onGenerate(statuses) {
-    const g = this.state.generate;
-    if (statuses.length === 1 && statuses[0] === Status.STOPPED) return generateWords(statuses);
-    const ok = statuses.length === 1 && statuses[0] === Status.OK;
-    const elapsedMs = g.phase === 'running' ? this.now() - g.startedAt : null;
-    Object.assign(g, { phase: 'idle', elapsedMs, outcome: { ok, words: generateWords(statuses) } });
-    return `Generation: ${generateWords(statuses)}`;
-  }
-
-  onUpload(code, status) {
-    const u = this.state.upload;
-    if (code === Answer.UPLOAD_PROGRESS) {
-      Object.assign(u, { phase: 'running', percent: Math.min(status, 100), lastProgressAt: this.now(), stalled: false });
-      return `Upload progress: ${status} %.`;
-    }
-    if (status === Status.STOPPED) return uploadWords(status);
-    if (status === Status.OK || status === Status.DEVICE_ERROR) {
-      const ok = status === Status.OK;
-      Object.assign(u, { phase: 'idle', percent: ok ? 100 : u.percent, stalled: false, outcome: { ok, words: uploadWords(status) } });
-      return `Upload: ${uploadWords(status)}`;
-    }
-    return `Another client's upload was refused: ${uploadWords(status)}`;
-  }
-
-  onGestureStream(status) {
-    const s = this.state;
-    const st = s.stream;
-    if (status === Status.STOPPED) {
-      Object.assign(st, { phase: 'idle', outcome: { ok: true, words: 'The armband gesture stream stopped.' } });
-      s.mode = 'idle';
-      return 'Armband gesture stream stopped.';
-    }
-    if (status === Status.WRONG_MODE) {
-      if (st.phase === 'stopping') Object.assign(st, { phase: 'idle', outcome: { ok: false, words: 'The armband gesture stream was not running.' } });
-      return 'A gesture stream command came in the wrong mode.';
-    }
-    st.phase = 'running';
-    s.mode = 'streaming';
-    st.history.unshift({ gesture: status, at: this.now() });
-    st.history.length = Math.min(st.history.length, HISTORY_LENGTH);
-    return null;
-  }
-
-  onVersions(bytes) {
-    const versions = parseVersions(bytes);
-    if (!versions) return 'A version answer that cannot be read.';
-    const s = this.state;
-    s.versions = versions;
-    const armbandKnown = versions.firmware !== null || versions.hardware !== null;
-    if (armbandKnown && (s.link === 'unknown' || s.link === 'disconnected' || s.link === 'found')) s.link = 'connected';
-    if (!armbandKnown && s.link === 'unknown') s.link = 'disconnected';
-    return `Versions: server ${versions.server ?? 'unknown'}, firmware ${versions.firmware ?? 'unknown'}, hardware ${versions.hardware ?? 'unknown'}.`;
   }
 }
 
 // Whether `status` is how the command answered by `code` says no at once.
 function isRefusal(code, status) {
-  if (code === Answer.UPLOAD) return status === Status.FAILED || status === Status.FILE_ERROR || status === Status.BAD_LENGTH;
+  if (code === Answer.UPLOAD)
+    return status === Status.FAILED || status === Status.FILE_ERROR || status === Status.BAD_LENGTH;
   if (code === Answer.GESTURE_STREAM) return status === Status.WRONG_MODE;
   return status === Status.FAILED;
 }

@@ -19,7 +19,9 @@ export function gestureName(settings, slot) {
 }
 
 export function cleanName(text) {
-  return String(text).replace(/[\u0000-\u001f\u007f]/g, '').slice(0, MAX_NAME_LENGTH);
+  return String(text)
+    .replace(/[\u0000-\u001f\u007f]/g, '')
+    .slice(0, MAX_NAME_LENGTH);
 }
 
 function isMask(value) {

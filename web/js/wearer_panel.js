@@ -22,8 +22,16 @@ export function createWearerPanel({ settings, location, onLog }) {
   const host = byId('wearer-gestures');
   for (let slot = 1; slot <= GESTURE_SLOTS; slot += 1) {
     const name = el('span', { class: 'name' });
-    const perform = el('button', { class: 'perform', 'data-slot': slot, onclick: () => command(`perform ${slot}`) }, 'Perform');
-    const hold = el('button', { class: 'hold', 'data-slot': slot, onclick: () => command(`hold ${slot}`) }, 'Hold');
+    const perform = el(
+      'button',
+      { class: 'perform', 'data-slot': slot, onclick: () => command(`perform ${slot}`) },
+      'Perform',
+    );
+    const hold = el(
+      'button',
+      { class: 'hold', 'data-slot': slot, onclick: () => command(`hold ${slot}`) },
+      'Hold',
+    );
     const row = el('div', { class: 'wearer-gesture', id: `wearer-gesture-${slot}` }, name, perform, hold);
     rows.set(slot, { row, name });
     host.append(row);
@@ -41,7 +49,12 @@ export function createWearerPanel({ settings, location, onLog }) {
       },
       onAnswer: (sent, text) => {
         if (sent === 'status') return;
-        setText(answer, text.startsWith('ok') ? `The wearer: ${sent}.` : `The wearer refused "${sent}": ${text.replace(/^error: /, '')}`);
+        setText(
+          answer,
+          text.startsWith('ok')
+            ? `The wearer: ${sent}.`
+            : `The wearer refused "${sent}": ${text.replace(/^error: /, '')}`,
+        );
         onLog(`Virtual wearer: ${sent} → ${text}`);
       },
     });

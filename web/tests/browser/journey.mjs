@@ -35,8 +35,13 @@ const PAGE = 'http://localhost:8888/';
 const PAGE_BY_ADDRESS = 'http://127.0.0.1:8888/';
 const RECORDING_MS = 75000; // the 30-second window, with room for a loaded machine
 const CHROMIUM_FLAGS = [
-  '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-  '--disable-component-update', '--disable-sync',
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
 ];
 
 const server = new ServerProcess(resolve(options.server));
@@ -116,7 +121,11 @@ async function journey() {
     const response = await page.goto(PAGE);
     assert.equal(response.status(), 200);
     assert.match(await page.title(), /Quillon/);
-    await waitUntil(async () => (await page.locator('#server-status').getAttribute('data-state')) === 'open', 20000, 'the server link');
+    await waitUntil(
+      async () => (await page.locator('#server-status').getAttribute('data-state')) === 'open',
+      20000,
+      'the server link',
+    );
     await waitForText('#device-state', /^not connected$/);
     await waitForText('#version-server', /^000\.005\.002$/);
   });
@@ -135,7 +144,11 @@ async function journey() {
     for (let slot = 1; slot <= 8; slot += 1) await page.locator(`#gesture-${slot}`).setChecked(slot <= 2);
     await page.locator('#gesture-name-1').fill('Fist');
     await page.locator('#gesture-name-2').fill('Open hand');
-    assert.equal(await page.locator('#record-card-1 .record').isDisabled(), true, 'record before the configuration');
+    assert.equal(
+      await page.locator('#record-card-1 .record').isDisabled(),
+      true,
+      'record before the configuration',
+    );
     await page.locator('#apply-config').click();
     await waitForText('#config-outcome', /accepted the configuration/);
     await waitForText('#record-card-1 .name', /^Fist$/);
@@ -159,8 +172,15 @@ async function journey() {
     await waitForText('#record-card-1 .countdown', /^(1\d|[1-9]) s left$/, RECORDING_MS);
     const during = await plotFigures();
     assert(during.samples > 500, `the plot received ${during.samples} samples after 10 s`);
-    assert(during.points > 0 && during.inked > 1000, `the plot drew ${during.points} points, ${during.inked} pixels`);
-    assert.equal(await page.locator('#record-card-2 .record').isDisabled(), true, 'a second recording at once');
+    assert(
+      during.points > 0 && during.inked > 1000,
+      `the plot drew ${during.points} points, ${during.inked} pixels`,
+    );
+    assert.equal(
+      await page.locator('#record-card-2 .record').isDisabled(),
+      true,
+      'a second recording at once',
+    );
     await page.screenshot({ path: join(artifacts, 'web-recording.png'), fullPage: true });
     await recording;
     const after = await plotFigures();
@@ -173,11 +193,23 @@ async function journey() {
     watcher = await context.newPage();
     watchErrors(watcher);
     await watcher.goto(PAGE_BY_ADDRESS);
-    await waitUntil(async () => (await watcher.locator('#server-status').getAttribute('data-state')) === 'open', 20000, 'the second page');
+    await waitUntil(
+      async () => (await watcher.locator('#server-status').getAttribute('data-state')) === 'open',
+      20000,
+      'the second page',
+    );
     await wearer('perform', 2);
     const recording = recordThroughThePage(2, 'Open hand');
-    await waitUntil(async () => /Another client is recording/.test(await watcher.locator('#record-outcome').innerText()), 20000, 'the second page to see the recording');
-    await waitUntil(async () => Number(await watcher.locator('#signal-plot').getAttribute('data-samples')) > 100, 20000, 'the second page to plot');
+    await waitUntil(
+      async () => /Another client is recording/.test(await watcher.locator('#record-outcome').innerText()),
+      20000,
+      'the second page to see the recording',
+    );
+    await waitUntil(
+      async () => Number(await watcher.locator('#signal-plot').getAttribute('data-samples')) > 100,
+      20000,
+      'the second page to plot',
+    );
     await recording;
     await page.locator('#wearer-rest').click();
   });
@@ -200,7 +232,11 @@ async function journey() {
     await page.locator('#start-identify').click();
     await waitForText('#identified-gesture', /^Fist$/, 60000);
     // The second page has no names for the gestures: it shows the slot's number.
-    await waitUntil(async () => /^Gesture 1$/.test(await watcher.locator('#identified-gesture').innerText()), 20000, 'the second page to see the gesture');
+    await waitUntil(
+      async () => /^Gesture 1$/.test(await watcher.locator('#identified-gesture').innerText()),
+      20000,
+      'the second page to see the gesture',
+    );
     await wearer('perform', 2);
     await waitForText('#identified-gesture', /^Open hand$/, 60000);
     await page.screenshot({ path: join(artifacts, 'web-identification.png'), fullPage: true });
@@ -215,7 +251,11 @@ async function journey() {
     assert.match(await text('#server-banner'), /gone away/);
     assert.equal(await page.locator('#scan').isDisabled(), true);
     await server.start();
-    await waitUntil(async () => (await page.locator('#server-status').getAttribute('data-state')) === 'open', 30000, 'the reconnection');
+    await waitUntil(
+      async () => (await page.locator('#server-status').getAttribute('data-state')) === 'open',
+      30000,
+      'the reconnection',
+    );
     assert.equal(await page.locator('#server-banner').isVisible(), false);
   });
 
@@ -242,7 +282,8 @@ try {
   console.log('FAILED');
   console.error(error);
   if (problems.length) console.error('page problems:', problems);
-  if (page) await page.screenshot({ path: join(artifacts, 'web-failure.png'), fullPage: true }).catch(() => {});
+  if (page)
+    await page.screenshot({ path: join(artifacts, 'web-failure.png'), fullPage: true }).catch(() => {});
   console.error('--- server log (tail) ---');
   console.error(server.log().split('\n').slice(-60).join('\n'));
   try {

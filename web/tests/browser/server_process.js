@@ -43,7 +43,9 @@ export class ServerProcess {
     const child = this.child;
     this.exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve(code ?? 128)));
     await waitUntil(
-      async () => child.exitCode !== null || (this.log().includes('uWS server started') && (await portAccepts(SERVER_PORT))),
+      async () =>
+        child.exitCode !== null ||
+        (this.log().includes('uWS server started') && (await portAccepts(SERVER_PORT))),
       30000,
       'the server to listen',
     );

@@ -94,7 +94,15 @@ describe('the next step', () => {
     f.receive(0x0d, 100);
     f.receive(0x0c, 0x00);
     steps.push(nextStep(f.state(), settings));
-    const expected = [/Scan/, /Connect/, /Apply/, /2 of 2 still to record/, /Generate model/, /Upload/, /Start identification/];
+    const expected = [
+      /Scan/,
+      /Connect/,
+      /Apply/,
+      /2 of 2 still to record/,
+      /Generate model/,
+      /Upload/,
+      /Start identification/,
+    ];
     assert.equal(steps.length, expected.length);
     steps.forEach((step, i) => assert.match(step, expected[i]));
   });

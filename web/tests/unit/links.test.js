@@ -115,7 +115,10 @@ describe('the link to the virtual wearer', () => {
     link.command('hold 99');
     sockets[0].message('ok');
     sockets[0].message('error: no gesture 99');
-    assert.deepEqual(seen.answers.slice(1), [['perform 1', 'ok'], ['hold 99', 'error: no gesture 99']]);
+    assert.deepEqual(seen.answers.slice(1), [
+      ['perform 1', 'ok'],
+      ['hold 99', 'error: no gesture 99'],
+    ]);
   });
 
   test('a closed port hides the panel and is tried again later', () => {

@@ -20,9 +20,19 @@ describe('command frames', () => {
     assert.deepEqual(Array.from(frames.scan()), [0x02, 0x00]);
     assert.deepEqual(Array.from(frames.setEmgConfig(0xff, 0x15)), [0x05, 0xff, 0x15]);
     assert.deepEqual(Array.from(frames.startRecord(3)), [0x06, 0x03]);
-    for (const [make, code] of [[frames.ping, 0x01], [frames.connect, 0x03], [frames.disconnect, 0x04], [frames.stopRecord, 0x07],
-      [frames.startIdentify, 0x08], [frames.stopIdentify, 0x09], [frames.generateModel, 0x0a], [frames.uploadModel, 0x0c],
-      [frames.startGestureStream, 0x10], [frames.stopGestureStream, 0x11], [frames.getVersion, 0x30]]) {
+    for (const [make, code] of [
+      [frames.ping, 0x01],
+      [frames.connect, 0x03],
+      [frames.disconnect, 0x04],
+      [frames.stopRecord, 0x07],
+      [frames.startIdentify, 0x08],
+      [frames.stopIdentify, 0x09],
+      [frames.generateModel, 0x0a],
+      [frames.uploadModel, 0x0c],
+      [frames.startGestureStream, 0x10],
+      [frames.stopGestureStream, 0x11],
+      [frames.getVersion, 0x30],
+    ]) {
       assert.deepEqual(Array.from(make()), [code]);
     }
   });
@@ -38,7 +48,11 @@ describe('command frames', () => {
 describe('reading what the server sends', () => {
   test('the version answer splits into server, firmware and hardware, unknown ones as null', () => {
     const bytes = Uint8Array.from('0000.005.002/---.---.---/001.000.007', (c) => c.charCodeAt(0));
-    assert.deepEqual(parseVersions(bytes), { server: '000.005.002', firmware: null, hardware: '001.000.007' });
+    assert.deepEqual(parseVersions(bytes), {
+      server: '000.005.002',
+      firmware: null,
+      hardware: '001.000.007',
+    });
     assert.equal(parseVersions(Uint8Array.of(0x30, 0x41)), null);
   });
 

@@ -64,7 +64,10 @@ describe('telling a refusal from news that looks the same', () => {
     assert.equal(f.state().identify.phase, 'running');
     assert.equal(f.state().mode, 'identifying');
     assert.equal(f.state().identify.current, 1);
-    assert.deepEqual(f.state().identify.history.map((h) => h.slot), [1, 2]);
+    assert.deepEqual(
+      f.state().identify.history.map((h) => h.slot),
+      [1, 2],
+    );
   });
 
   test('the identification history keeps the eight latest reports', () => {
@@ -94,7 +97,10 @@ describe('telling a refusal from news that looks the same', () => {
     f.receive(0x01, 0x00);
     f.receive(0x10, 0x03);
     assert.equal(f.state().stream.phase, 'running');
-    assert.deepEqual(f.state().stream.history.map((h) => h.gesture), [3]);
+    assert.deepEqual(
+      f.state().stream.history.map((h) => h.gesture),
+      [3],
+    );
     const words = f.events.filter((e) => e.type === 'log' && e.direction === 'in').at(-1).words;
     assert.match(words, /WaveIn/);
   });
@@ -106,7 +112,11 @@ describe('the armband link and configuration', () => {
     const text = '0000.005.002/001.002.003/004.005.006';
     f.receive(...Array.from(text, (c) => c.charCodeAt(0)));
     assert.equal(f.state().link, 'connected');
-    assert.deepEqual(f.state().versions, { server: '000.005.002', firmware: '001.002.003', hardware: '004.005.006' });
+    assert.deepEqual(f.state().versions, {
+      server: '000.005.002',
+      firmware: '001.002.003',
+      hardware: '004.005.006',
+    });
   });
 
   test('versions without an armband show it is not connected', () => {
@@ -135,7 +145,11 @@ describe('the armband link and configuration', () => {
     assert.equal(f.state().config.pending, null);
   });
 
-  for (const [status, pattern] of [[0xf2, /No armband/], [0xf1, /settings/], [0xf0, /refused/]]) {
+  for (const [status, pattern] of [
+    [0xf2, /No armband/],
+    [0xf1, /settings/],
+    [0xf0, /refused/],
+  ]) {
     test(`05 ${status.toString(16).toUpperCase()} leaves the configuration unapplied and says why`, () => {
       const f = makeSession();
       f.receive(0x03, 0x00);

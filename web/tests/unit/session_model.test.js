@@ -51,7 +51,11 @@ describe('uploading the model', () => {
     assert.equal(f.state().upload.outcome.ok, true);
   });
 
-  for (const [status, pattern] of [[0xff, /does not match/], [0xee, /could not read/], [0xef, /refused/]]) {
+  for (const [status, pattern] of [
+    [0xff, /does not match/],
+    [0xee, /could not read/],
+    [0xef, /refused/],
+  ]) {
     test(`0C ${status.toString(16).toUpperCase()} before the ping refuses the upload with its reason`, () => {
       const f = makeConfiguredSession();
       f.session.upload();

@@ -91,7 +91,15 @@ describe('recording a gesture', () => {
     const previews = f.events.filter((e) => e.type === 'preview');
     assert.equal(previews.length, 1);
     assert.equal(previews[0].channels, 2);
-    assert.deepEqual(previews[0].rows.map((r) => Array.from(r)), [[10, 20], [11, 21], [12, 22], [13, 23]]);
+    assert.deepEqual(
+      previews[0].rows.map((r) => Array.from(r)),
+      [
+        [10, 20],
+        [11, 21],
+        [12, 22],
+        [13, 23],
+      ],
+    );
     assert.equal(f.state().recording.previewRows, 4);
   });
 

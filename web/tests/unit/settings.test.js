@@ -1,6 +1,13 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { defaultSettings, gestureName, loadSettings, saveSettings, STORAGE_KEY, MAX_NAME_LENGTH } from '../../js/settings.js';
+import {
+  defaultSettings,
+  gestureName,
+  loadSettings,
+  saveSettings,
+  STORAGE_KEY,
+  MAX_NAME_LENGTH,
+} from '../../js/settings.js';
 
 function memoryStorage(initial = {}) {
   const items = new Map(Object.entries(initial));
@@ -22,12 +29,21 @@ describe('remembered choices', () => {
   test('nothing saved, unreadable text or a storage that throws all give the defaults', () => {
     assert.deepEqual(loadSettings(memoryStorage()), defaultSettings());
     assert.deepEqual(loadSettings(memoryStorage({ [STORAGE_KEY]: '{not json' })), defaultSettings());
-    assert.deepEqual(loadSettings({ getItem: () => { throw new Error('denied'); } }), defaultSettings());
+    assert.deepEqual(
+      loadSettings({
+        getItem: () => {
+          throw new Error('denied');
+        },
+      }),
+      defaultSettings(),
+    );
     assert.deepEqual(loadSettings(null), defaultSettings());
   });
 
   test('saved values out of range are ignored one by one', () => {
-    const storage = memoryStorage({ [STORAGE_KEY]: JSON.stringify({ names: ['A', 7, 'C'], channelMask: 300, gestureMask: 0x81 }) });
+    const storage = memoryStorage({
+      [STORAGE_KEY]: JSON.stringify({ names: ['A', 7, 'C'], channelMask: 300, gestureMask: 0x81 }),
+    });
     const loaded = loadSettings(storage);
     assert.deepEqual(loaded.names.slice(0, 3), ['A', '', 'C']);
     assert.equal(loaded.channelMask, defaultSettings().channelMask);
@@ -43,7 +59,12 @@ describe('remembered choices', () => {
   });
 
   test('a full storage does not break saving', () => {
-    const full = { getItem: () => null, setItem: () => { throw new Error('quota'); } };
+    const full = {
+      getItem: () => null,
+      setItem: () => {
+        throw new Error('quota');
+      },
+    };
     assert.equal(saveSettings(full, defaultSettings()), false);
   });
 

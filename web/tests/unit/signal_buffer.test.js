@@ -18,7 +18,10 @@ describe('the live signal buffer', () => {
     for (let i = 1; i <= 7; i += 1) buffer.push([i]);
     const [times, a] = buffer.series();
     assert.deepEqual(a, [5, 6, 7]);
-    assert.deepEqual(times, [4, 5, 6].map((i) => i / PREVIEW_ROWS_PER_SECOND));
+    assert.deepEqual(
+      times,
+      [4, 5, 6].map((i) => i / PREVIEW_ROWS_PER_SECOND),
+    );
     assert.equal(buffer.total, 7);
   });
 
