@@ -27,5 +27,12 @@ void commandStopGestureStream(const CommandFrame& frame, Response& response);
 void commandSetEmgConfig(const CommandFrame& frame, Response& response);
 void commandStartRecord(const CommandFrame& frame, Response& response);
 void commandStopRecord(const CommandFrame& frame, Response& response);
+void commandStartIdentify(const CommandFrame& frame, Response& response);
+void commandStopIdentify(const CommandFrame& frame, Response& response);
+void commandGenerateModel(const CommandFrame& frame, Response& response);
+void commandStopGenerateModel(const CommandFrame& frame, Response& response);
+void commandModelUpdate(const CommandFrame& frame, Response& response);
+void commandStopModelUpdate(const CommandFrame& frame, Response& response);
+
 // START_RECORD with a window of any length; the command uses RECORD_WINDOW_MS.
 void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs);

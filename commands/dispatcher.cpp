@@ -23,6 +23,18 @@ CommandFunction commandFor(std::uint8_t code) {
             return commandStartRecord;
         case STOP_RECORD:
             return commandStopRecord;
+        case START_IDENTIFY:
+            return commandStartIdentify;
+        case STOP_IDENTIFY:
+            return commandStopIdentify;
+        case GENERATE_MODEL:
+            return commandGenerateModel;
+        case STOP_GENERATE_MODEL:
+            return commandStopGenerateModel;
+        case MODEL_UPDATE:
+            return commandModelUpdate;
+        case STOP_MODEL_UPDATE:
+            return commandStopModelUpdate;
         case START_GESTURE_STREAM:
             return commandStartGestureStream;
         case STOP_GESTURE_STREAM:

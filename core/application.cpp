@@ -12,6 +12,7 @@
 #include "training/raw_recording_file.h"
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
+#include "identify/identify_worker.h"
 #include "server/websocket_server.h"
 
 namespace {
@@ -24,6 +25,7 @@ constexpr std::int64_t kHubRunSliceMs = 10;
 struct ServerThreads {
     std::atomic<bool> hubStop{false};
     std::thread hubThread;
+    std::thread identifyThread;
     std::unique_ptr<WebSocketServer> webSocketServer;
     std::thread webSocketThread;
 };
@@ -40,6 +42,7 @@ void runHub(std::atomic<bool>& stop) {
 
 void startThreads(ServerThreads& threads) {
     threads.hubThread = std::thread(runHub, std::ref(threads.hubStop));
+    threads.identifyThread = std::thread(identifyWorker);
     threads.webSocketServer = std::make_unique<WebSocketServer>(kServerPort);
     threads.webSocketThread = std::thread([server = threads.webSocketServer.get()] { server->run(); });
 }
@@ -50,6 +53,8 @@ void shutdown(ServerThreads& threads) {
     threads.hubThread.join();
     hub->deinit();
     removeConsoleControl();
+    identifyQueue.push(nullptr);  // the identification thread ends when it pops this
+    threads.identifyThread.join();
     threads.webSocketServer->stop();
     threads.webSocketThread.join();
     threads.webSocketServer.reset();

@@ -1,9 +1,12 @@
 #include "device/raw_data_routing.h"
 
+#include "core/event_queue.h"
 #include "device/acquisition_state.h"
+#include "device/identify_window_cutter.h"
 #include "server/client_registry.h"
 
 RawBuffer rawBuffer;
+IdentifyWindowCutter& identifyAccumulator = *new IdentifyWindowCutter;
 
 void RawBuffer::clear() {
     std::lock_guard<std::mutex> guard(lock);
@@ -45,5 +48,9 @@ void routeRawPacket(const std::vector<std::uint8_t>& packet) {
         rawBuffer.append(packet.data(), packet.size());
         const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
         sendToClients(frame.data(), frame.size());
+    } else if (mode == IDENTIFY_MODE) {
+        if (EventRecord window = identifyAccumulator.cut(packet)) {
+            identifyQueue.push(std::move(window));
+        }
     }
 }

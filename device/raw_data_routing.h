@@ -30,6 +30,11 @@ private:
 
 extern RawBuffer rawBuffer;
 
+class IdentifyWindowCutter;
+// Cuts the raw stream into identification windows while identifying; reset by
+// the start of identification before the raw stream is switched on.
+extern IdentifyWindowCutter& identifyAccumulator;
+
 // The preview of a packet of n channels: 7, then rows 0, 4, 8 and 12.
 std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::size_t length);
 

@@ -1,0 +1,47 @@
+#include "commands/client_commands.h"
+#include "commands/command_handlers.h"
+#include "core/log.h"
+#include "device/acquisition_state.h"
+#include "device/tessel_handle.h"
+#include "training/model_generation.h"
+#include "training/model_image.h"
+
+void commandGenerateModel(const CommandFrame& frame, Response& response) {
+    response.push_back(GENERATE_MODEL);
+    if (frame.length != 1) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    generateModelFromRecordings(gestureMask.load(), channelCount.load(), response);
+}
+
+void commandStopGenerateModel(const CommandFrame& frame, Response& response) {
+    // Generation has always finished before this command is read.
+    response.push_back(GENERATE_MODEL);
+    response.push_back(frame.length == 1 ? STATUS_STOPPED : STATUS_FAILED);
+}
+
+void commandModelUpdate(const CommandFrame& frame, Response& response) {
+    logLine("Start model update...");
+    response.push_back(MODEL_UPDATE);
+    if (frame.length != 1) {
+        logLine("MODEL_UPDATE CMD lenght error");
+        response.push_back(STATUS_BAD_LENGTH);
+        return;
+    }
+    std::vector<std::uint8_t> image;
+    const std::uint8_t status =
+        prepareModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
+    if (status != STATUS_OK) {
+        response.push_back(status);
+        return;
+    }
+    // Progress and the outcome come later as notifications 0x0D and 0x0C.
+    handle->trainModelUpdate(static_cast<std::uint32_t>(image.size()), image.data());
+}
+
+void commandStopModelUpdate(const CommandFrame& frame, Response& response) {
+    // The upload is not interrupted.
+    response.push_back(MODEL_UPDATE);
+    response.push_back(frame.length == 1 ? STATUS_STOPPED : STATUS_FAILED);
+}
