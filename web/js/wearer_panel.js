@@ -7,7 +7,7 @@ import { bitsOf, GESTURE_SLOTS } from './protocol.js';
 import { gestureName } from './settings.js';
 import { WearerLink, wearerUrl } from './wearer_link.js';
 
-const LOOPBACK_HOSTS = ['localhost', '127.0.0.1', '[::1]'];
+const LOOPBACK_HOSTS = ['localhost', '127.0.0.1'];
 
 export function createWearerPanel({ settings, location, onLog }) {
   const panel = byId('wearer-panel');
@@ -39,7 +39,7 @@ export function createWearerPanel({ settings, location, onLog }) {
   byId('wearer-rest').addEventListener('click', () => command('rest'));
   byId('wearer-drop').addEventListener('click', () => command('drop'));
 
-  // The simulated armband listens on the loopback address only.
+  // The simulated armband listens on 127.0.0.1 only; the page's security policy names these two hosts.
   if (LOOPBACK_HOSTS.includes(location.hostname)) {
     link = new WearerLink({
       url: wearerUrl(location),

@@ -227,8 +227,8 @@ async function journey() {
     assert.match(await text('#log'), /Upload progress: 100 %/);
   });
 
-  await step('identify live: the performed gesture is named', async () => {
-    await wearer('perform', 1);
+  await step('identify live: the gesture the wearer holds is named', async () => {
+    await wearer('hold', 1);
     await page.locator('#start-identify').click();
     await waitForText('#identified-gesture', /^Fist$/, 60000);
     // The second page has no names for the gestures: it shows the slot's number.
@@ -237,9 +237,10 @@ async function journey() {
       20000,
       'the second page to see the gesture',
     );
-    await wearer('perform', 2);
+    await wearer('hold', 2);
     await waitForText('#identified-gesture', /^Open hand$/, 60000);
     await page.screenshot({ path: join(artifacts, 'web-identification.png'), fullPage: true });
+    await page.locator('#wearer-rest').click();
     await page.locator('#stop-identify').click();
     await waitForText('#identify-outcome', /^Identification stopped\.$/);
   });
