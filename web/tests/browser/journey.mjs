@@ -26,6 +26,8 @@ const { values: options } = parseArgs({
 assert(options.server, 'give the server binary with --server');
 const artifacts = resolve(options.artifacts);
 mkdirSync(artifacts, { recursive: true });
+for (const stale of ['web-failure.png', 'web-failure-server.log'])
+  rmSync(join(artifacts, stale), { force: true });
 if (!existsSync(options.chromium)) {
   console.error(`${options.chromium} is missing: run scripts/setup (it installs Debian's chromium).`);
   process.exit(1);
