@@ -59,11 +59,12 @@ export function onRecord(session, status) {
   const s = session.state;
   const r = s.recording;
   if (status === Status.OK || status === Status.STOPPED) {
-    if (status === Status.OK && r.slot !== null && r.phase !== 'idle') r.counts[r.slot] += 1;
+    const slot = r.phase === 'idle' ? null : r.slot; // null: another client's recording
+    if (status === Status.OK && slot !== null) r.counts[slot] += 1;
     const words = status === Status.OK ? 'Recording saved.' : 'Recording stopped; nothing was saved.';
-    Object.assign(r, { phase: 'idle', outcome: { ok: status === Status.OK, words, slot: r.slot } });
+    Object.assign(r, { phase: 'idle', slot, outcome: { ok: status === Status.OK, words, slot } });
     s.mode = 'idle';
-    return words;
+    return slot === null ? words : `${session.nameOf(slot)}: ${words}`;
   }
   if (status !== Status.FAILED) return null;
   if (r.phase === 'stopping') {
@@ -131,7 +132,7 @@ export function onIdentify(session, status) {
   id.current = status;
   id.history.unshift({ slot: status, at: session.now() });
   id.history.length = Math.min(id.history.length, HISTORY_LENGTH);
-  return status === NO_GESTURE ? 'Identified: no gesture.' : `Identified gesture ${status}.`;
+  return status === NO_GESTURE ? 'Identified: no gesture.' : `Identified: ${session.nameOf(status)}.`;
 }
 
 export function onGenerate(session, statuses) {

@@ -10,7 +10,7 @@ import { createModelPanel } from './model_panel.js';
 import { createRecordPanel } from './record_panel.js';
 import { ServerLink, serverUrl } from './server_link.js';
 import { Session } from './session.js';
-import { loadSettings, saveSettings } from './settings.js';
+import { gestureName, loadSettings, saveSettings } from './settings.js';
 import { createWearerPanel } from './wearer_panel.js';
 
 const TICK_MS = 200;
@@ -25,7 +25,10 @@ function storage() {
 
 const settings = loadSettings(storage());
 let link = null;
-const session = new Session({ transmit: (bytes) => link?.send(bytes) });
+const session = new Session({
+  transmit: (bytes) => link?.send(bytes),
+  nameOf: (slot) => gestureName(settings, slot),
+});
 const log = createLogPanel(session);
 
 let renderQueued = false;

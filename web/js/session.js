@@ -53,9 +53,11 @@ function freshState() {
 }
 
 export class Session {
-  constructor({ transmit, now = () => Date.now() }) {
+  // `nameOf(slot)` names a gesture slot in the log's words.
+  constructor({ transmit, now = () => Date.now(), nameOf = (slot) => `gesture ${slot}` }) {
     this.transmit = transmit;
     this.now = now;
+    this.nameOf = nameOf;
     this.state = freshState();
     this.fences = []; // commands awaiting their ping: {code, accepted(), refused(status)}
     this.listeners = new Set();
@@ -171,7 +173,7 @@ export class Session {
   startRecord(slot) {
     const r = this.state.recording;
     Object.assign(r, { phase: 'starting', slot, startedAt: this.now(), previewRows: 0, outcome: null });
-    this.send(frames.startRecord(slot), `Record gesture ${slot}`, {
+    this.send(frames.startRecord(slot), `Record ${this.nameOf(slot)}`, {
       code: Answer.RECORD,
       accepted: () => {
         if (r.phase === 'starting') r.phase = 'running';

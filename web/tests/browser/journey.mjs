@@ -247,6 +247,16 @@ async function journey() {
     await waitForText('#identify-outcome', /^Identification stopped\.$/);
   });
 
+  await step("the armband's own gestures stream with their names", async () => {
+    await page.locator('#start-stream').click();
+    await wearer('hold', 1);
+    await waitForText('#armband-gesture', /^Fist$/, 30000);
+    await page.locator('#wearer-rest').click();
+    await waitForText('#armband-gesture', /^Relax$/, 30000);
+    await page.locator('#stop-stream').click();
+    await waitForText('#stream-outcome', /stream stopped/);
+  });
+
   await step('the page says when the server goes away and reconnects when it is back', async () => {
     serverStopped = true;
     await server.stop();

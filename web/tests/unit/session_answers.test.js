@@ -1,6 +1,7 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { makeConfiguredSession, makeSession } from './session_fixture.js';
+import { Session } from '../../js/session.js';
 
 describe('telling a refusal from news that looks the same', () => {
   test('08 FF before the ping answer refuses identification', () => {
@@ -187,5 +188,24 @@ describe('losing and finding the server', () => {
     f.session.linkOpened();
     f.receive(0x01, 0x00);
     assert.equal(f.state().identify.phase, 'idle');
+  });
+});
+
+describe('the log', () => {
+  test('names gestures the way the person named them', () => {
+    const session = new Session({ transmit: () => {}, nameOf: (slot) => ['', 'Fist', 'Open hand'][slot] });
+    const words = [];
+    session.subscribe((e) => e.type === 'log' && words.push(e.words));
+    session.linkOpened();
+    session.startRecord(2);
+    session.receive(Uint8Array.of(0x01, 0x00));
+    session.receive(Uint8Array.of(0x06, 0x00));
+    session.receive(Uint8Array.of(0x08, 0x01));
+    assert.deepEqual(words.slice(-4), [
+      'Record Open hand',
+      'Ping answered: the command before it was accepted.',
+      'Open hand: Recording saved.',
+      'Identified: Fist.',
+    ]);
   });
 });
