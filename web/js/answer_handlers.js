@@ -22,6 +22,7 @@ const SAVE_FAILURE_AFTER_MS = RECORD_WINDOW_MS - 5000;
 export function onLink(session, code, status) {
   const s = session.state;
   if (status !== Status.OK) return describeIncoming([code, status]);
+  s.note = null; // news of the link makes an earlier refusal stale
   if (code === Answer.DEVICE_FOUND) {
     if (s.link !== 'connected') s.link = 'found';
     return 'Armband found: it can be connected now.';

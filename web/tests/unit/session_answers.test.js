@@ -209,3 +209,15 @@ describe('the log', () => {
     ]);
   });
 });
+
+describe('refusals of the armband commands', () => {
+  test('stay shown until the link has news', () => {
+    const f = makeSession();
+    f.session.connect();
+    f.receive(0x03, 0xff);
+    f.receive(0x01, 0x00);
+    assert.match(f.state().note, /scan first/);
+    f.receive(0x02, 0x00);
+    assert.equal(f.state().note, null);
+  });
+});
