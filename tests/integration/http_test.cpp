@@ -173,7 +173,10 @@ TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
         const HttpResponse response = get(target);
         EXPECT_EQ(response.status, 200);
         EXPECT_EQ(response.header("content-type"), expectedType(file));
-        EXPECT_EQ(response.body, readFile(file.string()));
+        const std::string expected = readFile(file.string());
+        EXPECT_TRUE(response.body == expected)
+            << "served " << response.body.size() << " bytes that differ from the "
+            << expected.size() << " bytes of " << file.string();
     }
 }
 
