@@ -155,8 +155,8 @@ Armband::Listeners Armband::liveListeners() {
     return live;
 }
 
-void Armband::notifyListeners(Clock::time_point due, std::function<void(HubListener&)> call) {
-    loop.post(due, [this, call = std::move(call)] {
+bool Armband::notifyListeners(Clock::time_point due, std::function<void(HubListener&)> call) {
+    return loop.post(due, [this, call = std::move(call)] {
         Listeners live;
         {
             std::lock_guard<std::mutex> guard(lock);

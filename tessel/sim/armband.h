@@ -116,7 +116,8 @@ class Armband {
     std::uint32_t& faultCounter(Operation operation, bool muteIt);
 
     // Queues a call of every listener alive when the task runs.
-    void notifyListeners(Clock::time_point due, std::function<void(HubListener&)> call);
+    // False when the loop is not running.
+    bool notifyListeners(Clock::time_point due, std::function<void(HubListener&)> call);
     // Queues the completion of an admitted request: success (after onSuccess,
     // run under lock) while the link that took the request is still up,
     // ResponseResult::Disconnected otherwise.

@@ -39,9 +39,8 @@ bool Armband::postHubState(std::int32_t state) {
     if (!initialised) {
         return false;
     }
-    notifyListeners(Clock::now(),
-                    [state](HubListener& listener) { listener.onStateChanged(state); });
-    return true;
+    return notifyListeners(Clock::now(),
+                           [state](HubListener& listener) { listener.onStateChanged(state); });
 }
 
 bool Armband::postDeviceStatus(std::uint8_t deviceStatus) {
@@ -50,10 +49,9 @@ bool Armband::postDeviceStatus(std::uint8_t deviceStatus) {
         return false;
     }
     const std::shared_ptr<Device> armband = device;
-    notifyListeners(Clock::now(), [armband, deviceStatus](HubListener& listener) {
+    return notifyListeners(Clock::now(), [armband, deviceStatus](HubListener& listener) {
         listener.onDeviceStatusChanged(armband, deviceStatus);
     });
-    return true;
 }
 
 bool Armband::startReplay(const std::string& path, std::string& error) {

@@ -31,16 +31,6 @@ class Gate {
     bool opened = false;
 };
 
-TEST(CallbackLoop, RunsTasksOnItsOwnThreadNeverThePosters) {
-    CallbackLoop loop;
-    loop.start();
-    std::promise<std::thread::id> ranOn;
-    ASSERT_TRUE(loop.post(Clock::now(), [&] { ranOn.set_value(std::this_thread::get_id()); }));
-    auto future = ranOn.get_future();
-    ASSERT_EQ(future.wait_for(20s), std::future_status::ready);
-    EXPECT_NE(future.get(), std::this_thread::get_id());
-}
-
 TEST(CallbackLoop, RunsTasksByDueTimeAndSameTimeTasksInPostingOrder) {
     CallbackLoop loop;
     loop.start();

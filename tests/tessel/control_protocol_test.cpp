@@ -161,16 +161,5 @@ TEST_F(ControlCommands, AnswerEveryMistakeWithAnError) {
     EXPECT_EQ(status.seed, 1u);
 }
 
-TEST_F(ControlCommands, HelpListsTheCommands) {
-    start();
-    const std::string help = simulation.controller->command("help");
-    ASSERT_EQ(help.rfind("ok ", 0), 0u);
-    for (const char* word : {"perform", "hold", "rest", "status", "drop", "absent", "present",
-                             "fail", "mute", "nosetting", "setting", "hubstate", "devicestatus",
-                             "replay", "seed", "reset", "trainModelUpdate"}) {
-        EXPECT_NE(help.find(word), std::string::npos) << word;
-    }
-}
-
 }  // namespace
 }  // namespace tessel::sim::testing

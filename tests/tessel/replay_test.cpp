@@ -1,30 +1,14 @@
 // Replaying a recorded raw file instead of the synthetic wearer.
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "sim_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace tessel::sim::testing {
 namespace {
 
 class Replay : public SimulatedArmband {
   protected:
-    void SetUp() override {
-        previous = std::filesystem::current_path();
-        char pattern[] = "/tmp/tessel-replay-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        directory = pattern;
-        std::filesystem::current_path(directory);
-    }
-    void TearDown() override {
-        SimulatedArmband::TearDown();
-        std::filesystem::current_path(previous);
-        std::filesystem::remove_all(directory);
-    }
-
     // A file whose bytes are all different from their neighbours.
     std::vector<std::uint8_t> writeRecording(const char* name, std::size_t length) {
         std::vector<std::uint8_t> bytes(length);
@@ -34,7 +18,9 @@ class Replay : public SimulatedArmband {
         std::FILE* file = std::fopen(name, "wb");
         EXPECT_NE(file, nullptr);
         if (file != nullptr) {
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            if (!bytes.empty()) {
+                std::fwrite(bytes.data(), 1, bytes.size(), file);
+            }
             std::fclose(file);
         }
         return bytes;
@@ -48,8 +34,7 @@ class Replay : public SimulatedArmband {
         return bytes;
     }
 
-    std::filesystem::path previous;
-    std::filesystem::path directory;
+    ScopedWorkingDirectory workingDirectory;
 };
 
 TEST_F(Replay, PlaysTheFileInPacketsOfTheConfiguredSizeAndLoopsAtItsEnd) {

@@ -68,21 +68,30 @@ TEST_F(RawStream, SendsPacketsOfSixteenFramesOfTheConfiguredChannels) {
 
 TEST_F(RawStream, ArrivesAt650FramesPerSecondScaledByTheStreamSpeed) {
     const double speed = 20.0;
+    const double packetsPerSecond = 650.0 / 16.0 * speed;  // 812.5
     start(fastOptions(1, speed));
     ASSERT_TRUE(connectArmband());
+    const auto before = std::chrono::steady_clock::now();
     switchStreams(kNotifyEmgRaw);
-    ASSERT_TRUE(listener->waitForCount("DeviceData", 600));
-    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    const std::size_t wanted = 400;
+    ASSERT_TRUE(listener->waitForCount("DeviceData", wanted));
+    std::size_t packets = 0;
+    std::chrono::steady_clock::time_point last;
     for (const Event& event : listener->events()) {
-        if (event.name == "DeviceData") {
-            arrivals.push_back(event.at);
+        if (event.name != "DeviceData") {
+            continue;
         }
+        ++packets;
+        last = event.at;
+        // Paced against its start, the stream can never run ahead of the clock,
+        // however late the machine let it run.
+        const double elapsed = std::chrono::duration<double>(event.at - before).count();
+        ASSERT_LE(static_cast<double>(packets), elapsed * packetsPerSecond + 1.0)
+            << "packet " << packets << " came early";
     }
-    const double seconds = std::chrono::duration<double>(arrivals[599] - arrivals[100]).count();
-    const double packetsPerSecond = 499.0 / seconds;
-    const double expected = 650.0 / 16.0 * speed;  // 812.5
-    EXPECT_GT(packetsPerSecond, 0.5 * expected) << packetsPerSecond;
-    EXPECT_LT(packetsPerSecond, 1.5 * expected) << packetsPerSecond;
+    // Nor far behind it: generous, for a loaded machine.
+    const double elapsed = std::chrono::duration<double>(last - before).count();
+    EXPECT_LT(elapsed, 4.0 * static_cast<double>(wanted) / packetsPerSecond + 2.0) << elapsed;
 }
 
 TEST_F(RawStream, StopsOnceTheArmbandHasConfirmedStreamsOff) {

@@ -4,7 +4,6 @@
 #include <iterator>
 
 #include "sim_test_support.h"
-#include "tessel/sim/model_image.h"
 
 namespace tessel::sim::testing {
 namespace {
@@ -178,14 +177,6 @@ TEST_F(ModelUpload, FollowsAnUploadAlreadyUnderWay) {
     ASSERT_NE(firstOfSecond, order.begin());
     EXPECT_EQ(*(firstOfSecond - 1), std::make_pair(1, 100u)) << "the first upload ends first";
     EXPECT_EQ(simulation.controller->lastModel(), second);
-}
-
-TEST(ModelImage, FollowsTheLayoutThatTheServerWrites) {
-    const auto image = modelImage(0x55, 6);  // 15 rows of 5 values: 300 bytes, 304 rounded
-    ASSERT_EQ(image.size(), 48u + 304u);
-    EXPECT_TRUE(isValidModelImage(image.data(), image.size()));
-    EXPECT_FALSE(isValidModelImage(nullptr, 0));
-    EXPECT_FALSE(isValidModelImage(image.data(), image.size() + 16));
 }
 
 }  // namespace

@@ -257,19 +257,6 @@ TEST(Wearer, ReleasesOneGestureBeforeHoldingAnother) {
     EXPECT_EQ(seen, (std::vector<std::uint8_t>{1, 0, 2}));
 }
 
-TEST(Wearer, KeepsHoldingWhenToldToHoldTheGestureItHolds) {
-    Wearer wearer(2, {WearerAction::Perform, 3});
-    std::uint8_t sample[kElectrodes];
-    while (wearer.gesture() != 3) {
-        wearer.nextFrame(sample);
-    }
-    wearer.setAction({WearerAction::Hold, 3});
-    const Frames frames = run(wearer, 10 * kFramesPerSecond);
-    for (const std::uint8_t gesture : frames.gestures) {
-        ASSERT_EQ(gesture, 3);
-    }
-}
-
 TEST(Wearer, GivesTheSameFramesForTheSameSeedAndOthersForAnother) {
     Wearer first(11, {WearerAction::Perform, 2});
     Wearer second(12, {WearerAction::Perform, 2});

@@ -7,6 +7,20 @@
 // wearer control endpoint on 127.0.0.1; deinit and the hub's destruction stop and
 // join all three. After deinit no callback runs and requests made then are dropped.
 //
+// The armband (delays as with delayScale 1): a scan sees it 0.4 to 1.2 s after
+// startScan while it is present and not connected, and ends 3 s after the start
+// or just after stopScan. connect takes 0.5 to 1 s (an absent armband fails with
+// onDeviceConnectFailed after 2 s). Requests complete one after another, 15 to
+// 45 ms apart; an upload reports 0, 20, 40, 60, 80 and 100 % about 0.2 s apart.
+// Versions are "H3" and "V1.4-27". A request on an armband that is not
+// connected, or whose link drops before the answer, completes with
+// ResponseResult::Disconnected, a `fail`ed one with Failed, one with bad
+// parameters with InvalidParameter. Raw packets hold 16 frames of one byte per
+// configured channel in ascending order (all 8 until setEmgRawDataConfig);
+// gesture events report the wearer's gesture whenever it changes. Streaming
+// starts afresh (wearer timeline, noise, replay position) whenever it begins
+// or raw packets are switched on.
+//
 // Threads: every Controller member may be called from any thread at any time,
 // including from inside an SDK callback; none of them calls a listener or a
 // completion directly, they only queue work for the SDK callback thread.
