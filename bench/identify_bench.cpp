@@ -262,15 +262,3 @@ void BM_PacketToReport(benchmark::State& state) {
 BENCHMARK(BM_PacketToReport)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(5000);
 
 }  // namespace
-
-// Weak, so that the benchmark program keeps one entry point whichever of its
-// files brings a strong one.
-__attribute__((weak)) int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

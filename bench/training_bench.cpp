@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -22,7 +23,7 @@ namespace {
 constexpr std::uint32_t kSeed = 20240305;
 constexpr int kGestures = 8;
 constexpr int kChannels = 8;
-constexpr int kRecordingsPerGesture = 10;  // 5 minutes per gesture: over 500 samples
+constexpr int kRecordingsPerGesture = 10;  // 5 minutes: well over 500 samples per gesture
 
 // The feature files of eight gestures at eight channels and the 28 pair
 // problems they give, made once.
@@ -32,71 +33,54 @@ struct EightByEight {
     std::size_t fewestSamples = 0;
 };
 
+// Reads the feature files "feature1.txt".. "feature8.txt" of directory.
+EightByEight readEightByEight(const std::filesystem::path& directory) {
+    EightByEight made;
+    std::vector<std::vector<float>> features(kGestures);
+    made.fewestSamples = SIZE_MAX;
+    for (std::size_t g = 0; g < kGestures; ++g) {
+        const std::filesystem::path name = directory / ("feature" + std::to_string(g + 1) + ".txt");
+        std::FILE* file = std::fopen(name.c_str(), "rb");
+        std::string text;
+        char buffer[65536];
+        for (std::size_t got; file && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+            text.append(buffer, got);
+        }
+        if (file) {
+            std::fclose(file);
+        }
+        made.featureTexts.push_back(text);
+        readFeatureFile(name.string(), features[g]);
+        made.fewestSamples = std::min(made.fewestSamples, features[g].size() / kChannels);
+    }
+    for (std::size_t i = 0; i < kGestures; ++i) {
+        for (std::size_t j = i + 1; j < kGestures; ++j) {
+            made.problems.push_back(buildPairProblem(features[i], features[j], kChannels));
+        }
+    }
+    return made;
+}
+
+// Recordings of the simulated wearer, ten 30-second windows per gesture.
 const EightByEight& eightByEight() {
     static const EightByEight data = [] {
-        EightByEight made;
         BenchDirectory directory;
-        std::vector<std::vector<float>> features;
-        for (int g = 0; g < kGestures; ++g) {
+        for (int g = 1; g <= kGestures; ++g) {
             const std::vector<std::uint8_t> raw =
-                realisticRecording(g + 1, kChannels, kRecordingsPerGesture, kSeed);
-            const std::string number = std::to_string(g + 1);
-            featureExtraction(number.c_str(), raw.data(), raw.size(), kChannels);
-            const std::string name = "feature" + number + ".txt";
-            std::FILE* file = std::fopen(name.c_str(), "rb");
-            std::string text;
-            char buffer[65536];
-            for (std::size_t got; file && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-                text.append(buffer, got);
-            }
-            if (file) {
-                std::fclose(file);
-            }
-            made.featureTexts.push_back(text);
-            features.emplace_back();
-            readFeatureFile(name, features.back());
+                realisticRecording(g, kChannels, kRecordingsPerGesture, kSeed);
+            featureExtraction(std::to_string(g).c_str(), raw.data(), raw.size(), kChannels);
         }
-        made.fewestSamples = features[0].size() / kChannels;
-        for (int i = 0; i < kGestures; ++i) {
-            made.fewestSamples = std::min(made.fewestSamples,
-                                          features[static_cast<std::size_t>(i)].size() / kChannels);
-            for (int j = i + 1; j < kGestures; ++j) {
-                made.problems.push_back(buildPairProblem(features[static_cast<std::size_t>(i)],
-                                                         features[static_cast<std::size_t>(j)],
-                                                         kChannels));
-            }
-        }
-        return made;
+        return readEightByEight(".");
     }();
     return data;
 }
 
-// The features of the golden recordings of eight gestures at eight channels
-// (tests/golden/case4, three 30-second recordings per gesture), made by the
-// project's independent model of the pipeline.
+// The golden recordings (tests/golden/case4: three 30-second windows per
+// gesture), made by the project's independent model of the pipeline.
 const EightByEight& goldenEightByEight() {
-    static const EightByEight data = [] {
-        EightByEight made;
-        const std::filesystem::path expected =
-            std::filesystem::path(__FILE__).parent_path().parent_path() /
-            "tests/golden/case4/expected";
-        std::vector<std::vector<float>> features(kGestures);
-        for (int g = 0; g < kGestures; ++g) {
-            readFeatureFile((expected / ("feature" + std::to_string(g + 1) + ".txt")).string(),
-                            features[static_cast<std::size_t>(g)]);
-        }
-        made.fewestSamples = features[0].size() / kChannels;
-        for (int i = 0; i < kGestures; ++i) {
-            made.fewestSamples = std::min(made.fewestSamples,
-                                          features[static_cast<std::size_t>(i)].size() / kChannels);
-            for (int j = i + 1; j < kGestures; ++j) {
-                made.problems.push_back(buildPairProblem(features[static_cast<std::size_t>(i)],
-                                                         features[static_cast<std::size_t>(j)],
-                                                         kChannels));
-            }
-        }
-        return made;
-    }();
+    static const EightByEight data =
+        readEightByEight(std::filesystem::path(__FILE__).parent_path().parent_path() /
+                         "tests/golden/case4/expected");
     return data;
 }
 

@@ -1,0 +1,248 @@
+#include "tools/quillonctl/arguments.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "tools/client/hex_bytes.h"
+#include "tools/quillonctl/command_table.h"
+
+namespace {
+
+constexpr float kLongestTimeoutSeconds = 86400.0f;
+constexpr int kHighestGesture = 8;
+
+// Whole non-negative number in `base`, no sign, no spaces; false past `limit`.
+bool parseUnsigned(std::string_view digits, int base, unsigned long limit, unsigned long& value) {
+    if (digits.empty()) {
+        return false;
+    }
+    unsigned long result = 0;
+    for (char c : digits) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        }
+        if (digit < 0 || digit >= base) {
+            return false;
+        }
+        result = result * static_cast<unsigned long>(base) + static_cast<unsigned long>(digit);
+        if (result > limit) {
+            return false;
+        }
+    }
+    value = result;
+    return true;
+}
+
+bool isHexPrefixed(std::string_view text) {
+    return text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+}
+
+// Splits "--name=value" into name and value; `hasValue` tells whether "=" was there.
+std::string_view optionName(std::string_view argument, std::string_view& value, bool& hasValue) {
+    const std::size_t equals = argument.find('=');
+    hasValue = equals != std::string_view::npos;
+    value = hasValue ? argument.substr(equals + 1) : std::string_view{};
+    return hasValue ? argument.substr(0, equals) : argument;
+}
+
+bool isGlobalOption(std::string_view name) {
+    return name == "--host" || name == "--port" || name == "--sim-port" || name == "--timeout";
+}
+
+bool applyGlobalOption(std::string_view name, std::string_view value, Invocation& invocation,
+                       std::string& error) {
+    if (name == "--host") {
+        if (value.empty()) {
+            error = "--host needs a host name or address";
+            return false;
+        }
+        invocation.host = std::string(value);
+        return true;
+    }
+    if (name == "--port") {
+        return parsePort(value, "--port", invocation.port, error);
+    }
+    if (name == "--sim-port") {
+        return parsePort(value, "--sim-port", invocation.simPort, error);
+    }
+    std::chrono::milliseconds timeout{};
+    if (!parseSeconds(value, timeout, error)) {
+        return false;
+    }
+    invocation.timeout = timeout;
+    return true;
+}
+
+bool parseCommandArguments(const std::vector<std::string>& words, Invocation& invocation,
+                           std::string& error) {
+    const CommandSpec& command = *invocation.command;
+    switch (command.id) {
+        case CommandId::Help:
+            if (!words.empty()) {
+                invocation.helpTopic = findCommand(words[0]);
+                if (invocation.helpTopic == nullptr) {
+                    error = "there is no command '" + words[0] + "' (see quillonctl --help)";
+                    return false;
+                }
+            }
+            return true;
+        case CommandId::Config:
+            return parseMask(words[0], "the channel mask", invocation.channelMask, error) &&
+                   parseMask(words[1], "the gesture mask", invocation.gestureMask, error);
+        case CommandId::Record:
+            return parseGestureNumber(words[0], invocation.gesture, error);
+        case CommandId::Send: {
+            std::string text;
+            for (const std::string& word : words) {
+                text += word + " ";
+            }
+            return parseHexBytes(text, invocation.frame, error);
+        }
+        case CommandId::Sim:
+            for (const std::string& word : words) {
+                if (!invocation.simCommand.empty()) {
+                    invocation.simCommand += ' ';
+                }
+                invocation.simCommand += word;
+            }
+            return true;
+        default:
+            return true;
+    }
+}
+
+}  // namespace
+
+std::chrono::milliseconds Invocation::waitLimit() const {
+    if (timeout) {
+        return *timeout;
+    }
+    return command != nullptr ? command->timeout : std::chrono::seconds(10);
+}
+
+bool parseMask(std::string_view text, std::string_view what, std::uint8_t& mask,
+               std::string& error) {
+    unsigned long value = 0;
+    const bool hex = isHexPrefixed(text);
+    const bool read =
+        hex ? parseUnsigned(text.substr(2), 16, 255, value) : parseUnsigned(text, 10, 255, value);
+    if (!read) {
+        error = std::string(what) + " '" + std::string(text) +
+                "' is not a number from 1 to 255 (write it in decimal, such as 7, or in hex " +
+                "with 0x, such as 0x07)";
+        return false;
+    }
+    if (value == 0) {
+        error = std::string(what) + " is 0: choose at least one bit";
+        return false;
+    }
+    mask = static_cast<std::uint8_t>(value);
+    return true;
+}
+
+bool parseGestureNumber(std::string_view text, std::uint8_t& gesture, std::string& error) {
+    unsigned long value = 0;
+    if (!parseUnsigned(text, 10, 255, value) || value < 1 || value > kHighestGesture) {
+        error = "the gesture '" + std::string(text) + "' is out of range: gestures are 1 to 8";
+        return false;
+    }
+    gesture = static_cast<std::uint8_t>(value);
+    return true;
+}
+
+bool parsePort(std::string_view text, std::string_view what, std::uint16_t& port,
+               std::string& error) {
+    unsigned long value = 0;
+    if (!parseUnsigned(text, 10, 65535, value) || value == 0) {
+        error = std::string(what) + " '" + std::string(text) + "' is not a port from 1 to 65535";
+        return false;
+    }
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+bool parseSeconds(std::string_view text, std::chrono::milliseconds& timeout, std::string& error) {
+    const std::string copy(text);
+    char* end = nullptr;
+    errno = 0;
+    const float seconds = copy.empty() ? 0.0f : std::strtof(copy.c_str(), &end);
+    const bool whole = !copy.empty() && end != nullptr && *end == '\0' && errno == 0;
+    if (!whole || !std::isfinite(seconds) || seconds <= 0.0f || seconds > kLongestTimeoutSeconds) {
+        error = "--timeout '" + copy + "' is not a number of seconds above 0 and at most 86400";
+        return false;
+    }
+    const long milliseconds = std::lround(seconds * 1000.0f);
+    timeout = std::chrono::milliseconds(milliseconds > 0 ? milliseconds : 1);
+    return true;
+}
+
+bool parseArguments(const std::vector<std::string>& arguments, Invocation& invocation,
+                    std::string& error) {
+    std::vector<std::string> words;
+    bool wantsHelp = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const bool simWords =
+            invocation.command != nullptr && invocation.command->id == CommandId::Sim;
+        const bool helpOption = argument == "--help" || argument == "-h";
+        if (helpOption && !(simWords && !words.empty())) {
+            wantsHelp = true;
+            continue;
+        }
+        // Only "--name" is an option: "-1" is a (wrong) number, "-x" (wrong) hex.
+        if (simWords || argument.rfind("--", 0) != 0) {
+            if (invocation.command == nullptr) {
+                invocation.command = findCommand(argument);
+                if (invocation.command == nullptr) {
+                    error = "there is no command '" + argument + "' (see quillonctl --help)";
+                    return false;
+                }
+            } else {
+                words.push_back(argument);
+            }
+            continue;
+        }
+        std::string_view value;
+        bool hasValue = false;
+        const std::string_view name = optionName(argument, value, hasValue);
+        if (!isGlobalOption(name)) {
+            error = "unknown option '" + argument + "' (see quillonctl --help)";
+            return false;
+        }
+        if (!hasValue) {
+            if (i + 1 >= arguments.size()) {
+                error = std::string(name) + " needs a value";
+                return false;
+            }
+            value = arguments[++i];
+        }
+        if (!applyGlobalOption(name, value, invocation, error)) {
+            return false;
+        }
+    }
+    if (wantsHelp) {
+        invocation.helpTopic = invocation.command;
+        invocation.command = findCommand("help");
+        return true;
+    }
+    if (invocation.command == nullptr) {
+        error = "no command given (see quillonctl --help)";
+        return false;
+    }
+    const CommandSpec& command = *invocation.command;
+    const int count = static_cast<int>(words.size());
+    if (count < command.leastArguments ||
+        (command.mostArguments >= 0 && count > command.mostArguments)) {
+        error = std::string("usage: quillonctl ") + command.name +
+                (command.arguments[0] != '\0' ? std::string(" ") + command.arguments : "") +
+                " (see quillonctl help " + command.name + ")";
+        return false;
+    }
+    return parseCommandArguments(words, invocation, error);
+}

@@ -1,0 +1,150 @@
+#include "tools/quillonctl/command_table.h"
+
+#include <array>
+#include <cctype>
+
+namespace {
+
+using std::chrono::seconds;
+
+constexpr seconds kUsual{10};
+
+const std::array<CommandSpec, 21> kCommands{{
+    {CommandId::Help, "help", "[COMMAND]", 0, 1, kUsual, "explain quillonctl or one command",
+     "Without a command, lists every command; with one, explains it.\n"},
+    {CommandId::Ping, "ping", "", 0, 0, kUsual, "check that the server answers",
+     "Sends PING and prints the answer.\n"},
+    {CommandId::Scan, "scan", "", 0, 0, kUsual, "scan for the armband",
+     "Asks the server to scan and waits until an armband is found (the\n"
+     "notification 02 00). The server goes on scanning until one turns up, also\n"
+     "after quillonctl has stopped waiting.\n"},
+    {CommandId::Connect, "connect", "", 0, 0, kUsual, "connect the armband found by a scan",
+     "Asks the server to connect the armband that the last scan found and waits\n"
+     "until it is connected (the notification 03 00).\n"},
+    {CommandId::Disconnect, "disconnect", "", 0, 0, kUsual, "disconnect the armband",
+     "Asks the server to disconnect the armband and waits until it is\n"
+     "disconnected (the notification 04 00).\n"},
+    {CommandId::Version, "version", "", 0, 0, kUsual, "show the server's and armband's versions",
+     "Prints the versions as server/firmware/hardware, each ddd.ddd.ddd;\n"
+     "---.---.--- stands for a version that is not known (no armband connected).\n"},
+    {CommandId::GestureStream, "gesture-stream", "", 0, 0, kUsual,
+     "print the gestures the armband recognises, until Ctrl+C",
+     "Starts the armband's gesture stream and prints each gesture by name as it\n"
+     "arrives, with the time since the start. Ctrl+C stops the stream\n"
+     "(STOP_GESTURE_STREAM). The time-out applies to the start only.\n"},
+    {CommandId::StopGestureStream, "stop-gesture-stream", "", 0, 0, kUsual, "stop a gesture stream",
+     "Stops a gesture stream that some client started.\n"},
+    {CommandId::Config, "config", "CHMASK GMASK", 2, 2, kUsual,
+     "choose the EMG channels and the gestures to train",
+     "CHMASK has one bit per EMG channel (bit 0 is channel 1), GMASK one bit per\n"
+     "gesture (bit 0 is gesture 1). Each is 1 to 255, in decimal or in hex with\n"
+     "0x (0xFF 0x07: all eight channels, gestures 1 to 3). Waits for the\n"
+     "armband's answer (the 05 notification) and prints it.\n"},
+    {CommandId::Record, "record", "G", 1, 1, seconds{45}, "record gesture G (1 to 8) for 30 s",
+     "Records gesture G for the server's 30-second window, showing the time and a\n"
+     "level meter of the muscle activity, then says where the recording went\n"
+     "(the server appends it to rawG.bin in its working directory). Ctrl+C stops\n"
+     "the recording (STOP_RECORD) and nothing is written. Default time-out 45 s.\n"},
+    {CommandId::StopRecord, "stop-record", "", 0, 0, kUsual, "abandon a recording under way",
+     "Stops the recording window that some client started; nothing is written.\n"},
+    {CommandId::Generate, "generate", "", 0, 0, seconds{120},
+     "train the gesture model from the recordings",
+     "Asks the server to extract features from the recordings of the configured\n"
+     "gestures and train the model (W&B.txt in its working directory). The\n"
+     "server does nothing else until it is done. Default time-out 120 s.\n"},
+    {CommandId::StopGenerate, "stop-generate", "", 0, 0, kUsual,
+     "send STOP_GENERATE_MODEL (only acknowledged)",
+     "The server acknowledges it; a generation has always finished by then.\n"},
+    {CommandId::Upload, "upload", "", 0, 0, seconds{60}, "upload the trained model to the armband",
+     "Asks the server to pack W&B.txt into a model image (kept as model.bin) and\n"
+     "upload it to the armband, showing the progress. Default time-out 60 s.\n"
+     "With no armband connected the server says nothing, and the wait times out.\n"},
+    {CommandId::StopUpload, "stop-upload", "", 0, 0, kUsual,
+     "send STOP_MODEL_UPDATE (only acknowledged)",
+     "The server acknowledges it; an upload under way is not interrupted.\n"},
+    {CommandId::Identify, "identify", "", 0, 0, kUsual,
+     "recognise gestures with the trained model, until Ctrl+C",
+     "Starts identification on the server with W&B.txt and prints each\n"
+     "recognised gesture as it arrives, with the time since the start. Ctrl+C\n"
+     "stops it (STOP_IDENTIFY). The time-out applies to the start only.\n"},
+    {CommandId::StopIdentify, "stop-identify", "", 0, 0, kUsual, "stop identification",
+     "Stops identification; the server also ends a recording or a gesture stream\n"
+     "with it.\n"},
+    {CommandId::Exit, "exit", "", 0, 0, kUsual, "end the server",
+     "Asks the server to end and waits until it has closed the connection.\n"},
+    {CommandId::Watch, "watch", "", 0, 0, kUsual,
+     "print every message from the server in words, until Ctrl+C",
+     "Prints each message with the time since the start, its bytes and their\n"
+     "meaning. Preview frames are summarised once a second.\n"},
+    {CommandId::Send, "send", "HEX", 1, -1, seconds{3},
+     "send a raw frame and print what comes back",
+     "Sends the bytes as one message (\"05 ff 07\", \"05ff07\" or \"0x05 0xff 0x07\")\n"
+     "and prints every message that arrives within the time-out, 3 s by default.\n"},
+    {CommandId::Sim, "sim", "WORDS...", 1, -1, kUsual, "control the simulated armband's wearer",
+     "Sends the words as one command to the wearer control of the simulated\n"
+     "armband (--sim-port, 8889 by default) and prints the answer; exits non-zero\n"
+     "when it begins \"error: \". Commands:\n"
+     "  perform G | hold G | rest      repeat, hold or leave gesture G (0..15)\n"
+     "  status                         the armband's state as JSON\n"
+     "  drop | absent | present        lose the link | hide the armband | show it\n"
+     "  fail OP [N] | mute OP [N]      fail | never complete the next N requests\n"
+     "  nosetting | setting            take away | give back the setting object\n"
+     "  hubstate N | devicestatus N    raise a hub state | a device status\n"
+     "  replay PATH | replay           stream a raw file | the synthetic wearer\n"
+     "  seed N | reset | help\n"
+     "OP: connect, startScan, setDataNotifySwitch, setEmgRawDataConfig,\n"
+     "trainModelUpdate, queryHardwareVersion, queryFirmwareVersion.\n"},
+}};
+
+std::string padded(std::string text, std::size_t width) {
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    }
+    return text;
+}
+
+std::string synopsis(const CommandSpec& command) {
+    std::string text = command.name;
+    if (command.arguments[0] != '\0') {
+        text += ' ';
+        text += command.arguments;
+    }
+    return text;
+}
+
+}  // namespace
+
+const CommandSpec* findCommand(std::string_view name) {
+    for (const CommandSpec& command : kCommands) {
+        if (name == command.name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::string usageText() {
+    std::string text =
+        "usage: quillonctl [--host H] [--port P] [--sim-port P] [--timeout SECONDS]\n"
+        "                  COMMAND [ARGS]\n"
+        "\n"
+        "Drives the Quillon server (ws://H:P/, 127.0.0.1:8888 by default).\n"
+        "\n"
+        "Commands:\n";
+    for (const CommandSpec& command : kCommands) {
+        text += "  " + padded(synopsis(command), 22) + command.summary + "\n";
+    }
+    text +=
+        "\n"
+        "Each command waits for its answers, 10 s unless said otherwise\n"
+        "(--timeout changes it). Exit status: 0 success, 1 failure or time-out,\n"
+        "2 bad usage, 130 stopped by Ctrl+C. `quillonctl help COMMAND` explains one.\n";
+    return text;
+}
+
+std::string commandHelpText(const CommandSpec& command) {
+    std::string summary = command.summary;
+    summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
+    return "usage: quillonctl [options] " + synopsis(command) + "\n\n" + summary + ".\n" +
+           command.details;
+}

@@ -1,0 +1,134 @@
+// ping, scan, connect, disconnect, version, config and exit: one request, then
+// the answer or the notification that completes it.
+#include "tools/client/message_text.h"
+#include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/status_line.h"
+
+namespace {
+
+// Sends `command`, then waits for the first message with `code`: its value 0
+// is success (the later notification), anything else the refusal.
+int requestAndAwait(Session& session, const Bytes& command, const std::string& waitedFor,
+                    const std::string& success, const std::string& hint) {
+    session.link.send(command);
+    Bytes answer;
+    const WaitOutcome outcome = waitForCode(session, command[0], answer);
+    if (outcome != WaitOutcome::Message) {
+        return waitFailed(session, outcome, waitedFor, hint);
+    }
+    if (answer.size() == 2 && answer[1] == 0x00) {
+        say(success);
+        return kExitOk;
+    }
+    return fail(messageLine(answer));
+}
+
+// "1 2 3" for the bits set in `mask`, counted from 1.
+std::string bitList(std::uint8_t mask) {
+    std::string text;
+    for (int bit = 0; bit < 8; ++bit) {
+        if ((mask >> bit) & 1) {
+            text += (text.empty() ? "" : " ") + std::to_string(bit + 1);
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+int runPing(Session& session) {
+    const auto sent = Clock::now();
+    session.link.send({0x01});
+    Bytes answer;
+    const WaitOutcome outcome = waitForCode(session, 0x01, answer);
+    if (outcome != WaitOutcome::Message) {
+        return waitFailed(session, outcome, "the answer to PING (01 00)");
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent);
+    const std::string line = messageLine(answer);
+    if (answer != Bytes{0x01, 0x00}) {
+        return fail(line);
+    }
+    say(line + " (" + std::to_string(took.count() / 1000) + "." +
+        std::to_string(took.count() % 1000 / 100) + " ms)");
+    return kExitOk;
+}
+
+int runScan(Session& session) {
+    say("scanning for the armband ...");
+    return requestAndAwait(
+        session, {0x02, 0x00}, "the notification that an armband was found (02 00)",
+        "armband found (02 00): connect it with `quillonctl connect`",
+        "the server goes on scanning; is the armband switched on, near, and not connected "
+        "already?");
+}
+
+int runConnect(Session& session) {
+    return requestAndAwait(session, {0x03},
+                           "the notification that the armband is connected (03 00)",
+                           "armband connected (03 00)",
+                           "is the armband switched on and near? (`quillonctl scan` first)");
+}
+
+int runDisconnect(Session& session) {
+    return requestAndAwait(session, {0x04},
+                           "the notification that the armband is disconnected (04 00)",
+                           "armband disconnected (04 00)", {});
+}
+
+int runVersion(Session& session) {
+    session.link.send({0x30});
+    Bytes answer;
+    const WaitOutcome outcome = waitForCode(session, 0x30, answer);
+    if (outcome != WaitOutcome::Message) {
+        return waitFailed(session, outcome, "the answer to GET_VERSION (30 and the version text)");
+    }
+    VersionAnswer version;
+    if (!parseVersionAnswer(answer, version)) {
+        return fail("the server sent a malformed version answer: " + messageLine(answer));
+    }
+    say(version.text);
+    std::string words = "server " + version.server + ", armband firmware " + version.firmware +
+                        ", hardware " + version.hardware;
+    if (version.firmware == "---.---.---" && version.hardware == "---.---.---") {
+        words += " (no armband connected)";
+    }
+    say(words);
+    return kExitOk;
+}
+
+int runConfig(Session& session) {
+    const Invocation& invocation = session.invocation;
+    say("channels " + bitList(invocation.channelMask) + ", gestures " +
+        bitList(invocation.gestureMask));
+    session.link.send({0x05, invocation.channelMask, invocation.gestureMask});
+    Bytes answer;
+    const WaitOutcome outcome = waitForCode(session, 0x05, answer);
+    if (outcome != WaitOutcome::Message) {
+        return waitFailed(session, outcome, "the outcome of the EMG configuration (05)");
+    }
+    if (answer.size() != 2) {
+        return fail("the server sent a malformed answer: " + messageLine(answer));
+    }
+    if (answer[1] != 0x00) {
+        return fail(configOutcomeText(answer[1]));
+    }
+    say(configOutcomeText(answer[1]));
+    return kExitOk;
+}
+
+int runExit(Session& session) {
+    session.link.send({0xFF});
+    say("asked the server to end ...");
+    for (;;) {
+        Bytes message;
+        const WaitOutcome outcome = session.link.next(session.deadline(), message);
+        if (outcome == WaitOutcome::Closed) {
+            say("the server has closed the connection");
+            return kExitOk;
+        }
+        if (outcome != WaitOutcome::Message) {
+            return waitFailed(session, outcome, "the server to close the connection");
+        }
+    }
+}

@@ -1,0 +1,102 @@
+// generate and upload: the long requests, shown with a spinner and a progress
+// bar while the server works.
+#include <algorithm>
+
+#include "tools/client/message_text.h"
+#include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/status_line.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kRedraw{100};
+constexpr std::chrono::seconds kPlainInterval{10};
+constexpr int kBarCells = 30;
+constexpr std::uint8_t kStopped = 0xFD;
+
+}  // namespace
+
+int runGenerate(Session& session) {
+    session.link.send({0x0A});
+    StatusLine line(stdout, session.terminal, kPlainInterval);
+    unsigned tick = 0;
+    auto nextRedraw = Clock::now();
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= nextRedraw) {
+            const std::string elapsed = secondsText(session.elapsed());
+            line.show(session.terminal ? std::string("generating the model ") +
+                                             spinnerFrame(tick++) + " " + elapsed
+                                       : "generating the model ... " + elapsed,
+                      now);
+            nextRedraw = now + kRedraw;
+        }
+        Bytes message;
+        const WaitOutcome outcome =
+            session.link.next(std::min(nextRedraw, session.deadline()), message);
+        if (outcome == WaitOutcome::TimedOut && Clock::now() < session.deadline()) {
+            continue;
+        }
+        if (outcome != WaitOutcome::Message) {
+            line.finish();
+            return waitFailed(session, outcome, "the answer to GENERATE_MODEL (0A)",
+                              "the server may still be training; it answers nothing else "
+                              "meanwhile");
+        }
+        // 0A FD acknowledges some client's STOP_GENERATE_MODEL; it is not our answer.
+        if (message.size() < 2 || message[0] != 0x0A || message == Bytes{0x0A, kStopped}) {
+            continue;
+        }
+        line.finish();
+        const Bytes statuses(message.begin() + 1, message.end());
+        const std::string words = generateOutcomeText(statuses);
+        if (!generateSucceeded(statuses)) {
+            return fail("model generation failed after " + secondsText(session.elapsed()) + ": " +
+                        words);
+        }
+        say("model trained in " + secondsText(session.elapsed()) +
+            " (0A 00): W&B.txt in the server's working directory; `quillonctl upload` sends it "
+            "to the armband");
+        return kExitOk;
+    }
+}
+
+int runUpload(Session& session) {
+    session.link.send({0x0C});
+    StatusLine line(stdout, session.terminal, kPlainInterval);
+    int percentage = -1;
+    for (;;) {
+        Bytes message;
+        const WaitOutcome outcome = session.link.next(session.deadline(), message);
+        if (outcome != WaitOutcome::Message) {
+            line.finish();
+            return waitFailed(session, outcome,
+                              percentage < 0 ? "the upload's progress (0D) or its refusal (0C)"
+                                             : "the end of the upload (0C 00)",
+                              percentage < 0
+                                  ? "the server says nothing when no armband is connected "
+                                    "(`quillonctl scan`, `connect`)"
+                                  : "");
+        }
+        if (message.size() != 2) {
+            continue;
+        }
+        if (message[0] == 0x0D) {
+            percentage = message[1];
+            line.show("uploading the model " +
+                          progressBar(static_cast<float>(percentage) / 100.0f, kBarCells) + " " +
+                          std::to_string(percentage) + "%",
+                      Clock::now(), true);
+            continue;
+        }
+        if (message[0] != 0x0C || message[1] == kStopped) {
+            continue;
+        }
+        line.finish();
+        if (message[1] != 0x00) {
+            return fail(uploadOutcomeText(message[1]));
+        }
+        say("model uploaded in " + secondsText(session.elapsed()) +
+            " (0C 00): the armband has the new model; the server kept the image as model.bin");
+        return kExitOk;
+    }
+}

@@ -1,0 +1,159 @@
+// record G: one 30-second recording window of gesture G, with its progress and
+// a level meter fed by the preview frames, until the server reports the file.
+#include <algorithm>
+#include <cstdio>
+
+#include "tools/client/message_text.h"
+#include "tools/client/preview_frame.h"
+#include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/status_line.h"
+
+namespace {
+
+constexpr std::chrono::seconds kWindow{30};
+constexpr std::chrono::milliseconds kRedraw{200};
+constexpr std::chrono::seconds kPlainInterval{5};
+constexpr std::chrono::seconds kStopWait{5};
+constexpr std::size_t kFramesPerPacket = 16;  // each preview frame stands for one raw packet
+constexpr float kMeterFull = 64.0f;
+constexpr float kSmoothing = 0.3f;  // weight of the newest frame in the meter
+constexpr int kBarCells = 30;
+constexpr int kMeterCells = 10;
+
+const Bytes kDisconnected{0x04, 0x00};
+
+struct Recording {
+    std::uint8_t gesture = 0;
+    Clock::time_point since{};
+    std::size_t previews = 0;
+    std::size_t channels = 0;
+    float level = 0.0f;
+
+    void add(const PreviewFrame& frame) {
+        ++previews;
+        channels = frame.channels;
+        level = (1.0f - kSmoothing) * level + kSmoothing * previewActivity(frame);
+    }
+
+    std::string fileName() const { return "raw" + std::to_string(gesture) + ".bin"; }
+
+    std::string statusText(Clock::time_point now) const {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - since);
+        const float share = static_cast<float>(elapsed.count()) /
+                            static_cast<float>(std::chrono::milliseconds(kWindow).count());
+        char levelText[16];
+        std::snprintf(levelText, sizeof levelText, "%5.1f", static_cast<double>(level));
+        return "gesture " + std::to_string(gesture) + " " + progressBar(share, kBarCells) + " " +
+               secondsText(std::min<std::chrono::milliseconds>(elapsed, kWindow)) +
+               " of 30 s  level |" + levelMeter(level, kMeterFull, kMeterCells) + "| " + levelText;
+    }
+};
+
+int stopRecording(Session& session, StatusLine& line) {
+    session.link.send({0x07});
+    const auto deadline = Clock::now() + kStopWait;
+    for (;;) {
+        Bytes message;
+        if (session.link.next(deadline, message, false) != WaitOutcome::Message) {
+            line.finish();
+            return fail("stopped by Ctrl+C; the server did not confirm STOP_RECORD within 5 s");
+        }
+        if (message == Bytes{0x06, 0xFD}) {
+            line.print("recording stopped by Ctrl+C (06 FD): nothing was written");
+            return kExitInterrupted;
+        }
+        if (message == Bytes{0x06, 0xFF} || message == Bytes{0x06, 0x00}) {
+            line.print("stopped by Ctrl+C, but the window had already closed: " +
+                       messageLine(message));
+            return kExitInterrupted;
+        }
+    }
+}
+
+int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t status) {
+    const std::string file = recording.fileName();
+    line.finish();
+    if (status == 0xFD) {
+        return fail("the recording was stopped by another client (06 FD): nothing was written");
+    }
+    if (status != 0x00) {
+        return fail("the server could not open " + file + " (06 " +
+                    (status == 0xFF ? std::string("FF") : statusName(status)) +
+                    "): this recording is lost");
+    }
+    if (recording.previews == 0) {
+        return fail("the window closed (06 00) but no EMG data arrived, so " + file +
+                    " got nothing new: is the armband connected (`quillonctl scan`, `connect`)?");
+    }
+    const std::size_t frames = recording.previews * kFramesPerPacket;
+    say("recorded gesture " + std::to_string(recording.gesture) + " (06 00): " + file +
+        " in the server's working directory, about " + std::to_string(frames * recording.channels) +
+        " bytes added (" + std::to_string(frames) + " frames of " +
+        std::to_string(recording.channels) + " channels)");
+    return kExitOk;
+}
+
+}  // namespace
+
+int runRecord(Session& session) {
+    Recording recording;
+    recording.gesture = session.invocation.gesture;
+    std::vector<Bytes> before;
+    const WaitOutcome started =
+        session.link.sendFenced({0x06, recording.gesture}, session.deadline(), before);
+    if (started != WaitOutcome::Message) {
+        return waitFailed(session, started, "the server to start the recording");
+    }
+    for (const Bytes& message : before) {
+        if (message == Bytes{0x06, 0xFF}) {
+            return fail(
+                "the server refused to record (06 FF STATUS_FAILED): it is recording, "
+                "identifying or streaming gestures already");
+        }
+    }
+    recording.since = Clock::now();
+    StatusLine line(stdout, session.terminal, kPlainInterval);
+    line.print("recording gesture " + std::to_string(recording.gesture) +
+               " for 30 s; Ctrl+C stops it");
+    for (const Bytes& message : before) {
+        PreviewFrame frame;
+        if (parsePreviewFrame(message, frame)) {
+            recording.add(frame);
+        }
+    }
+    auto nextRedraw = Clock::now();
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= nextRedraw) {
+            line.show(recording.statusText(now), now);
+            nextRedraw = now + kRedraw;
+        }
+        Bytes message;
+        const WaitOutcome outcome =
+            session.link.next(std::min(nextRedraw, session.deadline()), message);
+        if (outcome == WaitOutcome::Interrupted) {
+            return stopRecording(session, line);
+        }
+        if (outcome == WaitOutcome::Closed) {
+            line.finish();
+            return fail("the server closed the connection during the recording");
+        }
+        if (outcome == WaitOutcome::TimedOut) {
+            if (Clock::now() < session.deadline()) {
+                continue;
+            }
+            line.finish();
+            return waitFailed(session, outcome, "the end of the recording window (06 00)");
+        }
+        PreviewFrame frame;
+        if (parsePreviewFrame(message, frame)) {
+            recording.add(frame);
+        } else if (message == kDisconnected) {
+            line.finish();
+            return fail("the armband disconnected (04 00): the server abandoned the recording");
+        } else if (message.size() == 2 && message[0] == 0x06) {
+            line.show(recording.statusText(Clock::now()), Clock::now(), true);
+            return windowClosed(recording, line, message[1]);
+        }
+    }
+}

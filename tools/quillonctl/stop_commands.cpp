@@ -1,0 +1,75 @@
+// The stop commands. Each is answered at once with the code of the command it
+// ends; the answer is taken from before the fence, since a stream's own
+// reports (10 with a gesture, 08 with a gesture number) share that code.
+#include "tools/client/message_text.h"
+#include "tools/quillonctl/command_table.h"
+#include "tools/quillonctl/commands.h"
+
+namespace {
+
+struct StopSpec {
+    CommandId id;
+    std::uint8_t command;
+    std::uint8_t answerCode;
+    const char* name;
+    const char* done;
+    const char* refused;  // what a failure status means here
+};
+
+constexpr StopSpec kStops[] = {
+    {CommandId::StopGestureStream, 0x11, 0x10, "STOP_GESTURE_STREAM", "gesture stream stopped",
+     "no gesture stream was running"},
+    {CommandId::StopRecord, 0x07, 0x06, "STOP_RECORD", "recording stopped; nothing was written",
+     "no recording was under way"},
+    {CommandId::StopGenerate, 0x0B, 0x0A, "STOP_GENERATE_MODEL",
+     "acknowledged; a model generation is never interrupted", "refused"},
+    {CommandId::StopUpload, 0x0D, 0x0C, "STOP_MODEL_UPDATE",
+     "acknowledged; an upload under way goes on to its end", "refused"},
+    {CommandId::StopIdentify, 0x09, 0x08, "STOP_IDENTIFY",
+     "identification stopped (a recording or gesture stream stops with it)", "refused"},
+};
+
+constexpr std::uint8_t kStopped = 0xFD;
+
+bool isStopAnswer(const Bytes& message, std::uint8_t code) {
+    // A stop is answered with STATUS_STOPPED or a failure status, never with
+    // a gesture (1 to 8 for identification, the armband's 0 to 15 otherwise).
+    return message.size() == 2 && message[0] == code && message[1] >= 0xEE;
+}
+
+}  // namespace
+
+int runStop(Session& session) {
+    const StopSpec* stop = nullptr;
+    for (const StopSpec& candidate : kStops) {
+        if (candidate.id == session.invocation.command->id) {
+            stop = &candidate;
+        }
+    }
+    if (stop == nullptr) {
+        return fail("internal error: no stop command for this subcommand");
+    }
+    std::vector<Bytes> before;
+    const std::string waitedFor = std::string("the answer to ") + stop->name;
+    const WaitOutcome outcome =
+        session.link.sendFenced({stop->command}, session.deadline(), before);
+    if (outcome != WaitOutcome::Message) {
+        return waitFailed(session, outcome, waitedFor);
+    }
+    // Reports of a stream that was still running may come first; an answer of
+    // STATUS_STOPPED among them settles it.
+    const Bytes stopped{stop->answerCode, kStopped};
+    for (const Bytes& message : before) {
+        if (message == stopped) {
+            say(std::string(stop->done) + " (" + messageLine(message) + ")");
+            return kExitOk;
+        }
+    }
+    for (const Bytes& message : before) {
+        if (isStopAnswer(message, stop->answerCode)) {
+            return fail(std::string(stop->refused) + " (" + messageLine(message) + ")");
+        }
+    }
+    return fail("the server answered the PING that followed " + std::string(stop->name) +
+                " but not the command itself");
+}

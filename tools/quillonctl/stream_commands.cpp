@@ -1,0 +1,113 @@
+// gesture-stream and identify: start a stream of reports on the server, print
+// each report as it comes, and stop the stream again on Ctrl+C.
+#include "tools/client/message_text.h"
+#include "tools/quillonctl/commands.h"
+
+namespace {
+
+// How long a stop, sent after Ctrl+C, may take to be answered.
+constexpr std::chrono::seconds kStopWait{5};
+constexpr std::uint8_t kStopped = 0xFD;
+const Bytes kDisconnected{0x04, 0x00};
+
+struct StreamSpec {
+    std::uint8_t start;
+    std::uint8_t stop;
+    std::uint8_t code;     // of the reports, the refusal and the stop's answer
+    std::uint8_t refusal;  // the status that refuses the start
+    const char* what;      // "gesture stream"
+    const char* refusedText;
+    std::string (*reportText)(std::uint8_t value);
+};
+
+const StreamSpec kGestureStream{
+    0x10,
+    0x11,
+    0x10,
+    0xFC,
+    "gesture stream",
+    "the server refused the gesture stream (10 FC STATUS_WRONG_MODE): it is recording, "
+    "identifying or streaming gestures already",
+    armbandGestureText};
+
+const StreamSpec kIdentification{
+    0x08,
+    0x09,
+    0x08,
+    0xFF,
+    "identification",
+    "the server refused to identify (08 FF STATUS_FAILED): it is busy recording, identifying or "
+    "streaming gestures, or W&B.txt is missing or malformed (`quillonctl generate` makes it)",
+    identifiedGestureText};
+
+int stopStream(Session& session, const StreamSpec& stream) {
+    session.link.send({stream.stop});
+    const auto deadline = Clock::now() + kStopWait;
+    for (;;) {
+        Bytes message;
+        const WaitOutcome outcome = session.link.next(deadline, message, false);
+        if (outcome != WaitOutcome::Message) {
+            return fail(std::string("stopped following the ") + stream.what +
+                        ", but the server did not confirm the stop within 5 s");
+        }
+        if (message.size() == 2 && message[0] == stream.code && message[1] >= 0xEE &&
+            message[1] != 0xFF) {
+            if (message[1] != kStopped) {
+                return fail(std::string("the server answered the stop with ") +
+                            messageLine(message));
+            }
+            say(std::string(stream.what) + " stopped (" + messageLine(message) + ")");
+            return kExitOk;
+        }
+    }
+}
+
+int followStream(Session& session, const StreamSpec& stream) {
+    std::vector<Bytes> before;
+    const WaitOutcome started = session.link.sendFenced({stream.start}, session.deadline(), before);
+    if (started != WaitOutcome::Message) {
+        return waitFailed(session, started, std::string("the server to start the ") + stream.what);
+    }
+    for (const Bytes& message : before) {
+        if (message == Bytes{stream.code, stream.refusal}) {
+            return fail(stream.refusedText);
+        }
+    }
+    say(std::string(stream.what) + " started; Ctrl+C stops it");
+    const auto since = Clock::now();
+    for (;;) {
+        Bytes message;
+        const WaitOutcome outcome = session.link.next(Clock::time_point::max(), message);
+        if (outcome == WaitOutcome::Interrupted) {
+            return stopStream(session, stream);
+        }
+        if (outcome != WaitOutcome::Message) {
+            return fail(std::string("the server closed the connection; the ") + stream.what +
+                        " has ended");
+        }
+        if (message == kDisconnected) {
+            return fail(std::string("the armband disconnected; the server ended the ") +
+                        stream.what);
+        }
+        if (message.size() != 2 || message[0] != stream.code) {
+            continue;
+        }
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
+        if (message[1] == kStopped) {
+            say(timeTag(elapsed) + " " + stream.what + " stopped by another client");
+            return kExitOk;
+        }
+        say(timeTag(elapsed) + " " + stream.reportText(message[1]));
+    }
+}
+
+}  // namespace
+
+int runGestureStream(Session& session) {
+    return followStream(session, kGestureStream);
+}
+
+int runIdentify(Session& session) {
+    return followStream(session, kIdentification);
+}
