@@ -1,0 +1,59 @@
+// The person's choices that outlive the page: the gesture names they typed and
+// the channels and gesture slots they ticked, kept in the browser's local
+// storage. `storage` is anything with getItem and setItem (localStorage, or a
+// stand-in in tests); a storage that is missing, full or refuses access only
+// means the choices are not remembered.
+import { CHANNELS, GESTURE_SLOTS } from './protocol.js';
+
+export const STORAGE_KEY = 'quillon.settings.v1';
+export const MAX_NAME_LENGTH = 40;
+
+export function defaultSettings() {
+  return { names: Array(GESTURE_SLOTS).fill(''), channelMask: 0xff, gestureMask: 0x03 };
+}
+
+// The name shown for gesture slot n (1-based).
+export function gestureName(settings, slot) {
+  const typed = settings.names[slot - 1]?.trim();
+  return typed ? typed : `Gesture ${slot}`;
+}
+
+export function cleanName(text) {
+  return String(text)
+    .replace(/[\u0000-\u001f\u007f]/g, '')
+    .slice(0, MAX_NAME_LENGTH);
+}
+
+function isMask(value) {
+  return Number.isInteger(value) && value >= 0 && value <= 0xff;
+}
+
+export function loadSettings(storage) {
+  const settings = defaultSettings();
+  let saved = null;
+  try {
+    saved = JSON.parse(storage?.getItem(STORAGE_KEY) ?? 'null');
+  } catch {
+    return settings; // unreadable or unparseable: start afresh
+  }
+  if (!saved || typeof saved !== 'object') return settings;
+  if (Array.isArray(saved.names)) {
+    for (let i = 0; i < GESTURE_SLOTS; i += 1) {
+      if (typeof saved.names[i] === 'string') settings.names[i] = cleanName(saved.names[i]);
+    }
+  }
+  if (isMask(saved.channelMask)) settings.channelMask = saved.channelMask;
+  if (isMask(saved.gestureMask)) settings.gestureMask = saved.gestureMask;
+  return settings;
+}
+
+export function saveSettings(storage, settings) {
+  try {
+    storage?.setItem(STORAGE_KEY, JSON.stringify(settings));
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+export { CHANNELS, GESTURE_SLOTS };

@@ -1,0 +1,73 @@
+// The virtual wearer: with the simulated armband, the page can tell its wearer
+// to perform (repeat) or hold each selected gesture, rest, or drop the radio
+// link. Slot n is the wearer's gesture n. Hidden while the control port does
+// not answer.
+import { byId, el, setText } from './dom.js';
+import { bitsOf, GESTURE_SLOTS } from './protocol.js';
+import { gestureName } from './settings.js';
+import { WearerLink, wearerUrl } from './wearer_link.js';
+
+const LOOPBACK_HOSTS = ['localhost', '127.0.0.1'];
+
+export function createWearerPanel({ settings, location, onLog }) {
+  const panel = byId('wearer-panel');
+  const answer = byId('wearer-answer');
+  const rows = new Map();
+  let link = null;
+
+  function command(text) {
+    if (!link?.command(text)) setText(answer, 'The virtual wearer is not reachable.');
+  }
+
+  const host = byId('wearer-gestures');
+  for (let slot = 1; slot <= GESTURE_SLOTS; slot += 1) {
+    const name = el('span', { class: 'name' });
+    const perform = el(
+      'button',
+      { class: 'perform', 'data-slot': slot, onclick: () => command(`perform ${slot}`) },
+      'Perform',
+    );
+    const hold = el(
+      'button',
+      { class: 'hold', 'data-slot': slot, onclick: () => command(`hold ${slot}`) },
+      'Hold',
+    );
+    const row = el('div', { class: 'wearer-gesture', id: `wearer-gesture-${slot}` }, name, perform, hold);
+    rows.set(slot, { row, name });
+    host.append(row);
+  }
+  byId('wearer-rest').addEventListener('click', () => command('rest'));
+  byId('wearer-drop').addEventListener('click', () => command('drop'));
+
+  // The simulated armband listens on 127.0.0.1 only; the page's security policy names these two hosts.
+  if (LOOPBACK_HOSTS.includes(location.hostname)) {
+    link = new WearerLink({
+      url: wearerUrl(location),
+      onAvailable: (available) => {
+        panel.hidden = !available;
+        onLog(available ? 'The virtual wearer is available.' : 'The virtual wearer went away.');
+      },
+      onAnswer: (sent, text) => {
+        if (sent === 'status') return;
+        setText(
+          answer,
+          text.startsWith('ok')
+            ? `The wearer: ${sent}.`
+            : `The wearer refused "${sent}": ${text.replace(/^error: /, '')}`,
+        );
+        onLog(`Virtual wearer: ${sent} → ${text}`);
+      },
+    });
+    link.start();
+  }
+
+  return {
+    render() {
+      const selected = bitsOf(settings.gestureMask);
+      for (const [slot, parts] of rows) {
+        parts.row.hidden = !selected.includes(slot);
+        setText(parts.name, gestureName(settings, slot));
+      }
+    },
+  };
+}
