@@ -43,8 +43,8 @@ TEST(DemoReport, GivesTheFramesOfEachGestureAndSaysWhereTheyWereCounted) {
 
 TEST(DemoReport, GivesTheTrainingAndUploadTimes) {
     const std::string report = demoReport(threeGestures());
-    EXPECT_TRUE(contains(report, "training time: 1.2 s (GENERATE_MODEL round trip)\n")) << report;
-    EXPECT_TRUE(contains(report, "upload time: 1.0 s, reached 100 %\n")) << report;
+    EXPECT_TRUE(contains(report, "training time: 1234 ms (GENERATE_MODEL round trip)\n")) << report;
+    EXPECT_TRUE(contains(report, "upload time: 1050 ms, reached 100 %\n")) << report;
     DemoResults silent = threeGestures();
     silent.uploadPercentage = -1;
     EXPECT_TRUE(contains(demoReport(silent), "reached no progress report")) << demoReport(silent);

@@ -72,7 +72,7 @@ class Demo {
         const int perGesture =
             kWindowSeconds + static_cast<int>((live.hold + live.rest).count() / 1000);
         const int total = perGesture * static_cast<int>(gestures.size()) + kOverheadSeconds;
-        return "quillonctl demo: " + list + "; " + std::to_string(stepCount) + " steps, about " +
+        return "quillonctl demo: " + list + "\n" + std::to_string(stepCount) + " steps, about " +
                std::to_string((total + 30) / 60) +
                " min against the simulated armband; Ctrl+C stops it";
     }
@@ -151,7 +151,7 @@ class Demo {
         }
         const int status = generateModel(session, results.trainingTime);
         if (status == kExitOk) {
-            say("model trained in " + secondsText(results.trainingTime) + " (0A 00)");
+            say("model trained in " + millisecondsText(results.trainingTime) + " (0A 00)");
         }
         return status;
     }
@@ -165,7 +165,7 @@ class Demo {
         results.uploadTime = summary.took;
         results.uploadPercentage = summary.percentage;
         if (status == kExitOk) {
-            say("model uploaded in " + secondsText(summary.took) + " (0C 00)");
+            say("model uploaded in " + millisecondsText(summary.took) + " (0C 00)");
         }
         return status;
     }

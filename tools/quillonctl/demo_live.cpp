@@ -68,13 +68,15 @@ class LiveRunner {
     // Takes the server's messages until the stretch has lasted its length.
     int collect(const Stretch& stretch, milliseconds begin) {
         const auto until = start + begin + stretch.length;
-        auto nextRedraw = Clock::now();
+        // Only a terminal shows the changing status line; plain output has the
+        // lines that play and collect print.
+        auto nextRedraw = session.terminal ? Clock::now() : Clock::time_point::max();
         for (;;) {
             const auto now = Clock::now();
             if (now >= until) {
                 return kExitOk;
             }
-            if (session.terminal && now >= nextRedraw) {
+            if (now >= nextRedraw) {
                 line.show(statusText(stretch, begin), now);
                 nextRedraw = now + kRedraw;
             }

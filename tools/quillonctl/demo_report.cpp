@@ -49,6 +49,10 @@ std::string agreementLines(const Agreement& agreement) {
 
 }  // namespace
 
+std::string millisecondsText(std::chrono::milliseconds duration) {
+    return std::to_string(duration.count()) + " ms";
+}
+
 std::string demoGestureName(std::uint8_t gesture) {
     return "gesture " + std::to_string(gesture) + " (" + gestureName(gesture) + ")";
 }
@@ -56,16 +60,16 @@ std::string demoGestureName(std::uint8_t gesture) {
 std::string demoReport(const DemoResults& results) {
     std::string text = "demo report\n" + recordingsLine(results.recordings);
     text +=
-        "  EMG frames recorded per gesture (counted by this client from the preview frames; the "
-        "server's feature files stay on its side):\n";
+        "  EMG frames recorded per gesture (counted by this client from the preview frames;\n"
+        "  the server's feature files stay on its side):\n";
     for (const DemoRecording& recording : results.recordings) {
         text += "    " + demoGestureName(recording.gesture) + ": " +
                 std::to_string(recording.frames) + " frames of " +
                 std::to_string(recording.channels) + " channels\n";
     }
-    text +=
-        "  training time: " + secondsText(results.trainingTime) + " (GENERATE_MODEL round trip)\n";
-    text += "  upload time: " + secondsText(results.uploadTime) + ", reached " +
+    text += "  training time: " + millisecondsText(results.trainingTime) +
+            " (GENERATE_MODEL round trip)\n";
+    text += "  upload time: " + millisecondsText(results.uploadTime) + ", reached " +
             (results.uploadPercentage < 0 ? std::string("no progress report")
                                           : std::to_string(results.uploadPercentage) + " %") +
             "\n";

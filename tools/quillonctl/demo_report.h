@@ -27,5 +27,8 @@ struct DemoResults {
 // for it (the armband's gesture of the same number).
 std::string demoGestureName(std::uint8_t gesture);
 
+// "1234 ms"
+std::string millisecondsText(std::chrono::milliseconds duration);
+
 // The report, several lines, each ending in a newline.
 std::string demoReport(const DemoResults& results);
