@@ -55,6 +55,9 @@ bool isGlobalOption(std::string_view name) {
     return name == "--host" || name == "--port" || name == "--sim-port" || name == "--timeout";
 }
 
+// Options that belong to one command and may stand anywhere too.
+constexpr std::string_view kGesturesOption = "--gestures";
+
 bool applyGlobalOption(std::string_view name, std::string_view value, Invocation& invocation,
                        std::string& error) {
     if (name == "--host") {
@@ -156,6 +159,42 @@ bool parseGestureNumber(std::string_view text, std::uint8_t& gesture, std::strin
     return true;
 }
 
+bool parseGestureList(std::string_view text, std::vector<std::uint8_t>& gestures,
+                      std::string& error) {
+    const std::string explanation = "--gestures '" + std::string(text) +
+                                    "' is not a list of two to eight different gestures 1 to 8 "
+                                    "separated by commas, such as 1,2,3";
+    std::vector<std::uint8_t> list;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view item = rest.substr(0, comma);
+        unsigned long value = 0;
+        if (!parseUnsigned(item, 10, 255, value) || value < 1 || value > kHighestGesture ||
+            list.size() >= static_cast<std::size_t>(kHighestGesture)) {
+            error = explanation;
+            return false;
+        }
+        for (std::uint8_t earlier : list) {
+            if (earlier == value) {
+                error = explanation + " (" + std::to_string(value) + " comes twice)";
+                return false;
+            }
+        }
+        list.push_back(static_cast<std::uint8_t>(value));
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        rest = rest.substr(comma + 1);
+    }
+    if (list.size() < 2) {
+        error = explanation;
+        return false;
+    }
+    gestures = std::move(list);
+    return true;
+}
+
 bool parsePort(std::string_view text, std::string_view what, std::uint16_t& port,
                std::string& error) {
     unsigned long value = 0;
@@ -186,6 +225,7 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
                     std::string& error) {
     std::vector<std::string> words;
     bool wantsHelp = false;
+    bool gesturesGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const bool simWords =
@@ -211,7 +251,7 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
         std::string_view value;
         bool hasValue = false;
         const std::string_view name = optionName(argument, value, hasValue);
-        if (!isGlobalOption(name)) {
+        if (!isGlobalOption(name) && name != kGesturesOption) {
             error = "unknown option '" + argument + "' (see quillonctl --help)";
             return false;
         }
@@ -221,6 +261,13 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
                 return false;
             }
             value = arguments[++i];
+        }
+        if (name == kGesturesOption) {
+            if (!parseGestureList(value, invocation.gestures, error)) {
+                return false;
+            }
+            gesturesGiven = true;
+            continue;
         }
         if (!applyGlobalOption(name, value, invocation, error)) {
             return false;
@@ -236,6 +283,10 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
         return false;
     }
     const CommandSpec& command = *invocation.command;
+    if (gesturesGiven && command.id != CommandId::Demo) {
+        error = "--gestures belongs to `quillonctl demo` only";
+        return false;
+    }
     const int count = static_cast<int>(words.size());
     if (count < command.leastArguments ||
         (command.mostArguments >= 0 && count > command.mostArguments)) {

@@ -23,6 +23,7 @@ struct Invocation {
     std::uint8_t gesture = 0;                          // record, 1 to 8
     std::vector<std::uint8_t> frame;                   // send
     std::string simCommand;                            // sim: the words joined by spaces
+    std::vector<std::uint8_t> gestures{1, 2, 3};       // demo: --gestures, in the order given
 
     std::chrono::milliseconds waitLimit() const;
 };
@@ -39,6 +40,10 @@ bool parseMask(std::string_view text, std::string_view what, std::uint8_t& mask,
                std::string& error);
 // A gesture number for recording, 1 to 8.
 bool parseGestureNumber(std::string_view text, std::uint8_t& gesture, std::string& error);
+// The demo's gestures: two to eight distinct numbers 1 to 8 separated by
+// commas ("1,2,3"), kept in the order given.
+bool parseGestureList(std::string_view text, std::vector<std::uint8_t>& gestures,
+                      std::string& error);
 // A TCP port, 1 to 65535.
 bool parsePort(std::string_view text, std::string_view what, std::uint16_t& port,
                std::string& error);

@@ -13,7 +13,15 @@ constexpr std::size_t kShownBytes = 16;
 }  // namespace
 
 Session::Session(const Invocation& invocation)
-    : invocation(invocation), started(Clock::now()), terminal(stdoutIsTerminal()) {}
+    : invocation(invocation),
+      started(Clock::now()),
+      limit(invocation.waitLimit()),
+      terminal(stdoutIsTerminal()) {}
+
+void Session::beginStep(std::chrono::milliseconds stepLimit) {
+    started = Clock::now();
+    limit = stepLimit;
+}
 
 std::chrono::milliseconds Session::elapsed() const {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started);
@@ -41,8 +49,8 @@ int waitFailed(const Session& session, WaitOutcome outcome, const std::string& w
             return fail("the server closed the connection while quillonctl waited for " +
                         waitedFor);
         default: {
-            std::string text = "no answer within " + secondsText(session.invocation.waitLimit()) +
-                               ": waited for " + waitedFor;
+            std::string text =
+                "no answer within " + secondsText(session.limit) + ": waited for " + waitedFor;
             if (!hint.empty()) {
                 text += "; " + hint;
             }

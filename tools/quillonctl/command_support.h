@@ -23,12 +23,15 @@ struct Session {
 
     const Invocation& invocation;
     ServerLink link;
-    Clock::time_point started;
+    Clock::time_point started;        // of the command, or of the demo's current step
+    std::chrono::milliseconds limit;  // how long after `started` the waits may go on
     bool terminal;
 
     // When the command's waiting ends: the start plus the time-out.
-    Clock::time_point deadline() const { return started + invocation.waitLimit(); }
+    Clock::time_point deadline() const { return started + limit; }
     std::chrono::milliseconds elapsed() const;
+    // Starts the clock afresh for a step of a longer run that may wait `stepLimit`.
+    void beginStep(std::chrono::milliseconds stepLimit);
 };
 
 // Prints a line of results.

@@ -9,9 +9,32 @@ using std::chrono::seconds;
 
 constexpr seconds kUsual{10};
 
-const std::array<CommandSpec, 21> kCommands{{
+const std::array<CommandSpec, 22> kCommands{{
     {CommandId::Help, "help", "[COMMAND]", 0, 1, kUsual, "explain quillonctl or one command",
      "Without a command, lists every command; with one, explains it.\n"},
+    {CommandId::Demo, "demo", "[--gestures L]", 0, 0, kUsual,
+     "the whole journey against the simulated armband, unattended",
+     "Runs the whole journey against the simulated armband in about two minutes:\n"
+     "scans for the armband and connects it (unless one is connected already),\n"
+     "configures all 8 channels and the gestures, records each gesture for its\n"
+     "30-second window while the virtual wearer performs it, trains the model,\n"
+     "uploads it to the armband, then identifies live while the wearer holds each\n"
+     "gesture for 6 s and rests for 3 s after it. It ends with a report: the\n"
+     "recordings made, the EMG frames of each gesture (counted from the preview\n"
+     "frames), the training and upload times, and for how much of each hold and\n"
+     "rest the server reported what the wearer did.\n"
+     "\n"
+     "--gestures L: two to eight different gestures 1 to 8, such as 1,2,3 (the\n"
+     "default: 1 Fist, 2 Spread, 3 WaveIn); the wearer makes the armband's gesture\n"
+     "of the same number.\n"
+     "\n"
+     "The server appends every recording to rawG.bin in its working directory, so\n"
+     "a server that holds recordings already trains on the old and the new ones\n"
+     "together: run the demo against a server started in a fresh directory. A\n"
+     "failed step stops the demo with its reason and leaves the server idle; so\n"
+     "does Ctrl+C. --timeout sets the wait of the short steps (10 s by default);\n"
+     "a recording may take 45 s, training 120 s and the upload 60 s. The wearer\n"
+     "is reached on --sim-port.\n"},
     {CommandId::Ping, "ping", "", 0, 0, kUsual, "check that the server answers",
      "Sends PING and prints the answer.\n"},
     {CommandId::Scan, "scan", "", 0, 0, kUsual, "scan for the armband",

@@ -28,6 +28,7 @@ enum class CommandId {
     Watch,
     Send,
     Sim,
+    Demo,
 };
 
 struct CommandSpec {

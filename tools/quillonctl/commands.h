@@ -22,6 +22,8 @@ int runUpload(Session& session);
 int runStop(Session& session);
 
 int runWatch(Session& session);
+// The whole journey against the simulated armband; talks to its wearer too.
+int runDemo(Session& session);
 int runSend(Session& session);
 
 // Talks to the simulated armband's wearer control, not to the server.

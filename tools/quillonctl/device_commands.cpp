@@ -2,6 +2,7 @@
 // the answer or the notification that completes it.
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/protocol_steps.h"
 #include "tools/quillonctl/status_line.h"
 
 namespace {
@@ -54,20 +55,27 @@ int runPing(Session& session) {
     return kExitOk;
 }
 
-int runScan(Session& session) {
-    say("scanning for the armband ...");
+int scanForArmband(Session& session, const std::string& found) {
     return requestAndAwait(
-        session, {0x02, 0x00}, "the notification that an armband was found (02 00)",
-        "armband found (02 00): connect it with `quillonctl connect`",
+        session, {0x02, 0x00}, "the notification that an armband was found (02 00)", found,
         "the server goes on scanning; is the armband switched on, near, and not connected "
         "already?");
 }
 
-int runConnect(Session& session) {
+int connectArmband(Session& session) {
     return requestAndAwait(session, {0x03},
                            "the notification that the armband is connected (03 00)",
                            "armband connected (03 00)",
                            "is the armband switched on and near? (`quillonctl scan` first)");
+}
+
+int runScan(Session& session) {
+    say("scanning for the armband ...");
+    return scanForArmband(session, "armband found (02 00): connect it with `quillonctl connect`");
+}
+
+int runConnect(Session& session) {
+    return connectArmband(session);
 }
 
 int runDisconnect(Session& session) {
@@ -76,16 +84,24 @@ int runDisconnect(Session& session) {
                            "armband disconnected (04 00)", {});
 }
 
-int runVersion(Session& session) {
+int queryVersion(Session& session, VersionAnswer& version) {
     session.link.send({0x30});
     Bytes answer;
     const WaitOutcome outcome = waitForCode(session, 0x30, answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the answer to GET_VERSION (30 and the version text)");
     }
-    VersionAnswer version;
     if (!parseVersionAnswer(answer, version)) {
         return fail("the server sent a malformed version answer: " + messageLine(answer));
+    }
+    return kExitOk;
+}
+
+int runVersion(Session& session) {
+    VersionAnswer version;
+    const int status = queryVersion(session, version);
+    if (status != kExitOk) {
+        return status;
     }
     say(version.text);
     std::string words = "server " + version.server + ", armband firmware " + version.firmware +
@@ -97,11 +113,9 @@ int runVersion(Session& session) {
     return kExitOk;
 }
 
-int runConfig(Session& session) {
-    const Invocation& invocation = session.invocation;
-    say("channels " + bitList(invocation.channelMask) + ", gestures " +
-        bitList(invocation.gestureMask));
-    session.link.send({0x05, invocation.channelMask, invocation.gestureMask});
+int configureEmg(Session& session, std::uint8_t channelMask, std::uint8_t gestureMask) {
+    say("channels " + bitList(channelMask) + ", gestures " + bitList(gestureMask));
+    session.link.send({0x05, channelMask, gestureMask});
     Bytes answer;
     const WaitOutcome outcome = waitForCode(session, 0x05, answer);
     if (outcome != WaitOutcome::Message) {
@@ -115,6 +129,10 @@ int runConfig(Session& session) {
     }
     say(configOutcomeText(answer[1]));
     return kExitOk;
+}
+
+int runConfig(Session& session) {
+    return configureEmg(session, session.invocation.channelMask, session.invocation.gestureMask);
 }
 
 int runExit(Session& session) {

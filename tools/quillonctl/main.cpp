@@ -50,6 +50,8 @@ int runOnServer(const Invocation& invocation) {
             return runWatch(session);
         case CommandId::Send:
             return runSend(session);
+        case CommandId::Demo:
+            return runDemo(session);
         case CommandId::StopGestureStream:
         case CommandId::StopRecord:
         case CommandId::StopGenerate:

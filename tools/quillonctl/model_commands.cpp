@@ -4,6 +4,7 @@
 
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/protocol_steps.h"
 #include "tools/quillonctl/status_line.h"
 
 namespace {
@@ -13,9 +14,14 @@ constexpr std::chrono::seconds kPlainInterval{10};
 constexpr int kBarCells = 30;
 constexpr std::uint8_t kStopped = 0xFD;
 
+std::chrono::milliseconds since(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+}
+
 }  // namespace
 
-int runGenerate(Session& session) {
+int generateModel(Session& session, std::chrono::milliseconds& took) {
+    const auto sent = Clock::now();
     session.link.send({0x0A});
     StatusLine line(stdout, session.terminal, kPlainInterval);
     unsigned tick = 0;
@@ -23,7 +29,7 @@ int runGenerate(Session& session) {
     for (;;) {
         const auto now = Clock::now();
         if (now >= nextRedraw) {
-            const std::string elapsed = secondsText(session.elapsed());
+            const std::string elapsed = secondsText(since(sent));
             line.show(session.terminal ? std::string("generating the model ") +
                                              spinnerFrame(tick++) + " " + elapsed
                                        : "generating the model ... " + elapsed,
@@ -47,20 +53,30 @@ int runGenerate(Session& session) {
             continue;
         }
         line.finish();
+        took = since(sent);
         const Bytes statuses(message.begin() + 1, message.end());
         const std::string words = generateOutcomeText(statuses);
         if (!generateSucceeded(statuses)) {
-            return fail("model generation failed after " + secondsText(session.elapsed()) + ": " +
-                        words);
+            return fail("model generation failed after " + secondsText(took) + ": " + words);
         }
-        say("model trained in " + secondsText(session.elapsed()) +
-            " (0A 00): W&B.txt in the server's working directory; `quillonctl upload` sends it "
-            "to the armband");
         return kExitOk;
     }
 }
 
-int runUpload(Session& session) {
+int runGenerate(Session& session) {
+    std::chrono::milliseconds took{0};
+    const int status = generateModel(session, took);
+    if (status == kExitOk) {
+        say("model trained in " + secondsText(took) +
+            " (0A 00): W&B.txt in the server's working directory; `quillonctl upload` sends it "
+            "to the armband");
+    }
+    return status;
+}
+
+int uploadModel(Session& session, UploadSummary& summary) {
+    summary = UploadSummary{};
+    const auto sent = Clock::now();
     session.link.send({0x0C});
     StatusLine line(stdout, session.terminal, kPlainInterval);
     int percentage = -1;
@@ -82,6 +98,7 @@ int runUpload(Session& session) {
         }
         if (message[0] == 0x0D) {
             percentage = message[1];
+            summary.percentage = percentage;
             line.show("uploading the model " +
                           progressBar(static_cast<float>(percentage) / 100.0f, kBarCells) + " " +
                           std::to_string(percentage) + "%",
@@ -92,11 +109,20 @@ int runUpload(Session& session) {
             continue;
         }
         line.finish();
+        summary.took = since(sent);
         if (message[1] != 0x00) {
             return fail(uploadOutcomeText(message[1]));
         }
-        say("model uploaded in " + secondsText(session.elapsed()) +
-            " (0C 00): the armband has the new model; the server kept the image as model.bin");
         return kExitOk;
     }
+}
+
+int runUpload(Session& session) {
+    UploadSummary summary;
+    const int status = uploadModel(session, summary);
+    if (status == kExitOk) {
+        say("model uploaded in " + secondsText(summary.took) +
+            " (0C 00): the armband has the new model; the server kept the image as model.bin");
+    }
+    return status;
 }

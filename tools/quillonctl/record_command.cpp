@@ -6,6 +6,7 @@
 #include "tools/client/message_text.h"
 #include "tools/client/preview_frame.h"
 #include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/protocol_steps.h"
 #include "tools/quillonctl/status_line.h"
 
 namespace {
@@ -49,28 +50,39 @@ struct Recording {
     }
 };
 
-int stopRecording(Session& session, StatusLine& line) {
+// Sends STOP_RECORD and waits, whatever Ctrl+C does, for the end of the
+// window: 06 FD (stopped), or 06 00 / 06 FF when it had closed by itself.
+// False when no such answer came within kStopWait.
+bool sendStopRecord(Session& session, Bytes& answer) {
     session.link.send({0x07});
     const auto deadline = Clock::now() + kStopWait;
     for (;;) {
-        Bytes message;
-        if (session.link.next(deadline, message, false) != WaitOutcome::Message) {
-            line.finish();
-            return fail("stopped by Ctrl+C; the server did not confirm STOP_RECORD within 5 s");
+        if (session.link.next(deadline, answer, false) != WaitOutcome::Message) {
+            return false;
         }
-        if (message == Bytes{0x06, 0xFD}) {
-            line.print("recording stopped by Ctrl+C (06 FD): nothing was written");
-            return kExitInterrupted;
-        }
-        if (message == Bytes{0x06, 0xFF} || message == Bytes{0x06, 0x00}) {
-            line.print("stopped by Ctrl+C, but the window had already closed: " +
-                       messageLine(message));
-            return kExitInterrupted;
+        if (answer == Bytes{0x06, 0xFD} || answer == Bytes{0x06, 0xFF} ||
+            answer == Bytes{0x06, 0x00}) {
+            return true;
         }
     }
 }
 
-int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t status) {
+int stopRecording(Session& session, StatusLine& line) {
+    Bytes answer;
+    if (!sendStopRecord(session, answer)) {
+        line.finish();
+        return fail("stopped by Ctrl+C; the server did not confirm STOP_RECORD within 5 s");
+    }
+    if (answer == Bytes{0x06, 0xFD}) {
+        line.print("recording stopped by Ctrl+C (06 FD): nothing was written");
+    } else {
+        line.print("stopped by Ctrl+C, but the window had already closed: " + messageLine(answer));
+    }
+    return kExitInterrupted;
+}
+
+int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t status,
+                 RecordingSummary& summary) {
     const std::string file = recording.fileName();
     line.finish();
     if (status == 0xFD) {
@@ -86,6 +98,8 @@ int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t stat
                     " got nothing new: is the armband connected (`quillonctl scan`, `connect`)?");
     }
     const std::size_t frames = recording.previews * kFramesPerPacket;
+    summary.frames = frames;
+    summary.channels = recording.channels;
     say("recorded gesture " + std::to_string(recording.gesture) + " (06 00): " + file +
         " in the server's working directory, about " + std::to_string(frames * recording.channels) +
         " bytes added (" + std::to_string(frames) + " frames of " +
@@ -95,13 +109,16 @@ int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t stat
 
 }  // namespace
 
-int runRecord(Session& session) {
+int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summary) {
+    summary = RecordingSummary{};
     Recording recording;
-    recording.gesture = session.invocation.gesture;
+    recording.gesture = gesture;
     std::vector<Bytes> before;
     const WaitOutcome started =
         session.link.sendFenced({0x06, recording.gesture}, session.deadline(), before);
     if (started != WaitOutcome::Message) {
+        // Whether the server took the command is not known.
+        summary.leftOpen = started != WaitOutcome::Closed;
         return waitFailed(session, started, "the server to start the recording");
     }
     for (const Bytes& message : before) {
@@ -143,6 +160,7 @@ int runRecord(Session& session) {
                 continue;
             }
             line.finish();
+            summary.leftOpen = true;
             return waitFailed(session, outcome, "the end of the recording window (06 00)");
         }
         PreviewFrame frame;
@@ -153,7 +171,21 @@ int runRecord(Session& session) {
             return fail("the armband disconnected (04 00): the server abandoned the recording");
         } else if (message.size() == 2 && message[0] == 0x06) {
             line.show(recording.statusText(Clock::now()), Clock::now(), true);
-            return windowClosed(recording, line, message[1]);
+            return windowClosed(recording, line, message[1], summary);
         }
     }
+}
+
+int abandonRecording(Session& session) {
+    Bytes answer;
+    if (!sendStopRecord(session, answer)) {
+        return fail("the server did not confirm STOP_RECORD within 5 s");
+    }
+    say("recording abandoned: " + messageLine(answer));
+    return kExitOk;
+}
+
+int runRecord(Session& session) {
+    RecordingSummary summary;
+    return recordGesture(session, session.invocation.gesture, summary);
 }

@@ -2,6 +2,7 @@
 // each report as it comes, and stop the stream again on Ctrl+C.
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/protocol_steps.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ int stopStream(Session& session, const StreamSpec& stream) {
     }
 }
 
-int followStream(Session& session, const StreamSpec& stream) {
+int startStream(Session& session, const StreamSpec& stream) {
     std::vector<Bytes> before;
     const WaitOutcome started = session.link.sendFenced({stream.start}, session.deadline(), before);
     if (started != WaitOutcome::Message) {
@@ -72,6 +73,14 @@ int followStream(Session& session, const StreamSpec& stream) {
         if (message == Bytes{stream.code, stream.refusal}) {
             return fail(stream.refusedText);
         }
+    }
+    return kExitOk;
+}
+
+int followStream(Session& session, const StreamSpec& stream) {
+    const int status = startStream(session, stream);
+    if (status != kExitOk) {
+        return status;
     }
     say(std::string(stream.what) + " started; Ctrl+C stops it");
     const auto since = Clock::now();
@@ -110,4 +119,12 @@ int runGestureStream(Session& session) {
 
 int runIdentify(Session& session) {
     return followStream(session, kIdentification);
+}
+
+int startIdentification(Session& session) {
+    return startStream(session, kIdentification);
+}
+
+int stopIdentification(Session& session) {
+    return stopStream(session, kIdentification);
 }
