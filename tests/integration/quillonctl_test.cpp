@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,101 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/ctl_process.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// One run of the quillonctl binary, its standard output and error going to
-// files of their own.
-class Ctl {
-  public:
-    explicit Ctl(const std::vector<std::string>& arguments) {
-        const std::string out = files.file("out");
-        const std::string err = files.file("err");
-        pid = fork();
-        if (pid == 0) {
-            const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int nullFd = open("/dev/null", O_RDONLY);
-            if (outFd < 0 || errFd < 0 || nullFd < 0) {
-                _exit(127);
-            }
-            dup2(nullFd, STDIN_FILENO);
-            dup2(outFd, STDOUT_FILENO);
-            dup2(errFd, STDERR_FILENO);
-            std::vector<char*> argv{const_cast<char*>(QUILLON_CTL_BINARY)};
-            for (const std::string& argument : arguments) {
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(QUILLON_CTL_BINARY, argv.data());
-            _exit(127);
-        }
-    }
-    ~Ctl() {
-        if (!exitCode && pid > 0) {
-            kill(pid, SIGKILL);
-            wait(5s);
-        }
-    }
-
-    // The exit status, or nothing if it runs on past the time-out.
-    std::optional<int> wait(std::chrono::milliseconds timeout = 30s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!exitCode && pid > 0) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-                break;
-            }
-            if (std::chrono::steady_clock::now() > deadline) {
-                break;
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        return exitCode;
-    }
-    void interrupt() const { kill(pid, SIGINT); }
-    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout = 20s) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (out().find(text) == std::string::npos) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(50ms);
-        }
-        return true;
-    }
-    std::string out() const { return readFile(files.file("out")); }
-    std::string err() const { return readFile(files.file("err")); }
-    std::string both() const { return "stdout:\n" + out() + "stderr:\n" + err(); }
-
-  private:
-    TempDir files;
-    pid_t pid = -1;
-    std::optional<int> exitCode;
-};
-
-// Runs quillonctl to its end.
-struct Finished {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-    std::string both() const { return "stdout:\n" + out + "stderr:\n" + err; }
-};
-
-Finished run(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout = 60s) {
-    Ctl ctl(arguments);
-    const std::optional<int> code = ctl.wait(timeout);
-    return Finished{code.value_or(-1), ctl.out(), ctl.err()};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 // A TCP port on 127.0.0.1 that nothing listens on.
 std::uint16_t unusedPort() {
@@ -141,15 +51,15 @@ class Quillonctl : public testing::Test {
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
     void TearDown() override {
         if (server.running()) {
-            run({"exit"});
+            runCtl({"exit"});
             EXPECT_EQ(server.waitForExit(), 0) << server.log();
         }
     }
     void connectArmband() {
-        const Finished scan = run({"scan"});
+        const CtlRun scan = runCtl({"scan"});
         ASSERT_EQ(scan.exitCode, 0) << scan.both();
         ASSERT_TRUE(contains(scan.out, "armband found (02 00)")) << scan.both();
-        const Finished connect = run({"connect"});
+        const CtlRun connect = runCtl({"connect"});
         ASSERT_EQ(connect.exitCode, 0) << connect.both();
         ASSERT_TRUE(contains(connect.out, "armband connected (03 00)")) << connect.both();
     }
@@ -157,13 +67,13 @@ class Quillonctl : public testing::Test {
 };
 
 TEST_F(Quillonctl, PingPrintsTheAnswerAndSucceeds) {
-    const Finished ping = run({"ping"});
+    const CtlRun ping = runCtl({"ping"});
     EXPECT_EQ(ping.exitCode, 0) << ping.both();
     EXPECT_TRUE(contains(ping.out, "01 00  PING answered: STATUS_OK")) << ping.both();
 }
 
 TEST_F(Quillonctl, VersionWithoutAnArmbandShowsOnlyTheServersVersion) {
-    const Finished version = run({"version"});
+    const CtlRun version = runCtl({"version"});
     EXPECT_EQ(version.exitCode, 0) << version.both();
     EXPECT_TRUE(contains(version.out, "000.005.002/---.---.---/---.---.---\n")) << version.both();
     EXPECT_TRUE(contains(version.out, "(no armband connected)")) << version.both();
@@ -171,22 +81,22 @@ TEST_F(Quillonctl, VersionWithoutAnArmbandShowsOnlyTheServersVersion) {
 
 TEST_F(Quillonctl, ScanAndConnectBringTheArmbandsVersionsIn) {
     connectArmband();
-    const Finished version = run({"version"});
+    const CtlRun version = runCtl({"version"});
     EXPECT_EQ(version.exitCode, 0) << version.both();
     EXPECT_TRUE(contains(version.out, "000.005.002/001.004.027/003.000.000\n")) << version.both();
-    const Finished disconnect = run({"disconnect"});
+    const CtlRun disconnect = runCtl({"disconnect"});
     EXPECT_EQ(disconnect.exitCode, 0) << disconnect.both();
     EXPECT_TRUE(contains(disconnect.out, "armband disconnected (04 00)")) << disconnect.both();
 }
 
 TEST_F(Quillonctl, RefusalsAndTimeOutsFailWithTheirReason) {
-    const Finished connect = run({"connect"});
+    const CtlRun connect = runCtl({"connect"});
     EXPECT_EQ(connect.exitCode, 1) << connect.both();
     EXPECT_TRUE(contains(connect.err, "03 FF  CONNECT_DEVICE refused: STATUS_FAILED"))
         << connect.both();
     // Scans find nothing while the armband is absent; the wait gives up.
-    ASSERT_EQ(run({"sim", "absent"}).exitCode, 0);
-    const Finished scan = run({"--timeout", "1.5", "scan"});
+    ASSERT_EQ(runCtl({"sim", "absent"}).exitCode, 0);
+    const CtlRun scan = runCtl({"--timeout", "1.5", "scan"});
     EXPECT_EQ(scan.exitCode, 1) << scan.both();
     EXPECT_TRUE(contains(scan.err,
                          "no answer within 1.5 s: waited for the notification that an "
@@ -195,25 +105,25 @@ TEST_F(Quillonctl, RefusalsAndTimeOutsFailWithTheirReason) {
 }
 
 TEST_F(Quillonctl, ConfigPrintsTheOutcomeOfTheArmbandsConfiguration) {
-    const Finished alone = run({"config", "0xFF", "0x07"});
+    const CtlRun alone = runCtl({"config", "0xFF", "0x07"});
     EXPECT_EQ(alone.exitCode, 1) << alone.both();
     EXPECT_TRUE(contains(alone.out, "channels 1 2 3 4 5 6 7 8, gestures 1 2 3")) << alone.both();
     EXPECT_TRUE(contains(alone.err, "EMG configuration failed: STATUS_NO_DEVICE")) << alone.both();
     connectArmband();
-    const Finished config = run({"config", "0xFF", "0x07"});
+    const CtlRun config = runCtl({"config", "0xFF", "0x07"});
     EXPECT_EQ(config.exitCode, 0) << config.both();
     EXPECT_TRUE(contains(config.out, "EMG configuration applied: STATUS_OK")) << config.both();
 }
 
 TEST_F(Quillonctl, GestureStreamNamesTheGesturesTheWearerMakesUntilCtrlC) {
     connectArmband();
-    Ctl stream({"gesture-stream"});
+    CtlProcess stream({"gesture-stream"});
     ASSERT_TRUE(stream.waitForOutput("gesture stream started")) << stream.both();
-    const Finished perform = run({"sim", "perform", "1"});
+    const CtlRun perform = runCtl({"sim", "perform", "1"});
     ASSERT_EQ(perform.exitCode, 0) << perform.both();
     EXPECT_TRUE(stream.waitForOutput("] Fist\n")) << stream.both();
     // A second stream is refused while this one runs.
-    const Finished second = run({"gesture-stream"});
+    const CtlRun second = runCtl({"gesture-stream"});
     EXPECT_EQ(second.exitCode, 1) << second.both();
     EXPECT_TRUE(contains(second.err, "10 FC STATUS_WRONG_MODE")) << second.both();
     stream.interrupt();
@@ -223,19 +133,19 @@ TEST_F(Quillonctl, GestureStreamNamesTheGesturesTheWearerMakesUntilCtrlC) {
 }
 
 TEST_F(Quillonctl, StopCommandsSayWhetherThereWasAnythingToStop) {
-    const Finished record = run({"stop-record"});
+    const CtlRun record = runCtl({"stop-record"});
     EXPECT_EQ(record.exitCode, 1) << record.both();
     EXPECT_TRUE(contains(record.err, "no recording was under way (06 FF")) << record.both();
-    const Finished stream = run({"stop-gesture-stream"});
+    const CtlRun stream = runCtl({"stop-gesture-stream"});
     EXPECT_EQ(stream.exitCode, 1) << stream.both();
     EXPECT_TRUE(contains(stream.err, "no gesture stream was running (10 FC")) << stream.both();
 }
 
 TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
     connectArmband();
-    ASSERT_EQ(run({"config", "0xFF", "0x01"}).exitCode, 0);
-    ASSERT_EQ(run({"sim", "perform", "1"}).exitCode, 0);
-    const Finished record = run({"record", "1"});
+    ASSERT_EQ(runCtl({"config", "0xFF", "0x01"}).exitCode, 0);
+    ASSERT_EQ(runCtl({"sim", "perform", "1"}).exitCode, 0);
+    const CtlRun record = runCtl({"record", "1"});
     EXPECT_EQ(record.exitCode, 0) << record.both();
     EXPECT_TRUE(contains(record.out, "recording gesture 1 for 30 s")) << record.both();
     EXPECT_TRUE(contains(record.out, "level |")) << record.both();
@@ -249,26 +159,26 @@ TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
 }
 
 TEST_F(Quillonctl, CtrlCDuringARecordingStopsIt) {
-    Ctl record({"record", "2"});
+    CtlProcess record({"record", "2"});
     ASSERT_TRUE(record.waitForOutput("recording gesture 2 for 30 s")) << record.both();
     record.interrupt();
     EXPECT_EQ(record.wait(), 130) << record.both();
     EXPECT_TRUE(contains(record.out(), "recording stopped by Ctrl+C (06 FD)")) << record.both();
-    const Finished again = run({"stop-record"});
+    const CtlRun again = runCtl({"stop-record"});
     EXPECT_EQ(again.exitCode, 1) << again.both();
 }
 
 TEST_F(Quillonctl, GenerateAndUploadTrainTheModelAndPutItOnTheArmband) {
     copyGoldenRecordings(server, "case1", {1, 2, 5});
     connectArmband();
-    ASSERT_EQ(run({"config", "7", "0x13"}).exitCode, 0);
-    const Finished generate = run({"generate"});
+    ASSERT_EQ(runCtl({"config", "7", "0x13"}).exitCode, 0);
+    const CtlRun generate = runCtl({"generate"});
     EXPECT_EQ(generate.exitCode, 0) << generate.both();
     EXPECT_TRUE(contains(generate.out, "generating the model")) << generate.both();
     EXPECT_TRUE(contains(generate.out, "model trained in")) << generate.both();
     EXPECT_EQ(readFile(server.file("W&B.txt")),
               readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/expected/W&B.txt"));
-    const Finished upload = run({"upload"});
+    const CtlRun upload = runCtl({"upload"});
     EXPECT_EQ(upload.exitCode, 0) << upload.both();
     EXPECT_TRUE(contains(upload.out, "uploading the model [")) << upload.both();
     EXPECT_TRUE(contains(upload.out, "] 100%\n")) << upload.both();
@@ -278,33 +188,33 @@ TEST_F(Quillonctl, GenerateAndUploadTrainTheModelAndPutItOnTheArmband) {
 }
 
 TEST_F(Quillonctl, GenerateWithoutTheRecordingsSaysWhatIsMissing) {
-    ASSERT_EQ(run({"config", "0xFF", "0x03"}).exitCode,
+    ASSERT_EQ(runCtl({"config", "0xFF", "0x03"}).exitCode,
               1);  // no armband: the masks stay all the same
-    const Finished generate = run({"generate"});
+    const CtlRun generate = runCtl({"generate"});
     EXPECT_EQ(generate.exitCode, 1) << generate.both();
     EXPECT_TRUE(contains(generate.err, "raw file could not be opened")) << generate.both();
 }
 
 TEST_F(Quillonctl, UploadWithoutAModelIsRefused) {
-    const Finished upload = run({"upload"});
+    const CtlRun upload = runCtl({"upload"});
     EXPECT_EQ(upload.exitCode, 1) << upload.both();
     EXPECT_TRUE(contains(upload.err, "MODEL_UPDATE refused: STATUS_FAILED")) << upload.both();
 }
 
 TEST_F(Quillonctl, ModelStopsAreOnlyAcknowledged) {
-    const Finished generate = run({"stop-generate"});
+    const CtlRun generate = runCtl({"stop-generate"});
     EXPECT_EQ(generate.exitCode, 0) << generate.both();
     EXPECT_TRUE(contains(generate.out, "(0A FD")) << generate.both();
-    const Finished upload = run({"stop-upload"});
+    const CtlRun upload = runCtl({"stop-upload"});
     EXPECT_EQ(upload.exitCode, 0) << upload.both();
     EXPECT_TRUE(contains(upload.out, "(0C FD")) << upload.both();
 }
 
 TEST_F(Quillonctl, IdentifyWithoutATrainedModelIsRefused) {
-    const Finished identify = run({"identify"});
+    const CtlRun identify = runCtl({"identify"});
     EXPECT_EQ(identify.exitCode, 1) << identify.both();
     EXPECT_TRUE(contains(identify.err, "the server refused to identify (08 FF")) << identify.both();
-    const Finished stop = run({"stop-identify"});
+    const CtlRun stop = runCtl({"stop-identify"});
     EXPECT_EQ(stop.exitCode, 0) << stop.both();
     EXPECT_TRUE(contains(stop.out, "identification stopped")) << stop.both();
 }
@@ -313,9 +223,9 @@ TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
     const std::string golden = std::string(QUILLON_GOLDEN_DIR) + "/case1/";
     writeFile(server.file("W&B.txt"), readFile(golden + "expected/W&B.txt"));
     connectArmband();
-    ASSERT_EQ(run({"config", "7", "0x13"}).exitCode, 0);
-    ASSERT_EQ(run({"sim", "replay", golden + "stream.bin"}).exitCode, 0);
-    Ctl identify({"identify"});
+    ASSERT_EQ(runCtl({"config", "7", "0x13"}).exitCode, 0);
+    ASSERT_EQ(runCtl({"sim", "replay", golden + "stream.bin"}).exitCode, 0);
+    CtlProcess identify({"identify"});
     ASSERT_TRUE(identify.waitForOutput("identification started")) << identify.both();
     EXPECT_TRUE(identify.waitForOutput("] gesture ")) << identify.both();
     identify.interrupt();
@@ -324,33 +234,33 @@ TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
 }
 
 TEST_F(Quillonctl, WatchPrintsWhatOtherClientsCause) {
-    Ctl watch({"watch"});
+    CtlProcess watch({"watch"});
     ASSERT_TRUE(watch.waitForOutput("watching the server")) << watch.both();
     ASSERT_TRUE(server.waitForLog("uWS connect, clients(1)"));
-    ASSERT_EQ(run({"stop-record"}).exitCode, 1);
+    ASSERT_EQ(runCtl({"stop-record"}).exitCode, 1);
     EXPECT_TRUE(watch.waitForOutput("06 FF  recording failed: STATUS_FAILED")) << watch.both();
     watch.interrupt();
     EXPECT_EQ(watch.wait(), 0) << watch.both();
 }
 
 TEST_F(Quillonctl, SendPrintsWhatComesBack) {
-    const Finished send = run({"--timeout", "1", "send", "01"});
+    const CtlRun send = runCtl({"--timeout", "1", "send", "01"});
     EXPECT_EQ(send.exitCode, 0) << send.both();
     EXPECT_TRUE(contains(send.out, "sent 01\n")) << send.both();
     EXPECT_TRUE(contains(send.out, "01 00  PING answered: STATUS_OK")) << send.both();
 }
 
 TEST_F(Quillonctl, SimPassesTheWearersCommandsOn) {
-    const Finished status = run({"sim", "status"});
+    const CtlRun status = runCtl({"sim", "status"});
     EXPECT_EQ(status.exitCode, 0) << status.both();
     EXPECT_EQ(status.out.rfind("ok {", 0), 0u) << status.both();
-    const Finished bad = run({"sim", "perform", "99"});
+    const CtlRun bad = runCtl({"sim", "perform", "99"});
     EXPECT_EQ(bad.exitCode, 1) << bad.both();
     EXPECT_TRUE(contains(bad.err, "error: ")) << bad.both();
 }
 
 TEST_F(Quillonctl, ExitEndsTheServer) {
-    const Finished exit = run({"exit"});
+    const CtlRun exit = runCtl({"exit"});
     EXPECT_EQ(exit.exitCode, 0) << exit.both();
     EXPECT_TRUE(contains(exit.out, "the server has closed the connection")) << exit.both();
     EXPECT_EQ(server.waitForExit(), 0) << server.log();
@@ -358,25 +268,25 @@ TEST_F(Quillonctl, ExitEndsTheServer) {
 
 TEST(QuillonctlAlone, AServerThatIsNotRunningIsNamed) {
     const std::string port = std::to_string(unusedPort());
-    const Finished ping = run({"--port", port, "ping"});
+    const CtlRun ping = runCtl({"--port", port, "ping"});
     EXPECT_EQ(ping.exitCode, 1) << ping.both();
     EXPECT_TRUE(contains(
         ping.err, "cannot reach the Quillon server at 127.0.0.1:" + port + " (is it running?)"))
         << ping.both();
-    const Finished sim = run({"--sim-port", port, "sim", "status"});
+    const CtlRun sim = runCtl({"--sim-port", port, "sim", "status"});
     EXPECT_EQ(sim.exitCode, 1) << sim.both();
     EXPECT_TRUE(contains(sim.err, "cannot reach the simulated armband's wearer control"))
         << sim.both();
 }
 
 TEST(QuillonctlAlone, BadInputIsExplainedWithoutContactingTheServer) {
-    const Finished hex = run({"send", "05 zz"});
+    const CtlRun hex = runCtl({"send", "05 zz"});
     EXPECT_EQ(hex.exitCode, 2) << hex.both();
     EXPECT_TRUE(contains(hex.err, "quillonctl: bad hex: 'zz' is not a hex byte")) << hex.both();
-    const Finished gesture = run({"record", "9"});
+    const CtlRun gesture = runCtl({"record", "9"});
     EXPECT_EQ(gesture.exitCode, 2) << gesture.both();
     EXPECT_TRUE(contains(gesture.err, "gestures are 1 to 8")) << gesture.both();
-    const Finished help = run({"help", "record"});
+    const CtlRun help = runCtl({"help", "record"});
     EXPECT_EQ(help.exitCode, 0) << help.both();
     EXPECT_TRUE(contains(help.out, "usage: quillonctl [options] record G")) << help.both();
 }
