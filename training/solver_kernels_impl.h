@@ -1,17 +1,65 @@
 // The passes of solver_kernels.h for W lanes. Included only by the files that
-// instantiate a variant, each after defining Lanes<W>: FloatLanes and
-// MaskLanes (vectors of W floats and W 32-bit integers) and their loads and
-// stores. Everything here has internal linkage, so each variant keeps its own
-// copy compiled for its own instruction set.
+// instantiate a variant, each after choosing its instruction set. Everything
+// here has internal linkage, so each variant keeps its own copy compiled for
+// its own instruction set.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "training/solver_kernels.h"
 
 namespace {
+
+// The vector types of each width (the compiler takes vector sizes only as
+// constants, not as template arguments).
+template <std::size_t W>
+struct LaneTypes;
+template <>
+struct LaneTypes<4> {
+    using FloatLanes = float __attribute__((vector_size(16)));
+    using MaskLanes = std::int32_t __attribute__((vector_size(16)));
+};
+template <>
+struct LaneTypes<8> {
+    using FloatLanes = float __attribute__((vector_size(32)));
+    using MaskLanes = std::int32_t __attribute__((vector_size(32)));
+};
+
+// W floats side by side, W 32-bit masks beside them, and their loads and stores.
+template <std::size_t W>
+struct Lanes {
+    using FloatLanes = typename LaneTypes<W>::FloatLanes;
+    using MaskLanes = typename LaneTypes<W>::MaskLanes;
+    static FloatLanes load(const float* from) {
+        FloatLanes lanes;
+        std::memcpy(&lanes, from, sizeof lanes);
+        return lanes;
+    }
+    static MaskLanes loadMask(const std::int32_t* from) {
+        MaskLanes lanes;
+        std::memcpy(&lanes, from, sizeof lanes);
+        return lanes;
+    }
+    static void store(float* to, FloatLanes lanes) { std::memcpy(to, &lanes, sizeof lanes); }
+    static FloatLanes broadcast(float value) { return FloatLanes{} + value; }
+    static bool none(MaskLanes mask) {
+        std::int32_t any = 0;
+        for (std::size_t lane = 0; lane < W; ++lane) {
+            any |= mask[lane];
+        }
+        return any == 0;
+    }
+    static MaskLanes firstIndices() {
+        MaskLanes indices{};
+        for (std::size_t lane = 0; lane < W; ++lane) {
+            indices[lane] = static_cast<std::int32_t>(lane);
+        }
+        return indices;
+    }
+};
 
 constexpr float kNoValue = -std::numeric_limits<float>::infinity();
 
