@@ -1,5 +1,6 @@
 // gesture-stream and identify: start a stream of reports on the server, print
 // each report as it comes, and stop the stream again on Ctrl+C.
+#include "tools/client/hex_bytes.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
 #include "tools/quillonctl/protocol_steps.h"
@@ -57,7 +58,7 @@ int stopStream(Session& session, const StreamSpec& stream) {
                 return fail(std::string("the server answered the stop with ") +
                             messageLine(message));
             }
-            say(std::string(stream.what) + " stopped (" + messageLine(message) + ")");
+            say(std::string(stream.what) + " stopped (" + formatHexBytes(message) + ")");
             return kExitOk;
         }
     }
