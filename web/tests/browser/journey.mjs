@@ -219,7 +219,7 @@ async function journey() {
   await step('generate the model from the two gestures', async () => {
     await page.locator('#generate').click();
     await waitForText('#generate-outcome', /^The model is trained\.$/, 300000);
-    await waitForText('#generate-elapsed', /^took \d+\.\d s$/);
+    await waitForText('#generate-elapsed', /^took (\d+ ms|\d+\.\d s)$/);
   });
 
   await step('upload the model to the armband, to 100 %', async () => {
