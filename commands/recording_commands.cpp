@@ -40,7 +40,7 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, std::in
 }
 
 void commandStartRecord(const CommandFrame& frame, Response& response) {
-    startRecordingWindow(frame, response, RECORD_WINDOW_MS);
+    startRecordingWindow(frame, response, recordingWindowMs.load());
 }
 
 void commandStopRecord(const CommandFrame& frame, Response& response) {

@@ -8,16 +8,17 @@
 #include "core/event_queue.h"
 #include "core/log.h"
 #include "core/main_loop.h"
+#include "core/recording_timer.h"
+#include "core/server_options.h"
 #include "core/timer_events.h"
-#include "training/raw_recording_file.h"
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
 #include "identify/identify_worker.h"
 #include "server/websocket_server.h"
+#include "training/raw_recording_file.h"
 
 namespace {
 
-constexpr std::uint16_t kServerPort = 8888;
 constexpr std::int64_t kHubRunSliceMs = 10;
 
 // The long-lived threads that start-up launches. They are stopped and joined
@@ -43,8 +44,8 @@ void runHub(std::atomic<bool>& stop) {
 void startThreads(ServerThreads& threads) {
     threads.hubThread = std::thread(runHub, std::ref(threads.hubStop));
     threads.identifyThread = std::thread(identifyWorker);
-    threads.webSocketServer = std::make_unique<WebSocketServer>(kServerPort);
-    threads.webSocketThread = std::thread([server = threads.webSocketServer.get()] { server->run(); });
+    threads.webSocketThread =
+        std::thread([server = threads.webSocketServer.get()] { server->run(); });
 }
 
 void shutdown(ServerThreads& threads) {
@@ -62,7 +63,7 @@ void shutdown(ServerThreads& threads) {
 
 }  // namespace
 
-int runServer() {
+int runServer(const ServerOptions& options, const std::function<void()>& hubReady) {
     blockConsoleSignals();
     hub = tessel::HubManager::getHubInstance(L"Quillon Server Application");
     if (!hub) {
@@ -78,11 +79,30 @@ int runServer() {
         logLine("hub init failed: %d", initialised);
         return 1;
     }
+    if (hubReady) {
+        hubReady();
+    }
+    recordingWindowMs.store(recordingWindowMsAt(options.simSpeed));
 
     ServerThreads threads;
+    // The port is taken before any thread starts, so a busy port ends the
+    // server at once instead of leaving it running without clients.
+    threads.webSocketServer = std::make_unique<WebSocketServer>(options.port);
+    if (!threads.webSocketServer->listen()) {
+        logLine("uWS failed to listen");
+        hub->unregisterListener(handle);
+        hub->deinit();
+        handle.reset();
+        hub.reset();
+        return 1;
+    }
     startThreads(threads);
     if (installConsoleControl()) {
         logLine("uWS server started");
+        if (options.portGiven) {
+            logLine("uWS server listening on port %u",
+                    static_cast<unsigned>(threads.webSocketServer->listeningPort()));
+        }
         const EventHandlers handlers{handleClientCommands, handleHubEvents, handleTimerEvents,
                                      handleInternalEvents};
         runMainLoop(eventQueue, handlers);

@@ -7,6 +7,7 @@
 TimerScheduler timerScheduler;
 Timer recordingTimer(timerScheduler);
 std::atomic<std::uint8_t> recordTimerArmed{0};
+std::atomic<std::int64_t> recordingWindowMs{RECORD_WINDOW_MS};
 
 void postRecordingWindowEnd() {
     const std::uint8_t armed = recordTimerArmed.exchange(0);

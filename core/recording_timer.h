@@ -9,6 +9,11 @@
 // The recording window lasts 30 s.
 inline constexpr std::int64_t RECORD_WINDOW_MS = 30000;
 
+// The window that START_RECORD arms, in milliseconds of real time: 30 s, or
+// less when the armband streams faster than real time. Set once at start-up,
+// before the main loop runs.
+extern std::atomic<std::int64_t> recordingWindowMs;
+
 extern TimerScheduler timerScheduler;
 extern Timer recordingTimer;
 

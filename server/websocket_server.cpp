@@ -3,7 +3,6 @@
 #include <boost/asio/ip/v6_only.hpp>
 #include <optional>
 
-#include "core/log.h"
 #include "server/connection_sessions.h"
 
 using namespace server_detail;
@@ -62,6 +61,9 @@ void WebSocketServer::Impl::acceptNext() {
             return;
         }
         if (!ec) {
+            // Answers are a few bytes each: send each at once.
+            beast::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
             std::make_shared<HttpSession>(std::move(socket), sessions)->start();
         }
         acceptNext();
@@ -85,12 +87,13 @@ WebSocketServer::WebSocketServer(std::uint16_t port) : impl(std::make_unique<Imp
 
 WebSocketServer::~WebSocketServer() = default;
 
+bool WebSocketServer::listen() { return impl->listen(boundPort); }
+
 void WebSocketServer::run() {
-    if (impl->listen(boundPort)) {
-        impl->acceptNext();
-    } else {
-        logLine("uWS failed to listen");
+    if (!impl->acceptor.is_open()) {
+        return;
     }
+    impl->acceptNext();
     impl->ioc.run();
 }
 

@@ -19,8 +19,10 @@ public:
     WebSocketServer(const WebSocketServer&) = delete;
     WebSocketServer& operator=(const WebSocketServer&) = delete;
 
-    // Listens (logging "uWS failed to listen" when it cannot) and serves until
-    // stop(). Call once.
+    // Takes the port on every local address; false when it cannot. Call once,
+    // before run().
+    bool listen();
+    // Serves until stop(); returns at once when listen() failed. Call once.
     void run();
     // Closes the listener and every connection, removes them from
     // clientRegistry and makes run() return.

@@ -136,6 +136,8 @@ struct ControlServer::Running {
                     return;
                 }
                 if (!error) {
+                    beast::error_code ignored;
+                    socket.set_option(tcp::no_delay(true), ignored);
                     std::make_shared<Session>(std::move(socket), handler)->begin();
                 }
                 acceptNext();

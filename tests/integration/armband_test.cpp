@@ -12,10 +12,10 @@ namespace {
 using namespace std::chrono_literals;
 
 class Armband : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(server.start()) << server.log();
-        connection = std::make_unique<WireClient>();
+        connection = std::make_unique<WireClient>(server.port());
         ASSERT_TRUE(client().connected()) << client().error();
     }
     void TearDown() override {
@@ -46,12 +46,12 @@ TEST_F(Armband, ScanConnectAndReadTheVersions) {
 }
 
 TEST_F(Armband, EveryClientHearsTheArmbandComeAndGo) {
-    WireClient other;
+    WireClient other(server.port());
     ASSERT_TRUE(other.connected());
     scanAndConnect();
     EXPECT_EQ(other.nextWithCode(0x02), (Bytes{0x02, 0x00}));
     EXPECT_EQ(other.nextWithCode(0x03), (Bytes{0x03, 0x00}));
-    EXPECT_EQ(simCommand("drop"), "ok");
+    EXPECT_EQ(server.sim("drop"), "ok");
     EXPECT_EQ(client().nextWithCode(0x04), (Bytes{0x04, 0x00}));
     EXPECT_EQ(other.nextWithCode(0x04), (Bytes{0x04, 0x00}));
 }
@@ -59,9 +59,9 @@ TEST_F(Armband, EveryClientHearsTheArmbandComeAndGo) {
 TEST_F(Armband, TheWearersGesturesStreamToClients) {
     scanAndConnect();
     client().send({0x10});
-    ASSERT_EQ(simCommand("hold 1"), "ok");
+    ASSERT_EQ(server.sim("hold 1"), "ok");
     EXPECT_EQ(client().nextWithCode(0x10), (Bytes{0x10, 0x01}));
-    ASSERT_EQ(simCommand("rest"), "ok");
+    ASSERT_EQ(server.sim("rest"), "ok");
     EXPECT_EQ(client().nextWithCode(0x10), (Bytes{0x10, 0x00}));
     client().send({0x11});
     EXPECT_EQ(client().nextWithCode(0x10), (Bytes{0x10, 0xFD}));
@@ -69,7 +69,7 @@ TEST_F(Armband, TheWearersGesturesStreamToClients) {
 
 TEST_F(Armband, AnArmbandThatNeverAnswersDoesNotFreezeTheServer) {
     scanAndConnect();
-    ASSERT_EQ(simCommand("mute setDataNotifySwitch 3"), "ok");
+    ASSERT_EQ(server.sim("mute setDataNotifySwitch 3"), "ok");
     client().send({0x10});
     client().send({0x01});
     // Three bounded waits, then the ping behind them is answered.
@@ -78,7 +78,7 @@ TEST_F(Armband, AnArmbandThatNeverAnswersDoesNotFreezeTheServer) {
 }
 
 TEST_F(Armband, HubStateThreeEndsTheServer) {
-    ASSERT_EQ(simCommand("hubstate 3"), "ok");
+    ASSERT_EQ(server.sim("hubstate 3"), "ok");
     EXPECT_EQ(server.waitForExit(), 0);
     EXPECT_TRUE(server.waitForLog("TesselHandle::onStateChanged, new state is 3"));
     EXPECT_TRUE(server.waitForLog("exitApplication"));
@@ -87,7 +87,7 @@ TEST_F(Armband, HubStateThreeEndsTheServer) {
 TEST_F(Armband, AConnectionTheArmbandRefusesIsAnsweredFailed) {
     client().send({0x02, 0x00});
     ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    ASSERT_EQ(simCommand("fail connect"), "ok");
+    ASSERT_EQ(server.sim("fail connect"), "ok");
     client().send({0x03});
     EXPECT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0xFF}));
 }

@@ -2,22 +2,14 @@
 // HTTP beside the WebSocket on port 8888.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/http_exchange.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wire_client.h"
@@ -27,99 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kSourceDir = fs::path(QUILLON_GOLDEN_DIR).parent_path().parent_path();
-
-struct HttpResponse {
-    int status = 0;
-    std::map<std::string, std::string> headers;  // names in lower case
-    std::string body;
-    std::string header(const std::string& name) const {
-        const auto found = headers.find(name);
-        return found == headers.end() ? std::string() : found->second;
-    }
-};
-
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// Parses every response in `raw`, one after another (several on a kept-alive connection).
-std::vector<HttpResponse> parseResponses(std::string raw) {
-    std::vector<HttpResponse> responses;
-    while (true) {
-        const auto headEnd = raw.find("\r\n\r\n");
-        if (headEnd == std::string::npos) {
-            return responses;
-        }
-        HttpResponse response;
-        std::istringstream head(raw.substr(0, headEnd));
-        std::string line;
-        std::getline(head, line);
-        if (line.rfind("HTTP/1.1 ", 0) != 0) {
-            return responses;
-        }
-        response.status = std::stoi(line.substr(9, 3));
-        while (std::getline(head, line)) {
-            if (!line.empty() && line.back() == '\r') {
-                line.pop_back();
-            }
-            const auto colon = line.find(':');
-            if (colon != std::string::npos) {
-                const auto value = line.find_first_not_of(' ', colon + 1);
-                response.headers[lowered(line.substr(0, colon))] =
-                    value == std::string::npos ? "" : line.substr(value);
-            }
-        }
-        const std::size_t length = std::stoul(
-            response.header("content-length").empty() ? "0" : response.header("content-length"));
-        response.body = raw.substr(headEnd + 4, length);
-        raw.erase(0, std::min(raw.size(), headEnd + 4 + length));
-        responses.push_back(response);
-    }
-}
-
-// Sends `request` as it stands on a fresh connection and reads until the
-// server closes it (or 10 s pass without a byte).
-std::string exchange(const std::string& request) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return {};
-    }
-    timeval timeout{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(ServerProcess::kPort);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string received;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
-        char buffer[65536];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-            received.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    close(fd);
-    return received;
-}
-
-HttpResponse request(const std::string& method, const std::string& target,
-                     const std::string& body = {}) {
-    std::string text =
-        method + " " + target + " HTTP/1.1\r\nHost: localhost:8888\r\nConnection: close\r\n";
-    if (!body.empty()) {
-        text += "Content-Type: application/octet-stream\r\nContent-Length: " +
-                std::to_string(body.size()) + "\r\n";
-    }
-    const auto responses = parseResponses(exchange(text + "\r\n" + body));
-    return responses.empty() ? HttpResponse{} : responses.front();
-}
-
-HttpResponse get(const std::string& target) {
-    return request("GET", target);
-}
 
 std::string expectedType(const fs::path& file) {
     static const std::map<std::string, std::string> types = {
@@ -157,12 +56,12 @@ class WebServer : public testing::Test {
 };
 
 TEST_F(WebServer, TheRootServesTheIndexPageAsHtml) {
-    const HttpResponse page = get("/");
+    const HttpResponse page = get(server.port(), "/");
     EXPECT_EQ(page.status, 200);
     EXPECT_EQ(page.header("content-type"), "text/html; charset=utf-8");
     EXPECT_EQ(page.body.rfind("<!doctype html>", 0), 0u) << page.body.substr(0, 80);
     EXPECT_NE(page.body.find("src=\"/js/app.js\""), std::string::npos);
-    EXPECT_EQ(get("/index.html").body, page.body);
+    EXPECT_EQ(get(server.port(), "/index.html").body, page.body);
 }
 
 TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
@@ -170,7 +69,7 @@ TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
     ASSERT_GE(files.size(), 8u);
     for (const auto& [target, file] : files) {
         SCOPED_TRACE(target);
-        const HttpResponse response = get(target);
+        const HttpResponse response = get(server.port(), target);
         EXPECT_EQ(response.status, 200);
         EXPECT_EQ(response.header("content-type"), expectedType(file));
         const std::string expected = readFile(file.string());
@@ -183,7 +82,7 @@ TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
 TEST_F(WebServer, EveryScriptStylesheetAndModuleThePageNamesIsThere) {
     // Follow the page's src and href, then each module's imports, as a browser would.
     std::vector<std::string> pending;
-    const std::string page = get("/").body;
+    const std::string page = get(server.port(), "/").body;
     const std::regex reference(R"re((?:src|href)="(/[^"]*)")re");
     for (std::sregex_iterator it(page.begin(), page.end(), reference), end; it != end; ++it) {
         pending.push_back((*it)[1]);
@@ -197,7 +96,7 @@ TEST_F(WebServer, EveryScriptStylesheetAndModuleThePageNamesIsThere) {
             continue;
         }
         SCOPED_TRACE(target);
-        const HttpResponse response = get(target);
+        const HttpResponse response = get(server.port(), target);
         ASSERT_EQ(response.status, 200);
         if (target.starts_with("/js/")) {
             const std::string& body = response.body;
@@ -217,15 +116,15 @@ TEST_F(WebServer, PathsOutsideTheClientAreNotFound) {
           "/node_modules/uplot/package.json", "/index.html/", "//index.html", "/INDEX.HTML",
           "/js/../index.html", "/%2e%2e/CMakeLists.txt", "/tests/web/journey.mjs"}) {
         SCOPED_TRACE(target);
-        const HttpResponse response = get(target);
+        const HttpResponse response = get(server.port(), target);
         EXPECT_EQ(response.status, 404);
         EXPECT_EQ(response.header("content-type"), "text/plain");
     }
 }
 
 TEST_F(WebServer, AQueryStringDoesNotChangeWhatIsServed) {
-    EXPECT_EQ(get("/?reload=1").body, get("/").body);
-    const HttpResponse style = get("/style.css?v=2");
+    EXPECT_EQ(get(server.port(), "/?reload=1").body, get(server.port(), "/").body);
+    const HttpResponse style = get(server.port(), "/style.css?v=2");
     EXPECT_EQ(style.status, 200);
     EXPECT_EQ(style.header("content-type"), "text/css; charset=utf-8");
 }
@@ -234,13 +133,13 @@ TEST_F(WebServer, OtherMethodsAreRefusedAndDoNothing) {
     // 0xFF would stop the server if it ever reached the command handler.
     for (const std::string method : {"POST", "PUT", "DELETE", "PATCH", "OPTIONS", "HEAD"}) {
         SCOPED_TRACE(method);
-        const HttpResponse response =
-            request(method, "/", method == "HEAD" || method == "OPTIONS" ? "" : "\xFF");
+        const HttpResponse response = request(
+            server.port(), method, "/", method == "HEAD" || method == "OPTIONS" ? "" : "\xFF");
         EXPECT_EQ(response.status, 405);
     }
     EXPECT_EQ(server.countInLog("APP_CLIENT_EVT"), 0) << server.log();
     EXPECT_TRUE(server.running());
-    WireClient client;
+    WireClient client(server.port());
     client.send({0x01});
     EXPECT_EQ(client.next(), (Bytes{0x01, 0x00}));
 }
@@ -249,20 +148,20 @@ TEST_F(WebServer, AKeptAliveConnectionServesOneRequestAfterAnother) {
     const std::string two =
         "GET /style.css HTTP/1.1\r\nHost: localhost:8888\r\n\r\n"
         "GET /js/app.js HTTP/1.1\r\nHost: localhost:8888\r\nConnection: close\r\n\r\n";
-    const auto responses = parseResponses(exchange(two));
+    const auto responses = parseResponses(exchange(server.port(), two));
     ASSERT_EQ(responses.size(), 2u);
     EXPECT_EQ(responses[0].header("content-type"), "text/css; charset=utf-8");
     EXPECT_EQ(responses[1].header("content-type"), "text/javascript; charset=utf-8");
 }
 
 TEST_F(WebServer, AWebSocketUpgradeStillWorksOnTheSamePortBesidePageRequests) {
-    ASSERT_EQ(get("/").status, 200);
-    WireClient page(ServerProcess::kPort, "http://localhost:8888");
+    ASSERT_EQ(get(server.port(), "/").status, 200);
+    WireClient page(server.port(), "http://localhost:8888");
     ASSERT_TRUE(page.connected()) << page.error();
-    EXPECT_EQ(get("/js/app.js").status, 200);
+    EXPECT_EQ(get(server.port(), "/js/app.js").status, 200);
     page.send({0x01});
     EXPECT_EQ(page.next(), (Bytes{0x01, 0x00}));
-    WireClient byAddress(ServerProcess::kPort, "http://127.0.0.1:8888");
+    WireClient byAddress(server.port(), "http://127.0.0.1:8888");
     EXPECT_TRUE(byAddress.connected()) << byAddress.error();
 }
 
@@ -270,11 +169,11 @@ TEST_F(WebServer, ACrossSiteOriginIsStillRefused) {
     for (const std::string origin :
          {"http://evil.example", "http://localhost.evil.example:8888", "null"}) {
         SCOPED_TRACE(origin);
-        WireClient foreign(ServerProcess::kPort, origin);
+        WireClient foreign(server.port(), origin);
         EXPECT_FALSE(foreign.connected());
         EXPECT_EQ(foreign.httpStatus(), 403);
     }
-    WireClient local(ServerProcess::kPort, "http://localhost:8888");
+    WireClient local(server.port(), "http://localhost:8888");
     EXPECT_TRUE(local.connected());
 }
 

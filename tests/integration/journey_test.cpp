@@ -35,8 +35,8 @@ std::vector<Report> collectReports(WireClient& client, std::chrono::milliseconds
 }
 
 // The share of [from, to) during which the last report named `gesture`.
-double agreement(const std::vector<Report>& reports, std::uint8_t before,
-                 Clock::time_point from, Clock::time_point to, std::uint8_t gesture) {
+double agreement(const std::vector<Report>& reports, std::uint8_t before, Clock::time_point from,
+                 Clock::time_point to, std::uint8_t gesture) {
     int agreeing = 0;
     int samples = 0;
     for (auto t = from; t < to; t += 10ms) {
@@ -55,7 +55,7 @@ double agreement(const std::vector<Report>& reports, std::uint8_t before,
 TEST(Journey, RecordTrainUploadAndRecogniseThreeGestures) {
     ServerProcess server;
     ASSERT_TRUE(server.start()) << server.log();
-    WireClient client;
+    WireClient client(server.port());
     ASSERT_TRUE(client.connected());
     client.send({0x02, 0x00});
     ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
@@ -65,11 +65,11 @@ TEST(Journey, RecordTrainUploadAndRecogniseThreeGestures) {
     ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));
 
     for (std::uint8_t gesture = 1; gesture <= 3; ++gesture) {
-        ASSERT_EQ(simCommand("perform " + std::to_string(gesture)), "ok");
+        ASSERT_EQ(server.sim("perform " + std::to_string(gesture)), "ok");
         client.send({0x06, gesture});
         ASSERT_EQ(client.nextWithCode(0x06, 45s), (Bytes{0x06, 0x00})) << "gesture " << +gesture;
     }
-    ASSERT_EQ(simCommand("rest"), "ok");
+    ASSERT_EQ(server.sim("rest"), "ok");
 
     const auto trainingStart = Clock::now();
     client.send({0x0A});
@@ -93,17 +93,17 @@ TEST(Journey, RecordTrainUploadAndRecogniseThreeGestures) {
     std::uint8_t last = 0xFF;
     collectReports(client, 2s);
     for (std::uint8_t gesture = 1; gesture <= 3; ++gesture) {
-        ASSERT_EQ(simCommand("hold " + std::to_string(gesture)), "ok");
+        ASSERT_EQ(server.sim("hold " + std::to_string(gesture)), "ok");
         const auto holdStart = Clock::now();
         const auto reports = collectReports(client, 5s);
         const double share = agreement(reports, last, holdStart, holdStart + 5s, gesture);
-        std::printf("hold of gesture %d: reports agreed for %.0f%% of 5 s (%zu reports)\n",
-                    gesture, 100.0 * share, reports.size());
+        std::printf("hold of gesture %d: reports agreed for %.0f%% of 5 s (%zu reports)\n", gesture,
+                    100.0 * share, reports.size());
         EXPECT_GE(share, 0.6) << "gesture " << +gesture;
         if (!reports.empty()) {
             last = reports.back().gesture;
         }
-        ASSERT_EQ(simCommand("rest"), "ok");
+        ASSERT_EQ(server.sim("rest"), "ok");
         const auto rest = collectReports(client, 3s);
         if (!rest.empty()) {
             last = rest.back().gesture;

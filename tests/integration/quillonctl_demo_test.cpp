@@ -35,7 +35,7 @@ class QuillonctlDemo : public testing::Test {
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
     void TearDown() override {
         if (server.running()) {
-            runCtl({"exit"});
+            runCtl(server.ctl({"exit"}));
             EXPECT_EQ(server.waitForExit(), 0) << server.log();
         }
     }
@@ -43,7 +43,7 @@ class QuillonctlDemo : public testing::Test {
 };
 
 TEST_F(QuillonctlDemo, RunsTheWholeJourneyAndReportsIt) {
-    const CtlRun demo = runCtl({"demo"}, 400s);
+    const CtlRun demo = runCtl(server.ctl({"demo"}), 400s);
     std::printf("%s", demo.both().c_str());
     ASSERT_EQ(demo.exitCode, 0) << demo.both() << server.log();
     EXPECT_TRUE(contains(demo.out, "step 1 of 8: connect the armband\n")) << demo.both();
@@ -67,15 +67,15 @@ TEST_F(QuillonctlDemo, RunsTheWholeJourneyAndReportsIt) {
     }
     EXPECT_EQ(server.countInLog("stop identify command recieved."), 1) << server.log();
     // The server is left idle: a recording can start at once.
-    const CtlRun stop = runCtl({"stop-record"});
+    const CtlRun stop = runCtl(server.ctl({"stop-record"}));
     EXPECT_TRUE(contains(stop.err, "no recording was under way")) << stop.both();
 }
 
 TEST_F(QuillonctlDemo, CtrlCDuringARecordingStopsItAndNamesTheStep) {
     // An armband that is connected already is taken as it is.
-    ASSERT_EQ(runCtl({"scan"}).exitCode, 0);
-    ASSERT_EQ(runCtl({"connect"}).exitCode, 0);
-    CtlProcess demo({"demo", "--gestures", "2,5"});
+    ASSERT_EQ(runCtl(server.ctl({"scan"})).exitCode, 0);
+    ASSERT_EQ(runCtl(server.ctl({"connect"})).exitCode, 0);
+    CtlProcess demo(server.ctl({"demo", "--gestures", "2,5"}));
     ASSERT_TRUE(demo.waitForOutput("recording gesture 2 for 30 s", 60s)) << demo.both();
     EXPECT_TRUE(contains(demo.out(), "an armband is connected already")) << demo.both();
     EXPECT_FALSE(contains(demo.out(), "scanning")) << demo.both();
@@ -88,15 +88,15 @@ TEST_F(QuillonctlDemo, CtrlCDuringARecordingStopsItAndNamesTheStep) {
         << demo.both();
     EXPECT_FALSE(fileExists(server.file("raw2.bin")));
     // Nothing is left recording, and the wearer rests again.
-    const CtlRun stop = runCtl({"stop-record"});
+    const CtlRun stop = runCtl(server.ctl({"stop-record"}));
     EXPECT_TRUE(contains(stop.err, "no recording was under way")) << stop.both();
-    const CtlRun wearer = runCtl({"sim", "status"});
+    const CtlRun wearer = runCtl(server.ctl({"sim", "status"}));
     EXPECT_TRUE(contains(wearer.out, "\"action\":\"rest\"")) << wearer.both();
 }
 
 TEST_F(QuillonctlDemo, AFailedStepStopsTheDemoAndIsNamed) {
-    ASSERT_EQ(runCtl({"sim", "absent"}).exitCode, 0);
-    const CtlRun demo = runCtl({"--timeout", "2", "demo"});
+    ASSERT_EQ(runCtl(server.ctl({"sim", "absent"})).exitCode, 0);
+    const CtlRun demo = runCtl(server.ctl({"--timeout", "2", "demo"}));
     EXPECT_EQ(demo.exitCode, 1) << demo.both();
     EXPECT_TRUE(contains(demo.err, "waited for the notification that an armband was found"))
         << demo.both();
@@ -106,7 +106,7 @@ TEST_F(QuillonctlDemo, AFailedStepStopsTheDemoAndIsNamed) {
 }
 
 TEST_F(QuillonctlDemo, TheDemoNeedsTheWearerControl) {
-    const CtlRun demo = runCtl({"--sim-port", "1", "demo"});
+    const CtlRun demo = runCtl(server.ctl({"--sim-port", "1", "demo"}));
     EXPECT_EQ(demo.exitCode, 1) << demo.both();
     EXPECT_TRUE(contains(demo.err,
                          "cannot reach the simulated armband's wearer control at "

@@ -51,15 +51,15 @@ class Quillonctl : public testing::Test {
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
     void TearDown() override {
         if (server.running()) {
-            runCtl({"exit"});
+            runCtl(server.ctl({"exit"}));
             EXPECT_EQ(server.waitForExit(), 0) << server.log();
         }
     }
     void connectArmband() {
-        const CtlRun scan = runCtl({"scan"});
+        const CtlRun scan = runCtl(server.ctl({"scan"}));
         ASSERT_EQ(scan.exitCode, 0) << scan.both();
         ASSERT_TRUE(contains(scan.out, "armband found (02 00)")) << scan.both();
-        const CtlRun connect = runCtl({"connect"});
+        const CtlRun connect = runCtl(server.ctl({"connect"}));
         ASSERT_EQ(connect.exitCode, 0) << connect.both();
         ASSERT_TRUE(contains(connect.out, "armband connected (03 00)")) << connect.both();
     }
@@ -67,13 +67,13 @@ class Quillonctl : public testing::Test {
 };
 
 TEST_F(Quillonctl, PingPrintsTheAnswerAndSucceeds) {
-    const CtlRun ping = runCtl({"ping"});
+    const CtlRun ping = runCtl(server.ctl({"ping"}));
     EXPECT_EQ(ping.exitCode, 0) << ping.both();
     EXPECT_TRUE(contains(ping.out, "01 00  PING answered: STATUS_OK")) << ping.both();
 }
 
 TEST_F(Quillonctl, VersionWithoutAnArmbandShowsOnlyTheServersVersion) {
-    const CtlRun version = runCtl({"version"});
+    const CtlRun version = runCtl(server.ctl({"version"}));
     EXPECT_EQ(version.exitCode, 0) << version.both();
     EXPECT_TRUE(contains(version.out, "000.005.002/---.---.---/---.---.---\n")) << version.both();
     EXPECT_TRUE(contains(version.out, "(no armband connected)")) << version.both();
@@ -81,22 +81,22 @@ TEST_F(Quillonctl, VersionWithoutAnArmbandShowsOnlyTheServersVersion) {
 
 TEST_F(Quillonctl, ScanAndConnectBringTheArmbandsVersionsIn) {
     connectArmband();
-    const CtlRun version = runCtl({"version"});
+    const CtlRun version = runCtl(server.ctl({"version"}));
     EXPECT_EQ(version.exitCode, 0) << version.both();
     EXPECT_TRUE(contains(version.out, "000.005.002/001.004.027/003.000.000\n")) << version.both();
-    const CtlRun disconnect = runCtl({"disconnect"});
+    const CtlRun disconnect = runCtl(server.ctl({"disconnect"}));
     EXPECT_EQ(disconnect.exitCode, 0) << disconnect.both();
     EXPECT_TRUE(contains(disconnect.out, "armband disconnected (04 00)")) << disconnect.both();
 }
 
 TEST_F(Quillonctl, RefusalsAndTimeOutsFailWithTheirReason) {
-    const CtlRun connect = runCtl({"connect"});
+    const CtlRun connect = runCtl(server.ctl({"connect"}));
     EXPECT_EQ(connect.exitCode, 1) << connect.both();
     EXPECT_TRUE(contains(connect.err, "03 FF  CONNECT_DEVICE refused: STATUS_FAILED"))
         << connect.both();
     // Scans find nothing while the armband is absent; the wait gives up.
-    ASSERT_EQ(runCtl({"sim", "absent"}).exitCode, 0);
-    const CtlRun scan = runCtl({"--timeout", "1.5", "scan"});
+    ASSERT_EQ(runCtl(server.ctl({"sim", "absent"})).exitCode, 0);
+    const CtlRun scan = runCtl(server.ctl({"--timeout", "1.5", "scan"}));
     EXPECT_EQ(scan.exitCode, 1) << scan.both();
     EXPECT_TRUE(contains(scan.err,
                          "no answer within 1.5 s: waited for the notification that an "
@@ -105,25 +105,25 @@ TEST_F(Quillonctl, RefusalsAndTimeOutsFailWithTheirReason) {
 }
 
 TEST_F(Quillonctl, ConfigPrintsTheOutcomeOfTheArmbandsConfiguration) {
-    const CtlRun alone = runCtl({"config", "0xFF", "0x07"});
+    const CtlRun alone = runCtl(server.ctl({"config", "0xFF", "0x07"}));
     EXPECT_EQ(alone.exitCode, 1) << alone.both();
     EXPECT_TRUE(contains(alone.out, "channels 1 2 3 4 5 6 7 8, gestures 1 2 3")) << alone.both();
     EXPECT_TRUE(contains(alone.err, "EMG configuration failed: STATUS_NO_DEVICE")) << alone.both();
     connectArmband();
-    const CtlRun config = runCtl({"config", "0xFF", "0x07"});
+    const CtlRun config = runCtl(server.ctl({"config", "0xFF", "0x07"}));
     EXPECT_EQ(config.exitCode, 0) << config.both();
     EXPECT_TRUE(contains(config.out, "EMG configuration applied: STATUS_OK")) << config.both();
 }
 
 TEST_F(Quillonctl, GestureStreamNamesTheGesturesTheWearerMakesUntilCtrlC) {
     connectArmband();
-    CtlProcess stream({"gesture-stream"});
+    CtlProcess stream(server.ctl({"gesture-stream"}));
     ASSERT_TRUE(stream.waitForOutput("gesture stream started")) << stream.both();
-    const CtlRun perform = runCtl({"sim", "perform", "1"});
+    const CtlRun perform = runCtl(server.ctl({"sim", "perform", "1"}));
     ASSERT_EQ(perform.exitCode, 0) << perform.both();
     EXPECT_TRUE(stream.waitForOutput("] Fist\n")) << stream.both();
     // A second stream is refused while this one runs.
-    const CtlRun second = runCtl({"gesture-stream"});
+    const CtlRun second = runCtl(server.ctl({"gesture-stream"}));
     EXPECT_EQ(second.exitCode, 1) << second.both();
     EXPECT_TRUE(contains(second.err, "10 FC STATUS_WRONG_MODE")) << second.both();
     stream.interrupt();
@@ -133,19 +133,19 @@ TEST_F(Quillonctl, GestureStreamNamesTheGesturesTheWearerMakesUntilCtrlC) {
 }
 
 TEST_F(Quillonctl, StopCommandsSayWhetherThereWasAnythingToStop) {
-    const CtlRun record = runCtl({"stop-record"});
+    const CtlRun record = runCtl(server.ctl({"stop-record"}));
     EXPECT_EQ(record.exitCode, 1) << record.both();
     EXPECT_TRUE(contains(record.err, "no recording was under way (06 FF")) << record.both();
-    const CtlRun stream = runCtl({"stop-gesture-stream"});
+    const CtlRun stream = runCtl(server.ctl({"stop-gesture-stream"}));
     EXPECT_EQ(stream.exitCode, 1) << stream.both();
     EXPECT_TRUE(contains(stream.err, "no gesture stream was running (10 FC")) << stream.both();
 }
 
 TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
     connectArmband();
-    ASSERT_EQ(runCtl({"config", "0xFF", "0x01"}).exitCode, 0);
-    ASSERT_EQ(runCtl({"sim", "perform", "1"}).exitCode, 0);
-    const CtlRun record = runCtl({"record", "1"});
+    ASSERT_EQ(runCtl(server.ctl({"config", "0xFF", "0x01"})).exitCode, 0);
+    ASSERT_EQ(runCtl(server.ctl({"sim", "perform", "1"})).exitCode, 0);
+    const CtlRun record = runCtl(server.ctl({"record", "1"}));
     EXPECT_EQ(record.exitCode, 0) << record.both();
     EXPECT_TRUE(contains(record.out, "recording gesture 1 for 30 s")) << record.both();
     EXPECT_TRUE(contains(record.out, "level |")) << record.both();
@@ -159,26 +159,26 @@ TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
 }
 
 TEST_F(Quillonctl, CtrlCDuringARecordingStopsIt) {
-    CtlProcess record({"record", "2"});
+    CtlProcess record(server.ctl({"record", "2"}));
     ASSERT_TRUE(record.waitForOutput("recording gesture 2 for 30 s")) << record.both();
     record.interrupt();
     EXPECT_EQ(record.wait(), 130) << record.both();
     EXPECT_TRUE(contains(record.out(), "recording stopped by Ctrl+C (06 FD)")) << record.both();
-    const CtlRun again = runCtl({"stop-record"});
+    const CtlRun again = runCtl(server.ctl({"stop-record"}));
     EXPECT_EQ(again.exitCode, 1) << again.both();
 }
 
 TEST_F(Quillonctl, GenerateAndUploadTrainTheModelAndPutItOnTheArmband) {
     copyGoldenRecordings(server, "case1", {1, 2, 5});
     connectArmband();
-    ASSERT_EQ(runCtl({"config", "7", "0x13"}).exitCode, 0);
-    const CtlRun generate = runCtl({"generate"});
+    ASSERT_EQ(runCtl(server.ctl({"config", "7", "0x13"})).exitCode, 0);
+    const CtlRun generate = runCtl(server.ctl({"generate"}));
     EXPECT_EQ(generate.exitCode, 0) << generate.both();
     EXPECT_TRUE(contains(generate.out, "generating the model")) << generate.both();
     EXPECT_TRUE(contains(generate.out, "model trained in")) << generate.both();
     EXPECT_EQ(readFile(server.file("W&B.txt")),
               readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/expected/W&B.txt"));
-    const CtlRun upload = runCtl({"upload"});
+    const CtlRun upload = runCtl(server.ctl({"upload"}));
     EXPECT_EQ(upload.exitCode, 0) << upload.both();
     EXPECT_TRUE(contains(upload.out, "uploading the model [")) << upload.both();
     EXPECT_TRUE(contains(upload.out, "] 100%\n")) << upload.both();
@@ -188,33 +188,33 @@ TEST_F(Quillonctl, GenerateAndUploadTrainTheModelAndPutItOnTheArmband) {
 }
 
 TEST_F(Quillonctl, GenerateWithoutTheRecordingsSaysWhatIsMissing) {
-    ASSERT_EQ(runCtl({"config", "0xFF", "0x03"}).exitCode,
+    ASSERT_EQ(runCtl(server.ctl({"config", "0xFF", "0x03"})).exitCode,
               1);  // no armband: the masks stay all the same
-    const CtlRun generate = runCtl({"generate"});
+    const CtlRun generate = runCtl(server.ctl({"generate"}));
     EXPECT_EQ(generate.exitCode, 1) << generate.both();
     EXPECT_TRUE(contains(generate.err, "raw file could not be opened")) << generate.both();
 }
 
 TEST_F(Quillonctl, UploadWithoutAModelIsRefused) {
-    const CtlRun upload = runCtl({"upload"});
+    const CtlRun upload = runCtl(server.ctl({"upload"}));
     EXPECT_EQ(upload.exitCode, 1) << upload.both();
     EXPECT_TRUE(contains(upload.err, "MODEL_UPDATE refused: STATUS_FAILED")) << upload.both();
 }
 
 TEST_F(Quillonctl, ModelStopsAreOnlyAcknowledged) {
-    const CtlRun generate = runCtl({"stop-generate"});
+    const CtlRun generate = runCtl(server.ctl({"stop-generate"}));
     EXPECT_EQ(generate.exitCode, 0) << generate.both();
     EXPECT_TRUE(contains(generate.out, "(0A FD")) << generate.both();
-    const CtlRun upload = runCtl({"stop-upload"});
+    const CtlRun upload = runCtl(server.ctl({"stop-upload"}));
     EXPECT_EQ(upload.exitCode, 0) << upload.both();
     EXPECT_TRUE(contains(upload.out, "(0C FD")) << upload.both();
 }
 
 TEST_F(Quillonctl, IdentifyWithoutATrainedModelIsRefused) {
-    const CtlRun identify = runCtl({"identify"});
+    const CtlRun identify = runCtl(server.ctl({"identify"}));
     EXPECT_EQ(identify.exitCode, 1) << identify.both();
     EXPECT_TRUE(contains(identify.err, "the server refused to identify (08 FF")) << identify.both();
-    const CtlRun stop = runCtl({"stop-identify"});
+    const CtlRun stop = runCtl(server.ctl({"stop-identify"}));
     EXPECT_EQ(stop.exitCode, 0) << stop.both();
     EXPECT_TRUE(contains(stop.out, "identification stopped")) << stop.both();
 }
@@ -223,9 +223,9 @@ TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
     const std::string golden = std::string(QUILLON_GOLDEN_DIR) + "/case1/";
     writeFile(server.file("W&B.txt"), readFile(golden + "expected/W&B.txt"));
     connectArmband();
-    ASSERT_EQ(runCtl({"config", "7", "0x13"}).exitCode, 0);
-    ASSERT_EQ(runCtl({"sim", "replay", golden + "stream.bin"}).exitCode, 0);
-    CtlProcess identify({"identify"});
+    ASSERT_EQ(runCtl(server.ctl({"config", "7", "0x13"})).exitCode, 0);
+    ASSERT_EQ(runCtl(server.ctl({"sim", "replay", golden + "stream.bin"})).exitCode, 0);
+    CtlProcess identify(server.ctl({"identify"}));
     ASSERT_TRUE(identify.waitForOutput("identification started")) << identify.both();
     EXPECT_TRUE(identify.waitForOutput("] gesture ")) << identify.both();
     identify.interrupt();
@@ -234,33 +234,33 @@ TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
 }
 
 TEST_F(Quillonctl, WatchPrintsWhatOtherClientsCause) {
-    CtlProcess watch({"watch"});
+    CtlProcess watch(server.ctl({"watch"}));
     ASSERT_TRUE(watch.waitForOutput("watching the server")) << watch.both();
     ASSERT_TRUE(server.waitForLog("uWS connect, clients(1)"));
-    ASSERT_EQ(runCtl({"stop-record"}).exitCode, 1);
+    ASSERT_EQ(runCtl(server.ctl({"stop-record"})).exitCode, 1);
     EXPECT_TRUE(watch.waitForOutput("06 FF  recording failed: STATUS_FAILED")) << watch.both();
     watch.interrupt();
     EXPECT_EQ(watch.wait(), 0) << watch.both();
 }
 
 TEST_F(Quillonctl, SendPrintsWhatComesBack) {
-    const CtlRun send = runCtl({"--timeout", "1", "send", "01"});
+    const CtlRun send = runCtl(server.ctl({"--timeout", "1", "send", "01"}));
     EXPECT_EQ(send.exitCode, 0) << send.both();
     EXPECT_TRUE(contains(send.out, "sent 01\n")) << send.both();
     EXPECT_TRUE(contains(send.out, "01 00  PING answered: STATUS_OK")) << send.both();
 }
 
 TEST_F(Quillonctl, SimPassesTheWearersCommandsOn) {
-    const CtlRun status = runCtl({"sim", "status"});
+    const CtlRun status = runCtl(server.ctl({"sim", "status"}));
     EXPECT_EQ(status.exitCode, 0) << status.both();
     EXPECT_EQ(status.out.rfind("ok {", 0), 0u) << status.both();
-    const CtlRun bad = runCtl({"sim", "perform", "99"});
+    const CtlRun bad = runCtl(server.ctl({"sim", "perform", "99"}));
     EXPECT_EQ(bad.exitCode, 1) << bad.both();
     EXPECT_TRUE(contains(bad.err, "error: ")) << bad.both();
 }
 
 TEST_F(Quillonctl, ExitEndsTheServer) {
-    const CtlRun exit = runCtl({"exit"});
+    const CtlRun exit = runCtl(server.ctl({"exit"}));
     EXPECT_EQ(exit.exitCode, 0) << exit.both();
     EXPECT_TRUE(contains(exit.out, "the server has closed the connection")) << exit.both();
     EXPECT_EQ(server.waitForExit(), 0) << server.log();

@@ -15,8 +15,8 @@ using namespace std::chrono_literals;
 TEST(RecordingWithTheServer, AThirtySecondWindowOfAPerformedGestureLandsInItsRawFile) {
     ServerProcess server;
     ASSERT_TRUE(server.start()) << server.log();
-    WireClient client;
-    WireClient watcher;
+    WireClient client(server.port());
+    WireClient watcher(server.port());
     ASSERT_TRUE(client.connected() && watcher.connected());
     client.send({0x02, 0x00});
     ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
@@ -24,7 +24,7 @@ TEST(RecordingWithTheServer, AThirtySecondWindowOfAPerformedGestureLandsInItsRaw
     ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
     client.send({0x05, 0xFF, 0x07});
     ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));
-    ASSERT_EQ(simCommand("perform 1"), "ok");
+    ASSERT_EQ(server.sim("perform 1"), "ok");
 
     client.send({0x06, 0x01});
     // Preview frames reach every client while the window is open.

@@ -13,11 +13,11 @@ namespace {
 using namespace std::chrono_literals;
 
 class Spine : public testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
     void TearDown() override {
         if (server.running()) {
-            WireClient closer;
+            WireClient closer(server.port());
             closer.send({0xFF});
             EXPECT_EQ(server.waitForExit(), 0) << server.log();
         }
@@ -26,8 +26,8 @@ protected:
 };
 
 TEST_F(Spine, BothClientsReceiveTheAnswerToAPingOnlyOneSent) {
-    WireClient first;
-    WireClient second;
+    WireClient first(server.port());
+    WireClient second(server.port());
     ASSERT_TRUE(first.connected() && second.connected());
     ASSERT_TRUE(server.waitForLog("uWS connect, clients(2)"));
     first.send({0x01});
@@ -36,7 +36,7 @@ TEST_F(Spine, BothClientsReceiveTheAnswerToAPingOnlyOneSent) {
 }
 
 TEST_F(Spine, PingAnswersDependOnTheLengthNotTheFrameType) {
-    WireClient client;
+    WireClient client(server.port());
     client.sendText("\x01");
     EXPECT_EQ(client.next(), (Bytes{0x01, 0x00}));
     client.send({0x01, 0x00});
@@ -48,12 +48,12 @@ TEST_F(Spine, PingAnswersDependOnTheLengthNotTheFrameType) {
     EXPECT_TRUE(server.waitForLog("uWS received msg, length(1) opCode(1)"));
     EXPECT_TRUE(server.waitForLog("uWS received msg, length(257) opCode(2)"));
     // The log dump stops after ten bytes.
-    EXPECT_TRUE(server.waitForLog(
-        "APP_CLIENT_EVT: 0x01 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 \n"));
+    EXPECT_TRUE(
+        server.waitForLog("APP_CLIENT_EVT: 0x01 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 0x00 \n"));
 }
 
 TEST_F(Spine, UnknownCodesAndEmptyMessagesAreIgnored) {
-    WireClient client;
+    WireClient client(server.port());
     client.send({0x0E});
     client.send({0x00});
     client.send({});
@@ -63,13 +63,13 @@ TEST_F(Spine, UnknownCodesAndEmptyMessagesAreIgnored) {
 }
 
 TEST_F(Spine, VersionWithoutAnArmbandConnected) {
-    WireClient client;
+    WireClient client(server.port());
     client.send({0x30});
     EXPECT_EQ(client.next(), bytesOf("0000.005.002/---.---.---/---.---.---"));
 }
 
 TEST_F(Spine, ExitServerEndsTheProcessWithCodeZero) {
-    WireClient client;
+    WireClient client(server.port());
     client.send({0xFF});
     EXPECT_EQ(server.waitForExit(), 0);
     EXPECT_TRUE(server.waitForLog("exitApplication"));
@@ -80,24 +80,23 @@ TEST_F(Spine, CtrlCStopsTheServerCleanly) {
     server.signal(SIGINT);
     EXPECT_EQ(server.waitForExit(), 0);
     EXPECT_TRUE(server.waitForLog("exitApplication"));
-    EXPECT_TRUE(waitForPortClosed(ServerProcess::kPort, 5s));
+    EXPECT_TRUE(waitForPortClosed(server.port(), 5s));
 }
 
-TEST_F(Spine, ASecondServerOnTheBusyPortSaysItCannotListenAndKeepsRunning) {
-    ServerProcess second;
-    ASSERT_TRUE(second.start());
+TEST_F(Spine, ASecondServerOnTheBusyPortSaysItCannotListenAndEnds) {
+    ServerProcess second(kTestSpeed, {"--port", std::to_string(server.port())});
+    EXPECT_FALSE(second.start());
+    EXPECT_EQ(second.waitForExit(), 1);
     EXPECT_TRUE(second.waitForLog("uWS failed to listen"));
-    EXPECT_TRUE(second.running());
-    second.signal(SIGTERM);
-    EXPECT_EQ(second.waitForExit(), 0);
-    WireClient client;
+    EXPECT_EQ(second.countInLog("uWS server started"), 0);
+    WireClient client(server.port());
     client.send({0x01});
     EXPECT_EQ(client.next(), (Bytes{0x01, 0x00}));
 }
 
 TEST_F(Spine, AMessageOverSixteenMebibytesIsRefusedWithoutHarmingOthers) {
-    WireClient bystander;
-    WireClient sender;
+    WireClient bystander(server.port());
+    WireClient sender(server.port());
     ASSERT_TRUE(bystander.connected() && sender.connected());
     Bytes largest(16777216, 0x00);
     largest[0] = 0x01;
@@ -116,11 +115,11 @@ TEST_F(Spine, AMessageOverSixteenMebibytesIsRefusedWithoutHarmingOthers) {
 }
 
 TEST_F(Spine, APageFromAnotherSiteCannotConnect) {
-    WireClient foreign(ServerProcess::kPort, "https://evil.example");
+    WireClient foreign(server.port(), "https://evil.example");
     EXPECT_FALSE(foreign.connected());
     EXPECT_EQ(foreign.httpStatus(), 403);
     EXPECT_TRUE(server.waitForLog("refused connection from origin https://evil.example"));
-    WireClient local(ServerProcess::kPort, "http://localhost:8888");
+    WireClient local(server.port(), "http://localhost:8888");
     EXPECT_TRUE(local.connected());
 }
 

@@ -21,11 +21,7 @@ using namespace std::chrono_literals;
 // The server on an ephemeral port, served by its own thread for one test.
 class ServerOnEphemeralPort {
 public:
-    ServerOnEphemeralPort() : server(0), thread([this] { server.run(); }) {
-        for (int i = 0; i < 500 && server.listeningPort() == 0; ++i) {
-            std::this_thread::sleep_for(10ms);
-        }
-    }
+    ServerOnEphemeralPort() : server(0), listening(server.listen()), thread([this] { server.run(); }) {}
     ~ServerOnEphemeralPort() {
         server.stop();
         thread.join();
@@ -34,6 +30,7 @@ public:
 
 private:
     WebSocketServer server;
+    bool listening;
     std::thread thread;
 };
 

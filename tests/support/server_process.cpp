@@ -8,43 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <mutex>
-#include <sys/file.h>
+#include <cctype>
+#include <cstdio>
 #include <thread>
 
+#include "tests/support/wire_client.h"
+
 namespace {
-
-// Servers take fixed ports, so test runs of several checkouts on one machine
-// take turns: a lock file held while any server of this process may run.
-class MachinePortLock {
-public:
-    void acquire() {
-        std::lock_guard<std::mutex> guard(lock);
-        if (holders++ == 0) {
-            fd = open("/tmp/quillon-test-ports.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-            if (fd >= 0) {
-                flock(fd, LOCK_EX);
-            }
-        }
-    }
-    void release() {
-        std::lock_guard<std::mutex> guard(lock);
-        if (--holders == 0 && fd >= 0) {
-            // The next server, maybe of another test run, must find the port free.
-            waitForPortClosed(ServerProcess::kPort, std::chrono::seconds(5));
-            flock(fd, LOCK_UN);
-            close(fd);
-            fd = -1;
-        }
-    }
-
-private:
-    std::mutex lock;
-    int holders = 0;
-    int fd = -1;
-};
-
-MachinePortLock portLock;
 
 bool portAccepts(std::uint16_t port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -55,7 +25,8 @@ bool portAccepts(std::uint16_t port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool connected =
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     return connected;
 }
@@ -82,7 +53,8 @@ bool waitForPortClosed(std::uint16_t port, std::chrono::milliseconds timeout) {
     return waitUntil([port] { return !portAccepts(port); }, timeout);
 }
 
-ServerProcess::ServerProcess() { portLock.acquire(); }
+ServerProcess::ServerProcess(double speed, std::vector<std::string> extraArguments)
+    : simSpeed(speed), arguments(std::move(extraArguments)) {}
 
 ServerProcess::~ServerProcess() {
     if (running()) {
@@ -92,11 +64,47 @@ ServerProcess::~ServerProcess() {
             waitForExit(std::chrono::seconds(5));
         }
     }
-    portLock.release();
+}
+
+std::uint16_t portAfter(const std::string& log, const std::string& prefix) {
+    const std::size_t at = log.find(prefix);
+    if (at == std::string::npos) {
+        return 0;
+    }
+    unsigned long port = 0;
+    for (std::size_t i = at + prefix.size(); i < log.size() && std::isdigit(log[i]); ++i) {
+        port = port * 10 + static_cast<unsigned long>(log[i] - '0');
+        if (port > 65535) {
+            return 0;
+        }
+    }
+    return static_cast<std::uint16_t>(port);
+}
+
+std::vector<std::string> ServerProcess::ctl(std::vector<std::string> arguments) const {
+    char speedText[32];
+    std::snprintf(speedText, sizeof speedText, "%g", simSpeed);
+    arguments.insert(arguments.begin(), {"--port", std::to_string(serverPort), "--sim-port",
+                                         std::to_string(wearerPort), "--sim-speed", speedText});
+    return arguments;
+}
+
+std::string ServerProcess::sim(const std::string& line) const {
+    return simCommand(line, wearerPort);
+}
+
+std::chrono::milliseconds ServerProcess::realTime(std::chrono::milliseconds simulated) const {
+    return std::chrono::milliseconds(
+        static_cast<std::int64_t>(static_cast<double>(simulated.count()) / simSpeed + 0.5));
 }
 
 bool ServerProcess::start(std::chrono::milliseconds timeout) {
     const std::string logPath = workDir.file("server.log");
+    char speedText[32];
+    std::snprintf(speedText, sizeof speedText, "%g", simSpeed);
+    std::vector<std::string> command{"--port", "0",           "--sim-control-port",
+                                     "0",      "--sim-speed", speedText};
+    command.insert(command.end(), arguments.begin(), arguments.end());
     pid = fork();
     if (pid == 0) {
         const int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -104,14 +112,25 @@ bool ServerProcess::start(std::chrono::milliseconds timeout) {
             _exit(127);
         }
         dup2(logFd, STDOUT_FILENO);
-        execl(QUILLON_SERVER_BINARY, QUILLON_SERVER_BINARY, static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(QUILLON_SERVER_BINARY)};
+        for (const std::string& argument : command) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(QUILLON_SERVER_BINARY, argv.data());
         _exit(127);
     }
     if (pid < 0) {
         return false;
     }
     const auto ready = [this] {
-        return !running() || (countInLog("uWS server started") > 0 && portAccepts(kPort));
+        if (!running()) {
+            return true;
+        }
+        const std::string text = log();
+        serverPort = portAfter(text, "uWS server listening on port ");
+        wearerPort = portAfter(text, "wearer control on 127.0.0.1:");
+        return serverPort != 0 && wearerPort != 0 && portAccepts(serverPort);
     };
     return waitUntil(ready, timeout) && running();
 }
@@ -144,7 +163,9 @@ bool ServerProcess::running() const {
     return false;
 }
 
-std::string ServerProcess::log() const { return readFile(workDir.file("server.log")); }
+std::string ServerProcess::log() const {
+    return readFile(workDir.file("server.log"));
+}
 
 int ServerProcess::countInLog(const std::string& text) const {
     const std::string content = log();

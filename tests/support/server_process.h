@@ -1,23 +1,43 @@
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <sys/types.h>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
+// How fast tests run the simulated armband: a 30 s recording window takes 2 s.
+inline constexpr double kTestSpeed = 15.0;
+
 // The real server binary, started in a fresh working directory with its log
-// going to server.log there. The server's port is fixed, so only one may run
-// at a time.
+// going to server.log there, on free ports of its own, so that any number run
+// at once.
 class ServerProcess {
-public:
-    ServerProcess();
+  public:
+    // `speed` is the server's --sim-speed; `extraArguments` follow the options
+    // that choose free ports and the speed.
+    explicit ServerProcess(double speed = kTestSpeed, std::vector<std::string> extraArguments = {});
     // Stops the server if it still runs (SIGKILL after a grace period).
     ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
 
-    // Starts the server and waits until it accepts connections on its port.
+    // Starts the server and waits until it has logged its ports and accepts
+    // connections.
     bool start(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // The WebSocket port and the wearer control port; 0 until started.
+    std::uint16_t port() const { return serverPort; }
+    std::uint16_t simPort() const { return wearerPort; }
+    // quillonctl's arguments for this server: its ports, then `arguments`.
+    std::vector<std::string> ctl(std::vector<std::string> arguments) const;
+    // One command to the simulated armband's wearer control; its answer.
+    std::string sim(const std::string& line) const;
+    double speed() const { return simSpeed; }
+    // A duration of simulated EMG time as the real time it takes at this speed.
+    std::chrono::milliseconds realTime(std::chrono::milliseconds simulated) const;
     void signal(int signalNumber) const;
     // The exit code once the process has ended; nothing if it runs on after
     // the time-out. A process killed by a signal gives 128 + the signal.
@@ -33,14 +53,18 @@ public:
     const std::string& dir() const { return workDir.path(); }
     std::string file(const std::string& name) const { return workDir.file(name); }
 
-    static constexpr std::uint16_t kPort = 8888;
-
-private:
+  private:
     TempDir workDir;
+    double simSpeed;
+    std::vector<std::string> arguments;
+    std::uint16_t serverPort = 0;
+    std::uint16_t wearerPort = 0;
     pid_t pid = -1;
     mutable std::optional<int> exitCode;  // set once the process has been reaped
 };
 
+// The number after `prefix` in the first line of `log` that holds it; 0 when none.
+std::uint16_t portAfter(const std::string& log, const std::string& prefix);
 // Waits until something accepts TCP connections on 127.0.0.1:port.
 bool waitForPort(std::uint16_t port, std::chrono::milliseconds timeout);
 // Waits until nothing accepts TCP connections on 127.0.0.1:port.

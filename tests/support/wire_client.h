@@ -14,7 +14,7 @@ using Bytes = std::vector<std::uint8_t>;
 class WireClient {
 public:
     // Connects to the server on 127.0.0.1; check connected().
-    explicit WireClient(std::uint16_t port = 8888, const std::string& origin = {});
+    explicit WireClient(std::uint16_t port, const std::string& origin = {});
     bool connected() const { return ok; }
     const std::string& error() const { return failure; }
     int httpStatus() const { return status; }
@@ -43,4 +43,4 @@ std::string hex(const Bytes& bytes);
 
 // Sends one command to the simulated armband's wearer control on 127.0.0.1
 // and returns its answer ("ok ..." or "error: ..."); empty when unreachable.
-std::string simCommand(const std::string& line, std::uint16_t port = 8889);
+std::string simCommand(const std::string& line, std::uint16_t port);

@@ -114,6 +114,9 @@ bool WsClient::connect(const std::string& host, std::uint16_t port, std::string&
         error = "cannot connect to " + host + ":" + std::to_string(port) + ": " + ec.message();
         return false;
     }
+    // Commands are a few bytes each: send each at once, not behind the last one's ack.
+    beast::error_code ignored;
+    lowest.socket().set_option(tcp::no_delay(true), ignored);
     if (!options.origin.empty()) {
         impl->ws.set_option(
             websocket::stream_base::decorator([origin = options.origin](websocket::request_type& r) {

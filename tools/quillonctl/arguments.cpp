@@ -52,7 +52,8 @@ std::string_view optionName(std::string_view argument, std::string_view& value, 
 }
 
 bool isGlobalOption(std::string_view name) {
-    return name == "--host" || name == "--port" || name == "--sim-port" || name == "--timeout";
+    return name == "--host" || name == "--port" || name == "--sim-port" || name == "--sim-speed" ||
+           name == "--timeout";
 }
 
 // Options that belong to one command and may stand anywhere too.
@@ -73,6 +74,9 @@ bool applyGlobalOption(std::string_view name, std::string_view value, Invocation
     }
     if (name == "--sim-port") {
         return parsePort(value, "--sim-port", invocation.simPort, error);
+    }
+    if (name == "--sim-speed") {
+        return parseSpeed(value, invocation.simSpeed, error);
     }
     std::chrono::milliseconds timeout{};
     if (!parseSeconds(value, timeout, error)) {
@@ -192,6 +196,19 @@ bool parseGestureList(std::string_view text, std::vector<std::uint8_t>& gestures
         return false;
     }
     gestures = std::move(list);
+    return true;
+}
+
+bool parseSpeed(std::string_view text, double& speed, std::string& error) {
+    std::chrono::milliseconds thousandths{};
+    std::string ignored;
+    // A speed reads like a time in seconds: a number with an optional fraction.
+    if (!parseSeconds(text, thousandths, ignored) || thousandths.count() < 1000 ||
+        thousandths.count() > 1000000) {
+        error = "--sim-speed '" + std::string(text) + "' is not a number from 1 to 1000";
+        return false;
+    }
+    speed = static_cast<double>(thousandths.count()) / 1000.0;
     return true;
 }
 

@@ -15,6 +15,7 @@ struct Invocation {
     std::string host = "127.0.0.1";
     std::uint16_t port = 8888;
     std::uint16_t simPort = 8889;
+    double simSpeed = 1.0;  // --sim-speed: the server's, so that windows and holds keep pace
     std::optional<std::chrono::milliseconds> timeout;  // --timeout; else the command's own
     const CommandSpec* command = nullptr;              // never null after a good parse
     const CommandSpec* helpTopic = nullptr;            // `help NAME` or `NAME --help`
@@ -44,6 +45,8 @@ bool parseGestureNumber(std::string_view text, std::uint8_t& gesture, std::strin
 // commas ("1,2,3"), kept in the order given.
 bool parseGestureList(std::string_view text, std::vector<std::uint8_t>& gestures,
                       std::string& error);
+// The server's --sim-speed, 1 to 1000, with an optional fraction.
+bool parseSpeed(std::string_view text, double& speed, std::string& error);
 // A TCP port, 1 to 65535.
 bool parsePort(std::string_view text, std::string_view what, std::uint16_t& port,
                std::string& error);

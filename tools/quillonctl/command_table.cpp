@@ -148,8 +148,8 @@ const CommandSpec* findCommand(std::string_view name) {
 
 std::string usageText() {
     std::string text =
-        "usage: quillonctl [--host H] [--port P] [--sim-port P] [--timeout SECONDS]\n"
-        "                  COMMAND [ARGS]\n"
+        "usage: quillonctl [--host H] [--port P] [--sim-port P] [--sim-speed X]\n"
+        "                  [--timeout SECONDS] COMMAND [ARGS]\n"
         "\n"
         "Drives the Quillon server (ws://H:P/, 127.0.0.1:8888 by default).\n"
         "\n"
@@ -160,7 +160,9 @@ std::string usageText() {
     text +=
         "\n"
         "Each command waits for its answers, 10 s unless said otherwise\n"
-        "(--timeout changes it). Exit status: 0 success, 1 failure or time-out,\n"
+        "(--timeout changes it). --sim-speed tells quillonctl the server's own\n"
+        "--sim-speed, so that recording progress and the demo's holds keep pace.\n"
+        "Exit status: 0 success, 1 failure or time-out,\n"
         "2 bad usage, 130 stopped by Ctrl+C. `quillonctl help COMMAND` explains one.\n";
     return text;
 }

@@ -37,6 +37,7 @@ class Demo {
           gestures(session.invocation.gestures),
           stepCount(kFixedSteps + static_cast<int>(gestures.size())) {
         live.gestures = gestures;
+        live.speed = session.invocation.simSpeed;
     }
 
     int run() {

@@ -34,8 +34,12 @@ struct Stretch {
 
 class LiveRunner {
   public:
-    LiveRunner(Session& session, WearerLink& wearer, LiveRun& run)
-        : session(session), wearer(wearer), run(run), line(stdout, session.terminal, kRedraw) {}
+    LiveRunner(Session& session, WearerLink& wearer, LiveRun& run, double speed)
+        : session(session),
+          wearer(wearer),
+          run(run),
+          speed(speed),
+          line(stdout, session.terminal, kRedraw) {}
 
     int play(const Stretch& stretch) {
         const milliseconds begin = sinceStart();
@@ -61,13 +65,17 @@ class LiveRunner {
     void finish() { line.finish(); }
 
   private:
+    milliseconds realTime(milliseconds emg) const {
+        return milliseconds(static_cast<std::int64_t>(static_cast<double>(emg.count()) / speed));
+    }
+
     milliseconds sinceStart() const {
         return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
     }
 
     // Takes the server's messages until the stretch has lasted its length.
     int collect(const Stretch& stretch, milliseconds begin) {
-        const auto until = start + begin + stretch.length;
+        const auto until = start + begin + realTime(stretch.length);
         // Only a terminal shows the changing status line; plain output has the
         // lines that play and collect print.
         auto nextRedraw = session.terminal ? Clock::now() : Clock::time_point::max();
@@ -114,7 +122,9 @@ class LiveRunner {
     }
 
     std::string statusText(const Stretch& stretch, milliseconds begin) const {
-        const milliseconds into = std::clamp(sinceStart() - begin, milliseconds{0}, stretch.length);
+        const milliseconds emgSoFar(
+            static_cast<std::int64_t>(static_cast<double>((sinceStart() - begin).count()) * speed));
+        const milliseconds into = std::clamp(emgSoFar, milliseconds{0}, stretch.length);
         const float share =
             stretch.length.count() > 0
                 ? static_cast<float>(into.count()) / static_cast<float>(stretch.length.count())
@@ -129,6 +139,7 @@ class LiveRunner {
     Session& session;
     WearerLink& wearer;
     LiveRun& run;
+    double speed;
     StatusLine line;
     const Clock::time_point start = Clock::now();
     std::uint8_t reported = kNoGesture;  // the last report, or none yet
@@ -142,7 +153,7 @@ int runLivePlan(Session& session, WearerLink& wearer, const LivePlan& plan, Live
         stretches.push_back({gesture, plan.hold, true});
         stretches.push_back({kNoGesture, plan.rest, true});
     }
-    LiveRunner runner(session, wearer, run);
+    LiveRunner runner(session, wearer, run, plan.speed);
     for (const Stretch& stretch : stretches) {
         const int status = runner.play(stretch);
         if (status != kExitOk) {

@@ -20,6 +20,9 @@ struct LivePlan {
     std::chrono::milliseconds settle{2000};
     std::chrono::milliseconds hold{6000};
     std::chrono::milliseconds rest{3000};
+    // The lengths above are of EMG; a sped-up armband plays them this many
+    // times faster.
+    double speed = 1.0;
 };
 
 struct LiveRun {

@@ -29,6 +29,7 @@ struct Recording {
     std::size_t previews = 0;
     std::size_t channels = 0;
     float level = 0.0f;
+    double speed = 1.0;  // EMG seconds per real second
 
     void add(const PreviewFrame& frame) {
         ++previews;
@@ -39,7 +40,11 @@ struct Recording {
     std::string fileName() const { return "raw" + std::to_string(gesture) + ".bin"; }
 
     std::string statusText(Clock::time_point now) const {
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - since);
+        // The window holds 30 s of EMG, which a sped-up armband streams sooner.
+        const auto elapsed = std::chrono::milliseconds(static_cast<std::int64_t>(
+            static_cast<double>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - since).count()) *
+            speed));
         const float share = static_cast<float>(elapsed.count()) /
                             static_cast<float>(std::chrono::milliseconds(kWindow).count());
         char levelText[16];
@@ -129,6 +134,7 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
         }
     }
     recording.since = Clock::now();
+    recording.speed = session.invocation.simSpeed;
     StatusLine line(stdout, session.terminal, kPlainInterval);
     line.print("recording gesture " + std::to_string(recording.gesture) +
                " for 30 s; Ctrl+C stops it");

@@ -151,4 +151,11 @@ struct Simulation {
 
 Simulation makeSimulation(const Options& options = {});
 
+// The options of the process's own simulation, the one whose hub
+// HubManager::getHubInstance hands out; they count only when set before the
+// first getHubInstance.
+void setProcessOptions(const Options& options);
+// The wearer controls of the process's own simulation.
+std::shared_ptr<Controller> processController();
+
 }  // namespace tessel::sim

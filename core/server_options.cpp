@@ -1,0 +1,105 @@
+#include "core/server_options.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "core/recording_timer.h"
+
+namespace {
+
+constexpr double kFastestSpeed = 1000.0;
+
+bool parsePort(const std::string& text, std::uint16_t& port) {
+    unsigned value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc{} || at != end || text.empty() || value > 65535) {
+        return false;
+    }
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+bool parseSpeed(const std::string& text, double& speed) {
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc{} || at != end || text.empty() || !std::isfinite(value) || value < 1.0 ||
+        value > kFastestSpeed) {
+        return false;
+    }
+    speed = value;
+    return true;
+}
+
+}  // namespace
+
+OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, ServerOptions& options,
+                                  std::string& error) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+            hasValue = true;
+        }
+        if (name == "--help" || name == "-h") {
+            return OptionsOutcome::Help;
+        }
+        const bool takesValue =
+            name == "--port" || name == "--sim-control-port" || name == "--sim-speed";
+        if (!takesValue) {
+            error = "unknown option \"" + arguments[i] + "\"";
+            return OptionsOutcome::Invalid;
+        }
+        if (!hasValue) {
+            if (i + 1 >= arguments.size()) {
+                error = name + " needs a value";
+                return OptionsOutcome::Invalid;
+            }
+            value = arguments[++i];
+        }
+        if (name == "--port") {
+            if (!parsePort(value, options.port)) {
+                error = "--port takes a port number from 0 to 65535, not \"" + value + "\"";
+                return OptionsOutcome::Invalid;
+            }
+            options.portGiven = true;
+        } else if (name == "--sim-control-port") {
+            if (!parsePort(value, options.simControlPort)) {
+                error =
+                    "--sim-control-port takes a port number from 0 to 65535, not \"" + value + "\"";
+                return OptionsOutcome::Invalid;
+            }
+            options.simControlPortGiven = true;
+        } else if (!parseSpeed(value, options.simSpeed)) {
+            error = "--sim-speed takes a number from 1 to 1000, not \"" + value + "\"";
+            return OptionsOutcome::Invalid;
+        }
+    }
+    return OptionsOutcome::Run;
+}
+
+std::string serverUsage() {
+    return "Usage: quillon-server [options]\n"
+           "Trains and recognises hand gestures with the EMG armband; clients connect\n"
+           "over a WebSocket. Files are read and written in the working directory.\n"
+           "\n"
+           "Options:\n"
+           "  --port N              WebSocket and HTTP port (default 8888); 0 picks a free\n"
+           "                        port and logs it\n"
+           "  --sim-control-port N  port of the simulated armband's wearer control on\n"
+           "                        127.0.0.1 (default 8889); 0 picks a free port and logs it\n"
+           "  --sim-speed X         the simulated armband streams X times faster and answers\n"
+           "                        X times sooner, and the recording window shrinks alike,\n"
+           "                        so a window still holds 30 s of EMG (default 1, at most\n"
+           "                        1000)\n"
+           "  --help                print this text and exit\n";
+}
+
+std::int64_t recordingWindowMsAt(double simSpeed) {
+    return std::llround(static_cast<double>(RECORD_WINDOW_MS) / simSpeed);
+}
