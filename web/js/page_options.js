@@ -5,7 +5,7 @@
 // A value that is missing or malformed leaves its default.
 import { WEARER_PORT } from './wearer_link.js';
 
-export const MAX_SPEED = 1000;
+const MAX_SPEED = 1000; // as the server's --sim-speed
 
 function numberFrom(text, low, high, whole) {
   if (text === null || !/^\d+(\.\d+)?$/.test(text)) return null;

@@ -264,12 +264,12 @@ export class Session {
     this.changed();
   }
 
-  // Time passing: the recording window's end and a silent upload.
   // The armband's time, in ms, since `then` on the page's clock.
   armbandMsSince(then, now = this.now()) {
     return (now - then) * this.speed;
   }
 
+  // Time passing: the recording window's end and a silent upload.
   tick() {
     const now = this.now();
     const r = this.state.recording;

@@ -293,7 +293,7 @@ async function journey() {
   assert.deepEqual(problems, [], 'the page stayed free of errors and outside requests');
 }
 
-// A time-out of the test runner must not leave a server holding the ports.
+// A time-out of the test runner must not leave a server running.
 for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) {
   process.once(signal, () => {
     console.error(`stopped by ${signal}`);
