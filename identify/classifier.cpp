@@ -130,35 +130,6 @@ void measureActivity(Identifier& identifier) {
     identifier.curVariance = variance;
 }
 
-// Every pair classifier votes; the class with most votes wins, the highest
-// position among equals. Returns a position 1 to G.
-std::int32_t voteWinner(const Identifier& identifier, const PairTable& pairTable) {
-    const int gestures = identifier.gestures;
-    const int channels = identifier.channels;
-    std::array<std::int32_t, kMaxGestures> votes{};
-    std::size_t p = 0;
-    for (int k = 0; k < gestures; ++k) {
-        for (int l = k + 1; l < gestures; ++l, ++p) {
-            const PairRow& row = pairTable[p];
-            float v = row[0];
-            for (int c = 0; c < channels; ++c) {
-                v = v + row[static_cast<std::size_t>(1 + c)] *
-                            identifier.features[static_cast<std::size_t>(c)];
-            }
-            ++votes[static_cast<std::size_t>(v >= 0.0f ? k : l)];
-        }
-    }
-    std::int32_t max = votes[0];
-    std::int32_t winner = 0;
-    for (int d = 0; d < gestures; ++d) {
-        if (votes[static_cast<std::size_t>(d)] >= max) {
-            winner = d + 1;
-            max = votes[static_cast<std::size_t>(d)];
-        }
-    }
-    return winner;
-}
-
 // Smooths the winner over the last three windows, counts the decision and
 // returns the held class once one has been decided often enough.
 int decide(std::int32_t winner, Identifier& identifier) {
@@ -200,6 +171,31 @@ void endMovementWhenQuiet(Identifier& identifier) {
 }
 
 }  // namespace
+
+std::int32_t pairVoteWinner(const float* features, int channels, int gestures,
+                            const PairTable& pairTable) {
+    std::array<std::int32_t, kMaxGestures> votes{};
+    std::size_t p = 0;
+    for (int k = 0; k < gestures; ++k) {
+        for (int l = k + 1; l < gestures; ++l, ++p) {
+            const PairRow& row = pairTable[p];
+            float v = row[0];
+            for (int c = 0; c < channels; ++c) {
+                v = v + row[static_cast<std::size_t>(1 + c)] * features[c];
+            }
+            ++votes[static_cast<std::size_t>(v >= 0.0f ? k : l)];
+        }
+    }
+    std::int32_t max = votes[0];
+    std::int32_t winner = 0;
+    for (int d = 0; d < gestures; ++d) {
+        if (votes[static_cast<std::size_t>(d)] >= max) {
+            winner = d + 1;
+            max = votes[static_cast<std::size_t>(d)];
+        }
+    }
+    return winner;
+}
 
 bool movementStarts(float prevVariance, float curVariance) {
     return (curVariance / prevVariance > 4.0f && curVariance > 100.0f) ||
@@ -250,7 +246,9 @@ int classifyWindow(std::span<const std::uint8_t> window, Identifier& identifier,
     }
 
     kernels.features(centred.data(), identifier.features.data());
-    const int result = decide(voteWinner(identifier, pairTable), identifier);
+    const int result = decide(pairVoteWinner(identifier.features.data(), identifier.channels,
+                                             identifier.gestures, pairTable),
+                              identifier);
     endMovementWhenQuiet(identifier);
     storeFirstHalf(window, identifier);
     return result;

@@ -26,6 +26,12 @@
 int classifyWindow(std::span<const std::uint8_t> window, Identifier& identifier,
                    const PairTable& pairTable);
 
+// The vote of every pair classifier on one window's features (`channels`
+// values): the class with most votes wins, the highest position among equals.
+// Returns a position 1 to `gestures`.
+std::int32_t pairVoteWinner(const float* features, int channels, int gestures,
+                            const PairTable& pairTable);
+
 // Given 130 frames of D bytes, fills centred (130 x D floats, frame-major) with
 // each sample minus its channel's baseline from before the window, then moves
 // every baseline halfway towards its channel's mean over the window.

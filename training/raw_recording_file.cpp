@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "device/acquisition_state.h"
 #include "device/raw_data_routing.h"
+#include "recordings/save_recording_window.h"
 #include "server/client_registry.h"
 
 namespace {
@@ -58,7 +59,7 @@ void handleInternalEvents(const std::uint8_t* payload, std::size_t length) {
     dataMode.store(IDLE_MODE);
     bool saved = false;
     rawBuffer.read([&saved](const std::uint8_t* data, std::size_t size) {
-        saved = appendToRawFile(rawFileName(recordingGesture.load()), data, size);
+        saved = saveRecordingWindow(recordingGesture.load(), data, size);
     });
     if (saved) {
         logLine("FeatureExtraction: SUCCESS");

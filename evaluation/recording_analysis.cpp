@@ -1,0 +1,90 @@
+#include "evaluation/recording_analysis.h"
+
+#include <cmath>
+
+namespace {
+
+// Kept windows must carry clearly more energy than the quiet ones; below this
+// ratio the detector only split noise (or one long hold) in two.
+constexpr float kLeastContrast = 8.0f;
+// Quiet windows whose channels still move more than this many counts on
+// average are not rest: the muscles never relaxed.
+constexpr float kMostRestLevel = 4.0f;
+
+float meanOf(const std::vector<float>& energy, const std::vector<WindowActivity>& activity,
+             WindowActivity kind, std::size_t& count) {
+    float sum = 0.0f;
+    count = 0;
+    for (std::size_t w = 0; w < energy.size(); ++w) {
+        if (activity[w] == kind) {
+            sum = sum + energy[w];
+            ++count;
+        }
+    }
+    return count == 0 ? 0.0f : sum / static_cast<float>(count);
+}
+
+float quietLevelOf(const FeatureMatrix& matrix, const std::vector<WindowActivity>& activity) {
+    const std::size_t columns = matrix.channelCount;
+    float sum = 0.0f;
+    std::size_t count = 0;
+    for (std::size_t w = 0; w < activity.size(); ++w) {
+        if (activity[w] != WindowActivity::quiet) {
+            continue;
+        }
+        const float* first = matrix.centred.data() + w * ANALYSIS_WINDOW * columns;
+        for (std::size_t i = 0; i < ANALYSIS_WINDOW * columns; ++i) {
+            sum = sum + std::fabs(first[i]);
+        }
+        count += ANALYSIS_WINDOW * columns;
+    }
+    return count == 0 ? 0.0f : sum / static_cast<float>(count);
+}
+
+}  // namespace
+
+RecordingAnalysis analyseRecording(const std::uint8_t* data, std::size_t length,
+                                   std::size_t channels) {
+    RecordingAnalysis analysis;
+    if (channels < 1 || channels > 8) {
+        return analysis;
+    }
+    FeatureMatrix matrix;
+    loadFeatureMatrix(data, length, channels, matrix);
+    removeChannelMeans(matrix);
+    const std::vector<float> signal = activitySignal(matrix);
+    analysis.channels = channels;
+    analysis.frames = matrix.frames;
+    analysis.windows = matrix.frames / ANALYSIS_WINDOW;
+    analysis.energy = windowEnergies(signal, analysis.windows);
+    analysis.activity = windowActivity(analysis.energy);
+    for (std::size_t w = 0; w < analysis.windows; ++w) {
+        if (analysis.activity[w] == WindowActivity::active) {
+            analysis.activeWindows.push_back(w);
+        }
+    }
+    FeatureList list;
+    extractWindowFeatures(signal, matrix, list);
+    analysis.features = std::move(list.values);
+    std::size_t kept = 0;
+    analysis.activeEnergy =
+        meanOf(analysis.energy, analysis.activity, WindowActivity::active, kept);
+    analysis.quietEnergy =
+        meanOf(analysis.energy, analysis.activity, WindowActivity::quiet, analysis.quietWindows);
+    analysis.quietLevel = quietLevelOf(matrix, analysis.activity);
+    return analysis;
+}
+
+ActivityFinding judgeActivity(const RecordingAnalysis& analysis) {
+    if (analysis.windows < 3) {
+        return ActivityFinding::tooShort;
+    }
+    if (analysis.quietWindows == 0 || analysis.quietLevel > kMostRestLevel) {
+        return ActivityFinding::noRest;
+    }
+    if (analysis.activeWindows.empty() ||
+        !(analysis.activeEnergy > kLeastContrast * analysis.quietEnergy)) {
+        return ActivityFinding::noActivity;
+    }
+    return ActivityFinding::clear;
+}

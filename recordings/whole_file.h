@@ -1,0 +1,19 @@
+// Reading a whole file of the working directory into memory, within a bound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class FileRead { Read, Missing, TooLarge, Failed };
+
+// Reads the file into `bytes` (replacing what it held) unless it is larger
+// than `maxBytes`. Any thread, but files of the working directory belong to
+// the main thread.
+FileRead readWholeFile(const std::string& name, std::size_t maxBytes, std::string& bytes);
+FileRead readWholeFile(const std::string& name, std::size_t maxBytes,
+                       std::vector<std::uint8_t>& bytes);
+
+// The size of the file, or -1 when there is none.
+std::int64_t fileSize(const std::string& name);

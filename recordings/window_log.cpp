@@ -1,0 +1,75 @@
+#include "recordings/window_log.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "recordings/whole_file.h"
+#include "training/atomic_file.h"
+
+namespace {
+
+std::string lineFor(const RecordedWindow& window) {
+    char line[96];
+    std::snprintf(line, sizeof line, "%" PRIu64 " %" PRIu64 " %u %" PRId64 "\n", window.firstByte,
+                  window.bytes, static_cast<unsigned>(window.channelMask), window.endTime);
+    return line;
+}
+
+}  // namespace
+
+std::string windowLogName(int gesture) {
+    return "raw" + std::to_string(gesture) + ".windows";
+}
+
+bool logRecordedWindow(int gesture, std::uint64_t bytesBefore, std::uint64_t bytes,
+                       std::uint8_t channelMask, std::int64_t endTime) {
+    std::string text;
+    if (bytesBefore > 0) {
+        if (readWholeFile(windowLogName(gesture), kMaxWindowLogBytes, text) != FileRead::Read ||
+            !parseWindowLog(text, bytesBefore)) {
+            return true;  // earlier bytes unaccounted for: the windows stay unknown
+        }
+    }
+    text += lineFor({bytesBefore, bytes, channelMask, endTime});
+    return writeFileAtomically(windowLogName(gesture), text.data(), text.size());
+}
+
+std::optional<std::vector<RecordedWindow>> parseWindowLog(const std::string& text,
+                                                          std::uint64_t rawBytes) {
+    std::vector<RecordedWindow> windows;
+    std::uint64_t next = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) {
+            return std::nullopt;
+        }
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        std::uint64_t first = 0;
+        std::uint64_t bytes = 0;
+        unsigned mask = 0;
+        std::int64_t time = 0;
+        int used = 0;
+        if (std::sscanf(line.c_str(), "%" SCNu64 " %" SCNu64 " %u %" SCNd64 "%n", &first, &bytes,
+                        &mask, &time, &used) != 4 ||
+            static_cast<std::size_t>(used) != line.size() || first != next || mask > 0xFF ||
+            bytes > rawBytes - next) {
+            return std::nullopt;
+        }
+        next += bytes;
+        windows.push_back({first, bytes, static_cast<std::uint8_t>(mask), time});
+    }
+    if (next != rawBytes) {
+        return std::nullopt;
+    }
+    return windows;
+}
+
+std::optional<std::vector<RecordedWindow>> readWindowLog(int gesture, std::uint64_t rawBytes) {
+    std::string text;
+    if (readWholeFile(windowLogName(gesture), kMaxWindowLogBytes, text) != FileRead::Read) {
+        return std::nullopt;
+    }
+    return parseWindowLog(text, rawBytes);
+}
