@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "api/api_calls.h"
 #include "commands/client_commands.h"
 #include "core/console_control.h"
 #include "core/event_queue.h"
@@ -58,6 +59,7 @@ void shutdown(ServerThreads& threads) {
     threads.identifyThread.join();
     threads.webSocketServer->stop();
     threads.webSocketThread.join();
+    discardApiRequests();  // their replies hold connections of the server
     threads.webSocketServer.reset();
 }
 
@@ -104,7 +106,7 @@ int runServer(const ServerOptions& options, const std::function<void()>& hubRead
                     static_cast<unsigned>(threads.webSocketServer->listeningPort()));
         }
         const EventHandlers handlers{handleClientCommands, handleHubEvents, handleTimerEvents,
-                                     handleInternalEvents};
+                                     handleInternalEvents, handleApiEvents};
         runMainLoop(eventQueue, handlers);
     } else {
         logLine("Error: could not set control handler.");

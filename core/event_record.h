@@ -17,6 +17,7 @@ enum EventType : std::uint8_t {
     TIMER_EVT = 2,       // the recording timer fired: whether the window was still open
     INTERNAL_EVT = 3,    // 1 = the timed recording window is over
     EXIT_EVT = 4,        // the server ends
+    API_EVT = 5,         // an HTTP API request waits for the main thread: its id, 8 bytes
 };
 
 EventRecord makeEventRecord(std::uint8_t type, std::initializer_list<std::uint8_t> payload = {});

@@ -46,6 +46,12 @@ bool dispatchEvent(const std::vector<std::uint8_t>& record, const EventHandlers&
         return false;
     }
     const std::uint8_t type = record[0];
+    if (type == API_EVT) {
+        if (handlers.api) {
+            handlers.api(record.data() + 1, record.size() - 1);
+        }
+        return false;
+    }
     const char* format = logFormatFor(type);
     if (format == nullptr) {
         return false;

@@ -21,6 +21,7 @@ struct EventHandlers {
     EventHandler hub;       // HUB_EVT
     EventHandler timer;     // TIMER_EVT
     EventHandler internal;  // INTERNAL_EVT
+    EventHandler api;       // API_EVT, handled without the dump line: it logs its own
 };
 
 // "0x%02x " for each of the first ten payload bytes.

@@ -5,12 +5,14 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/http/span_body.hpp>
 #include <boost/beast/websocket.hpp>
 
 #include <deque>
 #include <memory>
 #include <vector>
 
+#include "api/api_request.h"
 #include "server/client_registry.h"
 
 namespace server_detail {
@@ -34,14 +36,17 @@ using SessionList = std::vector<std::weak_ptr<WebSocketSession>>;
 // Reads HTTP requests: a WebSocket upgrade becomes a WebSocketSession, a GET
 // is answered with an embedded file of the browser client or 404.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
-public:
+  public:
     HttpSession(tcp::socket socket, SessionList& sessions);
     void start();
 
-private:
+  private:
     void readRequest();
     void onRead(beast::error_code ec);
     void upgrade();
+    // An /api/ request: carried out on the main thread, answered here.
+    void submitApiRequest();
+    void answerApiRequest(const ApiResponse& answer);
     void respond(http::status status, std::string_view contentType, std::string_view body);
     void onWrite(bool keepAlive, beast::error_code ec);
 
@@ -49,6 +54,9 @@ private:
     beast::flat_buffer buffer;
     std::unique_ptr<http::request_parser<http::string_body>> parser;
     std::shared_ptr<http::response<http::string_body>> response;
+    // An API response; its body stays in apiBody until it has been written.
+    std::shared_ptr<http::response<http::span_body<const char>>> apiResponse;
+    std::shared_ptr<const std::string> apiBody;
     SessionList& sessions;
 };
 
@@ -56,7 +64,7 @@ private:
 // messages broadcast to it, one write in flight at a time.
 class WebSocketSession : public ClientConnection,
                          public std::enable_shared_from_this<WebSocketSession> {
-public:
+  public:
     WebSocketSession(beast::tcp_stream stream, SessionList& sessions);
     void accept(http::request<http::string_body> request);
     // Any thread: hands the message to the server thread.
@@ -64,7 +72,7 @@ public:
     // Server thread: leaves the registry and closes the socket.
     void closeNow();
 
-private:
+  private:
     void onAccept(beast::error_code ec);
     void readMessage();
     void onRead(beast::error_code ec);

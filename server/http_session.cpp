@@ -1,5 +1,6 @@
 #include <chrono>
 
+#include "api/api_router.h"
 #include "core/log.h"
 #include "server/connection_sessions.h"
 #include "server/origin_policy.h"
@@ -17,16 +18,17 @@ constexpr std::size_t kMaxRequestBody = 64 * 1024;
 HttpSession::HttpSession(tcp::socket socket, SessionList& list)
     : stream(std::move(socket)), sessions(list) {}
 
-void HttpSession::start() { readRequest(); }
+void HttpSession::start() {
+    readRequest();
+}
 
 void HttpSession::readRequest() {
     parser = std::make_unique<http::request_parser<http::string_body>>();
     parser->body_limit(kMaxRequestBody);
     stream.expires_after(kRequestTimeout);
-    http::async_read(stream, buffer, *parser,
-                     [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                         self->onRead(ec);
-                     });
+    http::async_read(
+        stream, buffer, *parser,
+        [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onRead(ec); });
 }
 
 void HttpSession::onRead(beast::error_code ec) {
@@ -37,6 +39,10 @@ void HttpSession::onRead(beast::error_code ec) {
     const auto& request = parser->get();
     if (websocket::is_upgrade(request)) {
         upgrade();
+        return;
+    }
+    if (isApiTarget(std::string_view(request.target().data(), request.target().size()))) {
+        submitApiRequest();
         return;
     }
     if (request.method() != http::verb::get) {

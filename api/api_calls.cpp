@@ -1,0 +1,78 @@
+#include "api/api_calls.h"
+
+#include <map>
+#include <mutex>
+
+#include "api/api_router.h"
+#include "core/event_queue.h"
+#include "core/log.h"
+
+namespace {
+
+struct Waiting {
+    ApiRequest request;
+    ApiReply reply;
+};
+
+std::mutex lock;
+std::map<std::uint64_t, Waiting> waiting;  // guarded by lock
+std::uint64_t lastId = 0;                  // guarded by lock
+
+constexpr std::size_t kIdBytes = 8;
+
+}  // namespace
+
+bool submitApiRequest(ApiRequest request, ApiReply reply) {
+    std::uint64_t id = 0;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        if (waiting.size() >= kMaxWaitingApiRequests) {
+            return false;
+        }
+        id = ++lastId;
+        waiting.emplace(id, Waiting{std::move(request), std::move(reply)});
+    }
+    std::uint8_t payload[kIdBytes];
+    for (std::size_t i = 0; i < kIdBytes; ++i) {
+        payload[i] = static_cast<std::uint8_t>(id >> (8 * i));
+    }
+    eventQueue.push(makeEventRecord(API_EVT, payload, kIdBytes));
+    return true;
+}
+
+void handleApiEvents(const std::uint8_t* payload, std::size_t length) {
+    if (length != kIdBytes) {
+        return;
+    }
+    std::uint64_t id = 0;
+    for (std::size_t i = 0; i < kIdBytes; ++i) {
+        id |= static_cast<std::uint64_t>(payload[i]) << (8 * i);
+    }
+    Waiting call;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto found = waiting.find(id);
+        if (found == waiting.end()) {
+            return;
+        }
+        call = std::move(found->second);
+        waiting.erase(found);
+    }
+    ApiResponse response = handleApiRequest(call.request);
+    logLine("api %.8s %.80s %d", call.request.method.c_str(), call.request.target.c_str(),
+            response.status);
+    call.reply(std::move(response));
+}
+
+void discardApiRequests() {
+    std::map<std::uint64_t, Waiting> dropped;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        dropped.swap(waiting);
+    }
+}
+
+std::size_t waitingApiRequests() {
+    std::lock_guard<std::mutex> guard(lock);
+    return waiting.size();
+}

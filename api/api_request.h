@@ -1,0 +1,25 @@
+// One request of the HTTP API under /api/ and its response, as plain values:
+// the server's HTTP sessions translate to and from them, and everything else
+// (routing, checks, the resources) works on them alone.
+#pragma once
+
+#include <memory>
+#include <string>
+
+struct ApiRequest {
+    std::string method;  // "GET", "PUT", ... as sent
+    std::string target;  // path and query, as sent
+    bool hasOrigin = false;
+    std::string origin;
+    std::string host;            // the Host header
+    std::string quillonRequest;  // the X-Quillon-Request header, "" when absent
+    std::string body;
+};
+
+struct ApiResponse {
+    int status = 200;
+    std::string contentType = "application/json";
+    std::shared_ptr<const std::string> body;  // never null once built
+    std::string allow;                        // the Allow header of a 405
+    std::string disposition;                  // Content-Disposition of an export
+};

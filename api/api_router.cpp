@@ -1,0 +1,160 @@
+#include "api/api_router.h"
+
+#include <charconv>
+#include <optional>
+
+#include "api/api_resources.h"
+#include "api/response_body.h"
+#include "device/acquisition_state.h"
+#include "server/origin_policy.h"
+
+namespace {
+
+enum class Resource {
+    status,
+    recordings,
+    recording,
+    recordingCsv,
+    recordingEdf,
+    evaluation,
+    gestures
+};
+
+struct Route {
+    Resource resource;
+    int gesture = 0;
+    const char* allow;  // the methods it answers, as in an Allow header
+};
+
+std::string_view pathOf(std::string_view target) {
+    return target.substr(0, target.find('?'));
+}
+
+// "3", "3.csv" or "3.edf" after "/api/recordings/".
+std::optional<Route> recordingRoute(std::string_view rest) {
+    Resource resource = Resource::recording;
+    const char* allow = "GET, HEAD, DELETE";
+    if (rest.ends_with(".csv")) {
+        resource = Resource::recordingCsv;
+        allow = "GET, HEAD";
+        rest.remove_suffix(4);
+    } else if (rest.ends_with(".edf")) {
+        resource = Resource::recordingEdf;
+        allow = "GET, HEAD";
+        rest.remove_suffix(4);
+    }
+    int gesture = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), gesture);
+    if (rest.size() != 1 || error != std::errc() || end != rest.data() + rest.size() ||
+        gesture < 1 || gesture > 8) {
+        return std::nullopt;
+    }
+    return Route{resource, gesture, allow};
+}
+
+std::optional<Route> findRoute(std::string_view path) {
+    if (path == "/api/status") {
+        return Route{Resource::status, 0, "GET, HEAD"};
+    }
+    if (path == "/api/recordings") {
+        return Route{Resource::recordings, 0, "GET, HEAD"};
+    }
+    if (path == "/api/evaluation") {
+        return Route{Resource::evaluation, 0, "GET, HEAD"};
+    }
+    if (path == "/api/gestures") {
+        return Route{Resource::gestures, 0, "GET, HEAD, PUT"};
+    }
+    constexpr std::string_view kRecordings = "/api/recordings/";
+    if (path.starts_with(kRecordings)) {
+        return recordingRoute(path.substr(kRecordings.size()));
+    }
+    return std::nullopt;
+}
+
+bool allows(const Route& route, std::string_view method) {
+    const std::string_view allow = route.allow;
+    std::size_t at = 0;
+    while (at < allow.size()) {
+        const std::size_t comma = allow.find(", ", at);
+        const std::string_view one =
+            allow.substr(at, comma == std::string_view::npos ? allow.npos : comma - at);
+        if (one == method) {
+            return true;
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        at = comma + 2;
+    }
+    return false;
+}
+
+const char* modeWords(std::int32_t mode) {
+    switch (mode) {
+        case RECORD_MODE:
+            return "recording";
+        case IDENTIFY_MODE:
+            return "identifying";
+        case GESTURE_MODE:
+            return "streaming the armband's gestures";
+        default:
+            return "busy";
+    }
+}
+
+ApiResponse carryOut(const Route& route, const ApiRequest& request, bool changes) {
+    if (changes) {
+        const std::int32_t mode = dataMode.load();
+        if (mode != IDLE_MODE) {
+            return errorResponse(
+                409, std::string("the server is ") + modeWords(mode) + "; stop that first");
+        }
+    }
+    switch (route.resource) {
+        case Resource::status:
+            return getStatus();
+        case Resource::recordings:
+            return getRecordings();
+        case Resource::recording:
+            return changes ? deleteRecording(route.gesture) : getRecording(route.gesture);
+        case Resource::recordingCsv:
+            return exportRecording(route.gesture, ExportFormat::csv);
+        case Resource::recordingEdf:
+            return exportRecording(route.gesture, ExportFormat::edf);
+        case Resource::evaluation:
+            return getEvaluation();
+        case Resource::gestures:
+            return changes ? putGestureNames(request.body) : getGestureNames();
+    }
+    return errorResponse(500, "no resource");
+}
+
+}  // namespace
+
+bool isApiTarget(std::string_view target) {
+    const std::string_view path = pathOf(target);
+    return path == "/api" || path.starts_with("/api/");
+}
+
+ApiResponse handleApiRequest(const ApiRequest& request) {
+    if (!isOriginAllowed(request.hasOrigin, request.origin, request.host)) {
+        return errorResponse(403, "requests from pages of other sites are not allowed");
+    }
+    const std::optional<Route> route = findRoute(pathOf(request.target));
+    if (!route) {
+        return errorResponse(404, "no such resource");
+    }
+    if (!allows(*route, request.method)) {
+        ApiResponse response = errorResponse(405, "method not allowed");
+        response.allow = route->allow;
+        return response;
+    }
+    const bool changes = request.method != "GET" && request.method != "HEAD";
+    if (changes && request.quillonRequest != "1") {
+        return errorResponse(403,
+                             "a request that changes something must carry the header "
+                             "X-Quillon-Request: 1");
+    }
+    return carryOut(*route, request, changes);
+}

@@ -1,0 +1,28 @@
+// The HTTP API: JSON under /api/ on the server's port.
+//
+//   GET    /api/status               mode, configuration, armband, model
+//   GET    /api/recordings           the recordings inventory
+//   GET    /api/recordings/N         one gesture's entry
+//   DELETE /api/recordings/N         removes rawN.bin and its window log
+//   GET    /api/recordings/N.csv     the raw samples as CSV
+//   GET    /api/recordings/N.edf     the raw samples as EDF+
+//   GET    /api/evaluation           cross-validated scores of the recordings
+//   GET    /api/gestures             the gesture names
+//   PUT    /api/gestures             replaces them
+//
+// Every request passes the WebSocket upgrade's Origin policy (403). A request
+// that changes something must carry "X-Quillon-Request: 1", which a page of
+// another site cannot send without a preflight that is never granted (403),
+// and is carried out only while the server is idle (409). HEAD is answered as
+// GET. Main thread: the resources read and change the working directory and
+// the acquisition state.
+#pragma once
+
+#include <string_view>
+
+#include "api/api_request.h"
+
+// Whether the path of a request target belongs to the API.
+bool isApiTarget(std::string_view target);
+
+ApiResponse handleApiRequest(const ApiRequest& request);

@@ -1,0 +1,104 @@
+#include "api/api_resources.h"
+#include "api/json_response.h"
+#include "device/acquisition_state.h"
+#include "evaluation/evaluation_cache.h"
+#include "evaluation/fold_plan.h"
+#include "recordings/gesture_name_file.h"
+
+namespace {
+
+const char* findingName(ActivityFinding finding) {
+    switch (finding) {
+        case ActivityFinding::clear:
+            return "clear";
+        case ActivityFinding::noActivity:
+            return "noActivity";
+        case ActivityFinding::noRest:
+            return "noRest";
+        case ActivityFinding::tooShort:
+            return "tooShort";
+    }
+    return "unknown";
+}
+
+const char* warningKind(EvaluationWarning::Kind kind) {
+    switch (kind) {
+        case EvaluationWarning::Kind::recordAgain:
+            return "tooFewActiveWindows";
+        case EvaluationWarning::Kind::noActivity:
+            return "noActivity";
+        case EvaluationWarning::Kind::noRest:
+            return "noRest";
+        case EvaluationWarning::Kind::confused:
+            return "confused";
+    }
+    return "unknown";
+}
+
+nlohmann::json onlineJson(const ReplayCounts& counts) {
+    return {{"activeErrorRate", orNull(activeErrorRate(counts))},
+            {"instability", orNull(instability(counts))},
+            {"holdDecisions", counts.holdDecisions},
+            {"errors", counts.errors},
+            {"missed", counts.missed},
+            {"changes", counts.changes},
+            {"holdSeconds", counts.holdSeconds}};
+}
+
+nlohmann::json evaluationJson(const CachedEvaluation& result, const GestureNameList& names) {
+    const Evaluation& evaluation = result.evaluation;
+    nlohmann::json out;
+    out["evaluated"] = evaluation.evaluated;
+    out["problem"] =
+        evaluation.evaluated ? nlohmann::json(nullptr) : nlohmann::json(evaluation.problem);
+    out["folds"] = kFolds;
+    out["channels"] = evaluation.channels;
+    out["gestures"] = nlohmann::json::array();
+    for (const GestureEvaluation& g : evaluation.perGesture) {
+        out["gestures"].push_back({{"gesture", g.gesture},
+                                   {"name", names[static_cast<std::size_t>(g.gesture - 1)]},
+                                   {"activeWindows", g.activeWindows},
+                                   {"activity", findingName(g.finding)},
+                                   {"recall", orNull(g.recall)},
+                                   {"precision", orNull(g.precision)},
+                                   {"online", onlineJson(g.online)}});
+    }
+    nlohmann::json counts = nlohmann::json::array();
+    const ConfusionMatrix& confusion = evaluation.confusion;
+    for (std::size_t r = 1; r <= confusion.gestures(); ++r) {
+        nlohmann::json row = nlohmann::json::array();
+        for (std::size_t c = 1; c <= confusion.gestures(); ++c) {
+            row.push_back(confusion.count(r, c));
+        }
+        counts.push_back(row);
+    }
+    out["confusion"] = counts;
+    out["windowsTested"] = confusion.total();
+    out["accuracy"] = orNull(confusion.accuracy());
+    out["online"] = onlineJson(evaluation.online);
+    out["mostConfused"] = nullptr;
+    if (evaluation.mostConfused) {
+        const auto& pair = *evaluation.mostConfused;
+        out["mostConfused"] = {
+            {"gestures",
+             {evaluation.gestures[pair.first - 1], evaluation.gestures[pair.second - 1]}},
+            {"windows", pair.windows}};
+    }
+    out["warnings"] = nlohmann::json::array();
+    for (const EvaluationWarning& warning : evaluation.warnings) {
+        out["warnings"].push_back({{"kind", warningKind(warning.kind)},
+                                   {"gestures", warning.gestures},
+                                   {"text", warning.text}});
+    }
+    out["milliseconds"] = result.milliseconds;
+    out["cached"] = result.fromCache;
+    return out;
+}
+
+}  // namespace
+
+ApiResponse getEvaluation() {
+    const CachedEvaluation result =
+        evaluateWorkingDirectory(gestureMask.load(), channelMask.load());
+    return jsonResponse(200, evaluationJson(result, loadGestureNames()));
+}

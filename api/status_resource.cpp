@@ -1,0 +1,88 @@
+#include "api/api_resources.h"
+#include "api/json_response.h"
+#include "commands/version_text.h"
+#include "device/acquisition_state.h"
+#include "device/tessel_handle.h"
+#include "recordings/gesture_name_file.h"
+#include "training/model_shape.h"
+
+namespace {
+
+const char* modeName(std::int32_t mode) {
+    switch (mode) {
+        case IDLE_MODE:
+            return "idle";
+        case RECORD_MODE:
+            return "recording";
+        case IDENTIFY_MODE:
+            return "identifying";
+        case GESTURE_MODE:
+            return "gestureStream";
+        default:
+            return "unknown";
+    }
+}
+
+const char* connectionName(tessel::ConnectionState state) {
+    switch (state) {
+        case tessel::Disconnected:
+            return "disconnected";
+        case tessel::Disconnecting:
+            return "disconnecting";
+        case tessel::Connecting:
+            return "connecting";
+        case tessel::Connected:
+            return "connected";
+    }
+    return "unknown";
+}
+
+nlohmann::json armband() {
+    nlohmann::json out;
+    const tessel::DevicePtr device = handle ? handle->currentDevice() : nullptr;
+    out["known"] = device != nullptr;
+    out["connection"] = device ? connectionName(device->getConnectionState()) : "none";
+    std::string firmware = kUnknownVersion;
+    std::string hardware = kUnknownVersion;
+    if (device && device->getConnectionState() == tessel::Connected) {
+        const VersionMap versions = handle->getVersions();
+        const auto fw = versions.find("FW");
+        const auto hw = versions.find("HW");
+        firmware = formatFirmwareVersion(toNarrow(fw == versions.end() ? L"" : fw->second));
+        hardware = formatHardwareVersion(toNarrow(hw == versions.end() ? L"" : hw->second));
+    }
+    out["firmware"] = firmware;
+    out["hardware"] = hardware;
+    return out;
+}
+
+nlohmann::json model() {
+    nlohmann::json out;
+    ModelShape shape;
+    out["file"] = kModelFileName;
+    out["present"] = checkModelFile(shape);
+    if (out["present"]) {
+        out["rows"] = shape.rows;
+        out["valuesPerRow"] = shape.valuesPerRow;
+        out["channels"] = shape.valuesPerRow - 1;
+    }
+    out["trainedGestures"] = nullptr;
+    return out;
+}
+
+}  // namespace
+
+ApiResponse getStatus() {
+    nlohmann::json document;
+    document["server"] = {{"version", serverVersion}};
+    document["dataMode"] = modeName(dataMode.load());
+    const std::uint8_t gestures = gestureMask.load();
+    document["configuration"] = {{"channelMask", channelMask.load()},
+                                 {"channels", channelCount.load()},
+                                 {"gestureMask", gestures},
+                                 {"gestures", gestureList(gestures)}};
+    document["armband"] = armband();
+    document["model"] = model();
+    document["gestureNames"] = loadGestureNames();
+    return jsonResponse(200, document);
+}

@@ -1,0 +1,75 @@
+// The HTTP sessions' side of the API: a request under /api/ is handed to the
+// main thread, and its response is written here once the main thread posts it
+// back. The session reads nothing more until then.
+#include "api/api_calls.h"
+#include "server/connection_sessions.h"
+
+namespace server_detail {
+
+namespace {
+
+constexpr auto kWriteTimeout = std::chrono::seconds(30);
+
+std::string_view view(beast::string_view text) {
+    return {text.data(), text.size()};
+}
+
+}  // namespace
+
+void HttpSession::submitApiRequest() {
+    const auto& request = parser->get();
+    ApiRequest api;
+    api.method = std::string(view(request.method_string()));
+    api.target = std::string(view(request.target()));
+    const auto origin = request.find(http::field::origin);
+    api.hasOrigin = origin != request.end();
+    if (api.hasOrigin) {
+        api.origin = std::string(view(origin->value()));
+    }
+    api.host = std::string(view(request[http::field::host]));
+    api.quillonRequest = std::string(view(request["X-Quillon-Request"]));
+    api.body = request.body();
+    auto self = shared_from_this();
+    const bool queued = ::submitApiRequest(std::move(api), [self](ApiResponse answer) {
+        net::post(self->stream.get_executor(),
+                  [self, answer = std::move(answer)] { self->answerApiRequest(answer); });
+    });
+    if (!queued) {
+        respond(http::status::service_unavailable, "application/json",
+                "{\"error\": \"too many requests are waiting; try again shortly\"}\n");
+    }
+}
+
+void HttpSession::answerApiRequest(const ApiResponse& answer) {
+    const auto& request = parser->get();
+    apiBody = answer.body ? answer.body : std::make_shared<const std::string>();
+    apiResponse = std::make_shared<http::response<http::span_body<const char>>>(
+        static_cast<http::status>(answer.status), request.version());
+    auto& out = *apiResponse;
+    out.set(http::field::content_type, answer.contentType);
+    out.set(http::field::cache_control, "no-store");
+    out.set("X-Content-Type-Options", "nosniff");
+    if (!answer.allow.empty()) {
+        out.set(http::field::allow, answer.allow);
+    }
+    if (!answer.disposition.empty()) {
+        out.set(http::field::content_disposition, answer.disposition);
+    }
+    out.keep_alive(request.keep_alive() && answer.status != 403);
+    if (request.method() == http::verb::head) {
+        out.content_length(apiBody->size());  // what a GET would carry
+    } else {
+        out.body() = http::span_body<const char>::value_type(apiBody->data(), apiBody->size());
+        out.prepare_payload();
+    }
+    stream.expires_after(kWriteTimeout);
+    http::async_write(stream, out,
+                      [self = shared_from_this(), keepAlive = out.keep_alive()](
+                          beast::error_code ec, std::size_t) {
+                          self->apiResponse.reset();
+                          self->apiBody.reset();
+                          self->onWrite(keepAlive, ec);
+                      });
+}
+
+}  // namespace server_detail
