@@ -2,21 +2,22 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
 constexpr float kFrames = static_cast<float>(kWindowFrames);
-// Windows running that another class must win to take over within a movement.
-const std::int32_t kWinsToSwitch = std::getenv("EVAL_WINS") ? std::atoi(std::getenv("EVAL_WINS")) : 2;
+// Windows running that another class must win to take over within a movement
+// (150 ms at a window every 16 frames).
+constexpr std::int32_t kWinsToSwitch = 6;
 // A movement is young for this many windows after its start: the contraction
 // is still rising, so the class follows each window's winner, judged on the
-// most recent frames only (75 ms), where the contraction shows most.
-const std::int32_t kYoungWindows = std::getenv("EVAL_YOUNG") ? std::atoi(std::getenv("EVAL_YOUNG")) : 4;
-constexpr std::size_t kRecentFrames = 48;
+// most recent frames only (60 ms), where the contraction shows most. The
+// movement's start and end are judged on those frames too.
+constexpr std::int32_t kYoungWindows = 4;
+constexpr std::size_t kRecentFrames = 40;
 // A movement has ended once its activity falls below this share of the level
 // it was held at: the contraction is fading.
-const float kFadedShare = std::getenv("EVAL_FADE") ? std::atof(std::getenv("EVAL_FADE")) : 0.15f;
+constexpr float kFadedShare = 0.15f;
 // After a movement ended on its fading tail, a new one starts only once the
 // activity rises this many times above the lowest level seen since.
 constexpr float kRiseAfterFade = 3.0f;
@@ -31,8 +32,8 @@ constexpr float kRestDrift = 2.0f;
 // about the channels' means over the whole window, and the variance of the
 // per-frame sum of the centred channels.
 void measureFrames(const std::uint8_t* frames, std::size_t channels,
-                   const std::array<float, kMaxChannels>& means, std::size_t from,
-                   float& variance, std::array<float, kMaxChannels>& features) {
+                   const std::array<float, kMaxChannels>& means, std::size_t from, float& variance,
+                   std::array<float, kMaxChannels>& features) {
     const float count = static_cast<float>(kWindowFrames - from);
     std::array<float, kMaxChannels> absoluteSums{};
     std::array<float, kWindowFrames> activity;
@@ -87,8 +88,8 @@ std::int32_t voteWinner(const CalibratedIdentifier& state, const PairTable& pair
             const PairRow& row = pairTable[p];
             float v = row[0];
             for (int c = 0; c < channels; ++c) {
-                v = v + row[static_cast<std::size_t>(1 + c)] *
-                            features[static_cast<std::size_t>(c)];
+                v = v +
+                    row[static_cast<std::size_t>(1 + c)] * features[static_cast<std::size_t>(c)];
             }
             ++votes[static_cast<std::size_t>(v >= 0.0f ? k : l)];
         }
@@ -192,8 +193,8 @@ int classifyCalibratedWindow(std::span<const std::uint8_t> window, CalibratedIde
     const float v = state.variance;
 
     if (state.moving) {
-        const float r = std::getenv("EVAL_RREL") ? state.recentVariance : v;
-        if (r < offThreshold || r < kFadedShare * state.heldLevel) {
+        const float recent = state.recentVariance;
+        if (recent < offThreshold || recent < kFadedShare * state.heldLevel) {
             return endMovement(state, onThreshold);
         }
         return followMovement(state, pairTable);

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
 
 #include "device/identify_window_cutter.h"
 #include "identify/calibrated_classifier.h"
@@ -207,10 +204,6 @@ Score score(const LabelledStream& stream, const Answers& answers,
                         static_cast<std::size_t>(gestureOf(static_cast<int>(truth), gestures));
     }
     result.balancedAccuracy = balanced(right, total);
-    if (std::getenv("EVAL_RECALL")) {
-        for (std::size_t k = 0; k < total.size(); ++k) std::printf("%.3f ", double(right[k]) / double(total[k]));
-        std::printf("\n");
-    }
     result.restAsNone =
         total[0] == 0 ? 0.0f : static_cast<float>(right[0]) / static_cast<float>(total[0]);
 
@@ -225,15 +218,6 @@ Score score(const LabelledStream& stream, const Answers& answers,
                      : event.kind == StreamEvent::release ? &result.releases
                                                           : &result.switches;
         ++*count;
-        if (std::getenv("EVAL_DEBUG") && event.kind != StreamEvent::release) {
-            std::string seq;
-            for (const Answer& answer : answers) {
-                if (answer.frame > event.frame && answer.frame <= std::min(end, event.frame + 400)) {
-                    seq += std::to_string(answer.frame - event.frame) + ":" + std::to_string(answer.gesture) + " ";
-                }
-            }
-            std::printf("%s g%d: %s\n", event.kind == StreamEvent::onset ? "onset" : "switch", event.gesture, seq.c_str());
-        }
         for (const Answer& answer : answers) {
             if (answer.frame > event.frame && answer.frame <= end &&
                 answer.gesture == event.gesture) {
