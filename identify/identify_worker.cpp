@@ -22,8 +22,8 @@ int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
         modelLoaded = true;
         sizeMismatchLogged = false;
         runMode = identifyRunMode.load(std::memory_order_acquire);
-        logLine("identify mode:%s", identifyModeName(runMode));
         if (runMode == IdentifyMode::calibrated) {
+            logLine("identify mode:%s", identifyModeName(runMode));
             calibratedState.reset(identifierState.channels, identifierState.gestures,
                                   loadWearerCalibration(identifierState.channels));
         }

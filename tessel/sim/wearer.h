@@ -46,14 +46,16 @@ class Wearer {
     void setProfile(const WearerProfile& profile, std::uint32_t day = 1);
     const WearerProfile& profile() const { return *kind; }
     // Changes what the wearer does from the next frame on: a gesture being
-    // held is released first, unless the new action keeps holding it.
+    // held is released first, unless the new action keeps holding it (or,
+    // for a profile that crossfades, fades while the new one rises).
     void setAction(WearerAction action);
     const WearerAction& action() const { return current; }
 
     // Writes the next frame's eight samples.
     void nextFrame(std::uint8_t samples[kElectrodes]);
     // The gesture the wearer makes after the last frame: the active gesture
-    // while its envelope is at least half way up, else 0.
+    // while its envelope is at least half way up, else the one fading out of a
+    // crossfade while it is still half way up, else 0.
     std::uint8_t gesture() const;
     // How far the active gesture is expressed, 0..1.
     float envelope() const { return level; }
