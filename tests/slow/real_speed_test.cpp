@@ -18,6 +18,7 @@ using namespace std::chrono_literals;
 constexpr double kRealSpeed = 1.0;
 constexpr std::size_t kWindowFrames = 30 * 650;
 constexpr std::size_t kPacketFrames = 16;
+constexpr std::size_t kSwitchOffSlack = 2 * 650;
 
 void connectAndConfigure(ServerProcess& server, WireClient& client, std::uint8_t channels,
                          std::uint8_t gestures) {
@@ -53,12 +54,13 @@ TEST(RealSpeed, ASpedUpWindowHoldsTheSameEmgAsARealOne) {
 
     const std::string realBytes = readFile(real.file("raw1.bin"));
     const std::string fastBytes = readFile(fast.file("raw1.bin"));
-    // Both windows hold 30 s of EMG, give or take the packets that arrive
-    // while the stream is being switched off.
+    // Both windows hold 30 s of EMG, and a little more: what streams while
+    // the stream is being switched off, which at 15x is 15 times as much EMG
+    // for every millisecond the server takes (more on a loaded machine).
     for (const std::string* bytes : {&realBytes, &fastBytes}) {
         const std::size_t frames = bytes->size() / 8;
         EXPECT_GE(frames, kWindowFrames - kPacketFrames);
-        EXPECT_LE(frames, kWindowFrames + 4 * kPacketFrames);
+        EXPECT_LE(frames, kWindowFrames + kSwitchOffSlack);
     }
     // The same wearer gives the same signal at either speed.
     const std::size_t common = std::min(realBytes.size(), fastBytes.size());
