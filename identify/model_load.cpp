@@ -89,6 +89,11 @@ ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
         case ReadResult::ok:
             break;
     }
+    return loadModelText(text, windowChannels, identifier, pairTable);
+}
+
+ModelLoadResult loadModelText(const std::string& text, std::uint32_t windowChannels,
+                              Identifier& identifier, PairTable& pairTable) {
     ModelShape shape;
     if (!shapeOf(text, shape)) {
         logLine("identifyWorker, W&B.txt has no lines or lines of unequal length");

@@ -12,8 +12,9 @@
 // features of "raw" + n + ".bin" for every gesture n whose bit n - 1 is set in
 // gestureMask; checks that every selected gesture has its feature file;
 // renumbers them so that the k-th selected gesture is "feature" + k + ".txt";
-// trains every pair into "W&B.txt"; on success sets newModelFlag and removes
-// the feature files. Appends to response the status bytes that follow the
+// trains every pair into "W&B.txt"; on success writes the wearer's calibration
+// (measured on the same recordings) to "calibration.txt", sets newModelFlag
+// and removes the feature files. Appends to response the status bytes that follow the
 // command's 0x0A:
 //   00     trained
 //   EE     a selected feature file is missing after extraction
