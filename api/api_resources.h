@@ -20,3 +20,6 @@ ApiResponse getEvaluation();
 
 ApiResponse getGestureNames();
 ApiResponse putGestureNames(const std::string& body);
+
+ApiResponse getSettings();
+ApiResponse putSettings(const std::string& body);

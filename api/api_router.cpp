@@ -11,6 +11,7 @@
 namespace {
 
 enum class Resource {
+    settings,
     status,
     recordings,
     recording,
@@ -61,6 +62,9 @@ std::optional<Route> findRoute(std::string_view path) {
     }
     if (path == "/api/evaluation") {
         return Route{Resource::evaluation, 0, "GET, HEAD"};
+    }
+    if (path == "/api/settings") {
+        return Route{Resource::settings, 0, "GET, HEAD, PUT"};
     }
     if (path == "/api/gestures") {
         return Route{Resource::gestures, 0, "GET, HEAD, PUT"};
@@ -126,6 +130,8 @@ ApiResponse carryOut(const Route& route, const ApiRequest& request, bool changes
             return getEvaluation();
         case Resource::gestures:
             return changes ? putGestureNames(request.body) : getGestureNames();
+        case Resource::settings:
+            return changes ? putSettings(request.body) : getSettings();
     }
     return errorResponse(500, "no resource");
 }

@@ -9,6 +9,8 @@
 //   GET    /api/evaluation           cross-validated scores of the recordings
 //   GET    /api/gestures             the gesture names
 //   PUT    /api/gestures             replaces them
+//   GET    /api/settings             {"identifyMode": "exact" or "calibrated"}
+//   PUT    /api/settings             chooses the identification mode
 //
 // Every request passes the WebSocket upgrade's Origin policy (403). A request
 // that changes something must carry "X-Quillon-Request: 1", which a page of

@@ -52,6 +52,7 @@ nlohmann::json evaluationJson(const CachedEvaluation& result, const GestureNameL
     out["problem"] =
         evaluation.evaluated ? nlohmann::json(nullptr) : nlohmann::json(evaluation.problem);
     out["folds"] = kFolds;
+    out["identifyMode"] = identifyModeName(evaluation.mode);
     out["channels"] = evaluation.channels;
     out["gestures"] = nlohmann::json::array();
     for (const GestureEvaluation& g : evaluation.perGesture) {

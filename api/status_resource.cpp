@@ -3,6 +3,7 @@
 #include "commands/version_text.h"
 #include "device/acquisition_state.h"
 #include "device/tessel_handle.h"
+#include "identify/identify_mode.h"
 #include "recordings/gesture_name_file.h"
 #include "training/model_shape.h"
 
@@ -76,6 +77,7 @@ ApiResponse getStatus() {
     nlohmann::json document;
     document["server"] = {{"version", serverVersion}};
     document["dataMode"] = modeName(dataMode.load());
+    document["identifyMode"] = identifyModeName(identifyMode());
     const std::uint8_t gestures = gestureMask.load();
     document["configuration"] = {{"channelMask", channelMask.load()},
                                  {"channels", channelCount.load()},

@@ -2,6 +2,7 @@
 
 #include "evaluation/fold_models.h"
 #include "evaluation/fold_plan.h"
+#include "identify/calibration_file.h"
 #include "identify/classifier.h"
 
 namespace {
@@ -62,6 +63,22 @@ void warnAboutConfusion(const Evaluation& evaluation, const GestureNames& names,
                             "them as different as you can, or train one of them only."});
 }
 
+// The calibration training would write for these recordings, or the fixed
+// levels identification falls back on without one.
+Calibration wearerCalibration(const std::vector<GestureRecording>& recordings, int channels) {
+    std::vector<RecordingLevels> levels;
+    for (const GestureRecording& recording : recordings) {
+        levels.push_back(measureRecording(recording.gesture, recording.bytes.data(),
+                                          recording.bytes.size(),
+                                          static_cast<std::size_t>(channels)));
+    }
+    Calibration calibration;
+    if (!calibrateFromRecordings(levels, calibration)) {
+        calibration = fallbackCalibration();
+    }
+    return calibration;
+}
+
 }  // namespace
 
 std::string gestureLabel(int gesture, const GestureNames& names) {
@@ -87,8 +104,9 @@ std::optional<double> instability(const ReplayCounts& counts) {
 }
 
 Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, int channels,
-                              const GestureNames& names) {
+                              const GestureNames& names, IdentifyMode mode) {
     Evaluation evaluation;
+    evaluation.mode = mode;
     evaluation.channels = channels;
     const std::size_t G = recordings.size();
     std::vector<RecordingAnalysis> analyses;
@@ -128,6 +146,12 @@ Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, i
         return evaluation;
     }
 
+    LivePath path;
+    path.mode = mode;
+    path.gestures = static_cast<int>(G);
+    if (mode == IdentifyMode::calibrated) {
+        path.calibration = wearerCalibration(recordings, channels);
+    }
     evaluation.confusion = ConfusionMatrix(G);
     const std::size_t D = static_cast<std::size_t>(channels);
     for (std::size_t k = 0; k < G; ++k) {
@@ -140,9 +164,10 @@ Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, i
                 evaluation.confusion.add(k + 1, static_cast<std::size_t>(chosen));
             }
             if (!split.empty()) {
+                path.table = &tables[f];
                 replayStretch(recordings[k].bytes.data(), analysis, split.firstWindow,
-                              split.endWindow, static_cast<int>(k + 1), static_cast<int>(G),
-                              tables[f], evaluation.perGesture[k].online);
+                              split.endWindow, static_cast<int>(k + 1), path,
+                              evaluation.perGesture[k].online);
             }
         }
         evaluation.online.add(evaluation.perGesture[k].online);

@@ -6,8 +6,10 @@
 // Cross-validation over kFolds contiguous blocks of each gesture's active
 // windows gives the offline scores (confusion matrix, accuracy, recall and
 // precision per gesture); playing each fold's stretch of every recording
-// through the live path with that fold's model gives the online ones (active
-// error rate and instability, see live_replay.h). Warnings say what a person
+// through the live path with that fold's model, in the identification mode
+// asked for, gives the online ones (active error rate and instability, see
+// live_replay.h). In calibrated mode the wearer's calibration is measured on
+// the whole recordings, as training measures it. Warnings say what a person
 // can do about weak data.
 //
 // Works in memory only; any thread.
@@ -22,6 +24,7 @@
 #include "evaluation/confusion_matrix.h"
 #include "evaluation/live_replay.h"
 #include "evaluation/recording_analysis.h"
+#include "identify/identify_mode.h"
 
 // Fewer active windows than this (about 5 s of holding) are too few to train on.
 inline constexpr std::size_t kFewestActiveWindows = 25;
@@ -49,6 +52,7 @@ struct GestureEvaluation {
 
 struct Evaluation {
     bool evaluated = false;
+    IdentifyMode mode = IdentifyMode::exact;
     std::string problem;  // why not, when not evaluated
     int channels = 0;
     std::vector<int> gestures;  // in position order
@@ -65,7 +69,8 @@ using GestureNames = std::array<std::string, 8>;
 // recordings in position order (increasing gesture number), each of frames of
 // `channels` bytes.
 Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, int channels,
-                              const GestureNames& names = {});
+                              const GestureNames& names = {},
+                              IdentifyMode mode = IdentifyMode::exact);
 
 // "gesture 3" or "gesture 3 (Fist)".
 std::string gestureLabel(int gesture, const GestureNames& names);

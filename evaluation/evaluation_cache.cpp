@@ -24,6 +24,7 @@ struct FileStamp {
 };
 
 struct Stamp {
+    IdentifyMode mode = IdentifyMode::exact;
     std::uint8_t gestureMask = 0;
     std::uint8_t channelMask = 0;
     std::array<FileStamp, 8> raw{};
@@ -43,6 +44,7 @@ FileStamp stampOf(const std::string& name) {
 
 Stamp currentStamp(std::uint8_t gestureMask, std::uint8_t channelMask) {
     Stamp stamp;
+    stamp.mode = identifyMode();
     stamp.gestureMask = gestureMask;
     stamp.channelMask = channelMask;
     for (int g = 1; g <= 8; ++g) {
@@ -86,7 +88,7 @@ Evaluation evaluateFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
         }
         recordings.push_back(std::move(recording));
     }
-    return evaluateRecordings(recordings, std::popcount(channelMask), names);
+    return evaluateRecordings(recordings, std::popcount(channelMask), names, identifyMode());
 }
 
 std::optional<Stamp> cachedStamp;

@@ -1,6 +1,7 @@
 // The evaluation of the working directory's recordings under the current
-// configuration, computed on request and kept until something it depends on
-// changes: the configuration, a selected raw file or the gesture names. Holds
+// configuration and identification mode, computed on request and kept until
+// something it depends on changes: the configuration, the mode, a selected raw
+// file or the gesture names. Holds
 // one evaluation. Main thread.
 #pragma once
 

@@ -1,8 +1,9 @@
 // Playing part of a recording back through the live identification path: the
 // frames go in packets of 16, as the armband sends them, into the window
-// cutter that identification uses, and every window it cuts is classified by
-// the live classifier (onset detection and smoothing included) with a given
-// model, from a fresh start as when identification begins.
+// cutter that identification uses, cut as a run in the given identification
+// mode cuts them, and every window is classified by that mode's classifier
+// (onset detection and smoothing included) with a given model, from a fresh
+// start as when identification begins.
 //
 // Each result is scored against the analysis window at the centre of the
 // frames it classified: within a hold (a window the activity detector counts
@@ -18,7 +19,9 @@
 #include <vector>
 
 #include "evaluation/recording_analysis.h"
+#include "identify/calibration.h"
 #include "identify/identifier.h"
+#include "identify/identify_mode.h"
 
 struct ReplayCounts {
     std::size_t holdDecisions = 0;  // decisions within holds
@@ -30,9 +33,18 @@ struct ReplayCounts {
     void add(const ReplayCounts& other);
 };
 
+// How the replay identifies: the mode, the model of `gestures` classes, and
+// the wearer's calibration (used in calibrated mode only).
+struct LivePath {
+    IdentifyMode mode = IdentifyMode::exact;
+    int gestures = 0;
+    const PairTable* table = nullptr;
+    Calibration calibration;
+};
+
 // Plays analysis windows [firstWindow, endWindow) of the recording (bytes of
-// frames of analysis.channels bytes) through the live path with the model of
-// `gestures` classes in `table`, scoring against `heldPosition`. Adds to counts.
+// frames of analysis.channels bytes) through the live path, scoring against
+// `heldPosition`. Adds to counts.
 void replayStretch(const std::uint8_t* bytes, const RecordingAnalysis& analysis,
-                   std::size_t firstWindow, std::size_t endWindow, int heldPosition, int gestures,
-                   const PairTable& table, ReplayCounts& counts);
+                   std::size_t firstWindow, std::size_t endWindow, int heldPosition,
+                   const LivePath& path, ReplayCounts& counts);

@@ -58,6 +58,8 @@ bool isGlobalOption(std::string_view name) {
 
 // Options that belong to one command and may stand anywhere too.
 constexpr std::string_view kGesturesOption = "--gestures";
+constexpr std::string_view kCsvOption = "--csv";
+constexpr std::string_view kEdfOption = "--edf";
 
 bool applyGlobalOption(std::string_view name, std::string_view value, Invocation& invocation,
                        std::string& error) {
@@ -103,7 +105,29 @@ bool parseCommandArguments(const std::vector<std::string>& words, Invocation& in
             return parseMask(words[0], "the channel mask", invocation.channelMask, error) &&
                    parseMask(words[1], "the gesture mask", invocation.gestureMask, error);
         case CommandId::Record:
+        case CommandId::Delete:
             return parseGestureNumber(words[0], invocation.gesture, error);
+        case CommandId::Export:
+            if (invocation.exportPath.empty()) {
+                error = "say where the recording goes: --csv FILE or --edf FILE";
+                return false;
+            }
+            return parseGestureNumber(words[0], invocation.gesture, error);
+        case CommandId::Names: {
+            if (words.empty()) {
+                return true;
+            }
+            std::string text;
+            for (const std::string& word : words) {
+                text += (text.empty() ? "" : " ") + word;
+            }
+            std::vector<std::string> list;
+            if (!parseGestureNames(text, list, error)) {
+                return false;
+            }
+            invocation.names = std::move(list);
+            return true;
+        }
         case CommandId::Send: {
             std::string text;
             for (const std::string& word : words) {
@@ -199,6 +223,32 @@ bool parseGestureList(std::string_view text, std::vector<std::uint8_t>& gestures
     return true;
 }
 
+bool parseGestureNames(std::string_view text, std::vector<std::string>& names, std::string& error) {
+    std::vector<std::string> list;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t comma = rest.find(',');
+        std::string_view name = rest.substr(0, comma);
+        while (!name.empty() && name.front() == ' ') {
+            name.remove_prefix(1);
+        }
+        while (!name.empty() && name.back() == ' ') {
+            name.remove_suffix(1);
+        }
+        list.emplace_back(name);
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        rest = rest.substr(comma + 1);
+    }
+    if (list.size() > static_cast<std::size_t>(kHighestGesture)) {
+        error = "at most 8 names, for gestures 1 to 8, separated by commas";
+        return false;
+    }
+    names = std::move(list);
+    return true;
+}
+
 bool parseSpeed(std::string_view text, double& speed, std::string& error) {
     std::chrono::milliseconds thousandths{};
     std::string ignored;
@@ -268,7 +318,8 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
         std::string_view value;
         bool hasValue = false;
         const std::string_view name = optionName(argument, value, hasValue);
-        if (!isGlobalOption(name) && name != kGesturesOption) {
+        const bool exportOption = name == kCsvOption || name == kEdfOption;
+        if (!isGlobalOption(name) && name != kGesturesOption && !exportOption) {
             error = "unknown option '" + argument + "' (see quillonctl --help)";
             return false;
         }
@@ -284,6 +335,15 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
                 return false;
             }
             gesturesGiven = true;
+            continue;
+        }
+        if (exportOption) {
+            if (!invocation.exportPath.empty() || value.empty()) {
+                error = "give one of --csv FILE and --edf FILE";
+                return false;
+            }
+            invocation.exportFormat = name == kCsvOption ? "csv" : "edf";
+            invocation.exportPath = std::string(value);
             continue;
         }
         if (!applyGlobalOption(name, value, invocation, error)) {
@@ -302,6 +362,10 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
     const CommandSpec& command = *invocation.command;
     if (gesturesGiven && command.id != CommandId::Demo) {
         error = "--gestures belongs to `quillonctl demo` only";
+        return false;
+    }
+    if (!invocation.exportPath.empty() && command.id != CommandId::Export) {
+        error = "--csv and --edf belong to `quillonctl export` only";
         return false;
     }
     const int count = static_cast<int>(words.size());

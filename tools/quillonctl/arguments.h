@@ -25,6 +25,9 @@ struct Invocation {
     std::vector<std::uint8_t> frame;                   // send
     std::string simCommand;                            // sim: the words joined by spaces
     std::vector<std::uint8_t> gestures{1, 2, 3};       // demo: --gestures, in the order given
+    std::string exportFormat;                          // export: "csv" or "edf"
+    std::string exportPath;                            // export: --csv FILE or --edf FILE
+    std::optional<std::vector<std::string>> names;     // names: the names given, if any
 
     std::chrono::milliseconds waitLimit() const;
 };
@@ -45,6 +48,9 @@ bool parseGestureNumber(std::string_view text, std::uint8_t& gesture, std::strin
 // commas ("1,2,3"), kept in the order given.
 bool parseGestureList(std::string_view text, std::vector<std::uint8_t>& gestures,
                       std::string& error);
+// Gesture names for gestures 1, 2, ... separated by commas ("Fist,Open hand"),
+// each trimmed of blanks; an empty one leaves its gesture without a name.
+bool parseGestureNames(std::string_view text, std::vector<std::string>& names, std::string& error);
 // The server's --sim-speed, 1 to 1000, with an optional fraction.
 bool parseSpeed(std::string_view text, double& speed, std::string& error);
 // A TCP port, 1 to 65535.

@@ -29,6 +29,11 @@ enum class CommandId {
     Send,
     Sim,
     Demo,
+    Recordings,
+    Evaluate,
+    Export,
+    Delete,
+    Names,
 };
 
 struct CommandSpec {

@@ -26,5 +26,12 @@ int runWatch(Session& session);
 int runDemo(Session& session);
 int runSend(Session& session);
 
+// Over HTTP on the server's port, without the WebSocket link.
+int runRecordings(const Invocation& invocation);
+int runEvaluate(const Invocation& invocation);
+int runExport(const Invocation& invocation);
+int runDelete(const Invocation& invocation);
+int runNames(const Invocation& invocation);
+
 // Talks to the simulated armband's wearer control, not to the server.
 int runSim(const Invocation& invocation);

@@ -60,6 +60,11 @@ int runOnServer(const Invocation& invocation) {
             return runStop(session);
         case CommandId::Help:
         case CommandId::Sim:
+        case CommandId::Recordings:
+        case CommandId::Evaluate:
+        case CommandId::Export:
+        case CommandId::Delete:
+        case CommandId::Names:
             break;
     }
     return fail("internal error: the command has no runner");
@@ -82,8 +87,21 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     installInterruptHandler();
-    if (invocation.command->id == CommandId::Sim) {
-        return runSim(invocation);
+    switch (invocation.command->id) {
+        case CommandId::Sim:
+            return runSim(invocation);
+        case CommandId::Recordings:
+            return runRecordings(invocation);
+        case CommandId::Evaluate:
+            return runEvaluate(invocation);
+        case CommandId::Export:
+            return runExport(invocation);
+        case CommandId::Delete:
+            return runDelete(invocation);
+        case CommandId::Names:
+            return runNames(invocation);
+        default:
+            break;
     }
     return runOnServer(invocation);
 }
