@@ -20,7 +20,7 @@ EventHandlers recordingHandlers(std::vector<Call>& calls) {
             calls.push_back({name, std::vector<std::uint8_t>(payload, payload + length)});
         };
     };
-    return {make('c'), make('h'), make('t'), make('i')};
+    return {make('c'), make('h'), make('t'), make('i'), make('a')};
 }
 
 std::string runCapturingLog(EventQueue& queue, const EventHandlers& handlers) {
@@ -48,15 +48,18 @@ TEST(MainLoop, EachRecordGoesToTheHandlerOfItsTypeInOrder) {
     queue.push(makeEventRecord(HUB_EVT, {5, 3, 1}));
     queue.push(makeEventRecord(TIMER_EVT, {0}));
     queue.push(makeEventRecord(INTERNAL_EVT, {1}));
+    queue.push(makeEventRecord(API_EVT, {7, 0, 0, 0, 0, 0, 0, 0}));
     queue.push(makeEventRecord(EXIT_EVT));
     std::vector<Call> calls;
     const std::string log = runCapturingLog(queue, recordingHandlers(calls));
-    ASSERT_EQ(calls.size(), 4u);
+    ASSERT_EQ(calls.size(), 5u);
     EXPECT_EQ(calls[0].handler, 'c');
     EXPECT_EQ(calls[1].handler, 'h');
     EXPECT_EQ(calls[1].payload, (std::vector<std::uint8_t>{5, 3, 1}));
     EXPECT_EQ(calls[2].handler, 't');
     EXPECT_EQ(calls[3].handler, 'i');
+    EXPECT_EQ(calls[4].handler, 'a');  // an API request logs its own short line
+    EXPECT_EQ(log.find("0x07 0x00"), std::string::npos);
     EXPECT_NE(log.find("HUB_EVT: 0x05 0x03 0x01 \n"), std::string::npos);
     EXPECT_NE(log.find("EXIT_EVT: \n"), std::string::npos);
 }

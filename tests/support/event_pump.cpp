@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "api/api_calls.h"
 #include "commands/client_commands.h"
 #include "core/event_queue.h"
 #include "core/main_loop.h"
@@ -13,7 +14,7 @@ namespace {
 
 bool pumpOne() {
     static const EventHandlers handlers{handleClientCommands, handleHubEvents, handleTimerEvents,
-                                        handleInternalEvents};
+                                        handleInternalEvents, handleApiEvents};
     EventRecord record = eventQueue.tryPop();
     if (!record) {
         return false;

@@ -1,0 +1,167 @@
+#include "api/api_router.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "device/acquisition_state.h"
+#include "identify/identify_mode.h"
+#include "tests/support/simulated_recordings.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct Exchange {
+    const char* method;
+    std::string target;
+    int status;
+    const char* contentType;  // nullptr: not checked
+    std::string body = {};
+    bool withHeader = true;  // X-Quillon-Request: 1
+};
+
+ApiResponse call(const std::string& method, const std::string& target, const std::string& body = {},
+                 bool withHeader = true, const char* origin = nullptr) {
+    ApiRequest request;
+    request.method = method;
+    request.target = target;
+    request.host = "localhost:8888";
+    request.hasOrigin = origin != nullptr;
+    request.origin = origin != nullptr ? origin : "";
+    request.quillonRequest = withHeader ? "1" : "";
+    request.body = body;
+    return handleApiRequest(request);
+}
+
+class Api : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch.ready());
+        resetAcquisitionState();
+        channelMask.store(0xFF);
+        channelCount.store(8);
+        gestureMask.store(0x03);
+        gestureCount.store(2);
+        writeSimulatedRawFiles({1, 2}, 8, 4);
+    }
+    void TearDown() override {
+        resetAcquisitionState();
+        setIdentifyMode(IdentifyMode::exact);
+    }
+
+    void expectAll(const std::vector<Exchange>& exchanges) {
+        for (const Exchange& e : exchanges) {
+            const ApiResponse response = call(e.method, e.target, e.body, e.withHeader);
+            EXPECT_EQ(response.status, e.status) << e.method << " " << e.target << "\n"
+                                                 << *response.body;
+            ASSERT_TRUE(response.body) << e.target;
+            if (e.contentType != nullptr) {
+                EXPECT_EQ(response.contentType, e.contentType) << e.method << " " << e.target;
+            }
+            if (e.status == 405) {
+                EXPECT_FALSE(response.allow.empty()) << e.target;
+                EXPECT_EQ(response.allow.find(e.method), std::string::npos) << e.target;
+            }
+        }
+    }
+
+    ScopedWorkingDirectory scratch;
+};
+
+constexpr const char* kJson = "application/json";
+
+TEST_F(Api, StatusAndEvaluationAreReadOnly) {
+    expectAll({{"GET", "/api/status", 200, kJson},
+               {"HEAD", "/api/status", 200, kJson},
+               {"GET", "/api/status?x=1", 200, kJson},
+               {"POST", "/api/status", 405, kJson},
+               {"OPTIONS", "/api/status", 405, kJson},
+               {"GET", "/api/evaluation", 200, kJson},
+               {"PUT", "/api/evaluation", 405, kJson},
+               {"GET", "/api", 404, kJson},
+               {"GET", "/api/", 404, kJson},
+               {"GET", "/api/statuses", 404, kJson},
+               {"GET", "/api/status/", 404, kJson}});
+    const auto status = nlohmann::json::parse(*call("GET", "/api/status").body);
+    EXPECT_EQ(status["dataMode"], "idle");
+    EXPECT_EQ(status["configuration"]["gestures"], nlohmann::json({1, 2}));
+    const auto evaluation = nlohmann::json::parse(*call("GET", "/api/evaluation").body);
+    EXPECT_EQ(evaluation["evaluated"], true) << evaluation.dump();
+    EXPECT_EQ(evaluation["confusion"].size(), 2u);
+}
+
+TEST_F(Api, RecordingsAreListedExportedAndDeletedOnlyWithTheHeaderAndWhileIdle) {
+    expectAll({{"GET", "/api/recordings", 200, kJson},
+               {"GET", "/api/recordings/1", 200, kJson},
+               {"GET", "/api/recordings/3", 404, kJson},
+               {"GET", "/api/recordings/0", 404, kJson},
+               {"GET", "/api/recordings/9", 404, kJson},
+               {"GET", "/api/recordings/01", 404, kJson},
+               {"GET", "/api/recordings/1.txt", 404, kJson},
+               {"GET", "/api/recordings/1.csv", 200, "text/csv; charset=utf-8"},
+               {"GET", "/api/recordings/2.edf", 200, "application/octet-stream"},
+               {"HEAD", "/api/recordings/2.edf", 200, "application/octet-stream"},
+               {"GET", "/api/recordings/3.csv", 404, kJson},
+               {"DELETE", "/api/recordings/1.csv", 405, kJson},
+               {"POST", "/api/recordings", 405, kJson},
+               {"DELETE", "/api/recordings/1", 403, kJson, {}, false}});
+    EXPECT_TRUE(fileExists("raw1.bin"));
+
+    dataMode.store(RECORD_MODE);
+    expectAll({{"DELETE", "/api/recordings/1", 409, kJson}});
+    EXPECT_TRUE(fileExists("raw1.bin"));
+    dataMode.store(IDLE_MODE);
+
+    writeFile("raw1.windows", "0 10 255 5\n");
+    expectAll(
+        {{"DELETE", "/api/recordings/1", 200, kJson}, {"DELETE", "/api/recordings/1", 404, kJson}});
+    EXPECT_FALSE(fileExists("raw1.bin"));
+    EXPECT_FALSE(fileExists("raw1.windows"));
+    EXPECT_TRUE(fileExists("raw2.bin"));
+    const auto list = nlohmann::json::parse(*call("GET", "/api/recordings").body);
+    ASSERT_EQ(list["recordings"].size(), 1u);
+    EXPECT_EQ(list["recordings"][0]["gesture"], 2);
+    EXPECT_EQ(list["recordings"][0]["frames"], 30 * 650);
+    EXPECT_EQ(list["recordings"][0]["windows"], nullptr);  // no window log
+    EXPECT_GE(list["recordings"][0]["activeWindows"], 25);
+}
+
+TEST_F(Api, NamesAndSettingsChangeOnlyWithTheHeaderAndWhileIdle) {
+    const std::string names = R"({"names": ["Fist", "Spread"]})";
+    expectAll({{"GET", "/api/gestures", 200, kJson},
+               {"PUT", "/api/gestures", 403, kJson, names, false},
+               {"PUT", "/api/gestures", 400, kJson, "{\"names\": 3}"},
+               {"PUT", "/api/gestures", 413, kJson, std::string(5000, ' ')},
+               {"DELETE", "/api/gestures", 405, kJson},
+               {"PUT", "/api/settings", 400, kJson, R"({"identifyMode": "fast"})"},
+               {"PUT", "/api/settings", 403, kJson, R"({"identifyMode": "calibrated"})", false}});
+    EXPECT_FALSE(fileExists("gesture_names.json"));
+    EXPECT_EQ(identifyMode(), IdentifyMode::exact);
+
+    dataMode.store(IDENTIFY_MODE);
+    expectAll({{"PUT", "/api/gestures", 409, kJson, names},
+               {"PUT", "/api/settings", 409, kJson, R"({"identifyMode": "calibrated"})"},
+               {"GET", "/api/gestures", 200, kJson}});
+    dataMode.store(IDLE_MODE);
+    EXPECT_FALSE(fileExists("gesture_names.json"));
+
+    expectAll({{"PUT", "/api/gestures", 200, kJson, names},
+               {"PUT", "/api/settings", 200, kJson, R"({"identifyMode": "calibrated"})"}});
+    EXPECT_EQ(nlohmann::json::parse(*call("GET", "/api/gestures").body)["names"][1], "Spread");
+    EXPECT_EQ(identifyMode(), IdentifyMode::calibrated);
+    const auto status = nlohmann::json::parse(*call("GET", "/api/status").body);
+    EXPECT_EQ(status["identifyMode"], "calibrated");
+    EXPECT_EQ(status["gestureNames"][0], "Fist");
+}
+
+TEST_F(Api, APageOfAnotherSiteIsRefusedWhateverItAsks) {
+    for (const char* origin : {"http://evil.example", "null", "http://localhost.evil.example"}) {
+        EXPECT_EQ(call("GET", "/api/status", {}, true, origin).status, 403) << origin;
+        EXPECT_EQ(call("DELETE", "/api/recordings/1", {}, true, origin).status, 403) << origin;
+    }
+    EXPECT_TRUE(fileExists("raw1.bin"));
+    EXPECT_EQ(call("GET", "/api/status", {}, true, "http://localhost:8888").status, 200);
+    EXPECT_EQ(call("DELETE", "/api/recordings/1", {}, true, "http://127.0.0.1:8888").status, 200);
+}
+
+}  // namespace

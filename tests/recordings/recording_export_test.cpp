@@ -1,0 +1,105 @@
+#include "recordings/recording_export.h"
+
+#include <edflib.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// 1000 frames of channels 1, 3 and 8, and two stray bytes of a frame never finished.
+std::vector<std::uint8_t> someFrames() {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 3000 + 2; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>((i * 37 + i / 7) % 256));
+    }
+    return bytes;
+}
+
+ExportSource sourceOf(const std::vector<std::uint8_t>& bytes) {
+    ExportSource source;
+    source.bytes = bytes.data();
+    source.length = bytes.size();
+    source.channelMask = 0x85;
+    source.gesture = 3;
+    source.gestureName = "Pinch";
+    source.windows =
+        std::vector<RecordedWindow>{{0, 1200, 0x85, 1700000000}, {1200, 1802, 0x85, 1700000100}};
+    source.startTime = 1700000000;
+    return source;
+}
+
+TEST(RecordingExport, CsvHoldsATimeColumnAndEveryWholeFrameExactly) {
+    const auto bytes = someFrames();
+    std::istringstream csv(recordingCsv(sourceOf(bytes)));
+    std::string line;
+    std::getline(csv, line);
+    EXPECT_EQ(line, "time_s,ch1,ch3,ch8");
+    std::size_t frame = 0;
+    while (std::getline(csv, line)) {
+        std::istringstream fields(line);
+        std::string field;
+        std::getline(fields, field, ',');
+        EXPECT_NEAR(std::strtod(field.c_str(), nullptr), frame / 650.0, 1e-6) << line;
+        for (std::size_t c = 0; c < 3; ++c) {
+            ASSERT_TRUE(std::getline(fields, field, ',')) << line;
+            EXPECT_EQ(std::stoi(field), bytes[frame * 3 + c]) << line;
+        }
+        ++frame;
+    }
+    EXPECT_EQ(frame, 1000u);
+}
+
+TEST(RecordingExport, EdfPlusReadBackWithLibedfHoldsTheRawSamplesAndMarksTheWindows) {
+    const auto bytes = someFrames();
+    std::string file;
+    std::string error;
+    ASSERT_TRUE(recordingEdf(sourceOf(bytes), file, error)) << error;
+    TempDir dir;
+    writeFile(dir.file("raw3.edf"), file);
+
+    edf_hdr_struct header{};
+    const int opened =
+        edfopen_file_readonly(dir.file("raw3.edf").c_str(), &header, EDFLIB_READ_ALL_ANNOTATIONS);
+    ASSERT_EQ(opened, 0) << header.filetype;
+    EXPECT_EQ(header.filetype, EDFLIB_FILETYPE_EDFPLUS);
+    ASSERT_EQ(header.edfsignals, 3);
+    const char* labels[] = {"EMG ch1", "EMG ch3", "EMG ch8"};
+    // 1000 frames fill 15 records of 65 and part of a 16th.
+    for (int s = 0; s < 3; ++s) {
+        const edf_param_struct& signal = header.signalparam[s];
+        EXPECT_EQ(std::string(signal.label).substr(0, 7), labels[s]);
+        EXPECT_EQ(std::string(signal.physdimension).substr(0, 3), "ADU");
+        EXPECT_EQ(signal.smp_in_datarecord * EDFLIB_TIME_DIMENSION / header.datarecord_duration,
+                  650);
+        ASSERT_EQ(signal.smp_in_file, 16 * 65);
+        std::vector<int> samples(static_cast<std::size_t>(signal.smp_in_file));
+        ASSERT_EQ(edfread_digital_samples(header.handle, s, static_cast<int>(samples.size()),
+                                          samples.data()),
+                  static_cast<int>(samples.size()));
+        for (std::size_t f = 0; f < samples.size(); ++f) {
+            // Past the 1000 recorded frames the record repeats the last one.
+            const std::size_t frame = std::min<std::size_t>(f, 999);
+            ASSERT_EQ(samples[f], bytes[frame * 3 + static_cast<std::size_t>(s)]) << f;
+        }
+    }
+    ASSERT_EQ(header.annotations_in_file, 3);
+    const std::pair<long long, const char*> expected[] = {
+        {0, "recording window 1"},
+        {400LL * EDFLIB_TIME_DIMENSION / 650, "recording window 2"},
+        {1000LL * EDFLIB_TIME_DIMENSION / 650, "end of recording"}};
+    for (int a = 0; a < 3; ++a) {
+        edf_annotation_struct annotation{};
+        ASSERT_EQ(edf_get_annotation(header.handle, a, &annotation), 0);
+        EXPECT_NEAR(static_cast<double>(annotation.onset), static_cast<double>(expected[a].first),
+                    1000.0)
+            << a;
+        EXPECT_STREQ(annotation.annotation, expected[a].second);
+    }
+    edfclose_file(header.handle);
+}
+
+}  // namespace

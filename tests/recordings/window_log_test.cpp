@@ -1,0 +1,45 @@
+#include "recordings/window_log.h"
+
+#include <gtest/gtest.h>
+
+#include "recordings/save_recording_window.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+TEST(WindowLog, ALogMustAccountForEveryByteOfItsRawFileInOrder) {
+    EXPECT_EQ(parseWindowLog("0 100 255 5\n100 50 15 9\n", 150)->size(), 2u);
+    EXPECT_EQ(parseWindowLog("", 0)->size(), 0u);
+    EXPECT_FALSE(parseWindowLog("0 100 255 5\n", 150));                // bytes unaccounted for
+    EXPECT_FALSE(parseWindowLog("0 100 255 5\n90 60 255 9\n", 150));   // overlap
+    EXPECT_FALSE(parseWindowLog("0 100 255 5\n120 30 255 9\n", 150));  // gap
+    EXPECT_FALSE(parseWindowLog("0 200 255 5\n", 150));                // past the end
+    EXPECT_FALSE(parseWindowLog("0 150 256 5\n", 150));                // no such mask
+    EXPECT_FALSE(parseWindowLog("0 150 255 5", 150));                  // line not ended
+    EXPECT_FALSE(parseWindowLog("0 150 255 5 7\n", 150));              // extra field
+    EXPECT_FALSE(parseWindowLog("0 18446744073709551615 255 5\n0 1 255 5\n", 150));
+}
+
+TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
+    ScopedWorkingDirectory scratch;
+    const std::vector<std::uint8_t> window(1600, 7);
+    ASSERT_TRUE(saveRecordingWindow(3, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(3, window.data(), 800));
+    const auto windows = readWindowLog(3, 2400);
+    ASSERT_TRUE(windows);
+    ASSERT_EQ(windows->size(), 2u);
+    EXPECT_EQ((*windows)[1].firstByte, 1600u);
+    EXPECT_EQ((*windows)[1].bytes, 800u);
+    EXPECT_GT((*windows)[1].endTime, 1600000000);
+
+    // Bytes recorded before windows were logged.
+    writeBytes("raw5.bin", std::vector<std::uint8_t>(640, 1));
+    ASSERT_TRUE(saveRecordingWindow(5, window.data(), window.size()));
+    EXPECT_FALSE(readWindowLog(5, 640 + 1600));
+    EXPECT_FALSE(fileExists("raw5.windows"));
+    // A raw file that grew behind the log's back.
+    writeBytes("raw3.bin", std::vector<std::uint8_t>(2500, 1));
+    EXPECT_FALSE(readWindowLog(3, 2500));
+}
+
+}  // namespace
