@@ -19,15 +19,15 @@ namespace {
 
 using tessel::sim::WearerAction;
 
-constexpr int kChannels = 8;
+constexpr int kCalibrationChannels = 8;
 
 std::vector<RecordingLevels> recordings(const tessel::sim::WearerProfile& profile) {
     std::vector<RecordingLevels> levels;
     for (const int gesture : {1, 2, 3, 4}) {
         const identify_eval::LabelledStream recording =
-            identify_eval::recordGesture(profile, 1, 90 + gesture, gesture, kChannels);
+            identify_eval::recordGesture(profile, 1, 90 + gesture, gesture, kCalibrationChannels);
         levels.push_back(
-            measureRecording(gesture, recording.bytes.data(), recording.bytes.size(), kChannels));
+            measureRecording(gesture, recording.bytes.data(), recording.bytes.size(), kCalibrationChannels));
     }
     return levels;
 }
@@ -35,11 +35,11 @@ std::vector<RecordingLevels> recordings(const tessel::sim::WearerProfile& profil
 // Levels of 30 s of the default wearer holding `gesture` without a pause.
 RecordingLevels heldWithoutRest(int gesture) {
     tessel::sim::Wearer wearer(5, {WearerAction::Hold, static_cast<std::uint8_t>(gesture)});
-    std::vector<std::uint8_t> bytes(30 * 650 * kChannels);
-    for (std::size_t at = 0; at < bytes.size(); at += kChannels) {
+    std::vector<std::uint8_t> bytes(30 * 650 * kCalibrationChannels);
+    for (std::size_t at = 0; at < bytes.size(); at += kCalibrationChannels) {
         wearer.nextFrame(bytes.data() + at);
     }
-    return measureRecording(gesture, bytes.data(), bytes.size(), kChannels);
+    return measureRecording(gesture, bytes.data(), bytes.size(), kCalibrationChannels);
 }
 
 TEST(Calibration, TakesTheRestAndActivityLevelsFromTheWearersOwnRecordings) {
@@ -128,12 +128,12 @@ TEST(CalibrationFile, IsWrittenBesideTheModelFromTheRecordingsTrainedOn) {
     ASSERT_TRUE(scratch.ready());
     for (const int gesture : {1, 2}) {
         const identify_eval::LabelledStream recording = identify_eval::recordGesture(
-            *tessel::sim::wearerProfileNamed("tense"), 1, 3 + gesture, gesture, kChannels);
+            *tessel::sim::wearerProfileNamed("tense"), 1, 3 + gesture, gesture, kCalibrationChannels);
         writeFile("raw" + std::to_string(gesture) + ".bin",
                   std::string(recording.bytes.begin(), recording.bytes.end()));
     }
     std::vector<std::uint8_t> response;
-    logOf([&] { generateModelFromRecordings(0b11, kChannels, response); });
+    logOf([&] { generateModelFromRecordings(0b11, kCalibrationChannels, response); });
     ASSERT_EQ(response, (std::vector<std::uint8_t>{0x00}));
     Calibration calibration;
     ASSERT_TRUE(readCalibrationFile(calibration));
@@ -143,7 +143,7 @@ TEST(CalibrationFile, IsWrittenBesideTheModelFromTheRecordingsTrainedOn) {
     std::remove("raw2.bin");
     writeFile("raw2.bin", "");
     response.clear();
-    logOf([&] { generateModelFromRecordings(0b11, kChannels, response); });
+    logOf([&] { generateModelFromRecordings(0b11, kCalibrationChannels, response); });
     EXPECT_NE(response, (std::vector<std::uint8_t>{0x00})) << "gesture 2 has no samples";
     EXPECT_EQ(readFile(kCalibrationFileName), "stale") << "a failed training leaves it alone";
 }

@@ -22,21 +22,21 @@ namespace {
 
 using namespace identify_test;
 
-constexpr std::uint8_t kCentre = 124;
+constexpr std::uint8_t kRestSample = 124;
 
 // A one-channel window whose first half swings by 30 (variance far above 200).
 Bytes loudWindow(int channels = 1) {
     Bytes frames;
     for (int t = 0; t < 130; ++t) {
         const bool swing = t < 64;
-        const std::uint8_t sample = swing ? (t % 2 == 0 ? kCentre + 30 : kCentre - 30) : kCentre;
+        const std::uint8_t sample = swing ? (t % 2 == 0 ? kRestSample + 30 : kRestSample - 30) : kRestSample;
         frames.insert(frames.end(), static_cast<std::size_t>(channels), sample);
     }
     return frames;
 }
 
 Bytes flatWindow(int channels = 1) {
-    return Bytes(static_cast<std::size_t>(channels) * 130, kCentre);
+    return Bytes(static_cast<std::size_t>(channels) * 130, kRestSample);
 }
 
 // A model whose weights are all 0 and whose biases vote for class `winner` in
@@ -242,7 +242,7 @@ TEST_F(IdentifyWorker, AWindowOfAnotherSizeThanTheModelTakesIsDropped) {
     feed({loudWindow()});
     std::vector<int> results;
     const std::string log = logOf([&] {
-        results = feed({loudWindow(2), loudWindow(2), Bytes(64, kCentre)});
+        results = feed({loudWindow(2), loudWindow(2), Bytes(64, kRestSample)});
     });
     EXPECT_EQ(results, (std::vector<int>(3, kWindowDropped)));
     EXPECT_NE(log.find("window of 260 bytes dropped, the model takes 130"), std::string::npos);
@@ -288,7 +288,7 @@ namespace {
 Bytes loudWholeWindow() {
     Bytes frames(130);
     for (std::size_t t = 0; t < frames.size(); ++t) {
-        frames[t] = t % 2 == 0 ? kCentre + 30 : kCentre - 30;
+        frames[t] = t % 2 == 0 ? kRestSample + 30 : kRestSample - 30;
     }
     return frames;
 }

@@ -11,7 +11,7 @@
 namespace tessel::sim {
 namespace {
 
-constexpr int kWindow = 130;
+constexpr int kAnalysisFrames = 130;
 
 struct WindowLevels {
     std::vector<float> restVariances;  // channel-sum variance of whole rest windows
@@ -25,12 +25,12 @@ WindowLevels run(const WearerProfile& profile, WearerAction action, int seconds,
     wearer.setProfile(profile, 1);
     WindowLevels result;
     std::uint8_t frame[kElectrodes];
-    for (int w = 0; w < seconds * kFramesPerSecond / kWindow; ++w) {
-        float sums[kWindow];
+    for (int w = 0; w < seconds * kFramesPerSecond / kAnalysisFrames; ++w) {
+        float sums[kAnalysisFrames];
         float total = 0.0f;
         bool allRest = true;
         bool allHeld = true;
-        for (int t = 0; t < kWindow; ++t) {
+        for (int t = 0; t < kAnalysisFrames; ++t) {
             wearer.nextFrame(frame);
             sums[t] = 0.0f;
             for (int c = 0; c < kElectrodes; ++c) {
@@ -43,9 +43,9 @@ WindowLevels run(const WearerProfile& profile, WearerAction action, int seconds,
         }
         float squares = 0.0f;
         for (const float s : sums) {
-            squares += (s - total / kWindow) * (s - total / kWindow);
+            squares += (s - total / kAnalysisFrames) * (s - total / kAnalysisFrames);
         }
-        (allRest ? result.restVariances : result.holdVariances).push_back(squares / kWindow);
+        (allRest ? result.restVariances : result.holdVariances).push_back(squares / kAnalysisFrames);
         if (!allRest && !allHeld) {
             result.holdVariances.pop_back();
         }
@@ -158,7 +158,7 @@ TEST(WearerProfiles, HoldsOneGestureStraightAfterAnotherWithoutARest) {
             wearer.setAction({WearerAction::Hold, 3});
         }
         wearer.nextFrame(frame);
-        if (i > kWindow && (seen.empty() || seen.back() != wearer.gesture())) {
+        if (i > kAnalysisFrames && (seen.empty() || seen.back() != wearer.gesture())) {
             seen.push_back(wearer.gesture());
         }
     }
