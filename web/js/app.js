@@ -12,6 +12,7 @@ import { createRecordPanel } from './record_panel.js';
 import { ServerLink, serverUrl } from './server_link.js';
 import { Session } from './session.js';
 import { gestureName, loadSettings, saveSettings } from './settings.js';
+import { loadSharedNames, saveSharedNames } from './shared_names.js';
 import { createWearerPanel } from './wearer_panel.js';
 
 const TICK_MS = 200;
@@ -25,6 +26,11 @@ function storage() {
 }
 
 const settings = loadSettings(storage());
+// The server's names win over those this browser remembers.
+const sharedNames = await loadSharedNames(window.fetch.bind(window));
+if (sharedNames) settings.names = sharedNames;
+let namesSent = JSON.stringify(settings.names);
+let namesTimer = null;
 const options = pageOptions(window.location);
 let link = null;
 const session = new Session({
@@ -41,8 +47,20 @@ function requestRender() {
   requestAnimationFrame(render);
 }
 
+// Names go to the server a moment after the typing stops.
+function shareNamesSoon() {
+  clearTimeout(namesTimer);
+  namesTimer = setTimeout(async () => {
+    const names = JSON.stringify(settings.names);
+    if (names !== namesSent && (await saveSharedNames(window.fetch.bind(window), settings.names))) {
+      namesSent = names;
+    }
+  }, 800);
+}
+
 function onSettingsChanged() {
   saveSettings(storage(), settings);
+  shareNamesSoon();
   requestRender();
 }
 
