@@ -29,11 +29,16 @@ void HttpSession::submitApiRequest() {
     api.host = std::string(view(request[http::field::host]));
     api.quillonRequest = std::string(view(request["X-Quillon-Request"]));
     api.body = request.body();
-    auto self = shared_from_this();
-    const bool queued = ::submitApiRequest(std::move(api), [self](ApiResponse answer) {
-        net::post(self->stream.get_executor(),
-                  [self, answer = std::move(answer)] { self->answerApiRequest(answer); });
-    });
+    // The session travels to the main thread and back inside the reply, which
+    // hands it on, so that it is released on this thread (or, at shutdown,
+    // after this thread has ended).
+    const bool queued =
+        ::submitApiRequest(std::move(api), [self = shared_from_this()](ApiResponse answer) mutable {
+            auto executor = self->stream.get_executor();
+            net::post(executor, [session = std::move(self), answer = std::move(answer)] {
+                session->answerApiRequest(answer);
+            });
+        });
     if (!queued) {
         respond(http::status::service_unavailable, "application/json",
                 "{\"error\": \"too many requests are waiting; try again shortly\"}\n");
