@@ -5,10 +5,10 @@
 namespace {
 
 // Kept windows must carry clearly more energy than the quiet ones; below this
-// ratio the detector only split noise (or one long hold) in two.
-constexpr float kLeastContrast = 8.0f;
-// Quiet windows whose channels still move more than this many counts on
-// average are not rest: the muscles never relaxed.
+// ratio the detector only split rest noise (or one long hold) in two.
+constexpr float kLeastContrast = 4.0f;
+// Such a split whose quiet windows still move more than this many counts on
+// average was of a hold: the muscles never relaxed.
 constexpr float kMostRestLevel = 4.0f;
 
 float meanOf(const std::vector<float>& energy, const std::vector<WindowActivity>& activity,
@@ -79,12 +79,13 @@ ActivityFinding judgeActivity(const RecordingAnalysis& analysis) {
     if (analysis.windows < 3) {
         return ActivityFinding::tooShort;
     }
-    if (analysis.quietWindows == 0 || analysis.quietLevel > kMostRestLevel) {
+    if (analysis.quietWindows == 0) {
         return ActivityFinding::noRest;
     }
-    if (analysis.activeWindows.empty() ||
-        !(analysis.activeEnergy > kLeastContrast * analysis.quietEnergy)) {
-        return ActivityFinding::noActivity;
+    if (!analysis.activeWindows.empty() &&
+        analysis.activeEnergy > kLeastContrast * analysis.quietEnergy) {
+        return ActivityFinding::clear;
     }
-    return ActivityFinding::clear;
+    return analysis.quietLevel > kMostRestLevel ? ActivityFinding::noRest
+                                                : ActivityFinding::noActivity;
 }

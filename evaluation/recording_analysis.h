@@ -35,7 +35,10 @@ struct RecordingAnalysis {
 RecordingAnalysis analyseRecording(const std::uint8_t* data, std::size_t length,
                                    std::size_t channels);
 
-// What the detector found, as a person would put it.
+// What the detector found, as a person would put it. The kept windows must
+// carry several times the energy of the quiet ones; when they do not, the
+// recording was all rest, or, when even its quiet windows move several ADC
+// counts, all holding.
 enum class ActivityFinding {
     clear,       // holds and rests told apart
     noActivity,  // hardly any difference: the wearer seems to have rested throughout
