@@ -165,3 +165,44 @@ TEST_F(Api, APageOfAnotherSiteIsRefusedWhateverItAsks) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Api, AnyRequestWhateverItHoldsGetsOneOfTheApisAnswers) {
+    const char* methods[] = {"GET", "HEAD", "PUT", "DELETE", "POST", "OPTIONS", "get", ""};
+    const char* pieces[] = {"/api", "/recordings", "/gestures", "/settings", "/status",
+                            "/1",   ".csv",        ".edf",      "/9",        "/",
+                            "%00",  "?x=/api",     "..",        "\xff",      "/evaluation"};
+    const char* bodies[] = {"{\"names\": [\"a\"]}",
+                            "{\"identifyMode\": \"exact\"}",
+                            "{",
+                            "[]",
+                            "{\"names\": [\"\\ud800\"]}",
+                            "\xc3\x28",
+                            "null",
+                            "{\"names\": [1e999]}"};
+    std::uint32_t state = 12345;
+    auto next = [&state](std::uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    for (int i = 0; i < 600; ++i) {
+        std::string target;
+        for (std::uint32_t k = 0, parts = 1 + next(4); k < parts; ++k) {
+            target += pieces[next(std::size(pieces))];
+        }
+        std::string body = bodies[next(std::size(bodies))];
+        if (next(4) == 0) {
+            body = std::string(next(6000), static_cast<char>('a' + next(26)));
+        }
+        const ApiResponse response =
+            call(methods[next(std::size(methods))], target, body, next(2) == 0);
+        ASSERT_TRUE(response.body) << target;
+        const int status = response.status;
+        EXPECT_TRUE(status == 200 || status == 400 || status == 403 || status == 404 ||
+                    status == 405 || status == 409 || status == 413)
+            << status << " " << target;
+    }
+}
+
+}  // namespace
