@@ -1,6 +1,5 @@
 #include "api/api_router.h"
 
-#include <charconv>
 #include <optional>
 
 #include "api/api_resources.h"
@@ -44,13 +43,10 @@ std::optional<Route> recordingRoute(std::string_view rest) {
         allow = "GET, HEAD";
         rest.remove_suffix(4);
     }
-    int gesture = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), gesture);
-    if (rest.size() != 1 || error != std::errc() || end != rest.data() + rest.size() ||
-        gesture < 1 || gesture > 8) {
+    if (rest.size() != 1 || rest[0] < '1' || rest[0] > '8') {
         return std::nullopt;
     }
-    return Route{resource, gesture, allow};
+    return Route{resource, rest[0] - '0', allow};
 }
 
 std::optional<Route> findRoute(std::string_view path) {

@@ -7,20 +7,6 @@
 
 namespace {
 
-const char* findingName(ActivityFinding finding) {
-    switch (finding) {
-        case ActivityFinding::clear:
-            return "clear";
-        case ActivityFinding::noActivity:
-            return "noActivity";
-        case ActivityFinding::noRest:
-            return "noRest";
-        case ActivityFinding::tooShort:
-            return "tooShort";
-    }
-    return "unknown";
-}
-
 const char* warningKind(EvaluationWarning::Kind kind) {
     switch (kind) {
         case EvaluationWarning::Kind::recordAgain:
@@ -59,7 +45,7 @@ nlohmann::json evaluationJson(const CachedEvaluation& result, const GestureNameL
         out["gestures"].push_back({{"gesture", g.gesture},
                                    {"name", names[static_cast<std::size_t>(g.gesture - 1)]},
                                    {"activeWindows", g.activeWindows},
-                                   {"activity", findingName(g.finding)},
+                                   {"activity", activityFindingName(g.finding)},
                                    {"recall", orNull(g.recall)},
                                    {"precision", orNull(g.precision)},
                                    {"online", onlineJson(g.online)}});

@@ -13,20 +13,6 @@
 
 namespace {
 
-const char* findingName(ActivityFinding finding) {
-    switch (finding) {
-        case ActivityFinding::clear:
-            return "clear";
-        case ActivityFinding::noActivity:
-            return "noActivity";
-        case ActivityFinding::noRest:
-            return "noRest";
-        case ActivityFinding::tooShort:
-            return "tooShort";
-    }
-    return "unknown";
-}
-
 nlohmann::json entryJson(const RecordingEntry& entry, const GestureNameList& names) {
     nlohmann::json out;
     out["gesture"] = entry.gesture;
@@ -53,7 +39,7 @@ nlohmann::json entryJson(const RecordingEntry& entry, const GestureNameList& nam
         out["windowLog"] = log;
     }
     out["activeWindows"] = orNull(entry.activeWindows);
-    out["activity"] = entry.finding ? nlohmann::json(findingName(*entry.finding)) : nullptr;
+    out["activity"] = entry.finding ? nlohmann::json(activityFindingName(*entry.finding)) : nullptr;
     out["notes"] = entry.notes;
     return out;
 }

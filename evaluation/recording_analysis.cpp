@@ -89,3 +89,17 @@ ActivityFinding judgeActivity(const RecordingAnalysis& analysis) {
     return analysis.quietLevel > kMostRestLevel ? ActivityFinding::noRest
                                                 : ActivityFinding::noActivity;
 }
+
+const char* activityFindingName(ActivityFinding finding) {
+    switch (finding) {
+        case ActivityFinding::clear:
+            return "clear";
+        case ActivityFinding::noActivity:
+            return "noActivity";
+        case ActivityFinding::noRest:
+            return "noRest";
+        case ActivityFinding::tooShort:
+            return "tooShort";
+    }
+    return "unknown";
+}

@@ -46,3 +46,5 @@ enum class ActivityFinding {
     tooShort,    // fewer than three analysis windows
 };
 ActivityFinding judgeActivity(const RecordingAnalysis& analysis);
+// "clear", "noActivity", "noRest" or "tooShort".
+const char* activityFindingName(ActivityFinding finding);
