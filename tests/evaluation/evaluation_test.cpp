@@ -60,6 +60,19 @@ TEST(Evaluation, WeakRecordingsAreToBeRecordedAgain) {
     EXPECT_NE(evaluation.warnings.front().text.find("gesture 3 (Pinch)"), std::string::npos);
 }
 
+TEST(Evaluation, TwoRecordingsOfOneMovementAreNamedAsTheGesturesConfusedMost) {
+    std::vector<GestureRecording> recordings = performed({1, 2, 3});
+    recordings[2].bytes = simulatedRecording(1, 8, 30, 9);  // "gesture 3" is gesture 1 again
+    const Evaluation evaluation = evaluateRecordings(recordings, 8);
+    ASSERT_TRUE(evaluation.evaluated) << evaluation.problem;
+    ASSERT_TRUE(evaluation.mostConfused);
+    EXPECT_EQ(evaluation.mostConfused->first, 1u);
+    EXPECT_EQ(evaluation.mostConfused->second, 3u);
+    EXPECT_TRUE(warns(evaluation, EvaluationWarning::Kind::confused, 1));
+    EXPECT_LT(*evaluation.confusion.accuracy(), 0.9f);
+    EXPECT_GT(*evaluation.confusion.recall(2), 0.9f);
+}
+
 TEST(Evaluation, TheReplayCutsAndClassifiesAsTheChosenIdentificationMode) {
     const auto recordings = performed({1, 2, 3});
     const Evaluation exact = evaluateRecordings(recordings, 8, {}, IdentifyMode::exact);
