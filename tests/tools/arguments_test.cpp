@@ -129,6 +129,23 @@ TEST(Arguments, SimTakesEveryWordAfterItAsItsCommand) {
     EXPECT_EQ(parsed({"sim", "replay", "--port"}).simCommand, "replay --port");
 }
 
+TEST(Arguments, DataCommandsTakeAGestureAFileOrNames) {
+    const Invocation csv = parsed({"export", "--csv", "one.csv", "3"});
+    EXPECT_EQ(csv.gesture, 3);
+    EXPECT_EQ(csv.exportFormat, "csv");
+    EXPECT_EQ(csv.exportPath, "one.csv");
+    EXPECT_EQ(parsed({"export", "2", "--edf=two.edf"}).exportFormat, "edf");
+    EXPECT_TRUE(contains(errorFor({"export", "2"}), "--csv FILE or --edf FILE"));
+    EXPECT_TRUE(contains(errorFor({"export", "2", "--csv", "a", "--edf", "b"}), "one of"));
+    EXPECT_TRUE(contains(errorFor({"recordings", "--csv", "a"}), "export"));
+    EXPECT_EQ(parsed({"delete", "8"}).gesture, 8);
+    EXPECT_TRUE(contains(errorFor({"delete", "9"}), "1 to 8"));
+    EXPECT_FALSE(parsed({"names"}).names.has_value());
+    EXPECT_EQ(*parsed({"names", "Fist, Open", "hand,,Pinch "}).names,
+              (std::vector<std::string>{"Fist", "Open hand", "", "Pinch"}));
+    EXPECT_TRUE(contains(errorFor({"names", "1,2,3,4,5,6,7,8,9"}), "at most 8"));
+}
+
 TEST(Arguments, HelpIsReachedEveryWay) {
     EXPECT_EQ(parsed({"--help"}).command->id, CommandId::Help);
     EXPECT_EQ(parsed({"--help"}).helpTopic, nullptr);

@@ -35,37 +35,6 @@ const std::array<CommandSpec, 27> kCommands{{
      "does Ctrl+C. --timeout sets the wait of the short steps (10 s by default);\n"
      "a recording may take 45 s, training 120 s and the upload 60 s. The wearer\n"
      "is reached on --sim-port.\n"},
-    {CommandId::Recordings, "recordings", "", 0, 0, kUsual, "list the recordings the server holds",
-     "Lists the raw recordings in the server's working directory: per gesture its\n"
-     "name, the seconds of EMG at the configured channel count, the 30-second\n"
-     "windows appended (\"?\" for a file made before they were counted), the\n"
-     "active windows that training would use, and what to do about a weak one.\n"},
-    {CommandId::Evaluate, "evaluate", "", 0, 0, seconds{60},
-     "score the recordings before training on them",
-     "Asks the server how well a model trained on the configured gestures'\n"
-     "recordings would do, with its own feature extraction, training and live\n"
-     "identification: 5-fold cross-validation over contiguous stretches of each\n"
-     "recording gives the confusion matrix, the accuracy and each gesture's recall\n"
-     "and precision; replaying each held-out stretch through live identification\n"
-     "gives the active error rate (decisions during holds that are not the held\n"
-     "gesture) and the instability (changes of the reported gesture per second of\n"
-     "holding). Warnings say which recordings to make again. The server's files\n"
-     "are not touched. Default time-out 60 s.\n"},
-    {CommandId::Export, "export", "G --csv|--edf FILE", 1, 1, seconds{60},
-     "save gesture G's recording as CSV or EDF+",
-     "Saves the raw recording of gesture G (1 to 8) to FILE: --csv writes a time\n"
-     "column in seconds and one column per channel of raw values 0 to 255; --edf\n"
-     "writes EDF+ (650 Hz, one signal per channel, an annotation at the start of\n"
-     "each recording window) that EDF readers open. Default time-out 60 s.\n"},
-    {CommandId::Delete, "delete", "G", 1, 1, kUsual, "delete gesture G's recording",
-     "Removes the raw recording of gesture G (rawG.bin and its window log) from\n"
-     "the server's working directory, so that the next recording starts afresh.\n"
-     "The server refuses while it records or identifies.\n"},
-    {CommandId::Names, "names", "[\"N1,N2,...\"]", 0, -1, kUsual, "show or set the gestures' names",
-     "Without names, shows the names the server keeps for gestures 1 to 8. With\n"
-     "names separated by commas, such as \"Fist,Open hand,Pinch\", gives them to\n"
-     "gestures 1, 2, 3, ... (an empty one leaves its gesture without a name), so\n"
-     "that every client shows the same names.\n"},
     {CommandId::Ping, "ping", "", 0, 0, kUsual, "check that the server answers",
      "Sends PING and prints the answer.\n"},
     {CommandId::Scan, "scan", "", 0, 0, kUsual, "scan for the armband",
@@ -101,6 +70,37 @@ const std::array<CommandSpec, 27> kCommands{{
      "the recording (STOP_RECORD) and nothing is written. Default time-out 45 s.\n"},
     {CommandId::StopRecord, "stop-record", "", 0, 0, kUsual, "abandon a recording under way",
      "Stops the recording window that some client started; nothing is written.\n"},
+    {CommandId::Recordings, "recordings", "", 0, 0, kUsual, "list the recordings the server holds",
+     "Lists the raw recordings in the server's working directory: per gesture its\n"
+     "name, the seconds of EMG at the configured channel count, the 30-second\n"
+     "windows appended (\"?\" for a file made before they were counted), the\n"
+     "active windows that training would use, and what to do about a weak one.\n"},
+    {CommandId::Evaluate, "evaluate", "", 0, 0, seconds{60},
+     "score the recordings before training on them",
+     "Asks the server how well a model trained on the configured gestures'\n"
+     "recordings would do, with its own feature extraction, training and live\n"
+     "identification: 5-fold cross-validation over contiguous stretches of each\n"
+     "recording gives the confusion matrix, the accuracy and each gesture's recall\n"
+     "and precision; replaying each held-out stretch through live identification\n"
+     "gives the active error rate (decisions during holds that are not the held\n"
+     "gesture) and the instability (changes of the reported gesture per second of\n"
+     "holding). Warnings say which recordings to make again. The server's files\n"
+     "are not touched. Default time-out 60 s.\n"},
+    {CommandId::Export, "export", "G --csv|--edf FILE", 1, 1, seconds{60},
+     "save gesture G's recording as CSV or EDF+",
+     "Saves the raw recording of gesture G (1 to 8) to FILE: --csv writes a time\n"
+     "column in seconds and one column per channel of raw values 0 to 255; --edf\n"
+     "writes EDF+ (650 Hz, one signal per channel, an annotation at the start of\n"
+     "each recording window) that EDF readers open. Default time-out 60 s.\n"},
+    {CommandId::Delete, "delete", "G", 1, 1, kUsual, "delete gesture G's recording",
+     "Removes the raw recording of gesture G (rawG.bin and its window log) from\n"
+     "the server's working directory, so that the next recording starts afresh.\n"
+     "The server refuses while it records or identifies.\n"},
+    {CommandId::Names, "names", "[\"N1,N2,...\"]", 0, -1, kUsual, "show or set the gestures' names",
+     "Without names, shows the names the server keeps for gestures 1 to 8. With\n"
+     "names separated by commas, such as \"Fist,Open hand,Pinch\", gives them to\n"
+     "gestures 1, 2, 3, ... (an empty one leaves its gesture without a name), so\n"
+     "that every client shows the same names.\n"},
     {CommandId::Generate, "generate", "", 0, 0, seconds{120},
      "train the gesture model from the recordings",
      "Asks the server to extract features from the recordings of the configured\n"
@@ -150,10 +150,9 @@ const std::array<CommandSpec, 27> kCommands{{
      "trainModelUpdate, queryHardwareVersion, queryFirmwareVersion.\n"},
 }};
 
+// At least one blank follows the text.
 std::string padded(std::string text, std::size_t width) {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    }
+    text.append(text.size() < width ? width - text.size() : 1, ' ');
     return text;
 }
 
