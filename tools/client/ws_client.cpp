@@ -28,6 +28,7 @@ struct WsClient::Impl {
     std::condition_variable arrived;
     std::deque<WsMessage> inbox;  // guarded by lock
     bool open = false;            // guarded by lock
+    std::optional<int> closeCode;  // guarded by lock
 
     void readNext();
     void enqueue(std::shared_ptr<WsMessage> message);
@@ -46,6 +47,10 @@ void WsClient::Impl::markClosed() {
 void WsClient::Impl::readNext() {
     ws.async_read(readBuffer, [this](beast::error_code ec, std::size_t) {
         if (ec) {
+            if (ec == websocket::error::closed) {
+                std::lock_guard<std::mutex> guard(lock);
+                closeCode = static_cast<int>(ws.reason().code);
+            }
             markClosed();
             return;
         }
@@ -173,6 +178,11 @@ std::optional<WsMessage> WsClient::receive(std::chrono::milliseconds timeout) {
 bool WsClient::isOpen() const {
     std::lock_guard<std::mutex> guard(impl->lock);
     return impl->open;
+}
+
+std::optional<int> WsClient::closeCode() const {
+    std::lock_guard<std::mutex> guard(impl->lock);
+    return impl->closeCode;
 }
 
 void WsClient::close() {

@@ -39,6 +39,9 @@ public:
     std::optional<WsMessage> receive(std::chrono::milliseconds timeout);
     // False once the server has closed the connection.
     bool isOpen() const;
+    // The code of the server's close frame (1001 when it went away); nothing
+    // while open or when the connection ended without one.
+    std::optional<int> closeCode() const;
     void close();
 
 private:
