@@ -44,11 +44,11 @@ using SessionList = std::vector<std::weak_ptr<WebSocketSession>>;
 // is answered with an embedded file of the browser client or 404, a HEAD as
 // the GET would be but without the body.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
-public:
+  public:
     HttpSession(tcp::socket socket, SessionList& sessions);
     void start();
 
-private:
+  private:
     void readRequest();
     void onRead(beast::error_code ec);
     void upgrade();
@@ -68,7 +68,7 @@ private:
 // flight at a time.
 class WebSocketSession : public ClientConnection,
                          public std::enable_shared_from_this<WebSocketSession> {
-public:
+  public:
     WebSocketSession(beast::tcp_stream stream, SessionList& sessions);
     ~WebSocketSession() override;
     void accept(http::request<http::string_body> request);
@@ -80,7 +80,7 @@ public:
     // away); `closed` runs once the socket is closed, at once if it is already.
     void closeGoingAway(std::function<void()> closed);
 
-private:
+  private:
     void onAccept(beast::error_code ec);
     void readMessage();
     // Reads the next message when the budget allows, else pauses until it does.

@@ -17,16 +17,17 @@ constexpr std::size_t kMaxRequestBody = 64 * 1024;
 HttpSession::HttpSession(tcp::socket socket, SessionList& list)
     : stream(std::move(socket)), sessions(list) {}
 
-void HttpSession::start() { readRequest(); }
+void HttpSession::start() {
+    readRequest();
+}
 
 void HttpSession::readRequest() {
     parser = std::make_unique<http::request_parser<http::string_body>>();
     parser->body_limit(kMaxRequestBody);
     stream.expires_after(kRequestTimeout);
-    http::async_read(stream, buffer, *parser,
-                     [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                         self->onRead(ec);
-                     });
+    http::async_read(
+        stream, buffer, *parser,
+        [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onRead(ec); });
 }
 
 void HttpSession::onRead(beast::error_code ec) {
@@ -74,8 +75,8 @@ void HttpSession::upgrade() {
     session->accept(parser->release());
 }
 
-void HttpSession::respond(http::status status, std::string_view contentType,
-                          std::string_view body, bool withBody) {
+void HttpSession::respond(http::status status, std::string_view contentType, std::string_view body,
+                          bool withBody) {
     const auto& request = parser->get();
     response = std::make_shared<http::response<http::string_body>>(status, request.version());
     response->set(http::field::content_type,

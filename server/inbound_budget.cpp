@@ -26,25 +26,29 @@ EventRecord InboundBudget::makeRecord(const std::uint8_t* data, std::size_t leng
     record->reserve(length + 1);
     record->push_back(APP_CLIENT_EVT);
     record->insert(record->end(), data, data + length);
-    return EventRecord(record, [budget = shared_from_this(), cost](std::vector<std::uint8_t>* freed) {
-        delete freed;
-        budget->release(cost);
-    });
+    return EventRecord(record,
+                       [budget = shared_from_this(), cost](std::vector<std::uint8_t>* freed) {
+                           delete freed;
+                           budget->release(cost);
+                       });
 }
 
 bool InboundBudget::mayRead() const {
     return messages.load() < kMaxWaitingPerConnection &&
-           bytes.load() < kMaxWaitingBytesPerConnection && allWaitingBytes.load() < kMaxWaitingBytes;
+           bytes.load() < kMaxWaitingBytesPerConnection &&
+           allWaitingBytes.load() < kMaxWaitingBytes;
 }
 
 bool InboundBudget::pause() {
     std::lock_guard<std::mutex> guard(pausedLock);
-    // A record freed between the caller's test and here found no pause to end.
+    // Counted before the test: a release that frees room after the test sees
+    // the count and resumes this budget; one that freed it before, the test sees.
+    pausedCount.fetch_add(1);
     if (mayRead()) {
+        pausedCount.fetch_sub(1);
         return false;
     }
     pausedBudgets.push_back(weak_from_this());
-    pausedCount.fetch_add(1);
     return true;
 }
 
@@ -53,7 +57,9 @@ void InboundBudget::detach() {
     resume = nullptr;
 }
 
-std::size_t InboundBudget::waitingBytes() { return allWaitingBytes.load(); }
+std::size_t InboundBudget::waitingBytes() {
+    return allWaitingBytes.load();
+}
 
 void InboundBudget::release(std::size_t cost) {
     messages.fetch_sub(1);

@@ -32,7 +32,7 @@ inline constexpr std::size_t kMaxWaitingBytes = 64 * 1024 * 1024;
 inline constexpr std::size_t kWaitingRecordOverhead = 64;
 
 class InboundBudget : public std::enable_shared_from_this<InboundBudget> {
-public:
+  public:
     explicit InboundBudget(std::function<void()> resume);
     InboundBudget(const InboundBudget&) = delete;
     InboundBudget& operator=(const InboundBudget&) = delete;
@@ -49,7 +49,7 @@ public:
     // Bytes waiting from every connection together.
     static std::size_t waitingBytes();
 
-private:
+  private:
     void release(std::size_t cost);
 
     std::atomic<std::size_t> messages{0};

@@ -164,7 +164,9 @@ WebSocketServer::WebSocketServer(std::uint16_t port) : impl(std::make_unique<Imp
 
 WebSocketServer::~WebSocketServer() = default;
 
-bool WebSocketServer::listen() { return impl->listen(boundPort); }
+bool WebSocketServer::listen() {
+    return impl->listen(boundPort);
+}
 
 void WebSocketServer::run() {
     if (!impl->acceptor.is_open()) {

@@ -40,8 +40,8 @@ void WebSocketSession::onAccept(beast::error_code ec) {
         return;
     }
     // A freed record may resume the reading from any thread: it posts here.
-    inbound = std::make_shared<InboundBudget>(
-        [weak = weak_from_this(), executor = ws.get_executor()] {
+    inbound =
+        std::make_shared<InboundBudget>([weak = weak_from_this(), executor = ws.get_executor()] {
             net::post(executor, [weak] {
                 if (auto self = weak.lock()) {
                     self->readWhenRoom();
@@ -98,9 +98,10 @@ void WebSocketSession::onRead(beast::error_code ec) {
 }
 
 void WebSocketSession::send(ClientMessage message) {
-    net::post(ws.get_executor(), [self = shared_from_this(), message = std::move(message)]() mutable {
-        self->enqueue(std::move(message));
-    });
+    net::post(ws.get_executor(),
+              [self = shared_from_this(), message = std::move(message)]() mutable {
+                  self->enqueue(std::move(message));
+              });
 }
 
 void WebSocketSession::enqueue(ClientMessage message) {
@@ -122,10 +123,9 @@ void WebSocketSession::enqueue(ClientMessage message) {
 
 void WebSocketSession::writeNext() {
     writing = true;
-    ws.async_write(net::buffer(*outbox.front()),
-                   [self = shared_from_this()](beast::error_code ec, std::size_t) {
-                       self->onWrite(ec);
-                   });
+    ws.async_write(
+        net::buffer(*outbox.front()),
+        [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onWrite(ec); });
 }
 
 void WebSocketSession::onWrite(beast::error_code ec) {

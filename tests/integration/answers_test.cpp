@@ -44,8 +44,12 @@ class Answers : public testing::Test {
         writeFile(server.file("W&B.gestures"), "0x07\n");
     }
     Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {
+        // A stop command answers with the code of the start it ends.
+        const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
         client().send(command);
-        return client().nextWithCode(command[0], timeout).value_or(Bytes{});
+        return client()
+            .nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
+            .value_or(Bytes{});
     }
 
     ServerProcess server;
@@ -74,8 +78,8 @@ TEST_F(Answers, ARawConfigurationTheArmbandNeverAnswersIsGivenUp) {
     connectArmband();
     ASSERT_EQ(server.sim("mute setEmgRawDataConfig"), "ok");
     EXPECT_EQ(answerTo({0x05, 0xFF, 0x07}, kGiveUp), (Bytes{0x05, 0xF0}));
-    EXPECT_TRUE(server.waitForLog(
-        "TesselHandle::setEmgRawDataConfig, no answer within 5000 ms, given up"));
+    EXPECT_TRUE(
+        server.waitForLog("TesselHandle::setEmgRawDataConfig, no answer within 5000 ms, given up"));
     EXPECT_EQ(answerTo({0x05, 0xFF, 0x07}), (Bytes{0x05, 0x00}));
 }
 

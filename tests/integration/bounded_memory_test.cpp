@@ -53,7 +53,8 @@ int connectWithoutReading(std::uint16_t port) {
     const std::string upgrade =
         "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
         "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
-    if (fd < 0 || write(fd, upgrade.data(), upgrade.size()) != static_cast<ssize_t>(upgrade.size())) {
+    if (fd < 0 ||
+        write(fd, upgrade.data(), upgrade.size()) != static_cast<ssize_t>(upgrade.size())) {
         return -1;
     }
     std::string answer;
@@ -62,6 +63,17 @@ int connectWithoutReading(std::uint16_t port) {
         answer += byte;
     }
     return answer.rfind("HTTP/1.1 101", 0) == 0 ? fd : -1;
+}
+
+bool receives(WireClient& client, const Bytes& expected, std::chrono::seconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto message = client.next(1s);
+        if (message == expected) {
+            return true;
+        }
+    }
+    return false;
 }
 
 TEST(BoundedMemory, AFloodOfTheLargestMessagesDuringALongCommandStaysWithinTheQueueBound) {
@@ -88,7 +100,7 @@ TEST(BoundedMemory, AFloodOfTheLargestMessagesDuringALongCommandStaysWithinTheQu
         sender.send(largest);
     }
     other.send({0x01});
-    EXPECT_EQ(other.nextWithCode(0x01, 60s), (Bytes{0x01, 0x00}));
+    EXPECT_TRUE(receives(other, {0x01, 0x00}, 60s)) << "among the answers 01 FF of the flood";
     ASSERT_TRUE(server.waitForLog("APP_CLIENT_EVT: 0x01 0x00", 60s, kMessages));
     const std::int64_t peakKiB = peakResidentKiB(server.processId());
     std::printf("peak resident set after %d messages of 16 MiB: %lld KiB\n", kMessages,
@@ -105,8 +117,9 @@ TEST(BoundedMemory, AClientThatNeverReadsIsCutOffWithinItsBudgetAndOthersGoOn) {
     ASSERT_GE(silent, 0);
     WireClient flooder(server.port());
     ASSERT_TRUE(server.waitForLog("uWS connect, clients(2)"));
-    // Two-byte answers: 4 MiB of bytes alone would take two million of them.
-    constexpr int kPings = 80000;
+    // Two-byte answers: 4 MiB of their bytes alone would take two million of
+    // them; the kernel's buffers take about 75000 before the server's grow.
+    constexpr int kPings = 150000;
     for (int i = 0; i < kPings; ++i) {
         flooder.send({0x01});
     }
@@ -114,7 +127,7 @@ TEST(BoundedMemory, AClientThatNeverReadsIsCutOffWithinItsBudgetAndOthersGoOn) {
     EXPECT_TRUE(server.waitForLog("uWS disconnect, clients(1)", 10s));
     WireClient late(server.port());
     late.send({0x01, 0x00});
-    EXPECT_EQ(late.nextWithCode(0x01, 60s), (Bytes{0x01, 0xFF}));
+    EXPECT_TRUE(receives(late, {0x01, 0xFF}, 60s));
     const std::int64_t peakKiB = peakResidentKiB(server.processId());
     std::printf("peak resident set with a client that never reads: %lld KiB\n",
                 static_cast<long long>(peakKiB));
@@ -130,7 +143,9 @@ TEST(BoundedMemory, AtTheDescriptorLimitTheServerWaitsInsteadOfSpinning) {
     const std::size_t open = static_cast<std::size_t>(std::distance(
         std::filesystem::directory_iterator("/proc/" + std::to_string(server.processId()) + "/fd"),
         std::filesystem::directory_iterator()));
-    const rlimit tight{open + 4, open + 4};
+    rlimit usual{};
+    ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, nullptr, &usual), 0);
+    const rlimit tight{open + 4, usual.rlim_max};
     ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &tight, nullptr), 0);
     std::vector<int> sockets;
     for (int i = 0; i < 40; ++i) {
@@ -145,8 +160,7 @@ TEST(BoundedMemory, AtTheDescriptorLimitTheServerWaitsInsteadOfSpinning) {
     for (int fd : sockets) {
         close(fd);
     }
-    const rlimit roomy{1024, 1024};
-    ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &roomy, nullptr), 0);
+    ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &usual, nullptr), 0);
     WireClient client(server.port());
     client.send({0x01});
     EXPECT_EQ(client.nextWithCode(0x01, 20s), (Bytes{0x01, 0x00}));

@@ -28,8 +28,12 @@ class ModelRefusals : public testing::Test {
     }
     WireClient& client() { return *connection; }
     Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {
+        // A stop command answers with the code of the start it ends.
+        const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
         client().send(command);
-        return client().nextWithCode(command[0], timeout).value_or(Bytes{});
+        return client()
+            .nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
+            .value_or(Bytes{});
     }
 
     ServerProcess server;
@@ -60,8 +64,7 @@ TEST_F(ModelRefusals, ModelsThatAreNotFiniteOrNotEvenAreRefusedByIdentificationA
 
 TEST_F(ModelRefusals, IdentificationNamesOnlyTheGesturesTheModelWasTrainedOn) {
     for (const char* name : {"raw1.bin", "raw2.bin", "raw5.bin"}) {
-        writeFile(server.file(name),
-                  readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/" + name));
+        writeFile(server.file(name), readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/" + name));
     }
     ASSERT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0x00}));
     ASSERT_EQ(answerTo({0x0A}, 120s), (Bytes{0x0A, 0x00}));
@@ -69,8 +72,8 @@ TEST_F(ModelRefusals, IdentificationNamesOnlyTheGesturesTheModelWasTrainedOn) {
     // Gestures 1, 2 and 6: three as well, but not the model's.
     ASSERT_EQ(answerTo({0x05, 0x07, 0x23}), (Bytes{0x05, 0x00}));
     EXPECT_EQ(answerTo({0x08}), (Bytes{0x08, 0xFF}));
-    EXPECT_TRUE(server.waitForLog(
-        "the model was trained on gestures 0x13, the configuration names 0x23"));
+    EXPECT_TRUE(
+        server.waitForLog("the model was trained on gestures 0x13, the configuration names 0x23"));
     ASSERT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0x00}));
     client().send({0x08});
     ASSERT_TRUE(server.waitForLog("identify buffer length:390"));

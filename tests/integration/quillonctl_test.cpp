@@ -222,6 +222,7 @@ TEST_F(Quillonctl, IdentifyWithoutATrainedModelIsRefused) {
 TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
     const std::string golden = std::string(QUILLON_GOLDEN_DIR) + "/case1/";
     writeFile(server.file("W&B.txt"), readFile(golden + "expected/W&B.txt"));
+    writeFile(server.file("W&B.gestures"), "0x13\n");  // what the generation remembers
     connectArmband();
     ASSERT_EQ(runCtl(server.ctl({"config", "7", "0x13"})).exitCode, 0);
     ASSERT_EQ(runCtl(server.ctl({"sim", "replay", golden + "stream.bin"})).exitCode, 0);

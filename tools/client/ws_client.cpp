@@ -26,8 +26,8 @@ struct WsClient::Impl {
 
     mutable std::mutex lock;
     std::condition_variable arrived;
-    std::deque<WsMessage> inbox;  // guarded by lock
-    bool open = false;            // guarded by lock
+    std::deque<WsMessage> inbox;   // guarded by lock
+    bool open = false;             // guarded by lock
     std::optional<int> closeCode;  // guarded by lock
 
     void readNext();
@@ -95,7 +95,9 @@ void WsClient::Impl::writeNext() {
 
 WsClient::WsClient() : impl(std::make_unique<Impl>()) {}
 
-WsClient::~WsClient() { close(); }
+WsClient::~WsClient() {
+    close();
+}
 
 bool WsClient::connect(const std::string& host, std::uint16_t port, std::string& error,
                        const WsConnectOptions& options, int* httpStatus) {
@@ -123,8 +125,8 @@ bool WsClient::connect(const std::string& host, std::uint16_t port, std::string&
     beast::error_code ignored;
     lowest.socket().set_option(tcp::no_delay(true), ignored);
     if (!options.origin.empty()) {
-        impl->ws.set_option(
-            websocket::stream_base::decorator([origin = options.origin](websocket::request_type& r) {
+        impl->ws.set_option(websocket::stream_base::decorator(
+            [origin = options.origin](websocket::request_type& r) {
                 r.set(http::field::origin, origin);
             }));
     }

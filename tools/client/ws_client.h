@@ -21,7 +21,7 @@ struct WsConnectOptions {
 };
 
 class WsClient {
-public:
+  public:
     WsClient();
     ~WsClient();
     WsClient(const WsClient&) = delete;
@@ -44,7 +44,7 @@ public:
     std::optional<int> closeCode() const;
     void close();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl;
 };
