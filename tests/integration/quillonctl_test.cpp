@@ -159,6 +159,7 @@ TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
 }
 
 TEST_F(Quillonctl, CtrlCDuringARecordingStopsIt) {
+    connectArmband();  // without it the recording is refused at once (06 F2)
     CtlProcess record(server.ctl({"record", "2"}));
     ASSERT_TRUE(record.waitForOutput("recording gesture 2 for 30 s")) << record.both();
     record.interrupt();
