@@ -1,4 +1,5 @@
 #include <bit>
+#include <thread>
 
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
@@ -58,6 +59,11 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, std::in
     recordingGesture.store(frame.bytes[1]);
     const std::uint32_t window = openRecordingWindow();
     recordingTimer.stop();
+    // A timer the worker took off its heap an instant ago is idle a moment
+    // later; arming it before then would be refused and the window never end.
+    while (recordingTimer.isRunning()) {
+        std::this_thread::yield();
+    }
     recordTimerArmed.store(1);
     recordingTimer.start(windowMs, [window] { postRecordingWindowEnd(window); });
 }
