@@ -112,13 +112,15 @@ TEST(TimerScheduler, ManyTimersFireInDeadlineOrder) {
     TimerScheduler scheduler;
     FiringLog log;
     std::vector<std::unique_ptr<Timer>> timers;
-    const int delays[] = {120, 20, 80, 40, 160, 60, 140, 100};
+    // 100 ms apart, so that a test thread held up while it starts them cannot
+    // reorder the deadlines themselves.
+    const int delays[] = {600, 100, 400, 200, 800, 300, 700, 500};
     for (int i = 0; i < 8; ++i) {
         timers.push_back(std::make_unique<Timer>(scheduler));
         timers.back()->start(delays[i], log.callback(delays[i]));
     }
     ASSERT_TRUE(log.waitForCount(8));
-    EXPECT_EQ(log.order(), (std::vector<int>{20, 40, 60, 80, 100, 120, 140, 160}));
+    EXPECT_EQ(log.order(), (std::vector<int>{100, 200, 300, 400, 500, 600, 700, 800}));
 }
 
 TEST(TimerScheduler, AnEarlierTimerAddedWhileTheWorkerWaitsIsNotDelayed) {

@@ -56,12 +56,12 @@ class WebServer : public testing::Test {
 };
 
 TEST_F(WebServer, TheRootServesTheIndexPageAsHtml) {
-    const HttpResponse page = get(server.port(), "/");
+    const HttpResponse page = httpGet(server.port(), "/");
     EXPECT_EQ(page.status, 200);
     EXPECT_EQ(page.header("content-type"), "text/html; charset=utf-8");
     EXPECT_EQ(page.body.rfind("<!doctype html>", 0), 0u) << page.body.substr(0, 80);
     EXPECT_NE(page.body.find("src=\"/js/app.js\""), std::string::npos);
-    EXPECT_EQ(get(server.port(), "/index.html").body, page.body);
+    EXPECT_EQ(httpGet(server.port(), "/index.html").body, page.body);
 }
 
 TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
@@ -69,7 +69,7 @@ TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
     ASSERT_GE(files.size(), 8u);
     for (const auto& [target, file] : files) {
         SCOPED_TRACE(target);
-        const HttpResponse response = get(server.port(), target);
+        const HttpResponse response = httpGet(server.port(), target);
         EXPECT_EQ(response.status, 200);
         EXPECT_EQ(response.header("content-type"), expectedType(file));
         const std::string expected = readFile(file.string());
@@ -82,7 +82,7 @@ TEST_F(WebServer, EveryFileOfTheClientIsServedByteForByteWithItsType) {
 TEST_F(WebServer, EveryScriptStylesheetAndModuleThePageNamesIsThere) {
     // Follow the page's src and href, then each module's imports, as a browser would.
     std::vector<std::string> pending;
-    const std::string page = get(server.port(), "/").body;
+    const std::string page = httpGet(server.port(), "/").body;
     const std::regex reference(R"re((?:src|href)="(/[^"]*)")re");
     for (std::sregex_iterator it(page.begin(), page.end(), reference), end; it != end; ++it) {
         pending.push_back((*it)[1]);
@@ -96,7 +96,7 @@ TEST_F(WebServer, EveryScriptStylesheetAndModuleThePageNamesIsThere) {
             continue;
         }
         SCOPED_TRACE(target);
-        const HttpResponse response = get(server.port(), target);
+        const HttpResponse response = httpGet(server.port(), target);
         ASSERT_EQ(response.status, 200);
         if (target.starts_with("/js/")) {
             const std::string& body = response.body;
@@ -116,15 +116,15 @@ TEST_F(WebServer, PathsOutsideTheClientAreNotFound) {
           "/node_modules/uplot/package.json", "/index.html/", "//index.html", "/INDEX.HTML",
           "/js/../index.html", "/%2e%2e/CMakeLists.txt", "/tests/web/journey.mjs"}) {
         SCOPED_TRACE(target);
-        const HttpResponse response = get(server.port(), target);
+        const HttpResponse response = httpGet(server.port(), target);
         EXPECT_EQ(response.status, 404);
         EXPECT_EQ(response.header("content-type"), "text/plain");
     }
 }
 
 TEST_F(WebServer, AQueryStringDoesNotChangeWhatIsServed) {
-    EXPECT_EQ(get(server.port(), "/?reload=1").body, get(server.port(), "/").body);
-    const HttpResponse style = get(server.port(), "/style.css?v=2");
+    EXPECT_EQ(httpGet(server.port(), "/?reload=1").body, httpGet(server.port(), "/").body);
+    const HttpResponse style = httpGet(server.port(), "/style.css?v=2");
     EXPECT_EQ(style.status, 200);
     EXPECT_EQ(style.header("content-type"), "text/css; charset=utf-8");
 }
@@ -134,7 +134,7 @@ TEST_F(WebServer, OtherMethodsAreRefusedAndDoNothing) {
     for (const std::string method : {"POST", "PUT", "DELETE", "PATCH", "OPTIONS"}) {
         SCOPED_TRACE(method);
         const HttpResponse response =
-            request(server.port(), method, "/", method == "OPTIONS" ? "" : "\xFF");
+            httpRequest(server.port(), method, "/", method == "OPTIONS" ? "" : "\xFF");
         EXPECT_EQ(response.status, 405);
     }
     EXPECT_EQ(server.countInLog("APP_CLIENT_EVT"), 0) << server.log();
@@ -145,7 +145,7 @@ TEST_F(WebServer, OtherMethodsAreRefusedAndDoNothing) {
 }
 
 TEST_F(WebServer, HeadIsAnsweredLikeGetWithoutTheBody) {
-    const HttpResponse page = get(server.port(), "/style.css");
+    const HttpResponse page = httpGet(server.port(), "/style.css");
     const std::string raw = exchange(
         server.port(), "HEAD /style.css HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
     const auto responses = parseResponses(raw);
@@ -154,24 +154,24 @@ TEST_F(WebServer, HeadIsAnsweredLikeGetWithoutTheBody) {
     EXPECT_EQ(responses[0].header("content-type"), page.header("content-type"));
     EXPECT_EQ(responses[0].header("content-length"), std::to_string(page.body.size()));
     EXPECT_EQ(raw.substr(raw.find("\r\n\r\n") + 4), "") << "a body followed";
-    EXPECT_EQ(request(server.port(), "HEAD", "/nothing-here").status, 404);
+    EXPECT_EQ(httpRequest(server.port(), "HEAD", "/nothing-here").status, 404);
 }
 
 TEST_F(WebServer, AKeptAliveConnectionServesOneRequestAfterAnother) {
     const std::string two =
         "GET /style.css HTTP/1.1\r\nHost: localhost:8888\r\n\r\n"
         "GET /js/app.js HTTP/1.1\r\nHost: localhost:8888\r\nConnection: close\r\n\r\n";
-    const auto responses = parseResponses(exchange(server.port(), two));
+    const auto responses = parseResponses(httpExchange(server.port(), two));
     ASSERT_EQ(responses.size(), 2u);
     EXPECT_EQ(responses[0].header("content-type"), "text/css; charset=utf-8");
     EXPECT_EQ(responses[1].header("content-type"), "text/javascript; charset=utf-8");
 }
 
 TEST_F(WebServer, AWebSocketUpgradeStillWorksOnTheSamePortBesidePageRequests) {
-    ASSERT_EQ(get(server.port(), "/").status, 200);
+    ASSERT_EQ(httpGet(server.port(), "/").status, 200);
     WireClient page(server.port(), "http://localhost:8888");
     ASSERT_TRUE(page.connected()) << page.error();
-    EXPECT_EQ(get(server.port(), "/js/app.js").status, 200);
+    EXPECT_EQ(httpGet(server.port(), "/js/app.js").status, 200);
     page.send({0x01});
     EXPECT_EQ(page.next(), (Bytes{0x01, 0x00}));
     WireClient byAddress(server.port(), "http://127.0.0.1:8888");

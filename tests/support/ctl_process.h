@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/text.h"
 
 class CtlProcess {
   public:
@@ -49,6 +50,4 @@ struct CtlRun {
 CtlRun runCtl(const std::vector<std::string>& arguments,
               std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
-inline bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+

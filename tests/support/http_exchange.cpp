@@ -59,7 +59,7 @@ std::vector<HttpResponse> parseResponses(std::string raw) {
     }
 }
 
-std::string exchange(std::uint16_t port, const std::string& request) {
+std::string httpExchange(std::uint16_t port, const std::string& request) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return {};
@@ -83,7 +83,7 @@ std::string exchange(std::uint16_t port, const std::string& request) {
     return received;
 }
 
-HttpResponse request(std::uint16_t port, const std::string& method, const std::string& target,
+HttpResponse httpRequest(std::uint16_t port, const std::string& method, const std::string& target,
                      const std::string& body, const std::string& headers) {
     std::string text = method + " " + target +
                        " HTTP/1.1\r\nHost: localhost:" + std::to_string(port) +
@@ -92,6 +92,6 @@ HttpResponse request(std::uint16_t port, const std::string& method, const std::s
         text += "Content-Type: application/octet-stream\r\nContent-Length: " +
                 std::to_string(body.size()) + "\r\n";
     }
-    const auto responses = parseResponses(exchange(port, text + "\r\n" + body));
+    const auto responses = parseResponses(httpExchange(port, text + "\r\n" + body));
     return responses.empty() ? HttpResponse{} : responses.front();
 }

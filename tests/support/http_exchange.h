@@ -18,12 +18,12 @@ std::vector<HttpResponse> parseResponses(std::string raw);
 
 // Sends `request` as it stands on a fresh connection and reads until the
 // server closes it (or 10 s pass without a byte).
-std::string exchange(std::uint16_t port, const std::string& request);
+std::string httpExchange(std::uint16_t port, const std::string& request);
 
 // One request with "Connection: close"; `headers` are extra lines, each
 // ending in "\r\n". A body is sent with its length.
-HttpResponse request(std::uint16_t port, const std::string& method, const std::string& target,
+HttpResponse httpRequest(std::uint16_t port, const std::string& method, const std::string& target,
                      const std::string& body = {}, const std::string& headers = {});
-inline HttpResponse get(std::uint16_t port, const std::string& target) {
-    return request(port, "GET", target);
+inline HttpResponse httpGet(std::uint16_t port, const std::string& target) {
+    return httpRequest(port, "GET", target);
 }

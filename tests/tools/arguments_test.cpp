@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/text.h"
+
 #include <string>
 #include <vector>
 
@@ -26,10 +28,6 @@ std::string errorFor(const std::vector<std::string>& arguments) {
     EXPECT_FALSE(parseArguments(arguments, invocation, error));
     EXPECT_FALSE(error.empty());
     return error;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 TEST(Arguments, DefaultsReachTheLocalServer) {

@@ -1,6 +1,8 @@
 // The command line of `quillonctl demo`: its gestures and its help.
 #include <gtest/gtest.h>
 
+#include "tests/support/text.h"
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,11 +14,7 @@ namespace {
 
 using Gestures = std::vector<std::uint8_t>;
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::string errorFor(const std::vector<std::string>& arguments) {
+std::string demoErrorFor(const std::vector<std::string>& arguments) {
     Invocation invocation;
     std::string error;
     EXPECT_FALSE(parseArguments(arguments, invocation, error));
@@ -45,18 +43,18 @@ TEST(DemoArguments, GesturesAreTakenInTheOrderGivenWhereverTheOptionStands) {
 TEST(DemoArguments, GestureListsOutsideTwoToEightDistinctGesturesAreExplained) {
     for (const char* bad : {"1", "", "0,1", "1,9", "1,,2", "1,2,", ",1,2", " 1,2", "1;2", "1,2a",
                             "1,2,3,4,5,6,7,8,1", "1,256", "-1,2"}) {
-        const std::string error = errorFor({"demo", "--gestures", bad});
+        const std::string error = demoErrorFor({"demo", "--gestures", bad});
         EXPECT_TRUE(contains(error, "two to eight different gestures 1 to 8"))
             << bad << ": " << error;
     }
-    EXPECT_TRUE(contains(errorFor({"demo", "--gestures", "2,3,2"}), "(2 comes twice)"));
-    EXPECT_TRUE(contains(errorFor({"demo", "--gestures"}), "--gestures needs a value"));
+    EXPECT_TRUE(contains(demoErrorFor({"demo", "--gestures", "2,3,2"}), "(2 comes twice)"));
+    EXPECT_TRUE(contains(demoErrorFor({"demo", "--gestures"}), "--gestures needs a value"));
 }
 
 TEST(DemoArguments, GesturesBelongToTheDemoOnly) {
-    EXPECT_TRUE(contains(errorFor({"--gestures", "1,2", "record", "1"}),
+    EXPECT_TRUE(contains(demoErrorFor({"--gestures", "1,2", "record", "1"}),
                          "--gestures belongs to `quillonctl demo` only"));
-    EXPECT_TRUE(contains(errorFor({"demo", "now"}), "usage: quillonctl demo"));
+    EXPECT_TRUE(contains(demoErrorFor({"demo", "now"}), "usage: quillonctl demo"));
 }
 
 TEST(DemoArguments, HelpExplainsTheJourneyAndAsksForAFreshServerDirectory) {

@@ -3,15 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/text.h"
+
 #include <string>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 DemoResults threeGestures() {
     DemoResults results;

@@ -3,16 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/text.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 TEST(MessageText, EveryStatusHasItsName) {
     EXPECT_EQ(statusName(0x00), "STATUS_OK");

@@ -33,7 +33,7 @@ std::vector<std::uint8_t> recording(int swing0, int swing1,
 
 const std::vector<std::uint8_t> kFist = recording(30, 6), kSpread = recording(5, 25),
                                 kPinch = recording(15, 15);
-const std::string kEarlierModel = "9.000000 9.000000 9.000000\n";
+const std::string kModelBefore = "9.000000 9.000000 9.000000\n";
 
 Response generate(std::uint8_t gestureMask, std::string* log = nullptr) {
     Response response;
@@ -108,7 +108,7 @@ TEST(ModelGeneration, FeatureFilesLeftByAFailedRunAreNotTrainedOn) {
 
 TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
     ScopedWorkingDirectory scratch;
-    writeFile("W&B.txt", kEarlierModel);
+    writeFile("W&B.txt", kModelBefore);
     writeBytes("raw3.bin", kPinch);
     newModelFlag.store(0);
     std::string log;
@@ -117,13 +117,13 @@ TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
     EXPECT_FALSE(fileExists("feature3.txt")) << "gestures after the missing one are skipped";
     std::filesystem::create_directory("raw2.bin");  // one that cannot be read counts as missing
     EXPECT_EQ(generate(0x06), (Response{0xFF, 0xEE}));
-    EXPECT_EQ(readFile("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(readFile("W&B.txt"), kModelBefore);
     EXPECT_EQ(newModelFlag.load(), 0);
 }
 
 TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFailed) {
     ScopedWorkingDirectory scratch;
-    writeFile("W&B.txt", kEarlierModel);
+    writeFile("W&B.txt", kModelBefore);
     writeBytes("raw1.bin", kFist);
     writeBytes("raw2.bin", recording(30, 6, std::string(30, 'L')));
     writeBytes("raw3.bin", kPinch);
@@ -133,7 +133,7 @@ TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFaile
     std::string log;
     EXPECT_EQ(generate(0x07, &log), Response{0xFF});
     EXPECT_NE(log.find("gesture position 2 had no active windows"), std::string::npos) << log;
-    EXPECT_EQ(readFile("W&B.txt"), kEarlierModel);
+    EXPECT_EQ(readFile("W&B.txt"), kModelBefore);
     EXPECT_EQ(newModelFlag.load(), 0);
 }
 

@@ -74,7 +74,7 @@ export function onRecord(session, status) {
   }
   if (
     (r.phase === 'running' || r.phase === 'saving') &&
-    session.now() - r.startedAt >= SAVE_FAILURE_AFTER_MS
+    session.armbandMsSince(r.startedAt) >= SAVE_FAILURE_AFTER_MS
   ) {
     Object.assign(r, {
       phase: 'idle',

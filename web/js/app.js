@@ -7,6 +7,7 @@ import { byId, setText } from './dom.js';
 import { createArmbandGesturesPanel, createIdentifyPanel } from './live_panels.js';
 import { createLogPanel } from './log_panel.js';
 import { createModelPanel } from './model_panel.js';
+import { pageOptions } from './page_options.js';
 import { createRecordPanel } from './record_panel.js';
 import { ServerLink, serverUrl } from './server_link.js';
 import { Session } from './session.js';
@@ -24,10 +25,12 @@ function storage() {
 }
 
 const settings = loadSettings(storage());
+const options = pageOptions(window.location);
 let link = null;
 const session = new Session({
   transmit: (bytes) => link?.send(bytes),
   nameOf: (slot) => gestureName(settings, slot),
+  speed: options.speed,
 });
 const log = createLogPanel(session);
 
@@ -50,7 +53,12 @@ const panels = [
   createModelPanel(session),
   createIdentifyPanel({ session, settings }),
   createArmbandGesturesPanel(session),
-  createWearerPanel({ settings, location: window.location, onLog: (words) => log.note(words) }),
+  createWearerPanel({
+    settings,
+    location: window.location,
+    port: options.wearerPort,
+    onLog: (words) => log.note(words),
+  }),
 ];
 
 const serverStatus = byId('server-status');

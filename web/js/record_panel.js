@@ -1,5 +1,6 @@
 // Step 3: a card per selected gesture with its recordings, the 30-second
-// countdown of the window under way, the live signal and the outcome.
+// countdown of the window under way (in the armband's seconds), the live
+// signal and the outcome.
 import { byId, el, setProgress, setText, showOutcome } from './dom.js';
 import { bitsOf, GESTURE_SLOTS, RECORD_WINDOW_MS } from './protocol.js';
 import { gestureName } from './settings.js';
@@ -70,7 +71,7 @@ export function createRecordPanel({ session, settings, now = () => Date.now() })
         parts.button.classList.toggle('primary', actions.record(slot) && n === 0);
         parts.stop.hidden = !mine;
         parts.stop.disabled = !actions.stopRecord;
-        const elapsed = mine ? Math.min(RECORD_WINDOW_MS, now() - r.startedAt) : 0;
+        const elapsed = mine ? Math.min(RECORD_WINDOW_MS, session.armbandMsSince(r.startedAt, now())) : 0;
         setProgress(parts.progress, mine ? elapsed / RECORD_WINDOW_MS : 0);
         setText(parts.countdown, mine ? countdownText(r.phase, elapsed) : '');
       }

@@ -53,11 +53,13 @@ function freshState() {
 }
 
 export class Session {
-  // `nameOf(slot)` names a gesture slot in the log's words.
-  constructor({ transmit, now = () => Date.now(), nameOf = (slot) => `gesture ${slot}` }) {
+  // `nameOf(slot)` names a gesture slot in the log's words. `speed` is how many
+  // times faster than real time the armband runs (a simulated one may).
+  constructor({ transmit, now = () => Date.now(), nameOf = (slot) => `gesture ${slot}`, speed = 1 }) {
     this.transmit = transmit;
     this.now = now;
     this.nameOf = nameOf;
+    this.speed = speed;
     this.state = freshState();
     this.fences = []; // commands awaiting their ping: {code, accepted(), refused(status)}
     this.listeners = new Set();
@@ -262,12 +264,17 @@ export class Session {
     this.changed();
   }
 
+  // The armband's time, in ms, since `then` on the page's clock.
+  armbandMsSince(then, now = this.now()) {
+    return (now - then) * this.speed;
+  }
+
   // Time passing: the recording window's end and a silent upload.
   tick() {
     const now = this.now();
     const r = this.state.recording;
     let change = false;
-    if (r.phase === 'running' && now - r.startedAt >= RECORD_WINDOW_MS) {
+    if (r.phase === 'running' && this.armbandMsSince(r.startedAt, now) >= RECORD_WINDOW_MS) {
       r.phase = 'saving';
       change = true;
     }

@@ -9,7 +9,7 @@ import { WearerLink, wearerUrl } from './wearer_link.js';
 
 const LOOPBACK_HOSTS = ['localhost', '127.0.0.1'];
 
-export function createWearerPanel({ settings, location, onLog }) {
+export function createWearerPanel({ settings, location, port, onLog }) {
   const panel = byId('wearer-panel');
   const answer = byId('wearer-answer');
   const rows = new Map();
@@ -42,7 +42,7 @@ export function createWearerPanel({ settings, location, onLog }) {
   // The simulated armband listens on 127.0.0.1 only; the page's security policy names these two hosts.
   if (LOOPBACK_HOSTS.includes(location.hostname)) {
     link = new WearerLink({
-      url: wearerUrl(location),
+      url: wearerUrl(location, port),
       onAvailable: (available) => {
         panel.hidden = !available;
         onLog(available ? 'The virtual wearer is available.' : 'The virtual wearer went away.');

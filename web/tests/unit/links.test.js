@@ -79,6 +79,7 @@ describe('the link to the server', () => {
     assert.equal(serverUrl({ protocol: 'http:', host: '192.0.2.7:8888' }), 'ws://192.0.2.7:8888/');
     assert.equal(serverUrl({ protocol: 'https:', host: 'localhost:8888' }), 'wss://localhost:8888/');
     assert.equal(wearerUrl({ hostname: '[::1]' }), 'ws://[::1]:8889/');
+    assert.equal(wearerUrl({ hostname: 'localhost' }, 40123), 'ws://localhost:40123/');
   });
 });
 

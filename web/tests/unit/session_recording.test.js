@@ -72,6 +72,23 @@ describe('recording a gesture', () => {
     assert.match(f.state().recording.outcome.words, /stopped/);
   });
 
+  test('an armband running 15 times faster closes the window and fails a save 15 times sooner', () => {
+    const f = makeConfiguredSession(0xff, 0x03, { speed: 15 });
+    f.session.startRecord(1);
+    f.receive(0x01, 0x00);
+    f.advance(1_999);
+    assert.equal(f.state().recording.phase, 'running');
+    f.advance(1);
+    assert.equal(f.state().recording.phase, 'saving');
+
+    const g = makeConfiguredSession(0xff, 0x03, { speed: 15 });
+    g.session.startRecord(1);
+    g.receive(0x01, 0x00);
+    g.advance(1_700); // 25.5 s of the armband's time
+    g.receive(0x06, 0xff);
+    assert.match(g.state().recording.outcome.words, /could not save/);
+  });
+
   test("preview frames of another client's recording show a recording of an unknown gesture", () => {
     const f = makeConfiguredSession();
     f.receive(...preview8);

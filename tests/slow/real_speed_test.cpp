@@ -1,0 +1,101 @@
+// The simulated armband at real speed: one whole journey with real 30 s
+// windows and real armband delays, and the proof that a sped-up armband gives
+// the same recordings and the same identification as a real-speed one.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "tests/support/journey.h"
+#include "tests/support/server_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wire_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kRealSpeed = 1.0;
+constexpr std::size_t kWindowFrames = 30 * 650;
+constexpr std::size_t kPacketFrames = 16;
+constexpr std::size_t kSwitchOffSlack = 2 * 650;
+
+void connectAndConfigure(ServerProcess& server, WireClient& client, std::uint8_t channels,
+                         std::uint8_t gestures) {
+    client.send({0x02, 0x00});
+    ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
+    client.send({0x03});
+    ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
+    client.send({0x05, channels, gestures});
+    ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00})) << server.log();
+}
+
+TEST(RealSpeed, TheWholeJourney) {
+    ServerProcess server(kRealSpeed);
+    ASSERT_TRUE(server.start()) << server.log();
+    recordTrainUploadAndRecognise(server);
+}
+
+TEST(RealSpeed, ASpedUpWindowHoldsTheSameEmgAsARealOne) {
+    ServerProcess real(kRealSpeed);
+    ServerProcess fast;
+    ASSERT_TRUE(real.start() && fast.start()) << real.log() << fast.log();
+    WireClient realClient(real.port());
+    WireClient fastClient(fast.port());
+    ASSERT_NO_FATAL_FAILURE(connectAndConfigure(real, realClient, 0xFF, 0x01));
+    ASSERT_NO_FATAL_FAILURE(connectAndConfigure(fast, fastClient, 0xFF, 0x01));
+    for (ServerProcess* server : {&real, &fast}) {
+        ASSERT_EQ(server->sim("perform 1"), "ok");
+    }
+    realClient.send({0x06, 0x01});
+    fastClient.send({0x06, 0x01});
+    ASSERT_EQ(fastClient.nextWithCode(0x06, 10s), (Bytes{0x06, 0x00}));
+    ASSERT_EQ(realClient.nextWithCode(0x06, 45s), (Bytes{0x06, 0x00}));
+
+    const std::string realBytes = readFile(real.file("raw1.bin"));
+    const std::string fastBytes = readFile(fast.file("raw1.bin"));
+    // Both windows hold 30 s of EMG, and a little more: what streams while
+    // the stream is being switched off, which at 15x is 15 times as much EMG
+    // for every millisecond the server takes (more on a loaded machine).
+    for (const std::string* bytes : {&realBytes, &fastBytes}) {
+        const std::size_t frames = bytes->size() / 8;
+        EXPECT_GE(frames, kWindowFrames - kPacketFrames);
+        EXPECT_LE(frames, kWindowFrames + kSwitchOffSlack);
+    }
+    // The same wearer gives the same signal at either speed.
+    const std::size_t common = std::min(realBytes.size(), fastBytes.size());
+    EXPECT_TRUE(realBytes.compare(0, common, fastBytes, 0, common) == 0)
+        << "the windows differ within their first " << common << " bytes";
+}
+
+TEST(RealSpeed, IdentificationReportsTheSameAtEverySpeed) {
+    const std::string golden = std::string(QUILLON_GOLDEN_DIR) + "/case1/";
+    const std::string expected = readFile(golden + "expected/identify_reports.bin");
+    ASSERT_FALSE(expected.empty());
+    ServerProcess real(kRealSpeed);
+    ServerProcess fast;
+    std::vector<ServerProcess*> servers{&real, &fast};
+    std::vector<std::unique_ptr<WireClient>> clients;
+    for (ServerProcess* server : servers) {
+        writeFile(server->file("W&B.txt"), readFile(golden + "expected/W&B.txt"));
+        ASSERT_TRUE(server->start()) << server->log();
+        clients.push_back(std::make_unique<WireClient>(server->port()));
+        // Channels 0x07, gestures 0x13, as the golden case was made.
+        ASSERT_NO_FATAL_FAILURE(connectAndConfigure(*server, *clients.back(), 0x07, 0x13));
+        ASSERT_EQ(server->sim("replay " + golden + "stream.bin"), "ok");
+        clients.back()->send({0x08});
+    }
+    // The stream lasts 20 s at real speed; its reports are the golden ones at
+    // either speed (the replay then starts over, so only the first ones count).
+    for (std::size_t i = 0; i < servers.size(); ++i) {
+        std::string reports;
+        while (reports.size() < expected.size()) {
+            const auto message = clients[i]->nextWithCode(0x08, 30s);
+            ASSERT_TRUE(message) << "after " << reports.size() / 2 << " reports";
+            reports.append(message->begin(), message->end());
+        }
+        EXPECT_EQ(hex(bytesOf(reports)), hex(bytesOf(expected))) << "server " << i;
+    }
+}
+
+}  // namespace
