@@ -146,7 +146,7 @@ TEST_F(WebServer, OtherMethodsAreRefusedAndDoNothing) {
 
 TEST_F(WebServer, HeadIsAnsweredLikeGetWithoutTheBody) {
     const HttpResponse page = httpGet(server.port(), "/style.css");
-    const std::string raw = exchange(
+    const std::string raw = httpExchange(
         server.port(), "HEAD /style.css HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
     const auto responses = parseResponses(raw);
     ASSERT_EQ(responses.size(), 1u) << raw;
