@@ -29,9 +29,10 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
     }
     const std::uint32_t windowLength = identifyWindowLengthFor(shape);
     logLine("identify buffer length:%d", static_cast<int>(windowLength));
-    requestIdentifyModelLoad(windowLength);
+    const IdentifyMode mode = identifyMode();  // one reading for the whole run
+    requestIdentifyModelLoad(windowLength, mode);
     // The accumulator is emptied and the mode set before the stream is switched on.
-    identifyAccumulator.reset(windowLength);
+    identifyAccumulator.reset(windowLength, identifyWindowStepFor(windowLength, mode));
     std::int32_t idle = IDLE_MODE;
     if (!dataMode.compare_exchange_strong(idle, IDENTIFY_MODE)) {
         response.push_back(STATUS_FAILED);

@@ -13,6 +13,7 @@
 #include "core/timer_events.h"
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
+#include "identify/identify_mode.h"
 #include "identify/identify_worker.h"
 #include "server/websocket_server.h"
 #include "training/raw_recording_file.h"
@@ -84,6 +85,10 @@ int runServer(const ServerOptions& options, const std::function<void()>& hubRead
         hubReady();
     }
     recordingWindowMs.store(recordingWindowMsAt(options.simSpeed));
+    setIdentifyMode(options.identifyMode);
+    if (options.identifyModeGiven) {
+        logLine("identify mode:%s", identifyModeName(options.identifyMode));
+    }
 
     ServerThreads threads;
     // The port is taken before any thread starts, so a busy port ends the

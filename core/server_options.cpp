@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 #include "core/recording_timer.h"
 
@@ -49,8 +50,8 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
         if (name == "--help" || name == "-h") {
             return OptionsOutcome::Help;
         }
-        const bool takesValue =
-            name == "--port" || name == "--sim-control-port" || name == "--sim-speed";
+        const bool takesValue = name == "--port" || name == "--sim-control-port" ||
+                                name == "--sim-speed" || name == "--identify-mode";
         if (!takesValue) {
             error = "unknown option \"" + arguments[i] + "\"";
             return OptionsOutcome::Invalid;
@@ -75,6 +76,14 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
                 return OptionsOutcome::Invalid;
             }
             options.simControlPortGiven = true;
+        } else if (name == "--identify-mode") {
+            const std::optional<IdentifyMode> mode = identifyModeNamed(value);
+            if (!mode) {
+                error = "--identify-mode takes exact or calibrated, not \"" + value + "\"";
+                return OptionsOutcome::Invalid;
+            }
+            options.identifyMode = *mode;
+            options.identifyModeGiven = true;
         } else if (!parseSpeed(value, options.simSpeed)) {
             error = "--sim-speed takes a number from 1 to 1000, not \"" + value + "\"";
             return OptionsOutcome::Invalid;
@@ -97,6 +106,9 @@ std::string serverUsage() {
            "                        X times sooner, and the recording window shrinks alike,\n"
            "                        so a window still holds 30 s of EMG (default 1, at most\n"
            "                        1000)\n"
+           "  --identify-mode M     how live identification decides: exact (the default)\n"
+           "                        or calibrated (movement thresholds from the wearer's\n"
+           "                        own recordings, quicker starts and ends)\n"
            "  --help                print this text and exit\n";
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "identify/identify_mode.h"
+
 struct ServerOptions {
     // TCP port of the WebSocket server; 0 picks a free one.
     std::uint16_t port = 8888;
@@ -19,6 +21,9 @@ struct ServerOptions {
     // its delays shrink as much; the recording window shrinks with it, so a
     // window still holds 30 s of EMG.
     double simSpeed = 1.0;
+    // How live identification decides (identify/identify_mode.h).
+    IdentifyMode identifyMode = IdentifyMode::exact;
+    bool identifyModeGiven = false;  // the mode is logged when --identify-mode was given
 };
 
 enum class OptionsOutcome { Run, Help, Invalid };

@@ -2,11 +2,12 @@
 
 #include <memory>
 
-void IdentifyWindowCutter::reset(std::uint32_t windowLength) {
+void IdentifyWindowCutter::reset(std::uint32_t windowLength, std::uint32_t step) {
     std::lock_guard<std::mutex> guard(lock);
     bytes.clear();
     readOffset = 0;
     length = windowLength;
+    stride = step == 0 || step > windowLength / 2 ? windowLength / 2 : step;
     if (length >= 2) {
         bytes.reserve(4 * static_cast<std::size_t>(length));
     }
@@ -25,7 +26,7 @@ EventRecord IdentifyWindowCutter::cut(std::span<const std::uint8_t> packet) {
     const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(readOffset);
     auto window = std::make_shared<std::vector<std::uint8_t>>(
         first, first + static_cast<std::ptrdiff_t>(windowBytes));
-    readOffset += windowBytes / 2;
+    readOffset += stride;
 
     if (bytes.size() - readOffset > 2 * windowBytes) {
         readOffset = bytes.size() - windowBytes;

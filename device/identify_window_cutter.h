@@ -3,7 +3,8 @@
 // Packets are appended to a first-in-first-out byte accumulator. As soon as it
 // holds more than one window length, its first window-length bytes become a
 // window and the first half of them is dropped, so each window starts half a
-// window after the one before. At most one window is cut per packet.
+// window after the one before (or, when a shorter step is asked for, that many
+// bytes after). At most one window is cut per packet.
 //
 // The SDK callback thread cuts, the main thread resets before switching the raw
 // stream on; one mutex guards the accumulator, so the two never overlap.
@@ -23,9 +24,11 @@ class IdentifyWindowCutter {
     IdentifyWindowCutter(const IdentifyWindowCutter&) = delete;
     IdentifyWindowCutter& operator=(const IdentifyWindowCutter&) = delete;
 
-    // Empties the accumulator; windows are windowLength bytes from now on. A
-    // length below 2 cuts nothing (every packet is dropped).
-    void reset(std::uint32_t windowLength);
+    // Empties the accumulator; windows are windowLength bytes from now on,
+    // each starting `step` bytes after the last (0: half a window, as it has
+    // always been; a step above half a window is taken as half). A length
+    // below 2 cuts nothing (every packet is dropped).
+    void reset(std::uint32_t windowLength, std::uint32_t step = 0);
 
     // Appends the packet; returns the window it completes, or an empty pointer.
     // If packets outgrow half a window (the channel configuration changed under
@@ -40,4 +43,5 @@ class IdentifyWindowCutter {
     std::vector<std::uint8_t> bytes;  // guarded by lock; bytes before readOffset are spent
     std::size_t readOffset = 0;       // guarded by lock
     std::uint32_t length = 0;         // guarded by lock
+    std::uint32_t stride = 0;         // guarded by lock; bytes from one window to the next
 };

@@ -8,6 +8,14 @@
 #include "training/model_gestures.h"
 
 std::atomic<std::uint32_t> identifyWindowLength{0};
+std::atomic<IdentifyMode> identifyRunMode{IdentifyMode::exact};
+
+std::uint32_t identifyWindowStepFor(std::uint32_t windowLength, IdentifyMode mode) {
+    if (mode != IdentifyMode::calibrated) {
+        return 0;
+    }
+    return windowLength / kIdentifyWindowFrames * kCalibratedStepFrames;
+}
 
 std::uint32_t identifyWindowLengthFor(const ModelShape& shape) {
     if (shape.valuesPerRow < 2) {
@@ -72,7 +80,8 @@ bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask) {
     return true;
 }
 
-void requestIdentifyModelLoad(std::uint32_t windowLength) {
+void requestIdentifyModelLoad(std::uint32_t windowLength, IdentifyMode mode) {
     identifyWindowLength.store(windowLength, std::memory_order_release);
+    identifyRunMode.store(mode, std::memory_order_release);
     newModelFlag.store(1, std::memory_order_release);
 }

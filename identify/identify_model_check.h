@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "identify/identify_mode.h"
 #include "training/model_shape.h"
 
 // Samples per channel in one identification window.
@@ -20,6 +21,19 @@ inline constexpr std::uint32_t kIdentifyWindowFrames = 130;
 // read by the identification thread after it has seen the flag set, to learn
 // the channel count of the windows being cut.
 extern std::atomic<std::uint32_t> identifyWindowLength;
+
+// The mode of the identification run under way: written by the main thread
+// with identifyWindowLength, before newModelFlag is set; read by the
+// identification thread when it loads the model.
+extern std::atomic<IdentifyMode> identifyRunMode;
+
+// Samples per channel from one window to the next in calibrated mode.
+inline constexpr std::uint32_t kCalibratedStepFrames = 16;
+
+// Bytes from the start of one window to the next for a run in `mode`: 0 (half
+// a window, as the exact mode has always cut them) or 16 frames in calibrated
+// mode.
+std::uint32_t identifyWindowStepFor(std::uint32_t windowLength, IdentifyMode mode);
 
 // The window length for a model of this shape: (valuesPerRow - 1) x 130.
 std::uint32_t identifyWindowLengthFor(const ModelShape& shape);
@@ -39,7 +53,8 @@ bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount);
 // Otherwise logs why and returns false.
 bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask);
 
-// For START_IDENTIFY, once the model is accepted: stores the new window length,
-// then sets newModelFlag, so that the identification thread loads "W&B.txt"
-// before its next window and already sees the length when it does.
-void requestIdentifyModelLoad(std::uint32_t windowLength);
+// For START_IDENTIFY, once the model is accepted: stores the new window length
+// and the run's mode, then sets newModelFlag, so that the identification
+// thread loads "W&B.txt" before its next window and already sees both when it
+// does.
+void requestIdentifyModelLoad(std::uint32_t windowLength, IdentifyMode mode = IdentifyMode::exact);

@@ -2,6 +2,8 @@
 
 #include "core/event_queue.h"
 #include "core/log.h"
+#include "device/acquisition_state.h"
+#include "identify/calibration_file.h"
 #include "identify/classifier.h"
 #include "identify/gesture_report.h"
 #include "identify/identify_model_check.h"
@@ -19,6 +21,12 @@ int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
         }
         modelLoaded = true;
         sizeMismatchLogged = false;
+        runMode = identifyRunMode.load(std::memory_order_acquire);
+        if (runMode == IdentifyMode::calibrated) {
+            logLine("identify mode:%s", identifyModeName(runMode));
+            calibratedState.reset(identifierState.channels, identifierState.gestures,
+                                  loadWearerCalibration(identifierState.channels));
+        }
     }
     if (!modelLoaded) {
         return kWindowDropped;
@@ -33,9 +41,35 @@ int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
         }
         return kWindowDropped;
     }
-    const int result = classifyWindow(window, identifierState, pairTable);
+    const int result = runMode == IdentifyMode::calibrated
+                           ? classifyCalibratedWindow(window, calibratedState, pairTable)
+                           : classifyWindow(window, identifierState, pairTable);
     reportGesture(result, response);
     return result;
+}
+
+Calibration loadWearerCalibration(std::uint8_t channels) {
+    Calibration calibration;
+    if (readCalibrationFile(calibration)) {
+        logLine("identifyWorker, calibration: rest %.0f, movement from %.0f to %.0f%s",
+                static_cast<double>(calibration.restVariance),
+                static_cast<double>(calibration.onThreshold),
+                static_cast<double>(calibration.offThreshold),
+                calibration.restFound ? "" : " (rest estimated: the recordings held no rest)");
+        return calibration;
+    }
+    logLine("identifyWorker, %s missing or malformed: calibrating on the raw recordings",
+            kCalibrationFileName);
+    if (calibrateFromRawFiles(gestureMask.load(), channels, calibration)) {
+        return calibration;
+    }
+    calibration = fallbackCalibration();
+    logLine(
+        "identifyWorker, WARNING: no calibration could be made; calibrated identification uses "
+        "fixed levels (a movement from %.0f to %.0f)",
+        static_cast<double>(calibration.onThreshold),
+        static_cast<double>(calibration.offThreshold));
+    return calibration;
 }
 
 void identifyWorker() {

@@ -13,7 +13,9 @@
 #include <span>
 #include <vector>
 
+#include "identify/calibrated_classifier.h"
 #include "identify/identifier.h"
+#include "identify/identify_mode.h"
 
 // What handleWindow returns for a window that was not classified.
 inline constexpr int kWindowDropped = -1;
@@ -22,7 +24,9 @@ class IdentifyWorkerState {
   public:
     // One window, as popped from identifyQueue:
     // 1. If newModelFlag is set, it is cleared and "W&B.txt" is loaded for
-    //    windows of identifyWindowLength / 130 channels. A load that fails
+    //    windows of identifyWindowLength / 130 channels, to be classified in
+    //    the run's mode (identifyRunMode); in calibrated mode with the
+    //    wearer's calibration (loadWearerCalibration). A load that fails
     //    (file missing, or a model that does not fit) drops this window and
     //    keeps the model loaded before, if any.
     // 2. With no model ever loaded, or a window whose length is not the
@@ -34,14 +38,24 @@ class IdentifyWorkerState {
     int handleWindow(std::span<const std::uint8_t> window);
 
     const Identifier& identifier() const { return identifierState; }
+    const CalibratedIdentifier& calibratedIdentifier() const { return calibratedState; }
+    IdentifyMode mode() const { return runMode; }
 
   private:
     Identifier identifierState;
+    CalibratedIdentifier calibratedState;
+    IdentifyMode runMode = IdentifyMode::exact;
     PairTable pairTable{};
     bool modelLoaded = false;
     bool sizeMismatchLogged = false;
     std::vector<std::uint8_t> response;
 };
+
+// The calibration calibrated identification uses for a model of `channels`
+// channels: "calibration.txt"; failing that, one measured on the raw
+// recordings of the gestures in gestureMask; failing that too, the fixed
+// levels of fallbackCalibration. Which one is logged.
+Calibration loadWearerCalibration(std::uint8_t channels);
 
 // The identification thread's body: pops windows from identifyQueue and hands
 // each to one IdentifyWorkerState, waiting while the queue is empty.

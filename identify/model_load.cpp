@@ -6,15 +6,11 @@
 #include "identify/identify_model_check.h"
 #include "training/model_file.h"
 
-int gestureCountForRows(std::int32_t rows) {
-    return static_cast<int>(std::sqrt(2.0 * rows + 0.5) + 0.5);
-}
+namespace {
 
-ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
-                          PairTable& pairTable) {
-    logLine("Identify init, detect new model");
-    ModelFile model;
-    switch (readModelFile(model)) {
+ModelLoadResult loadParsed(ModelFileRead read, const ModelFile& model, std::uint32_t windowChannels,
+                           Identifier& identifier, PairTable& pairTable) {
+    switch (read) {
         case ModelFileRead::Missing:
             logLine("identifyWorker, W&B.txt cannot be opened");
             return ModelLoadResult::missing;
@@ -46,4 +42,25 @@ ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
         row[0] = line[channels];
     }
     return ModelLoadResult::loaded;
+}
+
+}  // namespace
+
+int gestureCountForRows(std::int32_t rows) {
+    return static_cast<int>(std::sqrt(2.0 * rows + 0.5) + 0.5);
+}
+
+ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
+                          PairTable& pairTable) {
+    logLine("Identify init, detect new model");
+    ModelFile model;
+    const ModelFileRead read = readModelFile(model);
+    return loadParsed(read, model, windowChannels, identifier, pairTable);
+}
+
+ModelLoadResult loadModelText(const std::string& text, std::uint32_t windowChannels,
+                              Identifier& identifier, PairTable& pairTable) {
+    ModelFile model;
+    const ModelFileRead read = parseModelText(text, model);
+    return loadParsed(read, model, windowChannels, identifier, pairTable);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "identify/identifier.h"
 
@@ -24,3 +25,7 @@ enum class ModelLoadResult {
 // every outcome is logged.
 ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
                           PairTable& pairTable);
+
+// The same from the text of a model already read.
+ModelLoadResult loadModelText(const std::string& text, std::uint32_t windowChannels,
+                              Identifier& identifier, PairTable& pairTable);

@@ -8,8 +8,8 @@ namespace {
 
 constexpr float kWindowFrames = static_cast<float>(ANALYSIS_WINDOW);
 
-// Energy of every whole window: the population variance of the activity
-// signal over its frames.
+}  // namespace
+
 std::vector<float> windowEnergies(std::span<const float> activity, std::size_t windows) {
     std::vector<float> energy(windows);
     for (std::size_t w = 0; w < windows; ++w) {
@@ -28,6 +28,37 @@ std::vector<float> windowEnergies(std::span<const float> activity, std::size_t w
     }
     return energy;
 }
+
+std::vector<WindowActivity> windowActivity(std::span<const float> energy) {
+    const std::size_t windows = energy.size();
+    std::vector<WindowActivity> kinds(windows, WindowActivity::unexamined);
+    if (windows < 3) {
+        return kinds;
+    }
+    float total = 0.0f;
+    for (float e : energy) {
+        total = total + e;
+    }
+    const float threshold = total / static_cast<float>(windows);
+
+    // A window that starts an activity is never a sample; the window that
+    // ends one still is. Equality with the threshold neither starts nor ends.
+    bool active = false;
+    for (std::size_t k = 0; k + 2 < windows; ++k) {
+        if (!active) {
+            active = energy[k] > threshold && energy[k + 1] > threshold;
+            kinds[k] = active ? WindowActivity::starting : WindowActivity::quiet;
+            continue;
+        }
+        if (energy[k + 1] < threshold && energy[k + 2] < threshold) {
+            active = false;
+        }
+        kinds[k] = WindowActivity::active;
+    }
+    return kinds;
+}
+
+namespace {
 
 // Appends the mean absolute centred value of every channel over window w.
 void appendWindowFeatures(const FeatureMatrix& matrix, std::size_t w, FeatureList& out) {
@@ -120,24 +151,11 @@ void extractWindowFeatures(std::span<const float> activity, const FeatureMatrix&
         return;
     }
     const std::vector<float> energy = windowEnergies(activity, windows);
-    float total = 0.0f;
-    for (float e : energy) {
-        total = total + e;
-    }
-    const float threshold = total / static_cast<float>(windows);
-
-    // A window that starts an activity is never a sample; the window that
-    // ends one still is. Equality with the threshold neither starts nor ends.
-    bool active = false;
-    for (std::size_t k = 0; k + 2 < windows; ++k) {
-        if (!active) {
-            active = energy[k] > threshold && energy[k + 1] > threshold;
-            continue;
+    const std::vector<WindowActivity> kinds = windowActivity(energy);
+    for (std::size_t k = 0; k < windows; ++k) {
+        if (kinds[k] == WindowActivity::active) {
+            appendWindowFeatures(matrix, k, out);
         }
-        if (energy[k + 1] < threshold && energy[k + 2] < threshold) {
-            active = false;
-        }
-        appendWindowFeatures(matrix, k, out);
     }
 }
 

@@ -44,6 +44,21 @@ void removeChannelMeans(FeatureMatrix& matrix);
 // The per-frame activity signal: the mean of the frame's centred samples.
 std::vector<float> activitySignal(const FeatureMatrix& matrix);
 
+// Energy of each of the first `windows` whole windows: the population variance
+// of the activity signal over its 130 frames.
+std::vector<float> windowEnergies(std::span<const float> activity, std::size_t windows);
+
+// What the activity detector makes of each window, given every window's
+// energy: the threshold is the mean energy; activity starts at two windows
+// running above it and ends before two windows running below it.
+enum class WindowActivity : std::uint8_t {
+    quiet,       // no activity under way
+    starting,    // starts an activity; not a sample
+    active,      // a sample: activity under way, including the window that ends it
+    unexamined,  // one of the last two windows, or fewer than three windows in all
+};
+std::vector<WindowActivity> windowActivity(std::span<const float> energy);
+
 // Empties out and fills it with the samples of the active windows. activity
 // holds one value per frame of matrix. Fewer than three whole windows give no
 // sample.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "identify/calibration_file.h"
 #include "training/feature_extraction.h"
 #include "training/generate_model.h"
 #include "training/model_gestures.h"
@@ -65,7 +66,9 @@ bool rawFilesFitInMemory(std::uint8_t gestureMask) {
 }
 
 // False when a raw file could not be read; the gestures after it are skipped.
-bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount) {
+// The movement levels of every recording read go to `levels`.
+bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount,
+                             std::vector<RecordingLevels>& levels) {
     for (int n = 1; n <= kMostGestures; ++n) {
         if (!selected(gestureMask, n)) {
             continue;
@@ -76,6 +79,7 @@ bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount
             logLine("raw_file_name open error.");
             return false;
         }
+        levels.push_back(measureRecording(n, bytes.data(), bytes.size(), channelCount));
         const std::string number = std::to_string(n);
         if (featureExtraction(number.c_str(), bytes.data(), bytes.size(), channelCount) != 0) {
             // A feature file cut short by a failed write would train a model on
@@ -117,6 +121,20 @@ void renumberFeatureFiles(std::uint8_t gestureMask) {
     }
 }
 
+// The wearer's calibration goes beside the model; a calibration that cannot
+// be made or written leaves none, so that an old one never outlives its model.
+void writeCalibration(const std::vector<RecordingLevels>& levels) {
+    Calibration calibration;
+    if (!calibrateFromRecordings(levels, calibration)) {
+        std::remove(kCalibrationFileName);
+        return;
+    }
+    if (!writeCalibrationFile(calibration)) {
+        logLine("generateModel, %s could not be written", kCalibrationFileName);
+        std::remove(kCalibrationFileName);
+    }
+}
+
 }  // namespace
 
 void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
@@ -126,7 +144,8 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         return;
     }
     removeFeatureFiles();
-    if (!extractSelectedFeatures(gestureMask, channelCount)) {
+    std::vector<RecordingLevels> levels;
+    if (!extractSelectedFeatures(gestureMask, channelCount, levels)) {
         response.push_back(kStatusFailed);
     }
     if (!everyFeatureFilePresent(gestureMask)) {
@@ -144,6 +163,7 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         std::remove(kModelGesturesFileName);
     }
     logLine("start generate model ....");
+    writeCalibration(levels);
     newModelFlag.store(1);
     response.push_back(kStatusOk);
     removeFeatureFiles();

@@ -88,6 +88,7 @@ class Armband {
 
     // Wearer and faults.
     void setAction(WearerAction action);
+    void setProfile(const WearerProfile& profile, std::uint32_t day);
     void drop();
     void setPresent(bool present);
     void addFault(Operation operation, bool muteIt, std::uint32_t count);
@@ -179,6 +180,9 @@ class Armband {
     std::uint64_t streamSeed = 0;    // for the stream that starts at streamEpoch
     WearerAction action;
     std::uint64_t actionVersion = 0;
+    const WearerProfile* wearerKind = &defaultWearerProfile();
+    std::uint32_t wearerDay = 1;
+    std::uint64_t profileVersion = 0;
     std::shared_ptr<const std::vector<std::uint8_t>> replayBytes;
     std::string replayPath;
     std::uint64_t replayVersion = 0;

@@ -19,6 +19,14 @@ void Armband::setAction(WearerAction newAction) {
     streamWake.notify_all();
 }
 
+void Armband::setProfile(const WearerProfile& profile, std::uint32_t day) {
+    std::lock_guard<std::mutex> guard(lock);
+    wearerKind = &profile;
+    wearerDay = day;
+    ++profileVersion;
+    streamWake.notify_all();
+}
+
 void Armband::setPresent(bool isPresent) {
     std::lock_guard<std::mutex> guard(lock);
     present = isPresent;
@@ -120,6 +128,9 @@ void Armband::reset() {
     }
     action = WearerAction{};
     ++actionVersion;
+    wearerKind = &defaultWearerProfile();
+    wearerDay = 1;
+    ++profileVersion;
     if (replayBytes) {
         replayBytes.reset();
         replayPath.clear();
@@ -145,6 +156,8 @@ Status Armband::status() {
     now.settingAvailable = settingAvailable;
     now.seed = seed;
     now.replay = replayPath;
+    now.profile = wearerKind->name;
+    now.day = wearerDay;
     return now;
 }
 

@@ -77,6 +77,7 @@ void Armband::streamLoop() {
     Wearer wearer;
     std::uint64_t epoch = 0;
     std::uint64_t seenAction = 0;
+    std::uint64_t seenProfile = 0;
     std::uint64_t seenReplay = 0;
     std::shared_ptr<const std::vector<std::uint8_t>> replay;
     std::size_t replayAt = 0;
@@ -92,6 +93,8 @@ void Armband::streamLoop() {
         }
         if (epoch != streamEpoch) {
             epoch = streamEpoch;
+            wearer.setProfile(*wearerKind, wearerDay);
+            seenProfile = profileVersion;
             wearer.restart(streamSeed, action);
             seenAction = actionVersion;
             replay = replayBytes;
@@ -100,6 +103,10 @@ void Armband::streamLoop() {
             reported = 0;
             packetIndex = 0;
             start = Clock::now();
+        }
+        if (seenProfile != profileVersion) {
+            wearer.setProfile(*wearerKind, wearerDay);
+            seenProfile = profileVersion;
         }
         if (seenAction != actionVersion) {
             wearer.setAction(action);

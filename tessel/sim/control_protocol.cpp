@@ -23,8 +23,9 @@ constexpr const char* kOperationNames[kOperationCount] = {
 constexpr const char* kHelp =
     "ok perform G | hold G | rest | status | drop | absent | present | fail OP [N] | "
     "mute OP [N] | nosetting | setting | hubstate N | devicestatus N | replay [PATH] | seed N | "
-    "reset; G is 0..15, OP is connect, startScan, setDataNotifySwitch, setEmgRawDataConfig, "
-    "trainModelUpdate, queryHardwareVersion or queryFirmwareVersion";
+    "profile NAME [DAY] | reset; G is 0..15, OP is connect, startScan, setDataNotifySwitch, "
+    "setEmgRawDataConfig, trainModelUpdate, queryHardwareVersion or queryFirmwareVersion; NAME "
+    "is a kind of wearer: ";
 
 bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -121,6 +122,22 @@ std::string faultCommand(Armband& armband, bool muteIt, std::string_view argumen
     return "ok";
 }
 
+std::string profileCommand(Armband& armband, std::string_view arguments) {
+    std::string_view dayText;
+    const std::string_view name = firstWord(arguments, dayText);
+    const WearerProfile* kind = wearerProfileNamed(name);
+    if (kind == nullptr) {
+        return "error: profile takes a kind of wearer (" + wearerProfileList() +
+               ") and an optional day";
+    }
+    std::uint32_t day = 1;
+    if (!dayText.empty() && !parseNumber<std::uint32_t>(dayText, 0, 1000000, day)) {
+        return "error: the day must be a number from 0 to 1000000";
+    }
+    armband.setProfile(*kind, day);
+    return "ok";
+}
+
 std::string withoutArguments(std::string_view word, std::string_view arguments,
                              std::string answer) {
     if (!arguments.empty()) {
@@ -161,6 +178,8 @@ std::string statusJson(const Status& status) {
     json += status.settingAvailable ? "true" : "false";
     json += ",\"seed\":" + std::to_string(status.seed);
     json += ",\"droppedPackets\":" + std::to_string(status.droppedPackets);
+    json += ",\"profile\":" + jsonString(status.profile);
+    json += ",\"day\":" + std::to_string(status.day);
     return json + "}";
 }
 
@@ -215,6 +234,9 @@ std::string runControlCommand(Armband& armband, std::string_view line) {
         armband.reseed(seed);
         return "ok";
     }
+    if (is("profile")) {
+        return profileCommand(armband, arguments);
+    }
     if (is("status")) {
         return withoutArguments(word, arguments, "ok " + statusJson(armband.status()));
     }
@@ -233,7 +255,7 @@ std::string runControlCommand(Armband& armband, std::string_view line) {
     } else if (is("reset")) {
         armband.reset();
     } else if (is("help")) {
-        return kHelp;
+        return kHelp + wearerProfileList();
     } else {
         return "error: unknown command '" + std::string(word) + "' (try help)";
     }

@@ -34,6 +34,15 @@ bool Controller::hold(int gesture) {
     return true;
 }
 
+bool Controller::profile(std::string_view name, std::uint32_t day) {
+    const WearerProfile* kind = wearerProfileNamed(name);
+    if (kind == nullptr) {
+        return false;
+    }
+    armband->setProfile(*kind, day);
+    return true;
+}
+
 void Controller::rest() {
     armband->setAction(WearerAction{});
 }

@@ -9,12 +9,13 @@ namespace {
 constexpr float kPi = 3.14159265358979f;
 constexpr float kRestSeconds = 2.0f;
 constexpr float kHoldSeconds = 2.5f;
-constexpr float kTimingSpread = 0.25f;       // durations vary by up to a quarter either way
-constexpr std::uint32_t kShortestRamp = 65;  // 100 ms
-constexpr std::uint32_t kLongestRamp = 130;  // 200 ms
-constexpr float kRestNoise = 1.0f;
+constexpr float kTimingSpread = 0.25f;  // durations vary by up to a quarter either way
 constexpr float kLargestSigma = 30.0f;
 constexpr float kCrosstalk = 0.25f;  // share of each neighbour's signal an electrode picks up
+// Stream number of the random source that only the profiles' extras use.
+constexpr std::uint64_t kExtrasStream = 0xE7;
+constexpr float kShortestFidget = 0.2f;  // seconds
+constexpr float kLongestFidget = 0.6f;
 
 }  // namespace
 
@@ -30,11 +31,25 @@ std::string WearerAction::text() const {
 }
 
 Wearer::Wearer(std::uint64_t seed, WearerAction action) {
+    gains.fill(1.0f);
     restart(seed, action);
+}
+
+void Wearer::setProfile(const WearerProfile& profile, std::uint32_t day) {
+    kind = &profile;
+    gains = dayGains(profile, day);
 }
 
 void Wearer::restart(std::uint64_t seed, WearerAction action) {
     random = Random(seed);
+    extras = Random(mixSeed(seed, kExtrasStream));
+    std::fill(std::begin(commonHistory), std::end(commonHistory), 0.0f);
+    wobbleFactor = 1.0f;
+    fading = 0;
+    fadeLevel = 0.0f;
+    fidgetFrames = 0;
+    fidgetLevel = 0.0f;
+    nextFidget = 0;
     current = action;
     level = 0.0f;
     active = 0;
@@ -53,7 +68,10 @@ void Wearer::setAction(WearerAction action) {
             break;
         case Phase::Onset:
         case Phase::Holding:
-            if (current.kind == WearerAction::Rest || current.gesture != active) {
+            if (current.kind != WearerAction::Rest && current.gesture != active &&
+                kind->crossfade) {
+                beginCrossfade();
+            } else if (current.kind == WearerAction::Rest || current.gesture != active) {
                 beginRelease();
             } else if (phase == Phase::Holding) {
                 beginHold();
@@ -84,13 +102,31 @@ void Wearer::beginRest() {
 void Wearer::beginOnset() {
     phase = Phase::Onset;
     active = current.gesture;
-    const float gain = random.uniform(0.8f, 1.2f);
+    const float gain = random.uniform(kind->repetitionLow, kind->repetitionHigh);
     for (int c = 0; c < kElectrodes; ++c) {
         const float factor = std::clamp(1.0f + 0.12f * random.gaussian(), 0.7f, 1.3f);
-        sigma[c] = std::min(kLargestSigma, gestureAmplitude(active, c) * gain * factor);
+        sigma[c] = std::min(kLargestSigma, kind->amplitude(active, c) * gain * factor);
     }
-    rampFrames = kShortestRamp + random.next32() % (kLongestRamp - kShortestRamp + 1);
+    rampFrames = drawRamp(kind->riseShortest, kind->riseLongest);
     rampDone = 0;
+}
+
+std::int64_t Wearer::drawRamp(std::uint32_t shortest, std::uint32_t longest) {
+    const std::uint32_t longer = longest > shortest ? longest - shortest : 0;
+    return shortest + random.next32() % (longer + 1);
+}
+
+// The gesture held so far fades over a release's time while the new one
+// rises from nothing.
+void Wearer::beginCrossfade() {
+    fading = active;
+    std::copy(std::begin(sigma), std::end(sigma), std::begin(fadeSigma));
+    fadeFrom = level * wobbleFactor;
+    fadeLevel = fadeFrom;
+    fadeFrames = drawRamp(kind->fallShortest, kind->fallLongest);
+    fadeDone = 0;
+    level = 0.0f;
+    beginOnset();
 }
 
 void Wearer::beginHold() {
@@ -102,7 +138,7 @@ void Wearer::beginHold() {
 void Wearer::beginRelease() {
     phase = Phase::Release;
     releaseFrom = level;
-    rampFrames = kShortestRamp + random.next32() % (kLongestRamp - kShortestRamp + 1);
+    rampFrames = drawRamp(kind->fallShortest, kind->fallLongest);
     rampDone = 0;
 }
 
@@ -140,33 +176,94 @@ void Wearer::advanceTimeline() {
     }
 }
 
+float Wearer::bandSample(float* h, float white) const {
+    const float band = 0.5f * (white + h[0] - h[1] - h[2]);
+    h[2] = h[1];
+    h[1] = h[0];
+    h[0] = white;
+    return band;
+}
+
+// Wobble, fade and fidgets: nothing for the default wearer, and never a
+// number from `random`.
+void Wearer::advanceExtras() {
+    if (kind->wobble > 0.0f && (phase == Phase::Onset || phase == Phase::Holding)) {
+        // A slow log-normal factor: each frame keeps `keep` of the last one.
+        const float keep = std::exp(-1.0f / (kind->wobbleSeconds * kFramesPerSecond));
+        const float drive = std::sqrt(1.0f - keep * keep) * kind->wobble;
+        const float logFactor = keep * std::log(wobbleFactor) + drive * extras.gaussian();
+        wobbleFactor = std::exp(logFactor);
+    }
+    if (fading != 0) {
+        ++fadeDone;
+        const float t = static_cast<float>(fadeDone) / static_cast<float>(fadeFrames);
+        fadeLevel = fadeFrom * (0.5f + 0.5f * std::cos(kPi * t));
+        if (fadeDone >= fadeFrames) {
+            fading = 0;
+            fadeLevel = 0.0f;
+        }
+    }
+    if (kind->fidgetsPerMinute <= 0.0f) {
+        return;
+    }
+    if (fidgetFrames > 0) {
+        ++fidgetDone;
+        const float t = static_cast<float>(fidgetDone) / static_cast<float>(fidgetFrames);
+        fidgetLevel = std::sin(kPi * t);
+        if (fidgetDone >= fidgetFrames) {
+            fidgetFrames = 0;
+            fidgetLevel = 0.0f;
+            const float meanFrames = 60.0f / kind->fidgetsPerMinute * kFramesPerSecond;
+            nextFidget = static_cast<std::int64_t>(-std::log(1.0f - extras.uniform()) * meanFrames);
+        }
+    } else if (phase == Phase::Resting && --nextFidget <= 0) {
+        const int pattern = 1 + static_cast<int>(extras.next32() % (kGestures - 1));
+        float strongest = 0.0f;
+        for (int c = 0; c < kElectrodes; ++c) {
+            strongest = std::max(strongest, gestureAmplitude(pattern, c));
+        }
+        const float peak = kind->fidgetAmplitude * extras.uniform(0.5f, 1.0f) / strongest;
+        for (int c = 0; c < kElectrodes; ++c) {
+            fidgetSigma[c] = gestureAmplitude(pattern, c) * peak;
+        }
+        fidgetFrames = static_cast<std::int64_t>(extras.uniform(kShortestFidget, kLongestFidget) *
+                                                 kFramesPerSecond);
+        fidgetDone = 0;
+    }
+}
+
 void Wearer::nextFrame(std::uint8_t samples[kElectrodes]) {
     advanceTimeline();
+    advanceExtras();
     // Band-limited source per electrode: (w[n] + w[n-1] - w[n-2] - w[n-3]) / 2
     // keeps unit variance and passes a band around 110 Hz, nothing at 0 Hz.
     float band[kElectrodes];
     for (int c = 0; c < kElectrodes; ++c) {
-        const float white = random.gaussian();
-        float* h = history[c];
-        band[c] = 0.5f * (white + h[0] - h[1] - h[2]);
-        h[2] = h[1];
-        h[1] = h[0];
-        h[0] = white;
+        band[c] = bandSample(history[c], random.gaussian());
     }
+    const float common =
+        kind->commonNoise > 0.0f ? bandSample(commonHistory, extras.gaussian()) : 0.0f;
     const float crosstalkNorm = 1.0f / std::sqrt(1.0f + 2.0f * kCrosstalk * kCrosstalk);
+    const float strength = level * wobbleFactor;
     for (int c = 0; c < kElectrodes; ++c) {
         const float left = band[(c + kElectrodes - 1) % kElectrodes];
         const float right = band[(c + 1) % kElectrodes];
         const float source = (band[c] + kCrosstalk * (left + right)) * crosstalkNorm;
-        const float value =
-            electrodeOffset(c) + kRestNoise * random.gaussian() + level * sigma[c] * source;
+        const float rest = kind->restNoise * random.gaussian() + kind->commonNoise * common;
+        const float emg =
+            (strength * sigma[c] + fadeLevel * fadeSigma[c] + fidgetLevel * fidgetSigma[c]) *
+            source;
+        const float value = electrodeOffset(c) + gains[c] * rest + gains[c] * emg;
         const float rounded = std::floor(value + 0.5f);
         samples[c] = static_cast<std::uint8_t>(std::clamp(rounded, 0.0f, 255.0f));
     }
 }
 
 std::uint8_t Wearer::gesture() const {
-    return level >= 0.5f ? active : 0;
+    if (level >= 0.5f) {
+        return active;
+    }
+    return fadeLevel >= 0.5f ? fading : 0;
 }
 
 }  // namespace tessel::sim

@@ -10,30 +10,33 @@
 
 #include "core/event_queue.h"
 #include "device/acquisition_state.h"
+#include "identify/calibration_file.h"
 #include "identify/gesture_report.h"
 #include "identify/identify_model_check.h"
 #include "identify_test_support.h"
+#include "tessel/sim/wearer_profile.h"
+#include "tools/identify_eval/eval_streams.h"
 #include "training/model_shape.h"
 
 namespace {
 
 using namespace identify_test;
 
-constexpr std::uint8_t kCentre = 124;
+constexpr std::uint8_t kRestSample = 124;
 
 // A one-channel window whose first half swings by 30 (variance far above 200).
 Bytes loudWindow(int channels = 1) {
     Bytes frames;
     for (int t = 0; t < 130; ++t) {
         const bool swing = t < 64;
-        const std::uint8_t sample = swing ? (t % 2 == 0 ? kCentre + 30 : kCentre - 30) : kCentre;
+        const std::uint8_t sample = swing ? (t % 2 == 0 ? kRestSample + 30 : kRestSample - 30) : kRestSample;
         frames.insert(frames.end(), static_cast<std::size_t>(channels), sample);
     }
     return frames;
 }
 
 Bytes flatWindow(int channels = 1) {
-    return Bytes(static_cast<std::size_t>(channels) * 130, kCentre);
+    return Bytes(static_cast<std::size_t>(channels) * 130, kRestSample);
 }
 
 // A model whose weights are all 0 and whose biases vote for class `winner` in
@@ -239,7 +242,7 @@ TEST_F(IdentifyWorker, AWindowOfAnotherSizeThanTheModelTakesIsDropped) {
     feed({loudWindow()});
     std::vector<int> results;
     const std::string log = logOf([&] {
-        results = feed({loudWindow(2), loudWindow(2), Bytes(64, kCentre)});
+        results = feed({loudWindow(2), loudWindow(2), Bytes(64, kRestSample)});
     });
     EXPECT_EQ(results, (std::vector<int>(3, kWindowDropped)));
     EXPECT_NE(log.find("window of 260 bytes dropped, the model takes 130"), std::string::npos);
@@ -275,6 +278,69 @@ TEST_F(IdentifyWorker, TheThreadClassifiesQueuedWindowsAndEndsOnAnEmptyRecord) {
 
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{report(kNoGesture), report(3)}));
     EXPECT_EQ(identifyQueue.size(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// A one-channel window that swings by 30 throughout.
+Bytes loudWholeWindow() {
+    Bytes frames(130);
+    for (std::size_t t = 0; t < frames.size(); ++t) {
+        frames[t] = t % 2 == 0 ? kRestSample + 30 : kRestSample - 30;
+    }
+    return frames;
+}
+
+// 30 s of raw frames of one channel of the default wearer performing `gesture`.
+std::string rawRecording(int gesture) {
+    const identify_eval::LabelledStream recording =
+        identify_eval::recordGesture(tessel::sim::defaultWearerProfile(), 1,
+                                     40 + static_cast<std::uint64_t>(gesture), gesture, 1);
+    return std::string(recording.bytes.begin(), recording.bytes.end());
+}
+
+TEST_F(IdentifyWorker, ACalibratedRunClassifiesWithTheWearersCalibration) {
+    writeModel(modelVotingFor(2, 3));
+    writeFile(kCalibrationFileName,
+              "rest_variance 10.0\nactive_variance 900.0\non_threshold 100.0\n"
+              "off_threshold 50.0\nrest_found 1\n");
+    requestIdentifyModelLoad(130, IdentifyMode::calibrated);
+    const std::vector<int> results =
+        feed({flatWindow(), loudWholeWindow(), loudWholeWindow(), flatWindow()});
+
+    EXPECT_EQ(worker.mode(), IdentifyMode::calibrated);
+    EXPECT_EQ(worker.calibratedIdentifier().calibration.onThreshold, 100.0f);
+    EXPECT_EQ(results, (std::vector<int>{0, 2, 2, 0})) << "from the first loud window on";
+    EXPECT_EQ(client->messages(),
+              (std::vector<Bytes>{report(kNoGesture), report(3), report(kNoGesture)}));
+}
+
+TEST_F(IdentifyWorker, ACalibratedRunWithoutCalibrationMeasuresTheRecordingsOrWarns) {
+    writeModel(modelVotingFor(2, 3));
+    requestIdentifyModelLoad(130, IdentifyMode::calibrated);
+    std::string log = logOf([&] { feed({flatWindow()}); });
+    EXPECT_NE(log.find("WARNING: no calibration could be made"), std::string::npos) << log;
+    EXPECT_EQ(worker.calibratedIdentifier().calibration.onThreshold,
+              fallbackCalibration().onThreshold);
+
+    for (const int gesture : {2, 3, 6}) {
+        writeFile("raw" + std::to_string(gesture) + ".bin", rawRecording(gesture));
+    }
+    requestIdentifyModelLoad(130, IdentifyMode::calibrated);
+    log = logOf([&] { feed({flatWindow()}); });
+    EXPECT_NE(log.find("calibrating on the raw recordings"), std::string::npos) << log;
+    EXPECT_TRUE(worker.calibratedIdentifier().calibration.restFound);
+    EXPECT_LT(worker.calibratedIdentifier().calibration.onThreshold, 100.0f)
+        << "one channel of the default wearer rests at about one count of noise";
+}
+
+TEST_F(IdentifyWorker, AnExactRunIgnoresTheCalibration) {
+    writeModel(modelVotingFor(2, 3));
+    requestIdentifyModelLoad(130, IdentifyMode::exact);
+    EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow()}), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(worker.mode(), IdentifyMode::exact);
 }
 
 }  // namespace

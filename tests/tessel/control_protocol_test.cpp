@@ -23,6 +23,25 @@ TEST_F(ControlCommands, SetWhatTheWearerDoes) {
     EXPECT_EQ(control.status().action, "rest");
 }
 
+TEST_F(ControlCommands, ChooseTheKindOfWearerAndTheDayUntilReset) {
+    start();
+    Controller& control = *simulation.controller;
+    EXPECT_EQ(control.status().profile, "default");
+    EXPECT_EQ(control.command("profile Tense 3"), "ok");
+    EXPECT_EQ(control.status().profile, "tense");
+    EXPECT_EQ(control.status().day, 3u);
+    EXPECT_NE(control.command("status").find("\"profile\":\"tense\",\"day\":3"), std::string::npos);
+    EXPECT_EQ(control.command("profile calm"), "ok");
+    EXPECT_EQ(control.status().day, 1u);
+    const std::string help = control.command("help");
+    for (const char* word :
+         {"profile NAME [DAY]", "default", "calm", "tense", "restless", "faint", "blended"}) {
+        EXPECT_NE(help.find(word), std::string::npos) << word;
+    }
+    EXPECT_EQ(control.command("reset"), "ok");
+    EXPECT_EQ(control.status().profile, "default");
+}
+
 TEST_F(ControlCommands, AcceptAnyLetterCaseAndSurroundingSpace) {
     start();
     Controller& control = *simulation.controller;
@@ -151,6 +170,10 @@ TEST_F(ControlCommands, AnswerEveryMistakeWithAnError) {
         "seed -1",
         "status please",
         "reset all",
+        "profile",
+        "profile nobody",
+        "profile calm x",
+        "profile calm -2",
     };
     for (const char* mistake : mistakes) {
         const std::string answer = simulation.controller->command(mistake);
@@ -159,6 +182,7 @@ TEST_F(ControlCommands, AnswerEveryMistakeWithAnError) {
     const Status status = simulation.controller->status();
     EXPECT_EQ(status.action, "rest") << "a refused command changes nothing";
     EXPECT_EQ(status.seed, 1u);
+    EXPECT_EQ(status.profile, "default");
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ TEST(ModelImage, NumbersAreReadStraightToSinglePrecision) {
 }
 
 // Each refusal leaves an earlier "model.bin" untouched and the image empty.
-struct Refusal {
+struct ImageRefusal {
     const char* what;
     const char* model;  // "W&B.txt", or nullptr for none
     std::uint8_t gestures;
@@ -99,7 +99,7 @@ struct Refusal {
     const char* logged;
 };
 
-class ModelImageRefusal : public testing::TestWithParam<Refusal> {};
+class ModelImageRefusal : public testing::TestWithParam<ImageRefusal> {};
 
 TEST_P(ModelImageRefusal, LeavesTheEarlierImage) {
     ScopedWorkingDirectory scratch;
@@ -124,13 +124,13 @@ const char* const kDifference =
 INSTANTIATE_TEST_SUITE_P(
     Cases, ModelImageRefusal,
     testing::Values(
-        Refusal{"fewer lines than pairs", kThreeByThree.c_str(), 4, 2, 0xFF, kDifference},
-        Refusal{"more values than channels", kThreeByThree.c_str(), 3, 1, 0xFF, kDifference},
-        Refusal{"no model", nullptr, 2, 2, 0xFF, "Wrong W&B file"},
-        Refusal{"uneven lines", "1.0 2.0\n3.0\n", 2, 2, 0xFF, "Wrong W&B file"},
-        Refusal{"not a number", "0.5 x 1.5\n", 2, 2, 0xFF, "Wrong W&B file"},
-        Refusal{"too large", kTooLarge.c_str(), 9, 9, 0xFF, "Wrong W&B file"},
-        Refusal{"not finite", "0.5 nan 1.5\n", 2, 2, 0xFF, "it holds nan"}));
+        ImageRefusal{"fewer lines than pairs", kThreeByThree.c_str(), 4, 2, 0xFF, kDifference},
+        ImageRefusal{"more values than channels", kThreeByThree.c_str(), 3, 1, 0xFF, kDifference},
+        ImageRefusal{"no model", nullptr, 2, 2, 0xFF, "Wrong W&B file"},
+        ImageRefusal{"uneven lines", "1.0 2.0\n3.0\n", 2, 2, 0xFF, "Wrong W&B file"},
+        ImageRefusal{"not a number", "0.5 x 1.5\n", 2, 2, 0xFF, "Wrong W&B file"},
+        ImageRefusal{"too large", kTooLarge.c_str(), 9, 9, 0xFF, "Wrong W&B file"},
+        ImageRefusal{"not finite", "0.5 nan 1.5\n", 2, 2, 0xFF, "it holds nan"}));
 
 TEST(ModelImageWrite, AnImageFileThatCannotBeWrittenIsAFileError) {
     ScopedWorkingDirectory scratch;

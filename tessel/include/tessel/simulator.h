@@ -34,6 +34,9 @@
 //   nosetting | setting                  getSetting yields nothing | the setting again
 //   hubstate N | devicestatus N          onStateChanged(N) | onDeviceStatusChanged(N)
 //   replay PATH | replay                 stream a recorded raw file | the synthetic wearer again
+//   profile NAME [DAY]                   the kind of wearer (default, calm, tense, restless,
+//                                        faint, blended) and the day (1 if not given), which
+//                                        sets the electrodes' gains
 //   seed N | reset | help
 // OP is one of connect, startScan, setDataNotifySwitch, setEmgRawDataConfig,
 // trainModelUpdate, queryHardwareVersion, queryFirmwareVersion.
@@ -99,6 +102,8 @@ struct Status {
     bool settingAvailable = true;
     std::uint32_t seed = 1;
     std::string replay;  // the file the raw stream plays; empty for the synthetic wearer
+    std::string profile = "default";  // the kind of wearer
+    std::uint32_t day = 1;            // the day of its electrode gains
 };
 
 class Armband;
@@ -129,9 +134,12 @@ class Controller {
     bool replay(const std::string& path);
     void stopReplay();
     void seed(std::uint32_t seed);
+    // The kind of wearer by name (letter case ignored) and the day of its
+    // electrode gains; false for an unknown name. Takes effect at once.
+    bool profile(std::string_view name, std::uint32_t day = 1);
     // The wearer and every fault back to their start: present, setting
     // available, nothing failing or muted, resting, synthetic signal, the
-    // starting seed. The connection and the last model are kept.
+    // default wearer profile, the starting seed. The connection and the last model are kept.
     void reset();
 
     Status status();

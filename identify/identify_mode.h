@@ -1,0 +1,27 @@
+// Which way live identification decides: the application-wide choice.
+//
+// `exact` is the classifier identification has always used: fixed movement
+// thresholds, and a class held once it has been decided three times. It stays
+// the default. `calibrated` takes its movement thresholds from the wearer's own
+// recordings, classifies from the first active window, reports rest as soon as
+// the activity falls back to the wearer's rest level and follows a switch from
+// one held gesture to the next.
+//
+// The choice is read when identification starts; a run keeps the mode it
+// started with. Any thread may set or read it (an atomic); the command line
+// sets it at start-up and a settings endpoint may set it later.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+enum class IdentifyMode : std::uint8_t { exact, calibrated };
+
+void setIdentifyMode(IdentifyMode mode);
+IdentifyMode identifyMode();
+
+// "exact" or "calibrated".
+const char* identifyModeName(IdentifyMode mode);
+// The mode of that name; nothing for any other text.
+std::optional<IdentifyMode> identifyModeNamed(std::string_view name);

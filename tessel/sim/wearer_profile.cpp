@@ -1,0 +1,161 @@
+#include "wearer_profile.h"
+
+#include <cctype>
+
+#include "random.h"
+
+namespace tessel::sim {
+namespace {
+
+// Stream number of the day gains' random source.
+constexpr std::uint64_t kDayStream = 0xDA7;
+
+std::vector<WearerProfile> makeProfiles() {
+    std::vector<WearerProfile> profiles;
+
+    WearerProfile standard;
+    standard.name = "default";
+    profiles.push_back(standard);
+
+    // The kinds below share what real wearers show: slow fades, strength that
+    // wanders within a hold, and electrodes that sit a little differently
+    // every day.
+    WearerProfile real;
+    real.riseShortest = 65;   // 100 ms
+    real.riseLongest = 130;   // 200 ms
+    real.fallShortest = 195;  // 300 ms
+    real.fallLongest = 325;   // 500 ms
+    real.wobble = 0.15f;
+    real.crossfade = true;
+    real.daySpread = 0.2f;
+
+    // Quiet rest, strong gestures: 60 to 300 times the rest level.
+    WearerProfile calm = real;
+    calm.name = "calm";
+    calm.restNoise = 2.0f;
+    calm.fidgetsPerMinute = 4.0f;
+    calm.fidgetAmplitude = 1.5f;
+    profiles.push_back(calm);
+
+    // A noisy rest (channel-sum variance about 500) and gestures only 5 to 15
+    // times above it.
+    WearerProfile tense = real;
+    tense.name = "tense";
+    tense.restNoise = 5.0f;
+    tense.commonNoise = 2.2f;
+    tense.gestureScale = 1.3f;
+    tense.fidgetsPerMinute = 6.0f;
+    tense.fidgetAmplitude = 4.0f;
+    profiles.push_back(tense);
+
+    // The hand moves slightly and often while resting.
+    WearerProfile restless = real;
+    restless.name = "restless";
+    restless.restNoise = 3.8f;
+    restless.fidgetsPerMinute = 30.0f;
+    restless.fidgetAmplitude = 5.0f;
+    restless.wobble = 0.2f;
+    profiles.push_back(restless);
+
+    // Weak, unsteady contractions: a few times the rest level for the weakest.
+    WearerProfile faint = real;
+    faint.name = "faint";
+    faint.restNoise = 2.7f;
+    faint.gestureScale = 0.45f;
+    faint.repetitionLow = 0.7f;
+    faint.repetitionHigh = 1.3f;
+    faint.wobble = 0.25f;
+    faint.fidgetsPerMinute = 6.0f;
+    faint.fidgetAmplitude = 2.0f;
+    profiles.push_back(faint);
+
+    // Gestures that share muscles: Spread borrows from WaveOut, WaveIn from
+    // Fist, Pinch from WaveIn.
+    WearerProfile blended = real;
+    blended.name = "blended";
+    blended.restNoise = 5.0f;
+    blended.blends = {{2, 4, 0.4f}, {3, 1, 0.35f}, {5, 3, 0.4f}};
+    blended.fidgetsPerMinute = 8.0f;
+    blended.fidgetAmplitude = 4.0f;
+    profiles.push_back(blended);
+
+    return profiles;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::uint64_t nameSeed(std::string_view name) {
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (const char c : name) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+}  // namespace
+
+float WearerProfile::amplitude(int gesture, int electrode) const {
+    if (gesture < 0 || gesture >= kGestures) {
+        return 0.0f;
+    }
+    float value = gestureAmplitude(gesture, electrode);
+    for (const PatternBlend& blend : blends) {
+        if (blend.gesture == gesture) {
+            value = (1.0f - blend.share) * value +
+                    blend.share * gestureAmplitude(blend.other, electrode);
+        }
+    }
+    return value * gestureScale * strength[static_cast<std::size_t>(gesture)];
+}
+
+const std::vector<WearerProfile>& wearerProfiles() {
+    static const std::vector<WearerProfile> profiles = makeProfiles();
+    return profiles;
+}
+
+const WearerProfile* wearerProfileNamed(std::string_view name) {
+    for (const WearerProfile& profile : wearerProfiles()) {
+        if (sameName(profile.name, name)) {
+            return &profile;
+        }
+    }
+    return nullptr;
+}
+
+const WearerProfile& defaultWearerProfile() {
+    return wearerProfiles().front();
+}
+
+std::string wearerProfileList() {
+    std::string list;
+    for (const WearerProfile& profile : wearerProfiles()) {
+        list += (list.empty() ? "" : ", ") + profile.name;
+    }
+    return list;
+}
+
+std::array<float, kElectrodes> dayGains(const WearerProfile& profile, std::uint32_t day) {
+    std::array<float, kElectrodes> gains;
+    gains.fill(1.0f);
+    if (profile.daySpread <= 0.0f) {
+        return gains;
+    }
+    Random random(mixSeed(nameSeed(profile.name) ^ kDayStream, day));
+    for (float& gain : gains) {
+        gain = random.uniform(1.0f - profile.daySpread, 1.0f + profile.daySpread);
+    }
+    return gains;
+}
+
+}  // namespace tessel::sim
