@@ -4,8 +4,10 @@
 #include "device/acquisition_state.h"
 #include "device/tessel_handle.h"
 #include "identify/identify_mode.h"
+#include "identify/model_load.h"
 #include "recordings/gesture_name_file.h"
-#include "training/model_shape.h"
+#include "training/model_file.h"
+#include "training/model_gestures.h"
 
 namespace {
 
@@ -59,15 +61,24 @@ nlohmann::json armband() {
 
 nlohmann::json model() {
     nlohmann::json out;
-    ModelShape shape;
     out["file"] = kModelFileName;
-    out["present"] = checkModelFile(shape);
-    if (out["present"]) {
-        out["rows"] = shape.rows;
-        out["valuesPerRow"] = shape.valuesPerRow;
-        out["channels"] = shape.valuesPerRow - 1;
+    ModelFile file;
+    const ModelFileRead read = readModelFile(file);
+    out["present"] = read != ModelFileRead::Missing;
+    out["usable"] = read == ModelFileRead::Read;
+    if (read == ModelFileRead::Refused) {
+        out["problem"] = file.problem;
     }
-    out["trainedGestures"] = nullptr;
+    if (read == ModelFileRead::Read) {
+        out["rows"] = file.shape.rows;
+        out["valuesPerRow"] = file.shape.valuesPerRow;
+        out["channels"] = file.shape.valuesPerRow - 1;
+        out["gestures"] = gestureCountForRows(file.shape.rows);
+    }
+    // The gesture mask of the generation that wrote the model, when known.
+    const std::optional<std::uint8_t> trained = loadModelGestures();
+    out["trainedGestureMask"] = orNull(trained);
+    out["trainedGestures"] = trained ? gestureList(*trained) : nlohmann::json(nullptr);
     return out;
 }
 

@@ -34,5 +34,9 @@ void commandStopGenerateModel(const CommandFrame& frame, Response& response);
 void commandModelUpdate(const CommandFrame& frame, Response& response);
 void commandStopModelUpdate(const CommandFrame& frame, Response& response);
 
+// After leaving RECORD_MODE: the open window is abandoned (its end writes and
+// answers nothing), the raw stream switched off and the timer stopped.
+void abandonRecording();
+
 // START_RECORD with a window of any length; the command uses RECORD_WINDOW_MS.
 void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs);

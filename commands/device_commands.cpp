@@ -2,6 +2,7 @@
 #include "commands/command_handlers.h"
 #include "core/log.h"
 #include "device/acquisition_state.h"
+#include "device/hub_events.h"
 #include "device/tessel_handle.h"
 
 namespace {
@@ -31,7 +32,14 @@ void commandConnectDevice(const CommandFrame& frame, Response& response) {
         return;
     }
     const tessel::ConnectionState state = device->getConnectionState();
-    if (state == tessel::Connecting || state == tessel::Connected || device->connect(1) != 0) {
+    if (state == tessel::Connecting || state == tessel::Connected) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    // Watched before it is asked: the outcome may come before connect returns.
+    handle->watchConnect();
+    if (device->connect(1) != 0) {
+        handle->unwatchConnect();
         response.push_back(STATUS_FAILED);
     }
 }
@@ -51,12 +59,26 @@ void commandDisconnectDevice(const CommandFrame& frame, Response& response) {
 
 void commandStartGestureStream(const CommandFrame&, Response& response) {
     response.push_back(START_GESTURE_STREAM);
+    if (dataMode.load() != IDLE_MODE) {
+        response.push_back(STATUS_WRONG_MODE);
+        return;
+    }
+    if (!handle->currentDevice()) {
+        logLine("START_GESTURE_STREAM, no armband");
+        response.push_back(STATUS_NO_DEVICE);
+        return;
+    }
     std::int32_t idle = IDLE_MODE;
     if (!dataMode.compare_exchange_strong(idle, GESTURE_MODE)) {
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
-    handle->setDataNotifySwitch(tessel::kNotifyGesture);
+    const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyGesture);
+    if (switched != STATUS_OK) {
+        std::int32_t streaming = GESTURE_MODE;
+        dataMode.compare_exchange_strong(streaming, IDLE_MODE);
+        response.push_back(switched);
+    }
 }
 
 void commandStopGestureStream(const CommandFrame&, Response& response) {

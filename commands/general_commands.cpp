@@ -20,4 +20,6 @@ void commandGetVersion(const CommandFrame&, Response& response) {
     response.insert(response.end(), text.begin(), text.end());
 }
 
-void commandExitServer(const CommandFrame&, Response&) { exitApplication(); }
+void commandExitServer(const CommandFrame&, Response&) {
+    exitApplication();
+}

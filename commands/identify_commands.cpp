@@ -2,10 +2,12 @@
 #include "commands/command_handlers.h"
 #include "core/log.h"
 #include "device/acquisition_state.h"
+#include "device/hub_events.h"
 #include "device/identify_window_cutter.h"
 #include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
 #include "identify/identify_model_check.h"
+#include "server/client_registry.h"
 
 void commandStartIdentify(const CommandFrame& frame, Response& response) {
     response.push_back(START_IDENTIFY);
@@ -15,8 +17,14 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
     }
     logLine("start identify command recieved.");
     ModelShape shape;
-    if (dataMode.load() != IDLE_MODE || !checkIdentifyModel(shape, channelCount.load())) {
+    if (dataMode.load() != IDLE_MODE || !checkIdentifyModel(shape, channelCount.load()) ||
+        !modelTrainedOnGestures(shape, gestureMask.load())) {
         response.push_back(STATUS_FAILED);
+        return;
+    }
+    if (!handle->currentDevice()) {
+        logLine("START_IDENTIFY, no armband");
+        response.push_back(STATUS_NO_DEVICE);
         return;
     }
     const std::uint32_t windowLength = identifyWindowLengthFor(shape);
@@ -30,7 +38,12 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
+    const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
+    if (switched != STATUS_OK) {
+        std::int32_t identifying = IDENTIFY_MODE;
+        dataMode.compare_exchange_strong(identifying, IDLE_MODE);
+        response.push_back(switched);
+    }
 }
 
 void commandStopIdentify(const CommandFrame& frame, Response& response) {
@@ -40,7 +53,14 @@ void commandStopIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("stop identify command recieved.");
-    handle->setDataNotifySwitch(tessel::kNotifyNone);
-    dataMode.store(IDLE_MODE);
+    // It stops whatever runs; with nothing running the armband is not asked.
+    const std::int32_t before = dataMode.exchange(IDLE_MODE);
+    if (before == RECORD_MODE) {
+        abandonRecording();
+        const std::uint8_t recordingStopped[] = {START_RECORD, STATUS_STOPPED};
+        sendToClients(recordingStopped, sizeof recordingStopped);
+    } else if (before != IDLE_MODE) {
+        handle->setDataNotifySwitch(tessel::kNotifyNone);
+    }
     response.push_back(STATUS_STOPPED);
 }

@@ -30,14 +30,22 @@ void commandModelUpdate(const CommandFrame& frame, Response& response) {
         return;
     }
     std::vector<std::uint8_t> image;
-    const std::uint8_t status =
-        prepareModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
+    std::uint8_t status =
+        buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
+    // "model.bin" is rewritten only for an upload that the armband can take.
+    if (status == STATUS_OK) {
+        status = handle->settingStatus("MODEL_UPDATE");
+    }
+    if (status == STATUS_OK) {
+        status = saveModelImage(image);
+    }
+    if (status == STATUS_OK) {
+        // Progress and the outcome come later as notifications 0x0D and 0x0C.
+        status = handle->trainModelUpdate(static_cast<std::uint32_t>(image.size()), image.data());
+    }
     if (status != STATUS_OK) {
         response.push_back(status);
-        return;
     }
-    // Progress and the outcome come later as notifications 0x0D and 0x0C.
-    handle->trainModelUpdate(static_cast<std::uint32_t>(image.size()), image.data());
 }
 
 void commandStopModelUpdate(const CommandFrame& frame, Response& response) {

@@ -1,9 +1,12 @@
 #include <bit>
+#include <thread>
 
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
+#include "core/log.h"
 #include "core/recording_timer.h"
 #include "device/acquisition_state.h"
+#include "device/hub_events.h"
 #include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
 
@@ -11,6 +14,15 @@ void commandSetEmgConfig(const CommandFrame& frame, Response& response) {
     response.push_back(SET_EMG_CONFIG);
     if (frame.length != 3) {
         response.push_back(STATUS_FAILED);
+        return;
+    }
+    // A recording or an identification reads frames of the configured size:
+    // changing it under them would mix frame sizes in one raw file.
+    const std::int32_t mode = dataMode.load();
+    if (mode == RECORD_MODE || mode == IDENTIFY_MODE) {
+        logLine("SET_EMG_CONFIG refused while %s",
+                mode == RECORD_MODE ? "recording" : "identifying");
+        response.push_back(STATUS_WRONG_MODE);
         return;
     }
     const std::uint8_t channels = frame.bytes[1];
@@ -28,19 +40,45 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, std::in
         response.push_back(STATUS_FAILED);
         return;
     }
-    recordingGesture.store(frame.bytes[1]);
+    if (!handle->currentDevice()) {
+        logLine("START_RECORD, no armband");
+        response.push_back(STATUS_NO_DEVICE);
+        return;
+    }
     // The buffer is emptied and the mode set before the stream is switched on,
     // so every packet of this window lands in this window's buffer.
     rawBuffer.clear();
     dataMode.store(RECORD_MODE);
-    handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
+    const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
+    if (switched != STATUS_OK) {
+        std::int32_t recording = RECORD_MODE;
+        dataMode.compare_exchange_strong(recording, IDLE_MODE);
+        response.push_back(switched);
+        return;
+    }
+    recordingGesture.store(frame.bytes[1]);
+    const std::uint32_t window = openRecordingWindow();
     recordingTimer.stop();
+    // A timer the worker took off its heap an instant ago is idle a moment
+    // later; arming it before then would be refused and the window never end.
+    while (recordingTimer.isRunning()) {
+        std::this_thread::yield();
+    }
     recordTimerArmed.store(1);
-    recordingTimer.start(windowMs, postRecordingWindowEnd);
+    recordingTimer.start(windowMs, [window] { postRecordingWindowEnd(window); });
 }
 
 void commandStartRecord(const CommandFrame& frame, Response& response) {
     startRecordingWindow(frame, response, recordingWindowMs.load());
+}
+
+void abandonRecording() {
+    abandonRecordingWindow();
+    handle->setDataNotifySwitch(tessel::kNotifyNone);
+    if (recordTimerArmed.load() != 0) {
+        recordingTimer.stop();
+        recordTimerArmed.store(0);
+    }
 }
 
 void commandStopRecord(const CommandFrame& frame, Response& response) {
@@ -54,10 +92,6 @@ void commandStopRecord(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    handle->setDataNotifySwitch(tessel::kNotifyNone);
-    if (recordTimerArmed.load() != 0) {
-        recordingTimer.stop();
-        recordTimerArmed.store(0);
-    }
+    abandonRecording();
     response.push_back(STATUS_STOPPED);
 }

@@ -56,7 +56,8 @@ void shutdown(ServerThreads& threads) {
     threads.hubThread.join();
     hub->deinit();
     removeConsoleControl();
-    identifyQueue.push(nullptr);  // the identification thread ends when it pops this
+    // The identification thread ends when it pops this, ahead of queued windows.
+    identifyQueue.pushUrgent(nullptr);
     threads.identifyThread.join();
     threads.webSocketServer->stop();
     threads.webSocketThread.join();

@@ -25,6 +25,14 @@ void EventQueue::push(EventRecord record) {
     nonEmpty.notify_all();
 }
 
+void EventQueue::pushUrgent(EventRecord record) {
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        records.push_front(std::move(record));
+    }
+    nonEmpty.notify_all();
+}
+
 EventRecord EventQueue::pop() {
     std::unique_lock<std::mutex> guard(lock);
     nonEmpty.wait(guard, [this] { return !records.empty(); });

@@ -2,7 +2,8 @@
 //
 // push may be called from any thread and never waits; pop waits, without a
 // time-out, until a record is there. Records come out in the order their pushes
-// took the lock. The lock is held only while the deque is read or changed.
+// took the lock, except urgent ones, which go to the front. The lock is held only while the deque
+// is read or changed.
 #pragma once
 
 #include <condition_variable>
@@ -12,18 +13,20 @@
 #include "core/event_record.h"
 
 class EventQueue {
-public:
+  public:
     EventQueue() = default;
     EventQueue(const EventQueue&) = delete;
     EventQueue& operator=(const EventQueue&) = delete;
 
     void push(EventRecord record);
+    // Puts the record in front of every queued one: the next pop returns it.
+    void pushUrgent(EventRecord record);
     EventRecord pop();
     // Takes the front record if there is one; an empty pointer otherwise.
     EventRecord tryPop();
     std::size_t size() const;
 
-private:
+  private:
     mutable std::mutex lock;
     std::condition_variable nonEmpty;
     std::deque<EventRecord> records;  // guarded by lock

@@ -5,5 +5,6 @@
 
 void exitApplication() {
     logLine("exitApplication");
-    eventQueue.push(makeEventRecord(EXIT_EVT));
+    // Ahead of whatever is queued: the server ends after the event being handled.
+    eventQueue.pushUrgent(makeEventRecord(EXIT_EVT));
 }

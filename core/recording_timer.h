@@ -1,7 +1,9 @@
-// The timer that closes a recording window, and its scheduler.
+// The timer that closes a recording window, its scheduler, and the identity
+// of the window that is open.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "core/timer.h"
@@ -22,6 +24,24 @@ extern Timer recordingTimer;
 // by the window callback (timer worker).
 extern std::atomic<std::uint8_t> recordTimerArmed;
 
-// The recording-window callback: queues TIMER_EVT with the value that
-// recordTimerArmed had, and clears the flag.
-void postRecordingWindowEnd();
+// Every window has an identity; the end of a window that is no longer the open
+// one does nothing. Opened by START_RECORD and closed by the end of the window
+// (main thread); abandoned by STOP_RECORD, STOP_IDENTIFY (main thread) and a
+// disconnection (SDK callback thread).
+// A new window's identity (never 0), which becomes the open window.
+std::uint32_t openRecordingWindow();
+// True when `window` is the open window.
+bool isOpenRecordingWindow(std::uint32_t window);
+// Closes `window` if it is the open one; true when it was.
+bool closeRecordingWindow(std::uint32_t window);
+// Closes whichever window is open; true when one was.
+bool abandonRecordingWindow();
+
+// The window identity in the four bytes at `bytes` (low byte first); 0 when
+// fewer than four are there.
+std::uint32_t recordingWindowIn(const std::uint8_t* bytes, std::size_t length);
+
+// The recording-window callback of `window`: queues TIMER_EVT with the value
+// that recordTimerArmed had and the window's identity (four bytes, low byte
+// first), and clears the flag.
+void postRecordingWindowEnd(std::uint32_t window);

@@ -11,9 +11,9 @@ constexpr std::int64_t kTicksPerMs = 10000;
 
 }  // namespace
 
-std::int64_t systemClockTicks() {
+std::int64_t monotonicClockTicks() {
     using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
-    return std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -34,7 +34,7 @@ void Timer::start(std::int64_t durationMs, std::function<void()> newCallback) {
         logLine("Error: Timer is running.");
         return;
     }
-    deadline = systemClockTicks() + durationMs * kTicksPerMs;
+    deadline = monotonicClockTicks() + durationMs * kTicksPerMs;
     callback = std::move(newCallback);
     // Marked armed before the worker can see it: a short timer may fire, and be
     // marked idle by the worker, before add returns.
@@ -113,7 +113,7 @@ void TimerScheduler::workerLoop() {
             }
             seen = changes;
         }
-        const std::int64_t now = systemClockTicks();
+        const std::int64_t now = monotonicClockTicks();
         std::int64_t next = now;
         Timer* due = nullptr;
         std::function<void()> callback;
@@ -142,8 +142,8 @@ void TimerScheduler::workerLoop() {
             wake.wait(guard, changed);
         } else {
             using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
-            const std::chrono::system_clock::time_point until{
-                std::chrono::duration_cast<std::chrono::system_clock::duration>(Ticks(next))};
+            const std::chrono::steady_clock::time_point until{
+                std::chrono::duration_cast<std::chrono::steady_clock::duration>(Ticks(next))};
             wake.wait_until(guard, until, changed);
         }
     }

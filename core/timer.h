@@ -38,7 +38,7 @@ private:
 
     std::mutex mutex;                 // serialises start and stop
     std::atomic<bool> running{false}; // cleared by the worker without mutex
-    std::int64_t deadline = 0;        // system clock, 100 ns ticks; read under the heap lock
+    std::int64_t deadline = 0;        // monotonic clock, 100 ns ticks; read under the heap lock
     std::function<void()> callback;   // copied by the worker under the heap lock
     TimerScheduler* scheduler;
 };
@@ -72,5 +72,6 @@ private:
     std::uint64_t changes = 0;  // guarded by wakeLock; counts wake-ups so none is missed
 };
 
-// System clock time in 100 ns ticks.
-std::int64_t systemClockTicks();
+// Monotonic clock time in 100 ns ticks: a step of the wall clock neither
+// stretches nor cuts a wait.
+std::int64_t monotonicClockTicks();

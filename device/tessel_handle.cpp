@@ -1,13 +1,16 @@
 #include "device/tessel_handle.h"
 
+#include "core/event_queue.h"
 #include "core/exit_application.h"
 #include "core/log.h"
 #include "core/recording_timer.h"
+#include "core/request_watchdog.h"
 #include "device/acquisition_state.h"
 #include "device/gesture_names.h"
 #include "device/hub_events.h"
 #include "device/pending_result.h"
 #include "device/raw_data_routing.h"
+#include "server/client_registry.h"
 
 std::shared_ptr<tessel::Hub> hub;
 std::shared_ptr<TesselHandle> handle;
@@ -20,13 +23,20 @@ constexpr std::uint32_t kRawSampleRate = 650;
 constexpr std::uint8_t kBitsPerSample = 8;
 constexpr std::uint8_t kBytesPerChannelInPacket = 16;
 
-int asInt(tessel::ResponseResult result) { return static_cast<int>(result); }
+constexpr std::uint8_t kStatusOk = 0x00;
+constexpr std::uint8_t kConnectAnswer = 0x03;
+
+int asInt(tessel::ResponseResult result) {
+    return static_cast<int>(result);
+}
 
 }  // namespace
 
 TesselHandle::TesselHandle(std::shared_ptr<tessel::Hub> owner) : hub(std::move(owner)) {}
 
-TesselHandle::~TesselHandle() { storeDevice(nullptr); }
+TesselHandle::~TesselHandle() {
+    storeDevice(nullptr);
+}
 
 tessel::DevicePtr TesselHandle::currentDevice() const {
     std::lock_guard<std::mutex> guard(deviceLock);
@@ -83,8 +93,55 @@ void TesselHandle::onDeviceFound(tessel::DevicePtr found) {
     }
 }
 
+void TesselHandle::onDeviceConnectFailed(tessel::DevicePtr) {
+    logLine("TesselHandle::onDeviceConnectFailed");
+    if (tearingDownConnect.exchange(false)) {
+        return;  // the end of an attempt already answered as given up
+    }
+    if (settleConnect()) {
+        postHubEvent(kNotifyConnected, STATUS_DEVICE_ERROR);
+    }
+}
+
+bool TesselHandle::settleConnect() {
+    const std::uint64_t watched = connectWatch.exchange(0);
+    return watched == 0 || requestWatchdog.disarm(watched);
+}
+
+void TesselHandle::watchConnect() {
+    tearingDownConnect.store(false);
+    connectWatch.store(requestWatchdog.arm(std::chrono::milliseconds(kArmbandSilenceMs), [] {
+        logLine("TesselHandle::connect, no answer within %d ms, given up",
+                static_cast<int>(kArmbandSilenceMs));
+        eventQueue.push(makeEventRecord(INTERNAL_EVT, {kConnectGivenUp}));
+    }));
+}
+
+void TesselHandle::unwatchConnect() {
+    requestWatchdog.disarm(connectWatch.exchange(0));
+}
+
+void TesselHandle::giveUpConnect() {
+    const tessel::DevicePtr current = currentDevice();
+    if (current) {
+        const tessel::ConnectionState state = current->getConnectionState();
+        if (state == tessel::Connecting || state == tessel::Connected) {
+            tearingDownConnect.store(true);
+            if (current->disconnect() != 0) {
+                tearingDownConnect.store(false);
+            }
+        }
+    }
+    const std::uint8_t answer[] = {kConnectAnswer, STATUS_DEVICE_ERROR};
+    sendToClients(answer, sizeof answer);
+}
+
 void TesselHandle::onDeviceConnected(tessel::DevicePtr connected) {
     const char* name = "TesselHandle::onDeviceConnected";
+    if (!settleConnect()) {
+        logLine("%s, after the connection was given up: ignored", name);
+        return;
+    }
     std::shared_ptr<tessel::DeviceSetting> setting = connected ? connected->getSetting() : nullptr;
     if (setting) {
         // Issued without waiting: their completions arrive on this very thread.
@@ -102,11 +159,15 @@ void TesselHandle::onDeviceDisconnected(tessel::DevicePtr, std::uint8_t reason) 
     logLine("%s, reason(%d)", "TesselHandle::onDeviceDisconnected", reason);
     storeDevice(nullptr);
     dataMode.store(IDLE_MODE);
+    abandonRecordingWindow();
     if (recordTimerArmed.load() != 0) {
         recordingTimer.stop();
         recordTimerArmed.store(0);
     }
     resetAcquisitionState();
+    if (tearingDownConnect.exchange(false)) {
+        return;  // the end of an attempt already answered as given up
+    }
     postHubEvent(kNotifyDisconnected, 0);
 }
 
@@ -127,20 +188,23 @@ void TesselHandle::onDeviceData(tessel::DevicePtr, std::uint32_t, tessel::RawPac
     }
 }
 
-void TesselHandle::setDataNotifySwitch(std::uint32_t flags) {
+std::uint8_t TesselHandle::setDataNotifySwitch(std::uint32_t flags) {
     const char* name = "TesselHandle::setDataNotifySwitch";
     const std::chrono::milliseconds timeout(responseTimeoutMs.load());
+    std::uint8_t status = STATUS_DEVICE_ERROR;
     for (int attempt = 0; attempt < kSwitchAttempts; ++attempt) {
         const tessel::DevicePtr current = currentDevice();
         if (!current) {
             logLine("%s, device not exist", name);
-            return;
+            return STATUS_NO_DEVICE;
         }
         const std::shared_ptr<tessel::DeviceSetting> setting = current->getSetting();
         if (!setting) {
             logLine("%s, setting not exist", name);
+            status = STATUS_NO_SETTING;
             continue;
         }
+        status = STATUS_DEVICE_ERROR;
         auto pending = std::make_shared<PendingResult<tessel::ResponseResult>>();
         setting->setDataNotifySwitch(flags, [pending, name](tessel::ResponseResult result) {
             pending->deliver(result);
@@ -152,9 +216,12 @@ void TesselHandle::setDataNotifySwitch(std::uint32_t flags) {
             continue;
         }
         if (*result == tessel::ResponseResult::Success) {
-            return;
+            return kStatusOk;
         }
     }
+    logLine("%s, flags(0x%02x) not accepted after %d attempts", name, static_cast<unsigned>(flags),
+            kSwitchAttempts);
+    return status;
 }
 
 VersionMap TesselHandle::getVersions() {
@@ -163,7 +230,8 @@ VersionMap TesselHandle::getVersions() {
         int answered = 0;
     };
     const tessel::DevicePtr current = currentDevice();
-    const std::shared_ptr<tessel::DeviceSetting> setting = current ? current->getSetting() : nullptr;
+    const std::shared_ptr<tessel::DeviceSetting> setting =
+        current ? current->getSetting() : nullptr;
     if (!setting) {
         return Answers{}.versions;
     }
@@ -172,7 +240,7 @@ VersionMap TesselHandle::getVersions() {
     auto mutex = std::make_shared<std::mutex>();
     auto store = [pending, answers, mutex](const char* key) {
         return [pending, answers, mutex, key](tessel::ResponseResult result,
-                                               const std::wstring& version) {
+                                              const std::wstring& version) {
             std::lock_guard<std::mutex> guard(*mutex);
             if (result == tessel::ResponseResult::Success) {
                 answers->versions[key] = version;
@@ -203,34 +271,75 @@ void TesselHandle::setEmgRawDataConfig(std::uint8_t mask, std::uint8_t count) {
         return;
     }
     const auto packetBytes = static_cast<std::uint8_t>(count * kBytesPerChannelInPacket);
-    setting->setEmgRawDataConfig(kRawSampleRate, mask, packetBytes, kBitsPerSample,
-                                 [name](tessel::ResponseResult result) {
-                                     logLine("%s, result(%d)", name, asInt(result));
-                                     postHubEvent(kNotifyRawConfig,
-                                                  result == tessel::ResponseResult::Success
-                                                      ? 0
-                                                      : STATUS_DEVICE_ERROR);
-                                 });
+    const std::uint64_t watched =
+        requestWatchdog.arm(std::chrono::milliseconds(kArmbandSilenceMs), [name] {
+            logLine("%s, no answer within %d ms, given up", name,
+                    static_cast<int>(kArmbandSilenceMs));
+            postHubEvent(kNotifyRawConfig, STATUS_DEVICE_ERROR);
+        });
+    setting->setEmgRawDataConfig(
+        kRawSampleRate, mask, packetBytes, kBitsPerSample,
+        [name, watched](tessel::ResponseResult result) {
+            logLine("%s, result(%d)", name, asInt(result));
+            if (!requestWatchdog.disarm(watched)) {
+                logLine("%s, answer after the request was given up: ignored", name);
+                return;
+            }
+            postHubEvent(kNotifyRawConfig,
+                         result == tessel::ResponseResult::Success ? 0 : STATUS_DEVICE_ERROR);
+        });
 }
 
-void TesselHandle::trainModelUpdate(std::uint32_t length, const std::uint8_t* data) {
+std::uint8_t TesselHandle::statusOf(SettingLookup found) {
+    switch (found) {
+        case SettingLookup::NoDevice:
+            return STATUS_NO_DEVICE;
+        case SettingLookup::NoSetting:
+            return STATUS_NO_SETTING;
+        case SettingLookup::Found:
+            break;
+    }
+    return kStatusOk;
+}
+
+std::uint8_t TesselHandle::settingStatus(const char* name) const {
+    std::shared_ptr<tessel::DeviceSetting> setting;
+    return statusOf(findSetting(name, setting));
+}
+
+std::uint8_t TesselHandle::trainModelUpdate(std::uint32_t length, const std::uint8_t* data) {
     const char* name = "TesselHandle::trainModelUpdate";
     std::shared_ptr<tessel::DeviceSetting> setting;
-    if (findSetting(name, setting) != SettingLookup::Found) {
-        return;
+    const SettingLookup found = findSetting(name, setting);
+    if (found != SettingLookup::Found) {
+        return statusOf(found);
     }
+    const std::chrono::milliseconds silence(kArmbandSilenceMs);
+    const std::uint64_t watched = requestWatchdog.arm(silence, [name] {
+        logLine("%s, no progress within %d ms, given up", name,
+                static_cast<int>(kArmbandSilenceMs));
+        postHubEvent(kNotifyUploadDone, STATUS_DEVICE_ERROR);
+    });
     setting->trainModelUpdate(
-        length, data, [name](tessel::ResponseResult result, std::uint32_t percentage) {
+        length, data,
+        [name, watched, silence](tessel::ResponseResult result, std::uint32_t percentage) {
             logLine("%s, result(%d) percentage(%d)", name, asInt(result),
                     static_cast<int>(percentage));
+            const auto progress = static_cast<std::uint8_t>(percentage & 0xFF);
+            const bool last = result != tessel::ResponseResult::Success || progress == 100;
+            if (!(last ? requestWatchdog.disarm(watched)
+                       : requestWatchdog.extend(watched, silence))) {
+                logLine("%s, report after the upload was given up: ignored", name);
+                return;
+            }
             if (result != tessel::ResponseResult::Success) {
                 postHubEvent(kNotifyUploadDone, STATUS_DEVICE_ERROR);
                 return;
             }
-            const auto progress = static_cast<std::uint8_t>(percentage & 0xFF);
             postHubEvent(kNotifyUploadProgress, progress);
             if (progress == 100) {
                 postHubEvent(kNotifyUploadDone, 0);
             }
         });
+    return kStatusOk;
 }

@@ -5,8 +5,11 @@
 // acquisition state and queue HUB_EVT records. The operations run on the main
 // thread; setDataNotifySwitch and getVersions wait for the armband's answer,
 // each wait bounded so that an armband that never answers cannot freeze the
-// server. `device` is replaced on the callback thread and read on the main
-// thread under deviceLock.
+// server. A connection, a raw configuration and a model upload are answered
+// later; each is watched by requestWatchdog and given up, with a log line and
+// an F0 answer, when the armband stays silent for kArmbandSilenceMs. `device`
+// is replaced on the callback thread and read on the main thread under
+// deviceLock.
 #pragma once
 
 #include <atomic>
@@ -21,8 +24,17 @@
 
 using VersionMap = std::map<std::string, std::wstring>;  // "HW" and "FW"
 
+// How long the armband may stay silent on a connection, a raw configuration or
+// an upload in progress before the request is given up. Real time, whatever
+// the simulated armband's speed: a connection to an absent armband fails by
+// itself after 2 s.
+inline constexpr std::int64_t kArmbandSilenceMs = 5000;
+
+// INTERNAL_EVT code: a connection attempt was given up (see giveUpConnect).
+inline constexpr std::uint8_t kConnectGivenUp = 3;
+
 class TesselHandle : public tessel::HubListener {
-public:
+  public:
     explicit TesselHandle(std::shared_ptr<tessel::Hub> hub);
     ~TesselHandle() override;
     TesselHandle(const TesselHandle&) = delete;
@@ -31,6 +43,7 @@ public:
     void onScanFinished() override;
     void onStateChanged(std::int32_t state) override;
     void onDeviceFound(tessel::DevicePtr device) override;
+    void onDeviceConnectFailed(tessel::DevicePtr device) override;
     void onDeviceConnected(tessel::DevicePtr device) override;
     void onDeviceDisconnected(tessel::DevicePtr device, std::uint8_t reason) override;
     void onGestureData(tessel::DevicePtr device, std::uint8_t gesture) override;
@@ -40,20 +53,40 @@ public:
 
     // Switches the armband's streams (0 all off, 0x40 gesture events, 0x80 raw
     // EMG) and waits until it accepts; up to three attempts, then gives up.
-    void setDataNotifySwitch(std::uint32_t flags);
+    // Returns 0 when accepted, 0xF2 with no armband, 0xF1 when the armband had
+    // no setting object, 0xF0 when it refused or never answered.
+    std::uint8_t setDataNotifySwitch(std::uint32_t flags);
     // Hardware ("HW") and firmware ("FW") versions; empty entries when unknown.
     VersionMap getVersions();
-    // Returns at once; the outcome comes as notification 5.
+    // Returns at once; the outcome comes as notification 5, 05 F0 when the
+    // armband stays silent.
     void setEmgRawDataConfig(std::uint8_t channelMask, std::uint8_t channelCount);
-    // Returns at once; progress comes as notifications 0x0D, the end as 0x0C.
-    void trainModelUpdate(std::uint32_t length, const std::uint8_t* data);
+    // 0 when the upload was handed to the armband: progress comes as
+    // notifications 0x0D, the end as 0x0C (0C F0 when the progress stops).
+    // 0xF2 with no armband and 0xF1 without a setting object: nothing follows.
+    std::uint8_t trainModelUpdate(std::uint32_t length, const std::uint8_t* data);
+    // 0 when an armband with a setting object is there, else 0xF2 or 0xF1,
+    // logged with `name`.
+    std::uint8_t settingStatus(const char* name) const;
+
+    // Main thread, right before the device is asked to connect: the connection
+    // is given up when neither onDeviceConnected nor onDeviceConnectFailed
+    // comes within kArmbandSilenceMs; an INTERNAL_EVT kConnectGivenUp then
+    // reaches giveUpConnect. unwatchConnect when the device refused to connect.
+    void watchConnect();
+    void unwatchConnect();
+    // Main thread: tears the attempt down (its disconnection is not reported)
+    // and answers 03 F0.
+    void giveUpConnect();
 
     tessel::DevicePtr currentDevice() const;
     // How long one wait for the armband may last (2 s unless changed).
     void setResponseTimeout(std::chrono::milliseconds timeout);
 
-private:
+  private:
     enum class SettingLookup { Found, NoDevice, NoSetting };
+    // 0, 0xF2 or 0xF1.
+    static std::uint8_t statusOf(SettingLookup found);
 
     void storeDevice(tessel::DevicePtr newDevice);
     // The current armband's setting object; logs "%s, device not exist" or
@@ -61,10 +94,16 @@ private:
     SettingLookup findSetting(const char* name,
                               std::shared_ptr<tessel::DeviceSetting>& setting) const;
 
+    // True when the outcome of the connection attempt is to be reported: no
+    // attempt was watched, or its wait was still on.
+    bool settleConnect();
+
     const std::shared_ptr<tessel::Hub> hub;
     mutable std::mutex deviceLock;
     tessel::DevicePtr device;  // guarded by deviceLock
     std::atomic<std::int64_t> responseTimeoutMs{2000};
+    std::atomic<std::uint64_t> connectWatch{0};   // the watched attempt; 0 none
+    std::atomic<bool> tearingDownConnect{false};  // set by giveUpConnect
 };
 
 // Set once at start-up, before any other thread runs.

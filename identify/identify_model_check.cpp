@@ -1,7 +1,11 @@
 #include "identify/identify_model_check.h"
 
+#include <bit>
+
 #include "core/log.h"
 #include "identify/identifier.h"
+#include "training/model_file.h"
+#include "training/model_gestures.h"
 
 std::atomic<std::uint32_t> identifyWindowLength{0};
 std::atomic<IdentifyMode> identifyRunMode{IdentifyMode::exact};
@@ -40,15 +44,39 @@ bool identifyModelFits(const ModelShape& shape, std::uint32_t windowChannels, co
 }
 
 bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount) {
-    ModelShape found;
-    if (!checkModelFile(found)) {
-        logLine("checkIdentifyModel, W&B.txt missing or malformed");
+    ModelFile model;
+    if (readModelFile(model) != ModelFileRead::Read) {
+        logLine("checkIdentifyModel, W&B.txt missing or malformed: %s", model.problem.c_str());
         return false;
     }
+    const ModelShape found = model.shape;
     if (!identifyModelFits(found, channelCount, "checkIdentifyModel")) {
         return false;
     }
     shape = found;
+    return true;
+}
+
+bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask) {
+    const std::optional<std::uint8_t> trained = loadModelGestures();
+    if (!trained) {
+        logLine("checkIdentifyModel, %s is missing: the model's gestures are unknown",
+                kModelGesturesFileName);
+        return false;
+    }
+    if (*trained != gestureMask) {
+        logLine(
+            "checkIdentifyModel, the model was trained on gestures 0x%02x, the configuration "
+            "names 0x%02x",
+            static_cast<unsigned>(*trained), static_cast<unsigned>(gestureMask));
+        return false;
+    }
+    const int gestures = std::popcount(gestureMask);
+    if (shape.rows != gestures * (gestures - 1) / 2) {
+        logLine("checkIdentifyModel, W&B.txt has %d lines, %d gestures make %d pairs", shape.rows,
+                gestures, gestures * (gestures - 1) / 2);
+        return false;
+    }
     return true;
 }
 

@@ -47,6 +47,12 @@ bool identifyModelFits(const ModelShape& shape, std::uint32_t windowChannels, co
 // channels; a refusal is logged and leaves shape untouched.
 bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount);
 
+// For START_IDENTIFY: true when the model was trained on exactly the gestures
+// of gestureMask ("W&B.gestures", model_gestures.h) and holds one line per pair
+// of them, so that the classes it reports are named by the right gestures.
+// Otherwise logs why and returns false.
+bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask);
+
 // For START_IDENTIFY, once the model is accepted: stores the new window length
 // and the run's mode, then sets newModelFlag, so that the identification
 // thread loads "W&B.txt" before its next window and already sees both when it

@@ -13,16 +13,16 @@ int gestureCountForRows(std::int32_t rows);
 enum class ModelLoadResult {
     loaded,   // identifier reset for the model, pair table filled
     missing,  // "W&B.txt" cannot be read
-    refused,  // malformed, too big for the pair table, or not fitting the windows
+    refused,  // refused by readModelFile, or not fitting the windows
 };
 
-// Reads "W&B.txt" from the working directory once and takes its shape from the
-// very bytes it loads (line feeds are rows, numbers per row one more than the
-// spaces per row), so a file replaced in the meantime cannot mix two shapes.
-// The model must fit windows of windowChannels channels (identifyModelFits).
-// Numbers are read in file order as floats, white space between them; a number
-// that cannot be read, and every one after it, is 0.
-// Only on loaded are identifier and pairTable changed; every outcome is logged.
+// Reads "W&B.txt" from the working directory once with readModelFile (the
+// reader the command's check and the model image use too) and takes the shape
+// from the very bytes it loads, so a file replaced in the meantime cannot mix
+// two shapes. A file that reader refuses (malformed, not finite, too large) is
+// refused; the model must also fit windows of windowChannels channels
+// (identifyModelFits). Only on loaded are identifier and pairTable changed;
+// every outcome is logged.
 ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
                           PairTable& pairTable);
 

@@ -12,10 +12,11 @@
 
 #include "evaluation/recording_analysis.h"
 #include "recordings/window_log.h"
+#include "training/model_generation.h"
 
-// Raw files larger than this are listed but not analysed, evaluated or
-// exported: about a hundred 30-second windows of all 8 channels.
-inline constexpr std::uint64_t kMaxAnalysedRawBytes = 16ull * 1024 * 1024;
+// Raw files larger than training takes are listed but not analysed or
+// evaluated: about a hundred 30-second windows of all 8 channels.
+inline constexpr std::uint64_t kMaxAnalysedRawBytes = kMaxRawFileBytes;
 
 struct RecordingEntry {
     int gesture = 0;

@@ -45,16 +45,17 @@ void HttpSession::onRead(beast::error_code ec) {
         submitApiRequest();
         return;
     }
-    if (request.method() != http::verb::get) {
+    const bool head = request.method() == http::verb::head;
+    if (request.method() != http::verb::get && !head) {
         respond(http::status::method_not_allowed, "text/plain", "method not allowed\n");
         return;
     }
     std::string_view target(request.target().data(), request.target().size());
     target = target.substr(0, target.find('?'));
     if (const WebAsset* asset = findWebAsset(target)) {
-        respond(http::status::ok, asset->contentType, asset->body);
+        respond(http::status::ok, asset->contentType, asset->body, !head);
     } else {
-        respond(http::status::not_found, "text/plain", "not found\n");
+        respond(http::status::not_found, "text/plain", "not found\n", !head);
     }
 }
 
@@ -79,16 +80,20 @@ void HttpSession::upgrade() {
     session->accept(parser->release());
 }
 
-void HttpSession::respond(http::status status, std::string_view contentType,
-                          std::string_view body) {
+void HttpSession::respond(http::status status, std::string_view contentType, std::string_view body,
+                          bool withBody) {
     const auto& request = parser->get();
     response = std::make_shared<http::response<http::string_body>>(status, request.version());
     response->set(http::field::content_type,
                   beast::string_view(contentType.data(), contentType.size()));
     response->set(http::field::cache_control, "no-store");
     response->keep_alive(request.keep_alive() && status != http::status::forbidden);
-    response->body().assign(body.data(), body.size());
-    response->prepare_payload();
+    if (withBody) {
+        response->body().assign(body.data(), body.size());
+        response->prepare_payload();
+    } else {
+        response->content_length(body.size());  // what a GET would carry
+    }
     http::async_write(stream, *response,
                       [self = shared_from_this(), keepAlive = response->keep_alive()](
                           beast::error_code ec, std::size_t) { self->onWrite(keepAlive, ec); });

@@ -15,21 +15,44 @@ std::string lowered(std::string_view text) {
     return out;
 }
 
-// Host part of "host", "host:port", "[v6]" or "[v6]:port"; empty when malformed.
+bool isPort(std::string_view text) {
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); })) {
+        return false;
+    }
+    return std::stoul(std::string(text)) <= 65535;
+}
+
+bool isHostName(std::string_view host) {
+    return !host.empty() && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '.' || c == '-';
+    });
+}
+
+// The host of "host", "host:port", "[v6]" or "[v6]:port", with nothing else
+// around it; empty when the text is anything more or less.
 std::string_view hostOf(std::string_view authority) {
+    std::string_view host;
+    std::string_view rest;
     if (authority.starts_with('[')) {
         const auto close = authority.find(']');
         if (close == std::string_view::npos) {
             return {};
         }
-        const std::string_view rest = authority.substr(close + 1);
-        if (!rest.empty() && !rest.starts_with(':')) {
+        host = authority.substr(0, close + 1);
+        rest = authority.substr(close + 1);
+    } else {
+        const auto colon = authority.find(':');
+        host = authority.substr(0, colon);
+        rest = colon == std::string_view::npos ? std::string_view() : authority.substr(colon);
+        if (!isHostName(host)) {
             return {};
         }
-        return authority.substr(0, close + 1);
     }
-    const auto colon = authority.find(':');
-    return colon == std::string_view::npos ? authority : authority.substr(0, colon);
+    if (!rest.empty() && !(rest.starts_with(':') && isPort(rest.substr(1)))) {
+        return {};
+    }
+    return host;
 }
 
 bool isIpLiteral(std::string_view host) {
@@ -48,21 +71,17 @@ bool isOriginAllowed(bool hasOrigin, std::string_view origin, std::string_view h
     if (!hasOrigin) {
         return true;
     }
+    // An origin is a scheme, a host and an optional port, and nothing else.
     const std::string lower = lowered(origin);
-    std::string_view rest(lower);
-    const auto scheme = rest.find("://");
-    if (scheme == std::string_view::npos) {
-        return false;  // "null" and anything without a scheme
+    std::string_view authority(lower);
+    if (authority.starts_with("http://")) {
+        authority.remove_prefix(7);
+    } else if (authority.starts_with("https://")) {
+        authority.remove_prefix(8);
+    } else {
+        return false;  // "null" and every other scheme
     }
-    rest.remove_prefix(scheme + 3);
-    const auto slash = rest.find('/');
-    if (slash != std::string_view::npos) {
-        rest = rest.substr(0, slash);
-    }
-    if (rest.find('@') != std::string_view::npos) {
-        return false;
-    }
-    const std::string_view host = hostOf(rest);
+    const std::string_view host = hostOf(authority);
     if (host.empty()) {
         return false;
     }

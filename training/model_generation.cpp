@@ -1,5 +1,7 @@
 #include "training/model_generation.h"
 
+#include <sys/stat.h>
+
 #include <bit>
 #include <cstdio>
 #include <string>
@@ -8,6 +10,7 @@
 #include "identify/calibration_file.h"
 #include "training/feature_extraction.h"
 #include "training/generate_model.h"
+#include "training/model_gestures.h"
 #include "training/model_shape.h"
 
 namespace {
@@ -44,6 +47,22 @@ bool readRawFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return !failed;
+}
+
+// False, with a log line, when a selected raw file is larger than training
+// takes; a missing file is left to the extraction.
+bool rawFilesFitInMemory(std::uint8_t gestureMask) {
+    for (int n = 1; n <= kMostGestures; ++n) {
+        struct stat status {};
+        const std::string rawName = "raw" + std::to_string(n) + ".bin";
+        if (selected(gestureMask, n) && ::stat(rawName.c_str(), &status) == 0 &&
+            static_cast<unsigned long long>(status.st_size) > kMaxRawFileBytes) {
+            logLine("generateModel, %s holds %lld bytes, training takes at most %llu",
+                    rawName.c_str(), static_cast<long long>(status.st_size), kMaxRawFileBytes);
+            return false;
+        }
+    }
+    return true;
 }
 
 // False when a raw file could not be read; the gestures after it are skipped.
@@ -120,6 +139,10 @@ void writeCalibration(const std::vector<RecordingLevels>& levels) {
 
 void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
                                  std::vector<std::uint8_t>& response) {
+    if (!rawFilesFitInMemory(gestureMask)) {
+        response.push_back(kStatusFailed);
+        return;
+    }
     removeFeatureFiles();
     std::vector<RecordingLevels> levels;
     if (!extractSelectedFeatures(gestureMask, channelCount, levels)) {
@@ -133,6 +156,11 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
     if (generateModel(std::popcount(gestureMask), channelCount) != 0) {
         response.push_back(kStatusFailed);
         return;
+    }
+    if (!saveModelGestures(gestureMask)) {
+        // Without it identification refuses the model rather than misname gestures.
+        logLine("generateModel, %s could not be written", kModelGesturesFileName);
+        std::remove(kModelGesturesFileName);
     }
     logLine("start generate model ....");
     writeCalibration(levels);

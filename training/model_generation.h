@@ -8,14 +8,21 @@
 #include <cstdint>
 #include <vector>
 
-// Starts clean by removing "feature1.txt" to "feature8.txt"; extracts the
+// The largest raw file training takes: about a hundred 30-second recordings
+// of all 8 channels. Extraction holds about nine bytes per raw byte at once,
+// so training stays within about 150 MB.
+inline constexpr unsigned long long kMaxRawFileBytes = 16ull * 1024 * 1024;
+
+// Refuses at once, appending FF and changing no file, when a selected raw file
+// is larger than kMaxRawFileBytes. Otherwise starts clean by removing
+// "feature1.txt" to "feature8.txt"; extracts the
 // features of "raw" + n + ".bin" for every gesture n whose bit n - 1 is set in
 // gestureMask; checks that every selected gesture has its feature file;
 // renumbers them so that the k-th selected gesture is "feature" + k + ".txt";
-// trains every pair into "W&B.txt"; on success writes the wearer's calibration
-// (measured on the same recordings) to "calibration.txt", sets newModelFlag
-// and removes the feature files. Appends to response the status bytes that follow the
-// command's 0x0A:
+// trains every pair into "W&B.txt"; on success remembers the gesture mask in
+// "W&B.gestures", writes the wearer's calibration (measured on the same
+// recordings) to "calibration.txt", sets newModelFlag and removes the feature
+// files. Appends to response the status bytes that follow the command's 0x0A:
 //   00     trained
 //   EE     a selected feature file is missing after extraction
 //   FF     training failed (fewer than two gestures, a gesture without active

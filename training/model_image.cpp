@@ -1,19 +1,16 @@
 #include "training/model_image.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "core/log.h"
 #include "training/atomic_file.h"
-#include "training/model_shape.h"
+#include "training/model_file.h"
 
 namespace {
 
 constexpr std::uint8_t kStatusOk = 0x00;
 constexpr std::uint8_t kStatusFailed = 0xFF;
 constexpr std::uint8_t kStatusFileError = 0xEE;
-constexpr std::int32_t kMostRows = 28;         // 8 gestures
-constexpr std::int32_t kMostValuesPerRow = 9;  // 8 channels and the bias
 
 // rows x valuesPerRow x 4 bytes, rounded up to a multiple of 16.
 std::size_t weightBlockLength(const ModelShape& shape) {
@@ -30,72 +27,51 @@ void putFloat(float value, std::uint8_t* to) {
     }
 }
 
-enum class ReadResult { Read, CannotOpen, NotANumber };
-
-// Reads count numbers of "W&B.txt", each straight to a float as "%f" does,
-// into consecutive 4-byte slots from to.
-ReadResult readModelValues(std::size_t count, std::uint8_t* to) {
-    std::FILE* file = std::fopen(kModelFileName, "r");
-    if (file == nullptr) {
-        return ReadResult::CannotOpen;
-    }
-    ReadResult result = ReadResult::Read;
-    for (std::size_t v = 0; v < count; ++v) {
-        float value = 0.0f;
-        if (std::fscanf(file, "%f", &value) != 1) {
-            result = ReadResult::NotANumber;
-            break;
-        }
-        putFloat(value, to + v * sizeof(float));
-    }
-    std::fclose(file);
-    return result;
-}
-
 }  // namespace
 
-std::uint8_t prepareModelImage(std::uint8_t channelMask, std::uint8_t gestureCount,
-                               std::uint8_t channelCount, std::vector<std::uint8_t>& image) {
+std::uint8_t buildModelImage(std::uint8_t channelMask, std::uint8_t gestureCount,
+                             std::uint8_t channelCount, std::vector<std::uint8_t>& image) {
     image.clear();
-    ModelShape shape;
-    if (!checkModelFile(shape)) {
+    ModelFile model;
+    if (readModelFile(model) != ModelFileRead::Read) {
         logLine("Wrong W&B file");
+        logLine("buildModelImage, W&B.txt refused: %s", model.problem.c_str());
         return kStatusFailed;
     }
+    const ModelShape& shape = model.shape;
     const std::int32_t pairs = gestureCount * (gestureCount - 1) / 2;
     if (channelCount != shape.valuesPerRow - 1 || shape.rows != pairs) {
         logLine("There is difference between W&B configuration and channle(gesture) configuration");
         return kStatusFailed;
     }
-    if (shape.rows > kMostRows || shape.valuesPerRow > kMostValuesPerRow) {
-        logLine("prepareModelImage, %d lines of %d values do not fit the model image", shape.rows,
-                shape.valuesPerRow);
-        return kStatusFailed;
-    }
-
     const std::size_t length = weightBlockLength(shape);
-    std::uint8_t buffer[MODEL_IMAGE_CAPACITY] = {};
-    buffer[0] = channelMask;
-    buffer[1] = gestureCount;
-    buffer[2] = static_cast<std::uint8_t>(length & 0xFF);
-    buffer[3] = static_cast<std::uint8_t>(length >> 8);
-    const std::size_t values =
-        static_cast<std::size_t>(shape.rows) * static_cast<std::size_t>(shape.valuesPerRow);
-    switch (readModelValues(values, buffer + MODEL_HEADER_SIZE)) {
-        case ReadResult::CannotOpen:
-            logLine("Model file operate err");
-            return kStatusFileError;
-        case ReadResult::NotANumber:
-            logLine("Wrong W&B file");
-            return kStatusFailed;
-        case ReadResult::Read:
-            break;
+    image.assign(MODEL_HEADER_SIZE + length, 0);
+    image[0] = channelMask;
+    image[1] = gestureCount;
+    image[2] = static_cast<std::uint8_t>(length & 0xFF);
+    image[3] = static_cast<std::uint8_t>(length >> 8);
+    for (std::size_t v = 0; v < model.values.size(); ++v) {
+        putFloat(model.values[v], image.data() + MODEL_HEADER_SIZE + v * sizeof(float));
     }
-    const std::size_t size = MODEL_HEADER_SIZE + length;
-    if (!writeFileAtomically(kModelImageFileName, buffer, size)) {
+    return kStatusOk;
+}
+
+std::uint8_t saveModelImage(const std::vector<std::uint8_t>& image) {
+    if (!writeFileAtomically(kModelImageFileName, image.data(), image.size())) {
         logLine("Model file operate err");
         return kStatusFileError;
     }
-    image.assign(buffer, buffer + size);
     return kStatusOk;
+}
+
+std::uint8_t prepareModelImage(std::uint8_t channelMask, std::uint8_t gestureCount,
+                               std::uint8_t channelCount, std::vector<std::uint8_t>& image) {
+    std::uint8_t status = buildModelImage(channelMask, gestureCount, channelCount, image);
+    if (status == kStatusOk) {
+        status = saveModelImage(image);
+    }
+    if (status != kStatusOk) {
+        image.clear();
+    }
+    return status;
 }

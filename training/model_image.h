@@ -15,13 +15,18 @@ inline constexpr std::size_t MODEL_HEADER_SIZE = 48;
 inline constexpr std::size_t MODEL_IMAGE_CAPACITY = 1200;
 inline constexpr const char* kModelImageFileName = "model.bin";
 
-// Builds the image of "W&B.txt" for the configured channels and gestures and
-// replaces "model.bin" with it, whole or not at all. Returns
-//   0x00  image holds the 48 + L bytes, "model.bin" the same bytes;
-//   0xFF  "W&B.txt" fails checkModelFile, holds a number that cannot be read,
-//         has another shape than gestureCount x (gestureCount - 1) / 2 lines
-//         of channelCount + 1 values, or would not fit the image;
-//   0xEE  "W&B.txt" cannot be opened or "model.bin" cannot be written.
-// On anything but 0x00, image is empty and an earlier "model.bin" is untouched.
+// Builds the image of "W&B.txt" for the configured channels and gestures.
+// Returns 0x00 with image holding the 48 + L bytes, or 0xFF, with image empty,
+// when "W&B.txt" is missing or refused by readModelFile, or has another shape
+// than gestureCount x (gestureCount - 1) / 2 lines of channelCount + 1 values.
+std::uint8_t buildModelImage(std::uint8_t channelMask, std::uint8_t gestureCount,
+                             std::uint8_t channelCount, std::vector<std::uint8_t>& image);
+
+// Replaces "model.bin" with the image, whole or not at all: 0x00, or 0xEE
+// when it cannot be written (an earlier "model.bin" is then untouched).
+std::uint8_t saveModelImage(const std::vector<std::uint8_t>& image);
+
+// buildModelImage, then saveModelImage; on anything but 0x00 image is empty
+// and an earlier "model.bin" is untouched.
 std::uint8_t prepareModelImage(std::uint8_t channelMask, std::uint8_t gestureCount,
                                std::uint8_t channelCount, std::vector<std::uint8_t>& image);

@@ -12,10 +12,9 @@ struct ModelShape {
 
 inline constexpr const char* kModelFileName = "W&B.txt";
 
-// Reads "W&B.txt" in the working directory and counts its line feeds (rows)
-// and spaces. True, with shape filled, when there is at least one row and the
-// spaces divide evenly among the rows (valuesPerRow = spaces / rows + 1).
-// Only the totals are looked at. shape is untouched on false.
+// Reads "W&B.txt" in the working directory (readModelFile, model_file.h).
+// True, with shape filled, when it is a well-formed model: rows lines of
+// valuesPerRow finite numbers each. shape is untouched on false.
 bool checkModelFile(ModelShape& shape);
 
 // 1 = the identification thread must load "W&B.txt" before its next window.

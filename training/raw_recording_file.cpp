@@ -7,8 +7,10 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "core/recording_timer.h"
 #include "device/acquisition_state.h"
 #include "device/raw_data_routing.h"
+#include "device/tessel_handle.h"
 #include "recordings/save_recording_window.h"
 #include "server/client_registry.h"
 
@@ -19,7 +21,9 @@ constexpr std::uint8_t kRecordAnswer = 0x06;
 
 }  // namespace
 
-std::string rawFileName(std::uint8_t gesture) { return "raw" + std::to_string(gesture) + ".bin"; }
+std::string rawFileName(std::uint8_t gesture) {
+    return "raw" + std::to_string(gesture) + ".bin";
+}
 
 bool appendToRawFile(const std::string& name, const std::uint8_t* data, std::size_t length) {
     std::FILE* file = std::fopen(name.c_str(), "ab");
@@ -53,7 +57,20 @@ void handleInternalEvents(const std::uint8_t* payload, std::size_t length) {
         logLine("Internal event format err!!!");
         return;
     }
+    if (payload[0] == kConnectGivenUp) {
+        if (handle) {
+            handle->giveUpConnect();
+        }
+        return;
+    }
     if (payload[0] != kWindowClosed) {
+        return;
+    }
+    // A window stopped, ended by STOP_IDENTIFY or cut by a disconnection after
+    // its time was up is abandoned: nothing is written and nothing answered.
+    const std::uint32_t window = recordingWindowIn(payload + 1, length - 1);
+    if (!closeRecordingWindow(window)) {
+        logLine("handleInternalEvents, recording window %u was abandoned", window);
         return;
     }
     dataMode.store(IDLE_MODE);

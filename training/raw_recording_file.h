@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <string>
 
-// The INTERNAL_EVT handler (main thread). Code 1 closes the recording window:
-// idle mode, rawBuffer appended to the gesture's raw file, and 06 00 to every
-// client (06 FF when the file could not be written).
+// The INTERNAL_EVT handler (main thread). Code 1 with the identity of the open
+// recording window closes it: idle mode, rawBuffer appended to the gesture's
+// raw file, and 06 00 to every client (06 FF when the file could not be
+// written); a window no longer open ends nothing. Code kConnectGivenUp hands
+// over to TesselHandle::giveUpConnect.
 void handleInternalEvents(const std::uint8_t* payload, std::size_t length);
 
 std::string rawFileName(std::uint8_t gesture);

@@ -82,9 +82,18 @@ TEST_F(Api, StatusAndEvaluationAreReadOnly) {
                {"GET", "/api/", 404, kJson},
                {"GET", "/api/statuses", 404, kJson},
                {"GET", "/api/status/", 404, kJson}});
-    const auto status = nlohmann::json::parse(*call("GET", "/api/status").body);
+    auto status = nlohmann::json::parse(*call("GET", "/api/status").body);
     EXPECT_EQ(status["dataMode"], "idle");
     EXPECT_EQ(status["configuration"]["gestures"], nlohmann::json({1, 2}));
+    EXPECT_EQ(status["model"]["present"], false);
+    EXPECT_EQ(status["model"]["trainedGestures"], nullptr);
+    writeFile("W&B.txt", "1.000000 2.000000 0.500000\n");
+    writeFile("W&B.gestures", "0x05\n");
+    status = nlohmann::json::parse(*call("GET", "/api/status").body);
+    EXPECT_EQ(status["model"]["usable"], true) << status.dump();
+    EXPECT_EQ(status["model"]["channels"], 2);
+    EXPECT_EQ(status["model"]["gestures"], 2);
+    EXPECT_EQ(status["model"]["trainedGestures"], nlohmann::json({1, 3}));
     const auto evaluation = nlohmann::json::parse(*call("GET", "/api/evaluation").body);
     EXPECT_EQ(evaluation["evaluated"], true) << evaluation.dump();
     EXPECT_EQ(evaluation["confusion"].size(), 2u);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "commands/client_commands.h"
@@ -16,7 +17,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A model of `lines` lines of `values` numbers each.
+// A model of `lines` lines of `values` numbers each, trained on gestures 1 to 3
+// (and configured so).
 void writeModel(int lines, int values) {
     std::string text;
     for (int line = 0; line < lines; ++line) {
@@ -25,10 +27,12 @@ void writeModel(int lines, int values) {
         }
     }
     writeFile("W&B.txt", text);
+    writeFile("W&B.gestures", "0x07\n");
+    gestureMask.store(0x07);
 }
 
 class IdentifyCommands : public testing::Test {
-protected:
+  protected:
     IdentifyCommands() { resetAcquisitionState(); }
     void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
     std::string commandLog(const Bytes& message) {
@@ -57,7 +61,7 @@ TEST_F(IdentifyCommands, StartingSizesTheWindowFromTheModelAndSwitchesTheRawStre
 }
 
 TEST_F(IdentifyCommands, WhileIdentifyingPacketsAreCutIntoHalfOverlappingWindows) {
-    writeModel(1, 3);
+    writeModel(3, 3);
     channelCount.store(2);
     command({START_IDENTIFY});
     ASSERT_EQ(identifyWindowLength.load(), 260u);
@@ -103,17 +107,31 @@ TEST_F(IdentifyCommands, AModelForOtherChannelsOrTooLargeForTheClassifierIsRefus
     EXPECT_EQ(dataMode.load(), IDLE_MODE);
 }
 
-TEST_F(IdentifyCommands, StoppingAnswersStoppedInEveryModeAndSwitchesTheStreamOff) {
+TEST_F(IdentifyCommands, AModelOfOtherGesturesOrWithoutItsGesturesIsRefused) {
+    writeModel(3, 9);
+    channelCount.store(8);
+    gestureMask.store(0x0B);
+    EXPECT_NE(commandLog({START_IDENTIFY}).find("trained on gestures 0x07"), std::string::npos);
+    std::remove("W&B.gestures");
+    gestureMask.store(0x07);
+    command({START_IDENTIFY});
+    EXPECT_EQ(client->messages(), std::vector<Bytes>(2, Bytes{0x08, 0xFF}));
+    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+}
+
+TEST_F(IdentifyCommands, StoppingAnswersStoppedInEveryModeAndSwitchesARunningStreamOff) {
     for (std::int32_t mode : {IDLE_MODE, RECORD_MODE, IDENTIFY_MODE, GESTURE_MODE}) {
         dataMode.store(mode);
         command({STOP_IDENTIFY});
         EXPECT_EQ(dataMode.load(), IDLE_MODE);
     }
     command({STOP_IDENTIFY, 1});
-    std::vector<Bytes> expected(4, Bytes{0x08, 0xFD});
-    expected.push_back({0x08, 0xFF});
+    const Bytes stopped{0x08, 0xFD};
+    const std::vector<Bytes> expected{stopped, {0x06, 0xFD}, stopped,
+                                      stopped, stopped,      {0x08, 0xFF}};
     EXPECT_EQ(client->messages(), expected);
-    EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>(4, 0x00));
+    // With nothing running the armband is not asked; a recording is abandoned.
+    EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>(3, 0x00));
 }
 
 }  // namespace

@@ -48,13 +48,15 @@ TEST_F(IdentifyModelCheck, MoreLinesThanThePairTableHoldsAreRefused) {
     EXPECT_TRUE(check(2));
     writeModel(zeroModel(29, 3));
     EXPECT_FALSE(check(2));
-    EXPECT_TRUE(refusedKeepingTheShape("checkIdentifyModel, W&B.txt has 29 lines, at most 28 fit"));
+    EXPECT_TRUE(
+        refusedKeepingTheShape("checkIdentifyModel, W&B.txt missing or malformed: it has "
+                               "more than 28 lines"));
 }
 
 TEST_F(IdentifyModelCheck, MoreNumbersPerLineThanEightWeightsAndABiasAreRefused) {
     writeModel(zeroModel(1, 10));
     EXPECT_FALSE(check(9));
-    EXPECT_TRUE(refusedKeepingTheShape("W&B.txt has 10 numbers per line, at most 9 fit"));
+    EXPECT_TRUE(refusedKeepingTheShape("its lines hold 10 numbers, not 2 to 9"));
 }
 
 TEST_F(IdentifyModelCheck, AModelForOtherChannelsIsRefusedNamingBothCounts) {
@@ -67,7 +69,20 @@ TEST_F(IdentifyModelCheck, AModelForOtherChannelsIsRefusedNamingBothCounts) {
 TEST_F(IdentifyModelCheck, AModelWithoutChannelsIsRefused) {
     writeModel("0.500000\n0.250000\n1.000000\n");
     EXPECT_FALSE(check(0));
-    EXPECT_TRUE(refusedKeepingTheShape("W&B.txt has 0 channels, channel count is 0"));
+    EXPECT_TRUE(refusedKeepingTheShape("its lines hold 1 numbers, not 2 to 9"));
+}
+
+TEST_F(IdentifyModelCheck, OnlyTheGesturesTheModelWasTrainedOnAreNamed) {
+    writeModel(zeroModel(3, 3));
+    log = logOf([&] { EXPECT_FALSE(modelTrainedOnGestures(ModelShape{3, 3}, 0x07)); });
+    EXPECT_NE(log.find("W&B.gestures is missing"), std::string::npos) << log;
+    writeFile("W&B.gestures", "0x13\n");
+    EXPECT_TRUE(modelTrainedOnGestures(ModelShape{3, 3}, 0x13));
+    log = logOf([&] { EXPECT_FALSE(modelTrainedOnGestures(ModelShape{3, 3}, 0x07)); });
+    EXPECT_NE(log.find("trained on gestures 0x13, the configuration names 0x07"),
+              std::string::npos);
+    log = logOf([&] { EXPECT_FALSE(modelTrainedOnGestures(ModelShape{6, 3}, 0x13)); });
+    EXPECT_NE(log.find("W&B.txt has 6 lines, 3 gestures make 3 pairs"), std::string::npos) << log;
 }
 
 TEST(IdentifyWindowHandOver, TheLengthIsStoredAndTheLoadRequested) {

@@ -197,7 +197,7 @@ TEST_F(IdentifyWorker, AModelTooBigForThePairTableIsRefusedAndTheRunningOneKeeps
     int result = 0;
     const std::string log = logOf([&] { result = worker.handleWindow(loudWindow()); });
     EXPECT_EQ(result, kWindowDropped);
-    EXPECT_NE(log.find("W&B.txt has 29 lines, at most 28 fit"), std::string::npos);
+    EXPECT_NE(log.find("W&B.txt refused: it has more than 28 lines"), std::string::npos);
     EXPECT_EQ(worker.identifier().gestures, 3);
     EXPECT_EQ(feed({loudWindow()}), (std::vector<int>{1}));
 }

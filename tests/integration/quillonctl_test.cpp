@@ -159,6 +159,7 @@ TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
 }
 
 TEST_F(Quillonctl, CtrlCDuringARecordingStopsIt) {
+    connectArmband();  // without it the recording is refused at once (06 F2)
     CtlProcess record(server.ctl({"record", "2"}));
     ASSERT_TRUE(record.waitForOutput("recording gesture 2 for 30 s")) << record.both();
     record.interrupt();
@@ -222,6 +223,7 @@ TEST_F(Quillonctl, IdentifyWithoutATrainedModelIsRefused) {
 TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
     const std::string golden = std::string(QUILLON_GOLDEN_DIR) + "/case1/";
     writeFile(server.file("W&B.txt"), readFile(golden + "expected/W&B.txt"));
+    writeFile(server.file("W&B.gestures"), "0x13\n");  // what the generation remembers
     connectArmband();
     ASSERT_EQ(runCtl(server.ctl({"config", "7", "0x13"})).exitCode, 0);
     ASSERT_EQ(runCtl(server.ctl({"sim", "replay", golden + "stream.bin"})).exitCode, 0);

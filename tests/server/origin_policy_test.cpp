@@ -30,6 +30,12 @@ TEST(OriginPolicy, OtherPagesAreRefused) {
     EXPECT_FALSE(isOriginAllowed(true, "http://localhost.evil.example", "localhost:8888"));
     EXPECT_FALSE(isOriginAllowed(true, "http://user@localhost", "localhost:8888"));
     EXPECT_FALSE(isOriginAllowed(true, "http://[::1", "localhost:8888"));
+    // An origin is a scheme, a host and a port, nothing before or after them.
+    EXPECT_FALSE(isOriginAllowed(true, "http://localhost:8888.evil.example", "localhost:8888"));
+    EXPECT_FALSE(isOriginAllowed(true, "http://localhost/evil", "localhost:8888"));
+    EXPECT_FALSE(isOriginAllowed(true, "http://localhost:99999", "localhost:8888"));
+    EXPECT_FALSE(isOriginAllowed(true, "ftp://localhost", "localhost:8888"));
+    EXPECT_FALSE(isOriginAllowed(true, "http://127.0.0.1:8888?x", "127.0.0.1:8888"));
 }
 
 }  // namespace

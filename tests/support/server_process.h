@@ -43,6 +43,7 @@ class ServerProcess {
     // the time-out. A process killed by a signal gives 128 + the signal.
     std::optional<int> waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     bool running() const;
+    pid_t processId() const { return pid; }
 
     std::string log() const;
     // Waits until the log holds `text` `count` times.

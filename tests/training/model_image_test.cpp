@@ -129,7 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         ImageRefusal{"no model", nullptr, 2, 2, 0xFF, "Wrong W&B file"},
         ImageRefusal{"uneven lines", "1.0 2.0\n3.0\n", 2, 2, 0xFF, "Wrong W&B file"},
         ImageRefusal{"not a number", "0.5 x 1.5\n", 2, 2, 0xFF, "Wrong W&B file"},
-        ImageRefusal{"too large", kTooLarge.c_str(), 9, 9, 0xFF, "do not fit"}));
+        ImageRefusal{"too large", kTooLarge.c_str(), 9, 9, 0xFF, "Wrong W&B file"},
+        ImageRefusal{"not finite", "0.5 nan 1.5\n", 2, 2, 0xFF, "it holds nan"}));
 
 TEST(ModelImageWrite, AnImageFileThatCannotBeWrittenIsAFileError) {
     ScopedWorkingDirectory scratch;

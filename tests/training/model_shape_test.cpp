@@ -16,7 +16,7 @@ struct ShapeCase {
 
 class ModelFileShape : public testing::TestWithParam<ShapeCase> {};
 
-TEST_P(ModelFileShape, TheTotalsOfLinesAndSpacesDecide) {
+TEST_P(ModelFileShape, LinesOfEqualCountsOfFiniteNumbersPass) {
     ScopedWorkingDirectory scratch;
     writeFile("W&B.txt", GetParam().text);
     ModelShape shape{7, 7};
@@ -28,9 +28,12 @@ TEST_P(ModelFileShape, TheTotalsOfLinesAndSpacesDecide) {
 INSTANTIATE_TEST_SUITE_P(
     Files, ModelFileShape,
     testing::Values(ShapeCase{"0.1 0.2 0.3\n0.4 0.5 0.6\n0.7 0.8 0.9\n", true, 3, 3},
-                    ShapeCase{"1 2\n1 2 3 4\n", true, 2, 3},  // unequal lines pass
+                    ShapeCase{"1 2\n1 2 3 4\n", false, 7, 7},  // unequal lines
                     ShapeCase{"1 2\r\n3 4\r\n", true, 2, 2}, ShapeCase{"1 2\n1 2 3\n", false, 7, 7},
-                    ShapeCase{"1 2 3", false, 7, 7}, ShapeCase{"", false, 7, 7}));
+                    ShapeCase{"1 2 3", false, 7, 7}, ShapeCase{"", false, 7, 7},
+                    ShapeCase{"1 inf\n", false, 7, 7}, ShapeCase{"nan 1\n", false, 7, 7},
+                    ShapeCase{"1  2\n", false, 7, 7}, ShapeCase{"1 2 \n", false, 7, 7},
+                    ShapeCase{"1\n", false, 7, 7}));
 
 TEST(ModelFileShapeMissing, AMissingFileFails) {
     ScopedWorkingDirectory scratch;

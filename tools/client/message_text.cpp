@@ -30,7 +30,22 @@ std::string named(std::uint8_t status, const std::string& meaning) {
     return meaning.empty() ? statusName(status) : statusName(status) + " (" + meaning + ")";
 }
 
+// What an answer of the armband's statuses (F0, F1, F2) means; empty for others.
+std::string armbandMeaning(std::uint8_t status) {
+    switch (status) {
+        case kDeviceError:
+            return "the armband refused or did not answer";
+        case kNoSetting:
+            return "the armband offers no settings; reconnect it";
+        case kNoDevice:
+            return "no armband is connected; scan and connect first";
+        default:
+            return {};
+    }
+}
+
 std::string twoByteText(std::uint8_t code, std::uint8_t value) {
+    const std::string armband = armbandMeaning(value);
     switch (code) {
         case 0x01:
             return value == kOk ? "PING answered: STATUS_OK"
@@ -60,6 +75,9 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
             if (value == kStopped) {
                 return "recording stopped: STATUS_STOPPED (nothing written)";
             }
+            if (!armband.empty()) {
+                return "START_RECORD failed: " + named(value, armband);
+            }
             return "recording failed: " +
                    named(value,
                          "refused when not idle or not recording, or the raw file "
@@ -70,6 +88,9 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
             }
             if (value == kFailed) {
                 return "identified: no gesture (or START_IDENTIFY refused: STATUS_FAILED)";
+            }
+            if (!armband.empty()) {
+                return "START_IDENTIFY failed: " + named(value, armband);
             }
             return "identified: " + identifiedGestureText(value);
         case 0x0A:
@@ -85,6 +106,9 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
             }
             if (value == kStopped) {
                 return "gesture stream stopped: STATUS_STOPPED";
+            }
+            if (!armband.empty()) {
+                return "START_GESTURE_STREAM failed: " + named(value, armband);
             }
             return "armband gesture: " + armbandGestureText(value);
         default:
@@ -158,6 +182,9 @@ std::string configOutcomeText(std::uint8_t status) {
                    named(status, "no armband is connected; scan and connect first");
         case kFailed:
             return "SET_EMG_CONFIG refused: " + named(status, "wrong length");
+        case kWrongMode:
+            return "SET_EMG_CONFIG refused: " +
+                   named(status, "not while recording or identifying; nothing changed");
         default:
             return "EMG configuration: " + named(status, "unknown outcome");
     }
@@ -182,6 +209,9 @@ std::string uploadOutcomeText(std::uint8_t status) {
         case kStopped:
             return "model upload stop acknowledged: " +
                    named(status, "an upload under way is not interrupted");
+        case kNoSetting:
+        case kNoDevice:
+            return "MODEL_UPDATE refused: " + named(status, armbandMeaning(status));
         default:
             return "model upload: " + named(status, "unknown outcome");
     }

@@ -26,8 +26,9 @@ struct WsClient::Impl {
 
     mutable std::mutex lock;
     std::condition_variable arrived;
-    std::deque<WsMessage> inbox;  // guarded by lock
-    bool open = false;            // guarded by lock
+    std::deque<WsMessage> inbox;   // guarded by lock
+    bool open = false;             // guarded by lock
+    std::optional<int> closeCode;  // guarded by lock
 
     void readNext();
     void enqueue(std::shared_ptr<WsMessage> message);
@@ -46,6 +47,10 @@ void WsClient::Impl::markClosed() {
 void WsClient::Impl::readNext() {
     ws.async_read(readBuffer, [this](beast::error_code ec, std::size_t) {
         if (ec) {
+            if (ec == websocket::error::closed) {
+                std::lock_guard<std::mutex> guard(lock);
+                closeCode = static_cast<int>(ws.reason().code);
+            }
             markClosed();
             return;
         }
@@ -90,7 +95,9 @@ void WsClient::Impl::writeNext() {
 
 WsClient::WsClient() : impl(std::make_unique<Impl>()) {}
 
-WsClient::~WsClient() { close(); }
+WsClient::~WsClient() {
+    close();
+}
 
 bool WsClient::connect(const std::string& host, std::uint16_t port, std::string& error,
                        const WsConnectOptions& options, int* httpStatus) {
@@ -118,8 +125,8 @@ bool WsClient::connect(const std::string& host, std::uint16_t port, std::string&
     beast::error_code ignored;
     lowest.socket().set_option(tcp::no_delay(true), ignored);
     if (!options.origin.empty()) {
-        impl->ws.set_option(
-            websocket::stream_base::decorator([origin = options.origin](websocket::request_type& r) {
+        impl->ws.set_option(websocket::stream_base::decorator(
+            [origin = options.origin](websocket::request_type& r) {
                 r.set(http::field::origin, origin);
             }));
     }
@@ -173,6 +180,11 @@ std::optional<WsMessage> WsClient::receive(std::chrono::milliseconds timeout) {
 bool WsClient::isOpen() const {
     std::lock_guard<std::mutex> guard(impl->lock);
     return impl->open;
+}
+
+std::optional<int> WsClient::closeCode() const {
+    std::lock_guard<std::mutex> guard(impl->lock);
+    return impl->closeCode;
 }
 
 void WsClient::close() {

@@ -21,7 +21,7 @@ struct WsConnectOptions {
 };
 
 class WsClient {
-public:
+  public:
     WsClient();
     ~WsClient();
     WsClient(const WsClient&) = delete;
@@ -39,9 +39,12 @@ public:
     std::optional<WsMessage> receive(std::chrono::milliseconds timeout);
     // False once the server has closed the connection.
     bool isOpen() const;
+    // The code of the server's close frame (1001 when it went away); nothing
+    // while open or when the connection ended without one.
+    std::optional<int> closeCode() const;
     void close();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl;
 };

@@ -132,6 +132,9 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
                 "the server refused to record (06 FF STATUS_FAILED): it is recording, "
                 "identifying or streaming gestures already");
         }
+        if (message.size() == 2 && message[0] == 0x06 && message[1] >= 0xF0 && message[1] <= 0xF2) {
+            return fail("the recording did not start: " + messageLine(message));
+        }
     }
     recording.since = Clock::now();
     recording.speed = session.invocation.simSpeed;

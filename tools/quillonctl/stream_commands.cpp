@@ -74,6 +74,12 @@ int startStream(Session& session, const StreamSpec& stream) {
         if (message == Bytes{stream.code, stream.refusal}) {
             return fail(stream.refusedText);
         }
+        // F0 to F2: the armband is not there or refused the stream.
+        if (message.size() == 2 && message[0] == stream.code && message[1] >= 0xF0 &&
+            message[1] <= 0xF2) {
+            return fail(std::string("the ") + stream.what +
+                        " did not start: " + messageLine(message));
+        }
     }
     return kExitOk;
 }

@@ -1,0 +1,84 @@
+// One reading of "W&B.txt" for identification and upload, answered at once,
+// and identification only with the gestures the model was trained on.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+
+#include "tests/support/server_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wire_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class ModelRefusals : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.start()) << server.log();
+        connection = std::make_unique<WireClient>(server.port());
+        ASSERT_TRUE(client().connected());
+        client().send({0x02, 0x00});
+        ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
+        client().send({0x03});
+        ASSERT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0x00}));
+    }
+    WireClient& client() { return *connection; }
+    Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {
+        // A stop command answers with the code of the start it ends.
+        const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
+        client().send(command);
+        return client()
+            .nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
+            .value_or(Bytes{});
+    }
+
+    ServerProcess server;
+    std::unique_ptr<WireClient> connection;
+};
+
+TEST_F(ModelRefusals, AModelFileOfGigabytesIsRefusedAtOnce) {
+    ASSERT_EQ(answerTo({0x05, 0xFF, 0x07}), (Bytes{0x05, 0x00}));
+    writeFile(server.file("W&B.txt"), "");
+    ASSERT_EQ(truncate(server.file("W&B.txt").c_str(), 8LL << 30), 0);  // sparse: no disk used
+    writeFile(server.file("W&B.gestures"), "0x07\n");
+    // Reading 8 GiB takes many seconds; refusing it by its size takes none.
+    EXPECT_EQ(answerTo({0x08}, 3s), (Bytes{0x08, 0xFF}));
+    EXPECT_EQ(answerTo({0x0C}, 3s), (Bytes{0x0C, 0xFF}));
+}
+
+TEST_F(ModelRefusals, ModelsThatAreNotFiniteOrNotEvenAreRefusedByIdentificationAndUpload) {
+    ASSERT_EQ(answerTo({0x05, 0x03, 0x03}), (Bytes{0x05, 0x00}));
+    writeFile(server.file("W&B.gestures"), "0x03\n");
+    for (const char* model : {"nan nan nan\n", "0.5 inf -1.0\n", "0.5 0.5\n0.5 0.5 0.5 0.5\n"}) {
+        writeFile(server.file("W&B.txt"), model);
+        EXPECT_EQ(answerTo({0x08}), (Bytes{0x08, 0xFF})) << model;
+        EXPECT_EQ(answerTo({0x0C}), (Bytes{0x0C, 0xFF})) << model;
+        EXPECT_FALSE(fileExists(server.file("model.bin"))) << model;
+    }
+    EXPECT_TRUE(server.waitForLog("W&B.txt refused: line 1: it holds inf"));
+}
+
+TEST_F(ModelRefusals, IdentificationNamesOnlyTheGesturesTheModelWasTrainedOn) {
+    for (const char* name : {"raw1.bin", "raw2.bin", "raw5.bin"}) {
+        writeFile(server.file(name), readFile(std::string(QUILLON_GOLDEN_DIR) + "/case1/" + name));
+    }
+    ASSERT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0x00}));
+    ASSERT_EQ(answerTo({0x0A}, 120s), (Bytes{0x0A, 0x00}));
+    EXPECT_EQ(readFile(server.file("W&B.gestures")), "0x13\n");
+    // Gestures 1, 2 and 6: three as well, but not the model's.
+    ASSERT_EQ(answerTo({0x05, 0x07, 0x23}), (Bytes{0x05, 0x00}));
+    EXPECT_EQ(answerTo({0x08}), (Bytes{0x08, 0xFF}));
+    EXPECT_TRUE(
+        server.waitForLog("the model was trained on gestures 0x13, the configuration names 0x23"));
+    ASSERT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0x00}));
+    client().send({0x08});
+    ASSERT_TRUE(server.waitForLog("identify buffer length:390"));
+    EXPECT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0xFC})) << "no change while identifying";
+    EXPECT_EQ(answerTo({0x09}), (Bytes{0x08, 0xFD}));
+}
+
+}  // namespace
