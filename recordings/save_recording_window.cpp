@@ -4,7 +4,7 @@
 
 #include "core/log.h"
 #include "device/acquisition_state.h"
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 #include "recordings/window_log.h"
 #include "training/raw_recording_file.h"
 

@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 #include "training/atomic_file.h"
 
 namespace {
