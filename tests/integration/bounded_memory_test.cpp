@@ -82,10 +82,7 @@ TEST(BoundedMemory, AFloodOfTheLargestMessagesDuringALongCommandStaysWithinTheQu
     ASSERT_TRUE(server.start()) << server.log();
     WireClient sender(server.port());
     WireClient other(server.port());
-    sender.send({0x02, 0x00});
-    ASSERT_EQ(sender.nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    sender.send({0x03});
-    ASSERT_EQ(sender.nextWithCode(0x03), (Bytes{0x03, 0x00}));
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(sender));
     // The main loop is held for 6 s by three unanswered stream switches.
     ASSERT_EQ(server.sim("mute setDataNotifySwitch 3"), "ok");
     sender.send({0x10});
