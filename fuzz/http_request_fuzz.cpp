@@ -50,6 +50,7 @@ bool knownStatus(int status) {
         case 413:
         case 415:
         case 422:
+        case 507:
             return true;
         default:
             return false;

@@ -158,12 +158,15 @@ TEST(CrashSafety, AServerKilledAtRandomLosesNoAnsweredWindowAndTearsNoFile) {
         }
         client.send({0x0A});
         ASSERT_EQ(client.nextWithCode(0x0A, 60s), (Bytes{0x0A, 0x00}));
+        client.send({0x04});
+        ASSERT_EQ(client.nextWithCode(0x04), (Bytes{0x04, 0x00}));
     }
 
     int recordKills = 0;
     int generateKills = 0;
     int uploadKills = 0;
     int cutOff = 0;
+    int cutBack = 0;
     for (int kill = 1; kill <= kills; ++kill) {
         const Moment moment = drawMoment(random, server);
         const std::string modelBefore =
@@ -198,6 +201,7 @@ TEST(CrashSafety, AServerKilledAtRandomLosesNoAnsweredWindowAndTearsNoFile) {
             }
         }
         ASSERT_TRUE(server.start()) << "start after kill " << kill;
+        cutBack += server.countInLog("after its last whole window removed");
         for (int gesture = 1; gesture <= kGestures; ++gesture) {
             const int now = windowsIn(server, gesture);
             const bool recorded = moment.action == Action::record && moment.gesture == gesture;
@@ -223,9 +227,10 @@ TEST(CrashSafety, AServerKilledAtRandomLosesNoAnsweredWindowAndTearsNoFile) {
     client.send({0x01});
     EXPECT_EQ(client.nextWithCode(0x01), (Bytes{0x01, 0x00}));
     std::printf("%d kills (seed %d): %d while recording, %d while training, %d while uploading; "
-                "windows kept %d/%d/%d, %d of them saved with their answer cut off\n",
+                "windows kept %d/%d/%d, %d of them saved with their answer cut off; %d appends "
+                "cut short and removed at the next start\n",
                 kills, seed, recordKills, generateKills, uploadKills, windows[1], windows[2],
-                windows[3], cutOff);
+                windows[3], cutOff, cutBack);
 }
 
 }  // namespace
