@@ -139,7 +139,15 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         return;
     }
     renumberFeatureFiles(gestureMask);
-    if (generateModel(std::popcount(gestureMask), channelCount) != 0) {
+    // The old model's gestures and calibration go before the new model takes
+    // its place: a server killed in between leaves a model without them,
+    // which identification refuses or calibrates afresh, never one described
+    // by another model's files.
+    const auto dropOldModelFiles = [] {
+        std::remove(kModelGesturesFileName);
+        std::remove(kCalibrationFileName);
+    };
+    if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles) != 0) {
         response.push_back(kStatusFailed);
         return;
     }
