@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 
 // Sanitizers keep freed memory in quarantine, so resident sizes mean nothing
 // there, and they slow the server down several times.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(QUILLON_SANITIZED)
 constexpr bool kSanitized = true;
 #else
 constexpr bool kSanitized = false;
