@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr std::uint8_t kScanThreshold = 0xD0;
 
 }  // namespace
 

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr std::int64_t kTicksPerMs = 10000;
 
 }  // namespace
 

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr std::int64_t kTicksPerMs = 10000;
 
 }  // namespace
 

@@ -79,3 +79,6 @@ private:
 // Monotonic clock time in 100 ns ticks: a step of the wall clock neither
 // stretches nor cuts a wait.
 std::int64_t monotonicClockTicks();
+
+// Ticks of monotonicClockTicks() in one millisecond.
+inline constexpr std::int64_t kTicksPerMs = 10000;

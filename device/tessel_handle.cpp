@@ -1,5 +1,6 @@
 #include "device/tessel_handle.h"
 
+#include "commands/client_commands.h"
 #include "core/event_queue.h"
 #include "core/exit_application.h"
 #include "core/log.h"
@@ -17,13 +18,11 @@ std::shared_ptr<TesselHandle> handle;
 
 namespace {
 
-constexpr std::uint8_t kScanThreshold = 0xD0;
 constexpr int kSwitchAttempts = 3;
 constexpr std::uint32_t kRawSampleRate = 650;
 constexpr std::uint8_t kBitsPerSample = 8;
 constexpr std::uint8_t kBytesPerChannelInPacket = 16;
 
-constexpr std::uint8_t kStatusOk = 0x00;
 constexpr std::uint8_t kConnectAnswer = 0x03;
 
 int asInt(tessel::ResponseResult result) {
@@ -216,7 +215,7 @@ std::uint8_t TesselHandle::setDataNotifySwitch(std::uint32_t flags) {
             continue;
         }
         if (*result == tessel::ResponseResult::Success) {
-            return kStatusOk;
+            return STATUS_OK;
         }
     }
     logLine("%s, flags(0x%02x) not accepted after %d attempts", name, static_cast<unsigned>(flags),
@@ -239,8 +238,7 @@ VersionMap TesselHandle::getVersions() {
     auto pending = std::make_shared<PendingResult<bool>>();
     auto answers = std::make_shared<Answers>();
     auto store = [pending, answers](const char* key) {
-        return [pending, answers, key](tessel::ResponseResult result,
-                                       const std::wstring& version) {
+        return [pending, answers, key](tessel::ResponseResult result, const std::wstring& version) {
             MutexLock guard(answers->lock);
             if (result == tessel::ResponseResult::Success) {
                 answers->versions[key] = version;
@@ -299,7 +297,7 @@ std::uint8_t TesselHandle::statusOf(SettingLookup found) {
         case SettingLookup::Found:
             break;
     }
-    return kStatusOk;
+    return STATUS_OK;
 }
 
 std::uint8_t TesselHandle::settingStatus(const char* name) const {
@@ -341,5 +339,5 @@ std::uint8_t TesselHandle::trainModelUpdate(std::uint32_t length, const std::uin
                 postHubEvent(kNotifyUploadDone, 0);
             }
         });
-    return kStatusOk;
+    return STATUS_OK;
 }

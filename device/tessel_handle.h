@@ -30,6 +30,9 @@ using VersionMap = std::map<std::string, std::wstring>;  // "HW" and "FW"
 // itself after 2 s.
 inline constexpr std::int64_t kArmbandSilenceMs = 5000;
 
+// The signal strength a scan asks of the armbands it reports.
+inline constexpr std::uint8_t kScanThreshold = 0xD0;
+
 // INTERNAL_EVT code: a connection attempt was given up (see giveUpConnect).
 inline constexpr std::uint8_t kConnectGivenUp = 3;
 

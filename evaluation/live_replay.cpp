@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/emg_rate.h"
 #include "device/identify_window_cutter.h"
 #include "identify/calibrated_classifier.h"
 #include "identify/classifier.h"
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr std::size_t kPacketFrames = 16;
-constexpr double kFramesPerSecond = 650.0;
 
 // Follows one hold at a time: its decisions, errors and changes.
 class HoldScorer {
@@ -85,7 +85,7 @@ void replayStretch(const std::uint8_t* bytes, const RecordingAnalysis& analysis,
     const std::size_t centreOffset = calibrated ? kHalfWindowFrames : 0;
     IdentifyWindowCutter cutter;
     cutter.reset(windowLength, stepBytes);
-    HoldScorer scorer(heldPosition, static_cast<double>(step) / kFramesPerSecond, counts);
+    HoldScorer scorer(heldPosition, static_cast<double>(step) / kEmgFramesPerSecond, counts);
 
     const std::size_t firstFrame = firstWindow * ANALYSIS_WINDOW;
     const std::size_t endFrame = endWindow * ANALYSIS_WINDOW;

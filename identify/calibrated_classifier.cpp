@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr float kFrames = static_cast<float>(kWindowFrames);
 // Windows running that another class must win to take over within a movement
 // (150 ms at a window every 16 frames).
 constexpr std::int32_t kWinsToSwitch = 6;
@@ -69,7 +68,7 @@ void measureWindow(const std::uint8_t* frames, CalibratedIdentifier& state) {
         for (std::size_t t = 0; t < kWindowFrames; ++t) {
             sum += frames[t * channels + c];
         }
-        means[c] = static_cast<float>(sum) / kFrames;
+        means[c] = static_cast<float>(sum) / kWindowFramesAsFloat;
     }
     measureFrames(frames, channels, means, 0, state.variance, state.features);
     measureFrames(frames, channels, means, kWindowFrames - kRecentFrames, state.recentVariance,

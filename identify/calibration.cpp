@@ -8,10 +8,9 @@
 
 namespace {
 
-constexpr float kWindowFrames = static_cast<float>(ANALYSIS_WINDOW);
 // Rest must span this many windows (about 1.6 s) to be measured.
 constexpr std::size_t kFewestQuietWindows = 8;
-constexpr std::size_t kFewestActiveWindows = 5;
+constexpr std::size_t kFewestCalibrationWindows = 5;
 // Activity this many times above the quiet windows shows that they are rest.
 constexpr float kRestBelowActivity = 3.0f;
 // With no rest at all, rest is taken to lie this far below the weakest activity.
@@ -50,13 +49,13 @@ std::vector<float> channelSumVariances(const std::uint8_t* data, std::size_t fra
             sums[t] = sum;
             total = total + sum;
         }
-        const float mean = total / kWindowFrames;
+        const float mean = total / kAnalysisWindowFrames;
         float squares = 0.0f;
         for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
             const float d = sums[t] - mean;
             squares = squares + d * d;
         }
-        variances[w] = squares / kWindowFrames;
+        variances[w] = squares / kAnalysisWindowFrames;
     }
     return variances;
 }
@@ -86,7 +85,7 @@ bool recordingHasRest(const RecordingLevels& levels) {
     if (levels.quiet.size() < kFewestQuietWindows) {
         return false;
     }
-    if (levels.active.size() < kFewestActiveWindows) {
+    if (levels.active.size() < kFewestCalibrationWindows) {
         return true;  // all rest
     }
     return quantile(levels.active, 0.5f) >= kRestBelowActivity * quantile(levels.quiet, 0.5f);
@@ -114,7 +113,7 @@ bool calibrateFromRecordings(const std::vector<RecordingLevels>& recordings,
                 levels.gesture, levels.quiet.size(), quantile(levels.quiet, 0.5f),
                 quantile(levels.active, 0.5f));
         }
-        if (levels.active.size() >= kFewestActiveWindows) {
+        if (levels.active.size() >= kFewestCalibrationWindows) {
             const float low = quantile(levels.active, 0.25f);
             weakest = anyActive ? std::min(weakest, low) : low;
             anyActive = true;

@@ -12,8 +12,6 @@ static_assert(std::numeric_limits<float>::is_iec559, "IEEE single precision requ
 
 namespace {
 
-constexpr float kFrames = static_cast<float>(kWindowFrames);
-
 // Activity variance below which, in two windows running, a movement has ended.
 constexpr float kQuietVariance = 200.0f;
 // A class decided this often within a movement holds the result.
@@ -42,7 +40,8 @@ struct WindowKernels {
         centreHalf(earlyHalf, centred, before, sums);
         centreHalf(lateHalf, centred + kHalfWindowFrames * D, before, sums);
         for (int c = 0; c < D; ++c) {
-            baseline[c] = 0.5f * static_cast<float>(sums[c]) / kFrames + 0.5f * before[c];
+            baseline[c] =
+                0.5f * static_cast<float>(sums[c]) / kWindowFramesAsFloat + 0.5f * before[c];
         }
     }
 
@@ -84,7 +83,7 @@ struct WindowKernels {
             }
         }
         for (int c = 0; c < D; ++c) {
-            features[c] = sums[c] / kFrames;
+            features[c] = sums[c] / kWindowFramesAsFloat;
         }
     }
 };
@@ -114,14 +113,14 @@ void measureActivity(Identifier& identifier) {
         absoluteSum += std::fabs(a);
         sum += a;
     }
-    const float level = absoluteSum / kFrames;
-    const float mean = sum / kFrames;
+    const float level = absoluteSum / kWindowFramesAsFloat;
+    const float mean = sum / kWindowFramesAsFloat;
     float squares = 0.0f;
     for (const float a : identifier.activity) {
         const float d = a - mean;
         squares += d * d;
     }
-    const float variance = squares / kFrames;
+    const float variance = squares / kWindowFramesAsFloat;
 
     if (identifier.curLevel != 0.0f) {
         identifier.prevVariance = identifier.curVariance;

@@ -9,6 +9,7 @@
 
 // One identification window spans 130 frames; a new window starts every 65.
 inline constexpr int kWindowFrames = 130;
+inline constexpr float kWindowFramesAsFloat = static_cast<float>(kWindowFrames);
 inline constexpr int kHalfWindowFrames = 65;
 inline constexpr int kMaxChannels = 8;
 inline constexpr int kMaxGestures = 8;

@@ -9,11 +9,11 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/emg_rate.h"
 #include "core/whole_file.h"
 
 namespace {
 
-constexpr double kFramesPerSecond = 650.0;
 // EDF+ record duration in libedf's units of 10 microseconds: 0.1 s.
 constexpr int kRecordDuration = 10000;
 // Annotation times are in units of 100 microseconds.
@@ -145,7 +145,7 @@ std::string recordingCsv(const ExportSource& source) {
     char line[16 + 4 * 8];
     for (std::size_t f = 0; f < frames; ++f) {
         int used =
-            std::snprintf(line, sizeof line, "%.6f", static_cast<double>(f) / kFramesPerSecond);
+            std::snprintf(line, sizeof line, "%.6f", static_cast<double>(f) / kEmgFramesPerSecond);
         const std::uint8_t* frame = source.bytes + f * count;
         for (std::size_t c = 0; c < count; ++c) {
             used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used), ",%u",

@@ -5,12 +5,11 @@
 #include <bit>
 #include <cstdio>
 
+#include "core/emg_rate.h"
 #include "core/whole_file.h"
 #include "training/raw_recording_file.h"
 
 namespace {
-
-constexpr double kFramesPerSecond = 650.0;
 
 std::string hexMask(std::uint8_t mask) {
     char text[8];
@@ -86,7 +85,7 @@ std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMa
     entry.channels = std::popcount(entry.channelMask);
     if (entry.channels > 0) {
         entry.frames = entry.bytes / static_cast<std::uint64_t>(entry.channels);
-        entry.seconds = static_cast<double>(entry.frames) / kFramesPerSecond;
+        entry.seconds = static_cast<double>(entry.frames) / kEmgFramesPerSecond;
     }
     if (!entry.windows) {
         entry.notes.push_back("made without a window log: its windows are unknown");

@@ -4,11 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
-
-constexpr float kWindowFrames = static_cast<float>(ANALYSIS_WINDOW);
-
-}  // namespace
+namespace {}  // namespace
 
 std::vector<float> windowEnergies(std::span<const float> activity, std::size_t windows) {
     std::vector<float> energy(windows);
@@ -18,13 +14,13 @@ std::vector<float> windowEnergies(std::span<const float> activity, std::size_t w
         for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
             sum = sum + a[t];
         }
-        const float mean = sum / kWindowFrames;
+        const float mean = sum / kAnalysisWindowFrames;
         float squares = 0.0f;
         for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
             const float d = a[t] - mean;
             squares = squares + d * d;
         }
-        energy[w] = squares / kWindowFrames;
+        energy[w] = squares / kAnalysisWindowFrames;
     }
     return energy;
 }
@@ -69,7 +65,7 @@ void appendWindowFeatures(const FeatureMatrix& matrix, std::size_t w, FeatureLis
         for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
             sum = sum + std::fabs(first[t * columns + c]);
         }
-        out.values.push_back(sum / kWindowFrames);
+        out.values.push_back(sum / kAnalysisWindowFrames);
     }
 }
 

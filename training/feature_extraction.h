@@ -16,6 +16,7 @@
 #include <vector>
 
 inline constexpr std::size_t ANALYSIS_WINDOW = 130;  // frames per window
+inline constexpr float kAnalysisWindowFrames = static_cast<float>(ANALYSIS_WINDOW);
 
 // The samples of one recording. raw and centred are frames x channelCount,
 // row-major (row = frame, one column per enabled channel).

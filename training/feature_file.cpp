@@ -44,3 +44,7 @@ bool readFeatureFile(const std::string& fileName, std::vector<float>& values) {
     }
     return true;
 }
+
+std::string featureFileName(int n) {
+    return "feature" + std::to_string(n) + ".txt";
+}

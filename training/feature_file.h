@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+// "feature" + n + ".txt": the feature file of gesture (or position) n.
+std::string featureFileName(int n);
+
 // Appends to values every number of the file, in file order, each converted
 // straight to a 32-bit float as "%f" does. A token that is not a finite
 // number ends the reading, with a log line naming the file; the numbers before

@@ -11,12 +11,6 @@
 
 namespace {
 
-constexpr int kMostGestures = 8;
-
-std::string featureFileName(int position) {
-    return "feature" + std::to_string(position) + ".txt";
-}
-
 // The numbers of every position's feature file, or false after logging which
 // could not be read or holds no whole sample.
 bool loadFeatures(int G, int D, std::vector<std::vector<float>>& features) {

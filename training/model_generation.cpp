@@ -6,24 +6,17 @@
 #include <cstdio>
 #include <string>
 
+#include "commands/client_commands.h"
 #include "core/log.h"
 #include "core/whole_file.h"
 #include "identify/calibration_file.h"
 #include "training/feature_extraction.h"
+#include "training/feature_file.h"
 #include "training/generate_model.h"
 #include "training/model_gestures.h"
 #include "training/model_shape.h"
 
 namespace {
-
-constexpr int kMostGestures = 8;
-constexpr std::uint8_t kStatusOk = 0x00;
-constexpr std::uint8_t kStatusFailed = 0xFF;
-constexpr std::uint8_t kStatusFileError = 0xEE;
-
-std::string featureFileName(int n) {
-    return "feature" + std::to_string(n) + ".txt";
-}
 
 bool selected(std::uint8_t gestureMask, int n) {
     return (gestureMask >> (n - 1)) & 1u;
@@ -126,16 +119,16 @@ void writeCalibration(const std::vector<RecordingLevels>& levels) {
 void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
                                  std::vector<std::uint8_t>& response) {
     if (!rawFilesFitInMemory(gestureMask)) {
-        response.push_back(kStatusFailed);
+        response.push_back(STATUS_FAILED);
         return;
     }
     removeFeatureFiles();
     std::vector<RecordingLevels> levels;
     if (!extractSelectedFeatures(gestureMask, channelCount, levels)) {
-        response.push_back(kStatusFailed);
+        response.push_back(STATUS_FAILED);
     }
     if (!everyFeatureFilePresent(gestureMask)) {
-        response.push_back(kStatusFileError);
+        response.push_back(STATUS_FILE_ERROR);
         return;
     }
     renumberFeatureFiles(gestureMask);
@@ -148,7 +141,7 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         std::remove(kCalibrationFileName);
     };
     if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles) != 0) {
-        response.push_back(kStatusFailed);
+        response.push_back(STATUS_FAILED);
         return;
     }
     if (!saveModelGestures(gestureMask)) {
@@ -159,6 +152,6 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
     logLine("start generate model ....");
     writeCalibration(levels);
     newModelFlag.store(1);
-    response.push_back(kStatusOk);
+    response.push_back(STATUS_OK);
     removeFeatureFiles();
 }

@@ -2,15 +2,12 @@
 
 #include <cstring>
 
+#include "commands/client_commands.h"
 #include "core/log.h"
 #include "training/atomic_file.h"
 #include "training/model_file.h"
 
 namespace {
-
-constexpr std::uint8_t kStatusOk = 0x00;
-constexpr std::uint8_t kStatusFailed = 0xFF;
-constexpr std::uint8_t kStatusFileError = 0xEE;
 
 // rows x valuesPerRow x 4 bytes, rounded up to a multiple of 16.
 std::size_t weightBlockLength(const ModelShape& shape) {
@@ -36,13 +33,13 @@ std::uint8_t buildModelImage(std::uint8_t channelMask, std::uint8_t gestureCount
     if (readModelFile(model) != ModelFileRead::Read) {
         logLine("Wrong W&B file");
         logLine("buildModelImage, W&B.txt refused: %s", model.problem.c_str());
-        return kStatusFailed;
+        return STATUS_FAILED;
     }
     const ModelShape& shape = model.shape;
     const std::int32_t pairs = gestureCount * (gestureCount - 1) / 2;
     if (channelCount != shape.valuesPerRow - 1 || shape.rows != pairs) {
         logLine("There is difference between W&B configuration and channle(gesture) configuration");
-        return kStatusFailed;
+        return STATUS_FAILED;
     }
     const std::size_t length = weightBlockLength(shape);
     image.assign(MODEL_HEADER_SIZE + length, 0);
@@ -53,24 +50,24 @@ std::uint8_t buildModelImage(std::uint8_t channelMask, std::uint8_t gestureCount
     for (std::size_t v = 0; v < model.values.size(); ++v) {
         putFloat(model.values[v], image.data() + MODEL_HEADER_SIZE + v * sizeof(float));
     }
-    return kStatusOk;
+    return STATUS_OK;
 }
 
 std::uint8_t saveModelImage(const std::vector<std::uint8_t>& image) {
     if (!writeFileAtomically(kModelImageFileName, image.data(), image.size())) {
         logLine("Model file operate err");
-        return kStatusFileError;
+        return STATUS_FILE_ERROR;
     }
-    return kStatusOk;
+    return STATUS_OK;
 }
 
 std::uint8_t prepareModelImage(std::uint8_t channelMask, std::uint8_t gestureCount,
                                std::uint8_t channelCount, std::vector<std::uint8_t>& image) {
     std::uint8_t status = buildModelImage(channelMask, gestureCount, channelCount, image);
-    if (status == kStatusOk) {
+    if (status == STATUS_OK) {
         status = saveModelImage(image);
     }
-    if (status != kStatusOk) {
+    if (status != STATUS_OK) {
         image.clear();
     }
     return status;

@@ -12,6 +12,9 @@ struct ModelShape {
 
 inline constexpr const char* kModelFileName = "W&B.txt";
 
+// A model tells apart at most this many gestures.
+inline constexpr int kMostGestures = 8;
+
 // Reads "W&B.txt" in the working directory (readModelFile, model_file.h).
 // True, with shape filled, when it is a well-formed model: rows lines of
 // valuesPerRow finite numbers each. shape is untouched on false.

@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::uint8_t kOk = 0x00;
 constexpr std::uint8_t kFailed = 0xFF;
-constexpr std::uint8_t kStopped = 0xFD;
 constexpr std::uint8_t kWrongMode = 0xFC;
 constexpr std::uint8_t kBadLength = 0xEF;
 constexpr std::uint8_t kFileError = 0xEE;

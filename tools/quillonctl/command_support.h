@@ -54,5 +54,12 @@ WaitOutcome waitForCode(Session& session, std::uint8_t code, Bytes& message);
 // "[  12.3 s]": the time since the start, for lines of a stream.
 std::string timeTag(std::chrono::milliseconds elapsed);
 
+// How long a stop waits for the answer that ends what it stops.
+inline constexpr std::chrono::seconds kStopWait{5};
+// How long the wearer control may take to answer.
+inline constexpr std::chrono::seconds kWearerWait{5};
+// The notification that the armband disconnected.
+inline const Bytes kDisconnected{0x04, 0x00};
+
 // "02 00  device found: ..." : a message's bytes and its words.
 std::string messageLine(const Bytes& message);

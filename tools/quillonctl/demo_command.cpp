@@ -22,7 +22,6 @@ constexpr seconds kRecordLimit{45};
 constexpr seconds kGenerateLimit{120};
 constexpr seconds kUploadLimit{60};
 constexpr seconds kWearerConnect{5};
-constexpr seconds kWearerWait{5};
 constexpr std::uint8_t kAllChannels = 0xFF;
 constexpr const char* kUnknownVersion = "---.---.---";
 // Steps besides one recording per gesture: connect, configure, train, upload, identify.

@@ -12,11 +12,8 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kRedraw{200};
-constexpr std::chrono::seconds kWearerWait{5};
-constexpr int kBarCells = 20;
-constexpr std::uint8_t kStopped = 0xFD;
-const Bytes kDisconnected{0x04, 0x00};
+constexpr milliseconds kDemoRedraw{200};
+constexpr int kDemoBarCells = 20;
 
 std::string reportedText(std::uint8_t gesture) {
     if (gesture == kNoGesture) {
@@ -39,7 +36,7 @@ class LiveRunner {
           wearer(wearer),
           run(run),
           speed(speed),
-          line(stdout, session.terminal, kRedraw) {}
+          line(stdout, session.terminal, kDemoRedraw) {}
 
     int play(const Stretch& stretch) {
         const milliseconds begin = sinceStart();
@@ -86,7 +83,7 @@ class LiveRunner {
             }
             if (now >= nextRedraw) {
                 line.show(statusText(stretch, begin), now);
-                nextRedraw = now + kRedraw;
+                nextRedraw = now + kDemoRedraw;
             }
             Bytes message;
             const WaitOutcome outcome = session.link.next(std::min(until, nextRedraw), message);
@@ -132,8 +129,9 @@ class LiveRunner {
         const std::string doing = stretch.gesture == kNoGesture
                                       ? std::string("rest")
                                       : "hold " + demoGestureName(stretch.gesture);
-        return "live  " + doing + " " + progressBar(share, kBarCells) + " " + secondsText(into) +
-               " of " + secondsText(stretch.length) + "  reported: " + reportedText(reported);
+        return "live  " + doing + " " + progressBar(share, kDemoBarCells) + " " +
+               secondsText(into) + " of " + secondsText(stretch.length) +
+               "  reported: " + reportedText(reported);
     }
 
     Session& session;

@@ -9,10 +9,9 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds kRedraw{100};
-constexpr std::chrono::seconds kPlainInterval{10};
-constexpr int kBarCells = 30;
-constexpr std::uint8_t kStopped = 0xFD;
+constexpr std::chrono::milliseconds kUploadRedraw{100};
+constexpr std::chrono::seconds kUploadPlainInterval{10};
+constexpr int kUploadBarCells = 30;
 
 std::chrono::milliseconds since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
@@ -23,7 +22,7 @@ std::chrono::milliseconds since(Clock::time_point start) {
 int generateModel(Session& session, std::chrono::milliseconds& took) {
     const auto sent = Clock::now();
     session.link.send({0x0A});
-    StatusLine line(stdout, session.terminal, kPlainInterval);
+    StatusLine line(stdout, session.terminal, kUploadPlainInterval);
     unsigned tick = 0;
     auto nextRedraw = Clock::now();
     for (;;) {
@@ -34,7 +33,7 @@ int generateModel(Session& session, std::chrono::milliseconds& took) {
                                              spinnerFrame(tick++) + " " + elapsed
                                        : "generating the model ... " + elapsed,
                       now);
-            nextRedraw = now + kRedraw;
+            nextRedraw = now + kUploadRedraw;
         }
         Bytes message;
         const WaitOutcome outcome =
@@ -78,7 +77,7 @@ int uploadModel(Session& session, UploadSummary& summary) {
     summary = UploadSummary{};
     const auto sent = Clock::now();
     session.link.send({0x0C});
-    StatusLine line(stdout, session.terminal, kPlainInterval);
+    StatusLine line(stdout, session.terminal, kUploadPlainInterval);
     int percentage = -1;
     for (;;) {
         Bytes message;
@@ -100,8 +99,8 @@ int uploadModel(Session& session, UploadSummary& summary) {
             percentage = message[1];
             summary.percentage = percentage;
             line.show("uploading the model " +
-                          progressBar(static_cast<float>(percentage) / 100.0f, kBarCells) + " " +
-                          std::to_string(percentage) + "%",
+                          progressBar(static_cast<float>(percentage) / 100.0f, kUploadBarCells) +
+                          " " + std::to_string(percentage) + "%",
                       Clock::now(), true);
             continue;
         }

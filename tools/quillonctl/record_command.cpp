@@ -14,14 +14,11 @@ namespace {
 constexpr std::chrono::seconds kWindow{30};
 constexpr std::chrono::milliseconds kRedraw{200};
 constexpr std::chrono::seconds kPlainInterval{5};
-constexpr std::chrono::seconds kStopWait{5};
 constexpr std::size_t kFramesPerPacket = 16;  // each preview frame stands for one raw packet
 constexpr float kMeterFull = 64.0f;
 constexpr float kSmoothing = 0.3f;  // weight of the newest frame in the meter
 constexpr int kBarCells = 30;
 constexpr int kMeterCells = 10;
-
-const Bytes kDisconnected{0x04, 0x00};
 
 struct Recording {
     std::uint8_t gesture = 0;

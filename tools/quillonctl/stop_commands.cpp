@@ -29,8 +29,6 @@ constexpr StopSpec kStops[] = {
      "identification stopped (a recording or gesture stream stops with it)", "refused"},
 };
 
-constexpr std::uint8_t kStopped = 0xFD;
-
 bool isStopAnswer(const Bytes& message, std::uint8_t code) {
     // A stop is answered with STATUS_STOPPED or a failure status, never with
     // a gesture (1 to 8 for identification, the armband's 0 to 15 otherwise).

@@ -7,11 +7,6 @@
 
 namespace {
 
-// How long a stop, sent after Ctrl+C, may take to be answered.
-constexpr std::chrono::seconds kStopWait{5};
-constexpr std::uint8_t kStopped = 0xFD;
-const Bytes kDisconnected{0x04, 0x00};
-
 struct StreamSpec {
     std::uint8_t start;
     std::uint8_t stop;
