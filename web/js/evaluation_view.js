@@ -49,10 +49,14 @@ export function evaluationView(evaluation, nameOf) {
 }
 
 // Each warning's words and the actions that answer it: {text, actions: [{slot, label}]}.
+// A gesture named by several warnings gets its action on the first only.
 export function warningsView(warnings, nameOf) {
   if (!Array.isArray(warnings)) return [];
+  const offered = new Set();
   return warnings.map((w) => {
-    const slots = Array.isArray(w.gestures) ? w.gestures.filter((g) => Number.isInteger(g)) : [];
+    const named = Array.isArray(w.gestures) ? w.gestures.filter((g) => Number.isInteger(g)) : [];
+    const slots = named.filter((slot) => !offered.has(slot));
+    slots.forEach((slot) => offered.add(slot));
     return {
       kind: w.kind,
       text: String(w.text ?? ''),

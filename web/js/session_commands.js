@@ -143,6 +143,7 @@ const commands = {
 
   sendRecord(slot) {
     const r = this.state.recording;
+    delete this.state.cardNotes[slot];
     Object.assign(r, {
       phase: 'starting',
       slot,

@@ -14,7 +14,7 @@ import { PREVIEW_ROWS_PER_SECOND, SignalBuffer } from './signal_buffer.js';
 import { channelFlag, channelStats, levelFraction, stripRange } from './signal_stats.js';
 
 const LIVE_SECONDS = 5;
-const STRIP_HEIGHT = 30;
+const STRIP_HEIGHT = 24;
 const INK = '#1d4f7c';
 const HOLD_SHADE = 'rgba(47, 93, 138, 0.13)';
 const flagWords = { flat: 'flat', saturated: 'saturated' };
