@@ -322,7 +322,7 @@ export function onTick(session, now) {
   }
   if (
     s.namesDirty &&
-    s.mode === 'idle' &&
+    session.serverFree() && // the server refuses changes while it records or identifies
     !s.busy.names &&
     session.namesDueAt !== null &&
     now >= session.namesDueAt

@@ -95,7 +95,7 @@ function render() {
   renderQueued = false;
   const state = session.state;
   const actions = availableActions(state);
-  steps.render(currentStep(state));
+  steps.render(currentStep(state), actions.startIdentify ? [5] : []);
   for (const panel of panels) panel.render(state, actions);
   serverStatus.dataset.state = state.server;
   setText(

@@ -7,7 +7,9 @@ import { bitsOf, NO_GESTURE } from './protocol.js';
 export function identifiedWords(identify, nameOf) {
   if (identify.phase === 'starting') return 'Starting…';
   if (identify.current === null) return identify.phase === 'idle' ? '–' : 'No gesture yet';
-  if (identify.current === NO_GESTURE) return 'Rest';
+  // The classifier's first word is usually "no gesture": it means nothing yet,
+  // until a gesture was recognised, and a rest after one.
+  if (identify.current === NO_GESTURE) return identify.seen.length === 0 ? 'No gesture yet' : 'Rest';
   return nameOf(identify.current);
 }
 

@@ -129,6 +129,14 @@ export function createSignalPanel({ session, fetchText }) {
       );
   }
 
+  // The server streams the signal only while it records: afterwards the strips
+  // hold the end of the last window, and say so.
+  function countWords() {
+    if (!buffer.total) return 'no samples yet';
+    const live = session.state.recording.phase !== 'idle';
+    return `${live ? 'live' : 'end of the last recording'} · ${buffer.total} samples per channel`;
+  }
+
   function drawLive() {
     pending = false;
     if (review || buffer.channels === 0) return;
@@ -145,7 +153,7 @@ export function createSignalPanel({ session, fetchText }) {
     });
     showFlags(flags);
     host.dataset.samples = String(buffer.total);
-    setText(count, `live · ${buffer.total} samples per channel`);
+    setText(count, countWords());
   }
 
   function drawReview() {
@@ -179,7 +187,7 @@ export function createSignalPanel({ session, fetchText }) {
     host.dataset.mode = 'live';
     close.hidden = true;
     setText(title, 'Signal');
-    setText(count, buffer.total ? `live · ${buffer.total} samples per channel` : 'no samples yet');
+    setText(count, countWords());
     schedule();
   }
   close.addEventListener('click', endReview);
@@ -225,6 +233,7 @@ export function createSignalPanel({ session, fetchText }) {
     },
     render(state) {
       if (rows.length === 0 && state.config.server) layout(bitsOf(state.config.server.channelMask));
+      if (!review && host.dataset.mode === 'live') setText(count, countWords());
     },
   };
 }

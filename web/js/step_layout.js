@@ -2,7 +2,7 @@
 // or not reached yet folds to its heading with a one-line summary (a person
 // can open or fold any step with its heading), and on a narrow screen the
 // current step comes first, followed by the live card and the signal while
-// recording or identifying.
+// recording or identifying. A later step that may be taken already opens too.
 import { byId } from './dom.js';
 
 const LIVE_CARDS = ['live-panel', 'signal-panel', 'wearer-panel'];
@@ -28,7 +28,9 @@ export function createStepLayout() {
   }
 
   return {
-    render(currentStep) {
+    // `ready`: a later step that may be taken now as well (identification
+    // with a trained model before it is uploaded) opens beside the current one.
+    render(currentStep, ready = []) {
       if (currentStep !== current) {
         current = currentStep;
         for (const step of steps) step.chosen = null; // a new step: the person's folds start afresh
@@ -36,7 +38,10 @@ export function createStepLayout() {
       layout.dataset.current = String(current);
       for (const step of steps) {
         // Recording, the model and identification stay open once reached.
-        const open = step.number === current || (step.number >= 3 && step.number < current);
+        const open =
+          step.number === current ||
+          (step.number >= 3 && step.number < current) ||
+          ready.includes(step.number);
         show(step, step.chosen ?? open);
         step.card.dataset.current = String(step.number === current);
         if (step.number === current) step.toggle.setAttribute('aria-current', 'step');

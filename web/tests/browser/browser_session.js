@@ -44,8 +44,8 @@ export function journeyOptions() {
 // One journey: a server, a browser with one page of `viewport`, and the
 // problems seen on the way (console errors, page errors, outside requests).
 export class Journey {
-  constructor({ name, options, speed, viewport }) {
-    Object.assign(this, { name, options, speed, viewport });
+  constructor({ name, options, speed, viewport, device = {} }) {
+    Object.assign(this, { name, options, speed, viewport, device });
     this.server = new ServerProcess(resolve(options.server), speed);
     this.profile = mkdtempSync(join(tmpdir(), 'quillon-chromium-'));
     this.problems = [];
@@ -65,6 +65,7 @@ export class Journey {
       headless: true,
       args: CHROMIUM_FLAGS,
       viewport: this.viewport,
+      ...this.device,
     });
     // The page must load everything from the server that served it.
     await this.context.route('**/*', (route) => {
@@ -82,7 +83,11 @@ export class Journey {
   watch(page) {
     page.on('console', (message) => {
       if (message.type() !== 'error') return;
-      if (this.serverStopped && /WebSocket connection to .* failed|Failed to load resource/.test(message.text())) return;
+      if (
+        this.serverStopped &&
+        /WebSocket connection to .* failed|Failed to load resource/.test(message.text())
+      )
+        return;
       this.problems.push(`console: ${message.text()}`);
     });
     page.on('pageerror', (error) => this.problems.push(`page error: ${error.message}`));
@@ -107,7 +112,10 @@ export class Journey {
   }
 
   async screenshot(step, page = this.page) {
-    await page.screenshot({ path: join(this.options.artifacts, `${this.name}-${step}.png`), fullPage: false });
+    await page.screenshot({
+      path: join(this.options.artifacts, `${this.name}-${step}.png`),
+      fullPage: false,
+    });
   }
 
   // The accessibility audit and the focus ring of the first `tabs` focusable elements.
@@ -119,10 +127,38 @@ export class Journey {
       const ring = await page.evaluate(focusRingSource());
       if (!ring) continue;
       if (ring.style === 'none' || ring.width < 2 || ring.contrast < 3)
-        problems.push(`the focus ring of ${ring.element} is ${ring.style} ${ring.width}px at ${ring.contrast.toFixed(2)}:1`);
+        problems.push(
+          `the focus ring of ${ring.element} is ${ring.style} ${ring.width}px at ${ring.contrast.toFixed(2)}:1`,
+        );
     }
     await page.evaluate(() => document.activeElement?.blur());
     return problems;
+  }
+
+  // What the first load of the page cost: the bytes transferred for the page
+  // itself (document, scripts, style, icon) and for its API reads, and the
+  // time to the first paint. Meaningful on a fresh profile, with nothing cached.
+  async figures(page = this.page) {
+    return page.evaluate(() => {
+      const [navigation] = performance.getEntriesByType('navigation');
+      const resources = performance.getEntriesByType('resource');
+      const api = resources.filter((r) => new URL(r.name).pathname.startsWith('/api/'));
+      const files = resources.filter((r) => !api.includes(r));
+      const sum = (list) => list.reduce((total, r) => total + r.transferSize, 0);
+      const paint = performance.getEntriesByType('paint').find((p) => p.name === 'first-paint');
+      const contentful = performance
+        .getEntriesByType('paint')
+        .find((p) => p.name === 'first-contentful-paint');
+      return {
+        pageBytes: navigation.transferSize + sum(files),
+        files: files.length + 1,
+        apiBytes: sum(api),
+        apiReads: api.length,
+        firstPaintMs: Math.round(paint?.startTime ?? NaN),
+        firstContentfulPaintMs: Math.round(contentful?.startTime ?? NaN),
+        loadedMs: Math.round(navigation.loadEventEnd),
+      };
+    });
   }
 
   async step(name, body) {
@@ -158,7 +194,10 @@ export class Journey {
       console.error('--- server log (tail) ---');
       console.error(this.server.log().split('\n').slice(-60).join('\n'));
       try {
-        copyFileSync(join(this.server.dir, 'server.log'), join(this.options.artifacts, `${this.name}-failure-server.log`));
+        copyFileSync(
+          join(this.server.dir, 'server.log'),
+          join(this.options.artifacts, `${this.name}-failure-server.log`),
+        );
       } catch {}
     } finally {
       await this.context?.close().catch(() => {});

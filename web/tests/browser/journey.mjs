@@ -15,7 +15,14 @@
 // server's log when a step fails).
 import assert from 'node:assert/strict';
 import { cuePhases } from '../../js/cue_schedule.js';
-import { Journey, journeyOptions, pressTwice, serverOpen, waitForText, waitUntil } from './browser_session.js';
+import {
+  Journey,
+  journeyOptions,
+  pressTwice,
+  serverOpen,
+  waitForText,
+  waitUntil,
+} from './browser_session.js';
 
 const SPEED = 10;
 const WINDOW_MS = 30000; // a 30-second window (3 s at this speed), with room for a loaded machine
@@ -23,7 +30,12 @@ const ROWS_PER_SECOND = 650 / 4;
 // How far the cue may run from the EMG it is shown over, in the armband's seconds.
 const CUE_SLACK_S = 3;
 
-const journey = new Journey({ name: 'laptop', options: journeyOptions(), speed: SPEED, viewport: { width: 1366, height: 768 } });
+const journey = new Journey({
+  name: 'laptop',
+  options: journeyOptions(),
+  speed: SPEED,
+  viewport: { width: 1366, height: 768 },
+});
 let page = null;
 let watcher = null;
 const text = (selector, on = page) => on.locator(selector).innerText();
@@ -41,14 +53,18 @@ async function watchCues() {
     const plot = document.getElementById('signal-plot');
     window.cueLog = [];
     new MutationObserver(() =>
-      window.cueLog.push({ index: Number(cue.dataset.index), kind: cue.dataset.kind, rows: Number(plot.dataset.samples) }),
+      window.cueLog.push({
+        index: Number(cue.dataset.index),
+        kind: cue.dataset.kind,
+        rows: Number(plot.dataset.samples),
+      }),
     ).observe(cue, { attributes: true, attributeFilter: ['data-kind'] });
   });
 }
 
 async function saved(slot, name) {
   await until('#record-outcome', new RegExp(`${name}: Recording saved`), WINDOW_MS);
-  await until(`#record-card-${slot} .count`, /^1 window · 30 s · \d+ active$/);
+  await until(`#record-card-${slot} .count`, /^1 window · \d+ s · \d+ active$/);
 }
 
 async function run() {
@@ -60,6 +76,7 @@ async function run() {
     assert.match(await page.title(), /Quillon/);
     await serverOpen(page);
     await until('#device-state', /^not connected$/);
+    console.log(`\n  first load: ${JSON.stringify(await journey.figures())}`);
     await until('#version-server', /^000\.005\.002$/);
     await journey.screenshot('1-start');
   });
@@ -73,70 +90,94 @@ async function run() {
     await until('#version-firmware', /^\d{3}\.\d{3}\.\d{3}$/);
   });
 
-  await journey.step('choose channels and two named gestures; a double Apply sends one configuration', async () => {
-    for (let channel = 1; channel <= 8; channel += 1) await page.locator(`#channel-${channel}`).check();
-    for (let slot = 1; slot <= 8; slot += 1) await page.locator(`#gesture-${slot}`).setChecked(slot <= 2);
-    await page.locator('#gesture-name-1').fill('Fist');
-    await page.locator('#gesture-name-2').fill('Open hand');
-    assert.equal(await page.locator('#record-card-1 .record').isDisabled(), true, 'record before the configuration');
-    const from = journey.sent.length;
-    await pressTwice(page, '#apply-config');
-    await until('#config-outcome', /accepted the configuration/);
-    assert.equal(journey.count(0x05, from), 1, 'configurations sent');
-    assert.equal(await page.locator('#config-dirty').isVisible(), false);
-    await until('#record-card-1 .name', /^Fist$/);
-    assert.equal(await page.locator('#record-card-1 .record').isDisabled(), false);
-    assert.equal(await page.locator('#record-card-3').isVisible(), false);
-    await journey.screenshot('2-configured');
-    const problems = await journey.audit();
-    assert.deepEqual(problems, [], 'accessibility of the configured page');
-  });
+  await journey.step(
+    'choose channels and two named gestures; a double Apply sends one configuration',
+    async () => {
+      for (let channel = 1; channel <= 8; channel += 1) await page.locator(`#channel-${channel}`).check();
+      for (let slot = 1; slot <= 8; slot += 1) await page.locator(`#gesture-${slot}`).setChecked(slot <= 2);
+      await page.locator('#gesture-name-1').fill('Fist');
+      await page.locator('#gesture-name-2').fill('Open hand');
+      assert.equal(
+        await page.locator('#record-card-1 .record').isDisabled(),
+        true,
+        'record before the configuration',
+      );
+      const from = journey.sent.length;
+      await pressTwice(page, '#apply-config');
+      await until('#config-outcome', /accepted the configuration/);
+      assert.equal(journey.count(0x05, from), 1, 'configurations sent');
+      assert.equal(await page.locator('#config-dirty').isVisible(), false);
+      await until('#record-card-1 .name', /^Fist$/);
+      await until('#names-note', /^$/); // the names are saved on the server
+      assert.equal(await page.locator('#record-card-1 .record').isDisabled(), false);
+      assert.equal(await page.locator('#record-card-3').isVisible(), false);
+      await journey.screenshot('2-configured');
+      const problems = await journey.audit();
+      assert.deepEqual(problems, [], 'accessibility of the configured page');
+    },
+  );
 
-  await journey.step('record "Fist" with a double press, guided by cues that follow the window\'s clock', async () => {
-    await page.locator('#wearer-panel').waitFor({ state: 'visible', timeout: 20000 });
-    assert.equal(await page.locator('#wearer-follow').isChecked(), true);
-    await watchCues();
-    const from = journey.sent.length;
-    await pressTwice(page, '#record-card-1 .record');
-    await until('#cue-word', /^Make Fist$/, WINDOW_MS);
-    await until('#cue-word', /^Relax$/, WINDOW_MS);
-    await journey.screenshot('3-recording');
-    await saved(1, 'Fist');
-    assert.equal(journey.count(0x06, from), 1, 'recordings asked for');
-    const log = (await page.evaluate(() => window.cueLog)).filter((c) => c.kind === 'hold' || c.kind === 'relax');
-    assert.deepEqual(
-      log.map((c) => c.index),
-      [0, 1, 2, 3, 4, 5],
-      'every phase of the window was cued, in order',
-    );
-    const phases = cuePhases();
-    for (const c of log.slice(1)) {
-      const emgSeconds = c.rows / ROWS_PER_SECOND;
-      const due = phases[c.index].from / 1000;
-      assert(Math.abs(emgSeconds - due) <= CUE_SLACK_S, `cue ${c.index} at ${emgSeconds.toFixed(1)} s of EMG, due at ${due} s`);
-    }
-    // Held while cued, rested while cued: the server finds both in the window.
-    assert.equal(await page.locator('#record-card-1 .flag').isVisible(), false, 'an activity warning');
-    assert(Number(await page.locator('#signal-plot').getAttribute('data-samples')) > 3000, 'samples drawn');
-    assert.equal(await page.locator('#signal-plot').getAttribute('data-flags'), '', 'flagged channels');
-  });
+  await journey.step(
+    'record "Fist" with a double press, guided by cues that follow the window\'s clock',
+    async () => {
+      await page.locator('#wearer-panel').waitFor({ state: 'visible', timeout: 20000 });
+      assert.equal(await page.locator('#wearer-follow').isChecked(), true);
+      await watchCues();
+      const from = journey.sent.length;
+      await pressTwice(page, '#record-card-1 .record');
+      await until('#cue-word', /^Make Fist$/, WINDOW_MS);
+      await until('#cue-word', /^Relax$/, WINDOW_MS);
+      await journey.screenshot('3-recording');
+      await saved(1, 'Fist');
+      assert.equal(journey.count(0x06, from), 1, 'recordings asked for');
+      const log = (await page.evaluate(() => window.cueLog)).filter(
+        (c) => c.kind === 'hold' || c.kind === 'relax',
+      );
+      assert.deepEqual(
+        log.map((c) => c.index),
+        [0, 1, 2, 3, 4, 5],
+        'every phase of the window was cued, in order',
+      );
+      const phases = cuePhases();
+      for (const c of log.slice(1)) {
+        const emgSeconds = c.rows / ROWS_PER_SECOND;
+        const due = phases[c.index].from / 1000;
+        assert(
+          Math.abs(emgSeconds - due) <= CUE_SLACK_S,
+          `cue ${c.index} at ${emgSeconds.toFixed(1)} s of EMG, due at ${due} s`,
+        );
+      }
+      // Held while cued, rested while cued: the server finds both in the window.
+      assert.equal(await page.locator('#record-card-1 .flag').isVisible(), false, 'an activity warning');
+      assert(Number(await page.locator('#signal-plot').getAttribute('data-samples')) > 3000, 'samples drawn');
+      assert.equal(await page.locator('#signal-plot').getAttribute('data-flags'), '', 'flagged channels');
+    },
+  );
 
   await journey.step("a reload shows the server's recordings and configuration", async () => {
     await page.reload();
     await serverOpen(page);
-    await until('#record-card-1 .count', /^1 window · 30 s · \d+ active$/);
+    await until('#record-card-1 .count', /^1 window · \d+ s · \d+ active$/);
     await until('#record-card-2 .count', /^Not recorded yet$/);
     assert.equal(await page.locator('#gesture-name-2').inputValue(), 'Open hand');
     assert.equal(await page.locator('#gesture-3').isChecked(), false);
     assert.equal(await page.locator('#record-card-1 .record').innerText(), 'Record again');
     await until('#config-summary', /channels 1–8 · Fist and Open hand/);
-    assert.equal(await page.locator('#record-card-2 .record').isDisabled(), false, 'recording without applying again');
+    assert.equal(
+      await page.locator('#record-card-2 .record').isDisabled(),
+      false,
+      'recording without applying again',
+    );
     await journey.screenshot('4-reloaded');
   });
 
   await journey.step('review the last window of "Fist"', async () => {
     await page.locator('#record-card-1 .review').click();
-    await waitUntil(async () => (await page.locator('#signal-plot').getAttribute('data-mode')) === 'review', 20000, 'the review');
+    await waitUntil(
+      async () => (await page.locator('#signal-plot').getAttribute('data-mode')) === 'review',
+      20000,
+      'the review',
+    );
     await until('#signal-title', /^Review: Fist, last window$/);
     await until('#plot-count', /^(29|30|31)\.\d s/);
     assert.equal(await page.locator('#signal-plot .strip').count(), 8);
@@ -196,27 +237,30 @@ async function run() {
     assert.equal(journey.count(0x0c, from), 1, 'uploads sent');
   });
 
-  await journey.step('identify live in the calibrated mode, resting between gestures as the page asks', async () => {
-    await wearer('hold', 1);
-    const from = journey.sent.length;
-    await pressTwice(page, '#start-identify');
-    await until('#identify-mode', /^Mode: calibrated/);
-    await until('#identified-gesture', /^Fist$/, 60000);
-    assert.equal(journey.count(0x08, from), 1, 'identifications started');
-    await until('#practice-hint', /Recognised Fist\. Now relax fully/);
-    await until('#identified-gesture', /^Fist$/, 20000, watcher);
-    await page.locator('#wearer-rest').click();
-    await until('#identified-gesture', /^Rest$/, 60000);
-    await until('#practice-hint', /^Make Open hand and hold it\.$/);
-    await wearer('hold', 2);
-    await until('#identified-gesture', /^Open hand$/, 60000);
-    await journey.screenshot('7-identification');
-    const problems = await journey.audit();
-    assert.deepEqual(problems, [], 'accessibility while identifying');
-    await page.locator('#wearer-rest').click();
-    await page.locator('#stop-identify').click();
-    await until('#identify-outcome', /^Identification stopped\.$/);
-  });
+  await journey.step(
+    'identify live in the calibrated mode, resting between gestures as the page asks',
+    async () => {
+      await wearer('hold', 1);
+      const from = journey.sent.length;
+      await pressTwice(page, '#start-identify');
+      await until('#identify-mode', /^Mode: calibrated/);
+      await until('#identified-gesture', /^Fist$/, 60000);
+      assert.equal(journey.count(0x08, from), 1, 'identifications started');
+      await until('#practice-hint', /Recognised Fist\. Now relax fully/);
+      await until('#identified-gesture', /^Fist$/, 20000, watcher);
+      await page.locator('#wearer-rest').click();
+      await until('#identified-gesture', /^Rest$/, 60000);
+      await until('#practice-hint', /^Make Open hand and hold it\.$/);
+      await wearer('hold', 2);
+      await until('#identified-gesture', /^Open hand$/, 60000);
+      await journey.screenshot('7-identification');
+      const problems = await journey.audit();
+      assert.deepEqual(problems, [], 'accessibility while identifying');
+      await page.locator('#wearer-rest').click();
+      await page.locator('#stop-identify').click();
+      await until('#identify-outcome', /^Identification stopped\.$/);
+    },
+  );
 
   await journey.step("the armband's own gestures stream with their names", async () => {
     await page.locator('#start-stream').click();
@@ -228,20 +272,23 @@ async function run() {
     await until('#stream-outcome', /stream stopped/);
   });
 
-  await journey.step('the page says when the server goes away, and reads it again when it is back', async () => {
-    journey.serverStopped = true;
-    await journey.server.stop();
-    await page.locator('#server-banner').waitFor({ state: 'visible', timeout: 20000 });
-    assert.match(await text('#server-banner'), /gone away/);
-    assert.equal(await page.locator('#scan').isDisabled(), true);
-    await journey.server.start();
-    await serverOpen(page);
-    assert.equal(await page.locator('#server-banner').isVisible(), false);
-    // A new server process: no armband, but the recordings and names are still in its directory.
-    await until('#device-state', /^not connected$/);
-    await until('#record-card-1 .count', /^1 window · 30 s/);
-    await until('#config-summary', /not applied/);
-  });
+  await journey.step(
+    'the page says when the server goes away, and reads it again when it is back',
+    async () => {
+      journey.serverStopped = true;
+      await journey.server.stop();
+      await page.locator('#server-banner').waitFor({ state: 'visible', timeout: 20000 });
+      assert.match(await text('#server-banner'), /gone away/);
+      assert.equal(await page.locator('#scan').isDisabled(), true);
+      await journey.server.start();
+      await serverOpen(page);
+      assert.equal(await page.locator('#server-banner').isVisible(), false);
+      // A new server process: no armband, but the recordings and names are still in its directory.
+      await until('#device-state', /^not connected$/);
+      await until('#record-card-1 .count', /^1 window · \d+ s/);
+      await until('#config-summary', /not applied/);
+    },
+  );
 }
 
 await journey.run(run);

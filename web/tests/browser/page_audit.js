@@ -51,7 +51,9 @@ function auditPage() {
 
   // Names.
   const controls = [
-    ...document.querySelectorAll('button, input, select, textarea, summary, a[href], [role="progressbar"], [role="meter"]'),
+    ...document.querySelectorAll(
+      'button, input, select, textarea, summary, a[href], [role="progressbar"], [role="meter"]',
+    ),
   ].filter(visible);
   const buttonNames = new Map();
   for (const node of controls) {
@@ -65,7 +67,9 @@ function auditPage() {
       const target = node.tagName === 'INPUT' ? (node.closest('label') ?? node) : node;
       const box = target.getBoundingClientRect();
       if (box.width < 24 || box.height < 24)
-        problems.push(`${describe(node)} is a target of ${Math.round(box.width)}×${Math.round(box.height)} px`);
+        problems.push(
+          `${describe(node)} is a target of ${Math.round(box.width)}×${Math.round(box.height)} px`,
+        );
     }
   }
   for (const [name, nodes] of buttonNames)
@@ -75,7 +79,8 @@ function auditPage() {
 
   // Live regions: every outcome and the next step are announced.
   for (const node of document.querySelectorAll('.outcome, #next-step, #cue-word, #identified-gesture')) {
-    const live = node.getAttribute('aria-live') ?? { status: 'polite', alert: 'assertive' }[node.getAttribute('role')];
+    const live =
+      node.getAttribute('aria-live') ?? { status: 'polite', alert: 'assertive' }[node.getAttribute('role')];
     if (!live || live === 'off') problems.push(`${describe(node)} is not a live region`);
   }
 
@@ -109,7 +114,9 @@ function auditPage() {
     const large = size >= 24 || (size >= 18.66 && Number(style.fontWeight) >= 700);
     const needed = large ? 3 : 4.5;
     if (ratio < needed)
-      problems.push(`${describe(element)} "${text(element).slice(0, 30)}" has contrast ${ratio.toFixed(2)} (needs ${needed})`);
+      problems.push(
+        `${describe(element)} "${text(element).slice(0, 30)}" has contrast ${ratio.toFixed(2)} (needs ${needed})`,
+      );
   }
   return problems;
 }

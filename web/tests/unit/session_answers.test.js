@@ -31,10 +31,12 @@ describe('telling a refusal from news that looks the same', () => {
     );
     g.receive(0x08, 0xff);
     assert.equal(g.state().identify.phase, 'running');
-    assert.equal(
-      identifiedWords(g.state().identify, (s) => `G${s}`),
-      'Rest',
-    );
+    const words = () => identifiedWords(g.state().identify, (s) => `G${s}`);
+    assert.equal(words(), 'No gesture yet');
+    g.receive(0x08, 0x01);
+    assert.equal(words(), 'G1');
+    g.receive(0x08, 0xff);
+    assert.equal(words(), 'Rest');
     assert.equal(g.state().identify.outcome, null);
   });
 
