@@ -1,11 +1,11 @@
 #include "api/api_calls.h"
 
 #include <map>
-#include <mutex>
 
 #include "api/api_router.h"
 #include "core/event_queue.h"
 #include "core/log.h"
+#include "core/mutex.h"
 
 namespace {
 
@@ -14,9 +14,11 @@ struct Waiting {
     ApiReply reply;
 };
 
-std::mutex lock;
-std::map<std::uint64_t, Waiting> waiting;  // guarded by lock
-std::uint64_t lastId = 0;                  // guarded by lock
+// Owner: the process. The server thread parks requests, the main thread takes
+// them; shutdown drops what is left.
+Mutex lock;
+std::map<std::uint64_t, Waiting> waiting GUARDED_BY(lock);
+std::uint64_t lastId GUARDED_BY(lock) = 0;
 
 constexpr std::size_t kIdBytes = 8;
 
@@ -25,7 +27,7 @@ constexpr std::size_t kIdBytes = 8;
 bool submitApiRequest(ApiRequest request, ApiReply reply) {
     std::uint64_t id = 0;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         if (waiting.size() >= kMaxWaitingApiRequests) {
             return false;
         }
@@ -50,7 +52,7 @@ void handleApiEvents(const std::uint8_t* payload, std::size_t length) {
     }
     Waiting call;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         const auto found = waiting.find(id);
         if (found == waiting.end()) {
             return;
@@ -67,12 +69,12 @@ void handleApiEvents(const std::uint8_t* payload, std::size_t length) {
 void discardApiRequests() {
     std::map<std::uint64_t, Waiting> dropped;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         dropped.swap(waiting);
     }
 }
 
 std::size_t waitingApiRequests() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return waiting.size();
 }

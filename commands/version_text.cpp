@@ -1,5 +1,6 @@
 #include "commands/version_text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -10,6 +11,10 @@ void placeGroup(std::string& text, std::size_t last, const std::string& digits) 
     for (std::size_t i = 0; i < digits.size(); ++i) {
         text[last - i] = digits[digits.size() - 1 - i];
     }
+}
+
+bool allDigits(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -27,7 +32,7 @@ std::string toNarrow(const std::wstring& wide) {
 }
 
 std::string formatHardwareVersion(const std::string& version) {
-    if (version.size() < 2 || version.size() > 4) {
+    if (version.size() < 2 || version.size() > 4 || !allDigits(version.substr(1))) {
         return kUnknownVersion;
     }
     std::string text = "000.000.000";
@@ -47,7 +52,8 @@ std::string formatFirmwareVersion(const std::string& version) {
     const std::string major = version.substr(1, dot - 1);
     const std::string minor = version.substr(dot + 1, dash - dot - 1);
     const std::string build = version.substr(dash + 1);
-    if (major.size() > 3 || minor.size() > 3 || build.size() > 3) {
+    if (major.size() > 3 || minor.size() > 3 || build.size() > 3 || !allDigits(major) ||
+        !allDigits(minor) || !allDigits(build)) {
         return kUnknownVersion;
     }
     std::string text = "000.000.000";

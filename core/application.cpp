@@ -16,6 +16,7 @@
 #include "device/tessel_handle.h"
 #include "identify/identify_mode.h"
 #include "identify/identify_worker.h"
+#include "recordings/start_up_recovery.h"
 #include "server/websocket_server.h"
 #include "training/raw_recording_file.h"
 
@@ -86,6 +87,7 @@ int runServer(const ServerOptions& options, const std::function<void()>& hubRead
     if (hubReady) {
         hubReady();
     }
+    recoverWorkingDirectory();
     recordingWindowMs.store(recordingWindowMsAt(options.simSpeed));
     setIdentifyMode(options.identifyMode);
     if (options.identifyModeGiven) {

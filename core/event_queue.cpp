@@ -19,30 +19,32 @@ EventRecord makeEventRecord(std::uint8_t type, const std::uint8_t* payload, std:
 
 void EventQueue::push(EventRecord record) {
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         records.push_back(std::move(record));
     }
-    nonEmpty.notify_all();
+    nonEmpty.notifyAll();
 }
 
 void EventQueue::pushUrgent(EventRecord record) {
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         records.push_front(std::move(record));
     }
-    nonEmpty.notify_all();
+    nonEmpty.notifyAll();
 }
 
 EventRecord EventQueue::pop() {
-    std::unique_lock<std::mutex> guard(lock);
-    nonEmpty.wait(guard, [this] { return !records.empty(); });
+    MutexLock guard(lock);
+    while (records.empty()) {
+        nonEmpty.wait(lock);
+    }
     EventRecord front = std::move(records.front());
     records.pop_front();
     return front;
 }
 
 EventRecord EventQueue::tryPop() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (records.empty()) {
         return nullptr;
     }
@@ -52,6 +54,6 @@ EventRecord EventQueue::tryPop() {
 }
 
 std::size_t EventQueue::size() const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return records.size();
 }

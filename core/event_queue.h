@@ -6,11 +6,10 @@
 // is read or changed.
 #pragma once
 
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 
 #include "core/event_record.h"
+#include "core/mutex.h"
 
 class EventQueue {
   public:
@@ -27,12 +26,14 @@ class EventQueue {
     std::size_t size() const;
 
   private:
-    mutable std::mutex lock;
-    std::condition_variable nonEmpty;
-    std::deque<EventRecord> records;  // guarded by lock
+    mutable Mutex lock;
+    CondVar nonEmpty;
+    std::deque<EventRecord> records GUARDED_BY(lock);
 };
 
-// Every event for the main thread.
+// Every event for the main thread. Owner: the process (never destroyed); any
+// thread pushes, the main thread pops.
 extern EventQueue& eventQueue;
-// Raw data windows for the identification thread (no type byte).
+// Raw data windows for the identification thread (no type byte). Owner: the
+// process; the SDK callback thread pushes, the identification thread pops.
 extern EventQueue& identifyQueue;

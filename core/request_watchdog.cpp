@@ -13,7 +13,7 @@ RequestWatchdog::RequestWatchdog(TimerScheduler& scheduler) : timer(scheduler) {
 
 std::uint64_t RequestWatchdog::arm(std::chrono::milliseconds bound,
                                    std::function<void()> onExpiry) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const std::uint64_t id = ++lastId;
     watches.emplace(
         id, Watch{monotonicClockTicks() + bound.count() * kTicksPerMs, std::move(onExpiry)});
@@ -22,12 +22,12 @@ std::uint64_t RequestWatchdog::arm(std::chrono::milliseconds bound,
 }
 
 bool RequestWatchdog::disarm(std::uint64_t id) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return watches.erase(id) != 0;
 }
 
 bool RequestWatchdog::extend(std::uint64_t id, std::chrono::milliseconds bound) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const auto found = watches.find(id);
     if (found == watches.end()) {
         return false;
@@ -38,7 +38,7 @@ bool RequestWatchdog::extend(std::uint64_t id, std::chrono::milliseconds bound) 
 }
 
 std::size_t RequestWatchdog::pending() const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return watches.size();
 }
 
@@ -65,7 +65,7 @@ void RequestWatchdog::armTimer() {
 void RequestWatchdog::fireDue() {
     std::vector<std::function<void()>> expired;
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         const std::int64_t now = monotonicClockTicks();
         for (auto it = watches.begin(); it != watches.end();) {
             if (it->second.deadline <= now) {

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 
+#include "core/mutex.h"
 #include "core/timer.h"
 
 class RequestWatchdog {
@@ -26,13 +26,13 @@ class RequestWatchdog {
     RequestWatchdog& operator=(const RequestWatchdog&) = delete;
 
     // A wait that ends in onExpiry after `bound` unless disarmed first. Ids start at 1.
-    std::uint64_t arm(std::chrono::milliseconds bound, std::function<void()> onExpiry);
+    std::uint64_t arm(std::chrono::milliseconds bound, std::function<void()> onExpiry) EXCLUDES(lock);
     // True when the wait was still on: it is over now and will not expire.
-    bool disarm(std::uint64_t id);
+    bool disarm(std::uint64_t id) EXCLUDES(lock);
     // Moves a wait that is still on to `bound` from now; false when it is over.
-    bool extend(std::uint64_t id, std::chrono::milliseconds bound);
+    bool extend(std::uint64_t id, std::chrono::milliseconds bound) EXCLUDES(lock);
     // Waits still on.
-    std::size_t pending() const;
+    std::size_t pending() const EXCLUDES(lock);
 
   private:
     struct Watch {
@@ -40,15 +40,16 @@ class RequestWatchdog {
         std::function<void()> onExpiry;
     };
 
-    void fireDue();   // the timer's callback
-    void armTimer();  // caller holds lock
+    void fireDue() EXCLUDES(lock);  // the timer's callback
+    void armTimer() REQUIRES(lock);
 
-    mutable std::mutex lock;
-    std::map<std::uint64_t, Watch> watches;  // guarded by lock
-    std::uint64_t lastId = 0;                // guarded by lock
-    std::int64_t timerDeadline = 0;          // guarded by lock; what the timer is armed for
+    mutable Mutex lock;
+    std::map<std::uint64_t, Watch> watches GUARDED_BY(lock);
+    std::uint64_t lastId GUARDED_BY(lock) = 0;
+    std::int64_t timerDeadline GUARDED_BY(lock) = 0;  // what the timer is armed for
     Timer timer;
 };
 
-// The waits for the armband's answers. Destroyed before timerScheduler.
+// The waits for the armband's answers. Owner: the process (defined beside
+// timerScheduler, destroyed before it); any thread arms and disarms.
 extern RequestWatchdog requestWatchdog;

@@ -29,7 +29,7 @@ Timer::~Timer() {
 }
 
 void Timer::start(std::int64_t durationMs, std::function<void()> newCallback) {
-    std::lock_guard<std::mutex> guard(mutex);
+    MutexLock guard(mutex);
     if (running.load()) {
         logLine("Error: Timer is running.");
         return;
@@ -43,7 +43,7 @@ void Timer::start(std::int64_t durationMs, std::function<void()> newCallback) {
 }
 
 void Timer::stop() {
-    std::lock_guard<std::mutex> guard(mutex);
+    MutexLock guard(mutex);
     if (running.load() && scheduler->remove(this)) {
         running.store(false);
     }
@@ -55,11 +55,11 @@ bool TimerScheduler::laterDeadline(const Timer* a, const Timer* b) {
 
 TimerScheduler::~TimerScheduler() {
     {
-        std::lock_guard<std::mutex> guard(wakeLock);
+        MutexLock guard(wakeLock);
         alive = false;
         ++changes;
     }
-    wake.notify_all();
+    wake.notifyAll();
     if (worker.joinable()) {
         worker.join();
     }
@@ -67,15 +67,15 @@ TimerScheduler::~TimerScheduler() {
 
 void TimerScheduler::wakeWorker() {
     {
-        std::lock_guard<std::mutex> guard(wakeLock);
+        MutexLock guard(wakeLock);
         ++changes;
     }
-    wake.notify_all();
+    wake.notifyAll();
 }
 
 bool TimerScheduler::add(Timer* timer) {
     std::call_once(workerStarted, [this] { worker = std::thread([this] { workerLoop(); }); });
-    std::lock_guard<std::mutex> guard(heapLock);
+    MutexLock guard(heapLock);
     if (std::find(heap.begin(), heap.end(), timer) != heap.end()) {
         return false;
     }
@@ -89,7 +89,7 @@ bool TimerScheduler::add(Timer* timer) {
 }
 
 bool TimerScheduler::remove(Timer* timer) {
-    std::lock_guard<std::mutex> guard(heapLock);
+    MutexLock guard(heapLock);
     auto found = std::find(heap.begin(), heap.end(), timer);
     if (found == heap.end()) {
         return false;
@@ -107,7 +107,7 @@ void TimerScheduler::workerLoop() {
     for (;;) {
         std::uint64_t seen;
         {
-            std::lock_guard<std::mutex> guard(wakeLock);
+            MutexLock guard(wakeLock);
             if (!alive) {
                 return;
             }
@@ -118,7 +118,7 @@ void TimerScheduler::workerLoop() {
         Timer* due = nullptr;
         std::function<void()> callback;
         {
-            std::lock_guard<std::mutex> guard(heapLock);
+            MutexLock guard(heapLock);
             if (!heap.empty()) {
                 next = heap.front()->deadline;
                 if (now >= next) {
@@ -136,15 +136,17 @@ void TimerScheduler::workerLoop() {
             }
             continue;
         }
-        std::unique_lock<std::mutex> guard(wakeLock);
-        auto changed = [&] { return changes != seen; };
+        MutexLock guard(wakeLock);
         if (next == now) {
-            wake.wait(guard, changed);
+            while (changes == seen) {
+                wake.wait(wakeLock);
+            }
         } else {
             using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
             const std::chrono::steady_clock::time_point until{
                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(Ticks(next))};
-            wake.wait_until(guard, until, changed);
+            while (changes == seen && wake.waitUntil(wakeLock, until)) {
+            }
         }
     }
 }

@@ -10,12 +10,13 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "core/mutex.h"
 
 class TimerScheduler;
 
@@ -36,10 +37,13 @@ public:
 private:
     friend class TimerScheduler;
 
-    std::mutex mutex;                 // serialises start and stop
+    // Serialises start and stop. deadline and callback are written by start
+    // under mutex while the timer is not in the heap, and read by the worker
+    // under the heap lock once start has put it there: the heap hands them over.
+    Mutex mutex;
     std::atomic<bool> running{false}; // cleared by the worker without mutex
-    std::int64_t deadline = 0;        // monotonic clock, 100 ns ticks; read under the heap lock
-    std::function<void()> callback;   // copied by the worker under the heap lock
+    std::int64_t deadline = 0;        // monotonic clock, 100 ns ticks
+    std::function<void()> callback;
     TimerScheduler* scheduler;
 };
 
@@ -58,18 +62,18 @@ public:
 
 private:
     void workerLoop();
-    void wakeWorker();  // caller holds heapLock
+    void wakeWorker() REQUIRES(heapLock);
     // Orders the std heap algorithms as a min-heap: the earliest deadline in front.
     static bool laterDeadline(const Timer* a, const Timer* b);
 
     std::once_flag workerStarted;
     std::thread worker;
-    std::mutex heapLock;
-    std::vector<Timer*> heap;  // min-heap by deadline; guarded by heapLock
-    std::mutex wakeLock;
-    std::condition_variable wake;
-    bool alive = true;          // guarded by wakeLock
-    std::uint64_t changes = 0;  // guarded by wakeLock; counts wake-ups so none is missed
+    Mutex heapLock ACQUIRED_BEFORE(wakeLock);
+    std::vector<Timer*> heap GUARDED_BY(heapLock);  // min-heap by deadline
+    Mutex wakeLock;
+    CondVar wake;
+    bool alive GUARDED_BY(wakeLock) = true;
+    std::uint64_t changes GUARDED_BY(wakeLock) = 0;  // counts wake-ups so none is missed
 };
 
 // Monotonic clock time in 100 ns ticks: a step of the wall clock neither

@@ -3,7 +3,7 @@
 #include <memory>
 
 void IdentifyWindowCutter::reset(std::uint32_t windowLength, std::uint32_t step) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     bytes.clear();
     readOffset = 0;
     length = windowLength;
@@ -14,7 +14,7 @@ void IdentifyWindowCutter::reset(std::uint32_t windowLength, std::uint32_t step)
 }
 
 EventRecord IdentifyWindowCutter::cut(std::span<const std::uint8_t> packet) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (length < 2) {
         return nullptr;
     }
@@ -41,6 +41,6 @@ EventRecord IdentifyWindowCutter::cut(std::span<const std::uint8_t> packet) {
 }
 
 std::size_t IdentifyWindowCutter::heldBytes() const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return bytes.size() - readOffset;
 }

@@ -12,11 +12,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <span>
 #include <vector>
 
 #include "core/event_record.h"
+#include "core/mutex.h"
 
 class IdentifyWindowCutter {
   public:
@@ -39,9 +39,9 @@ class IdentifyWindowCutter {
     std::size_t heldBytes() const;
 
   private:
-    mutable std::mutex lock;
-    std::vector<std::uint8_t> bytes;  // guarded by lock; bytes before readOffset are spent
-    std::size_t readOffset = 0;       // guarded by lock
-    std::uint32_t length = 0;         // guarded by lock
-    std::uint32_t stride = 0;         // guarded by lock; bytes from one window to the next
+    mutable Mutex lock;
+    std::vector<std::uint8_t> bytes GUARDED_BY(lock);  // bytes before readOffset are spent
+    std::size_t readOffset GUARDED_BY(lock) = 0;
+    std::uint32_t length GUARDED_BY(lock) = 0;
+    std::uint32_t stride GUARDED_BY(lock) = 0;  // bytes from one window to the next
 };

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
+
+#include "core/mutex.h"
 
 // A result that an SDK completion delivers to a waiting thread. Shared by the
 // two, so a completion that arrives after the waiter gave up still writes into
@@ -13,20 +13,22 @@ class PendingResult {
 public:
     void deliver(T value) {
         {
-            std::lock_guard<std::mutex> guard(lock);
+            MutexLock guard(lock);
             result = std::move(value);
         }
-        arrived.notify_all();
+        arrived.notifyAll();
     }
 
     std::optional<T> waitFor(std::chrono::milliseconds timeout) {
-        std::unique_lock<std::mutex> guard(lock);
-        arrived.wait_for(guard, timeout, [this] { return result.has_value(); });
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        MutexLock guard(lock);
+        while (!result.has_value() && arrived.waitUntil(lock, deadline)) {
+        }
         return result;
     }
 
 private:
-    std::mutex lock;
-    std::condition_variable arrived;
-    std::optional<T> result;  // guarded by lock
+    Mutex lock;
+    CondVar arrived;
+    std::optional<T> result GUARDED_BY(lock);
 };

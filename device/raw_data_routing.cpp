@@ -9,23 +9,23 @@ RawBuffer rawBuffer;
 IdentifyWindowCutter& identifyAccumulator = *new IdentifyWindowCutter;
 
 void RawBuffer::clear() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     bytes.clear();
 }
 
 void RawBuffer::append(const std::uint8_t* data, std::size_t length) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     bytes.insert(bytes.end(), data, data + length);
 }
 
 std::size_t RawBuffer::size() const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return bytes.size();
 }
 
 void RawBuffer::read(
     const std::function<void(const std::uint8_t* data, std::size_t length)>& reader) const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     reader(bytes.data(), bytes.size());
 }
 

@@ -9,8 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <vector>
+
+#include "core/mutex.h"
 
 // The bytes of the recording in progress. Appended on the SDK callback thread,
 // emptied and read on the main thread; one lock keeps a packet still in flight
@@ -24,15 +25,18 @@ public:
     void read(const std::function<void(const std::uint8_t* data, std::size_t length)>& reader) const;
 
 private:
-    mutable std::mutex lock;
-    std::vector<std::uint8_t> bytes;  // guarded by lock
+    mutable Mutex lock;
+    std::vector<std::uint8_t> bytes GUARDED_BY(lock);
 };
 
+// Owner: the process. The SDK callback thread appends; the main thread empties
+// and reads.
 extern RawBuffer rawBuffer;
 
 class IdentifyWindowCutter;
 // Cuts the raw stream into identification windows while identifying; reset by
-// the start of identification before the raw stream is switched on.
+// the start of identification before the raw stream is switched on. Owner: the
+// process (never destroyed); the SDK callback thread cuts, the main thread resets.
 extern IdentifyWindowCutter& identifyAccumulator;
 
 // The preview of a packet of n channels: 7, then rows 0, 4, 8 and 12.

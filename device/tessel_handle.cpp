@@ -39,12 +39,12 @@ TesselHandle::~TesselHandle() {
 }
 
 tessel::DevicePtr TesselHandle::currentDevice() const {
-    std::lock_guard<std::mutex> guard(deviceLock);
+    MutexLock guard(deviceLock);
     return device;
 }
 
 void TesselHandle::storeDevice(tessel::DevicePtr newDevice) {
-    std::lock_guard<std::mutex> guard(deviceLock);
+    MutexLock guard(deviceLock);
     device = std::move(newDevice);
 }
 
@@ -226,22 +226,22 @@ std::uint8_t TesselHandle::setDataNotifySwitch(std::uint32_t flags) {
 
 VersionMap TesselHandle::getVersions() {
     struct Answers {
-        VersionMap versions{{"HW", L""}, {"FW", L""}};
-        int answered = 0;
+        Mutex lock;
+        VersionMap versions GUARDED_BY(lock){{"HW", L""}, {"FW", L""}};
+        int answered GUARDED_BY(lock) = 0;
     };
     const tessel::DevicePtr current = currentDevice();
     const std::shared_ptr<tessel::DeviceSetting> setting =
         current ? current->getSetting() : nullptr;
     if (!setting) {
-        return Answers{}.versions;
+        return VersionMap{{"HW", L""}, {"FW", L""}};
     }
     auto pending = std::make_shared<PendingResult<bool>>();
     auto answers = std::make_shared<Answers>();
-    auto mutex = std::make_shared<std::mutex>();
-    auto store = [pending, answers, mutex](const char* key) {
-        return [pending, answers, mutex, key](tessel::ResponseResult result,
-                                              const std::wstring& version) {
-            std::lock_guard<std::mutex> guard(*mutex);
+    auto store = [pending, answers](const char* key) {
+        return [pending, answers, key](tessel::ResponseResult result,
+                                       const std::wstring& version) {
+            MutexLock guard(answers->lock);
             if (result == tessel::ResponseResult::Success) {
                 answers->versions[key] = version;
             }
@@ -257,7 +257,7 @@ VersionMap TesselHandle::getVersions() {
         logLine("%s, no answer within %d ms", "TesselHandle::getVersions",
                 static_cast<int>(timeout.count()));
     }
-    std::lock_guard<std::mutex> guard(*mutex);
+    MutexLock guard(answers->lock);
     return answers->versions;
 }
 

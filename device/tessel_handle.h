@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "core/mutex.h"
 #include "tessel/tessel.h"
 
 using VersionMap = std::map<std::string, std::wstring>;  // "HW" and "FW"
@@ -79,7 +79,7 @@ class TesselHandle : public tessel::HubListener {
     // and answers 03 F0.
     void giveUpConnect();
 
-    tessel::DevicePtr currentDevice() const;
+    tessel::DevicePtr currentDevice() const EXCLUDES(deviceLock);
     // How long one wait for the armband may last (2 s unless changed).
     void setResponseTimeout(std::chrono::milliseconds timeout);
 
@@ -88,7 +88,7 @@ class TesselHandle : public tessel::HubListener {
     // 0, 0xF2 or 0xF1.
     static std::uint8_t statusOf(SettingLookup found);
 
-    void storeDevice(tessel::DevicePtr newDevice);
+    void storeDevice(tessel::DevicePtr newDevice) EXCLUDES(deviceLock);
     // The current armband's setting object; logs "%s, device not exist" or
     // "%s, setting not exist" with `name` when there is none.
     SettingLookup findSetting(const char* name,
@@ -99,13 +99,15 @@ class TesselHandle : public tessel::HubListener {
     bool settleConnect();
 
     const std::shared_ptr<tessel::Hub> hub;
-    mutable std::mutex deviceLock;
-    tessel::DevicePtr device;  // guarded by deviceLock
+    mutable Mutex deviceLock;
+    tessel::DevicePtr device GUARDED_BY(deviceLock);
     std::atomic<std::int64_t> responseTimeoutMs{2000};
     std::atomic<std::uint64_t> connectWatch{0};   // the watched attempt; 0 none
     std::atomic<bool> tearingDownConnect{false};  // set by giveUpConnect
 };
 
-// Set once at start-up, before any other thread runs.
+// Owner: the main thread, which sets both at start-up before any other thread
+// runs and releases them at shutdown after those threads have been joined;
+// in between every thread only reads them.
 extern std::shared_ptr<tessel::Hub> hub;
 extern std::shared_ptr<TesselHandle> handle;

@@ -1,4 +1,5 @@
 #include "identify/calibrated_classifier.h"
+#include "identify/classifier.h"
 
 #include <algorithm>
 #include <cmath>
@@ -75,34 +76,10 @@ void measureWindow(const std::uint8_t* frames, CalibratedIdentifier& state) {
                   state.recentFeatures);
 }
 
-// Every pair classifier votes; the class with most votes wins, the highest
-// position among equals. Returns a position 1 to G.
+// Every pair classifier votes, as in the exact mode; a position 1 to G.
 std::int32_t voteWinner(const CalibratedIdentifier& state, const PairTable& pairTable,
                         const std::array<float, kMaxChannels>& features) {
-    const int gestures = state.gestures;
-    const int channels = state.channels;
-    std::array<std::int32_t, kMaxGestures> votes{};
-    std::size_t p = 0;
-    for (int k = 0; k < gestures; ++k) {
-        for (int l = k + 1; l < gestures; ++l, ++p) {
-            const PairRow& row = pairTable[p];
-            float v = row[0];
-            for (int c = 0; c < channels; ++c) {
-                v = v +
-                    row[static_cast<std::size_t>(1 + c)] * features[static_cast<std::size_t>(c)];
-            }
-            ++votes[static_cast<std::size_t>(v >= 0.0f ? k : l)];
-        }
-    }
-    std::int32_t max = votes[0];
-    std::int32_t winner = 0;
-    for (int d = 0; d < gestures; ++d) {
-        if (votes[static_cast<std::size_t>(d)] >= max) {
-            winner = d + 1;
-            max = votes[static_cast<std::size_t>(d)];
-        }
-    }
-    return winner;
+    return pairVoteWinner(features.data(), state.channels, state.gestures, pairTable);
 }
 
 // a^(1-w) x b^w: a step of a logarithmic average.

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/whole_file.h"
 #include "training/atomic_file.h"
+#include "training/model_generation.h"
 
 namespace {
 
@@ -31,21 +33,6 @@ bool readValue(const std::string& text, const char* name, float& value) {
         at = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
     }
     return false;
-}
-
-bool readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::uint8_t buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
 }
 
 }  // namespace
@@ -110,7 +97,7 @@ bool calibrateFromRawFiles(std::uint8_t gestureMask, std::uint8_t channelCount,
         }
         const std::string name = "raw" + std::to_string(n) + ".bin";
         std::vector<std::uint8_t> bytes;
-        if (!readWholeFile(name, bytes)) {
+        if (readWholeFile(name, kMaxRawFileBytes, bytes) != FileRead::Read) {
             logLine("calibration, %s cannot be read", name.c_str());
             return false;
         }

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 #include "training/atomic_file.h"
 
 namespace {

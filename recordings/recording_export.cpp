@@ -9,7 +9,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <bit>
 #include <cstdio>
 
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 #include "training/raw_recording_file.h"
 
 namespace {

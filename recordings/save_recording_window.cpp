@@ -1,22 +1,39 @@
 #include "recordings/save_recording_window.h"
 
+#include <unistd.h>
+
 #include <ctime>
+#include <optional>
 
 #include "core/log.h"
 #include "device/acquisition_state.h"
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 #include "recordings/window_log.h"
 #include "training/raw_recording_file.h"
 
 bool saveRecordingWindow(std::uint8_t gesture, const std::uint8_t* data, std::size_t length) {
     const std::string name = rawFileName(gesture);
-    const std::int64_t before = fileSize(name);
+    std::optional<std::uint64_t> logged = settleRawFile(gesture);
+    const std::int64_t size = fileSize(name);
+    if (!logged && size <= 0 && startWindowLog(gesture)) {
+        logged = 0;  // a new raw file: its windows are logged from the first on
+    }
+    const std::uint64_t before = logged ? *logged : static_cast<std::uint64_t>(size < 0 ? 0 : size);
     if (!appendToRawFile(name, data, length)) {
         return false;
     }
-    if (!logRecordedWindow(gesture, before < 0 ? 0 : static_cast<std::uint64_t>(before), length,
-                           channelMask.load(), static_cast<std::int64_t>(std::time(nullptr)))) {
+    if (!logged) {
+        return true;  // earlier bytes unaccounted for: the file's windows stay unknown
+    }
+    // The window exists once the log holds it: without the log the bytes go.
+    if (!logRecordedWindow(gesture, before, length, channelMask.load(),
+                           static_cast<std::int64_t>(std::time(nullptr)))) {
         logLine("%s could not be written", windowLogName(gesture).c_str());
+        if (::truncate(name.c_str(), static_cast<off_t>(before)) != 0) {
+            logLine("raw file %s could not be cut back to %llu bytes", name.c_str(),
+                    static_cast<unsigned long long>(before));
+        }
+        return false;
     }
     return true;
 }

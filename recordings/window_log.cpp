@@ -1,10 +1,14 @@
 #include "recordings/window_log.h"
 
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdio>
 
-#include "recordings/whole_file.h"
+#include "core/log.h"
+#include "core/whole_file.h"
 #include "training/atomic_file.h"
+#include "training/raw_recording_file.h"
 
 namespace {
 
@@ -34,8 +38,12 @@ bool logRecordedWindow(int gesture, std::uint64_t bytesBefore, std::uint64_t byt
     return writeFileAtomically(windowLogName(gesture), text.data(), text.size());
 }
 
-std::optional<std::vector<RecordedWindow>> parseWindowLog(const std::string& text,
-                                                          std::uint64_t rawBytes) {
+namespace {
+
+// The windows of a well-formed log, each starting where the one before ended,
+// none reaching past `rawBytes`.
+std::optional<std::vector<RecordedWindow>> parseWindowLines(const std::string& text,
+                                                            std::uint64_t rawBytes) {
     std::vector<RecordedWindow> windows;
     std::uint64_t next = 0;
     std::size_t at = 0;
@@ -60,10 +68,52 @@ std::optional<std::vector<RecordedWindow>> parseWindowLog(const std::string& tex
         next += bytes;
         windows.push_back({first, bytes, static_cast<std::uint8_t>(mask), time});
     }
-    if (next != rawBytes) {
+    return windows;
+}
+
+std::uint64_t loggedBytes(const std::vector<RecordedWindow>& windows) {
+    return windows.empty() ? 0 : windows.back().firstByte + windows.back().bytes;
+}
+
+}  // namespace
+
+std::optional<std::vector<RecordedWindow>> parseWindowLog(const std::string& text,
+                                                          std::uint64_t rawBytes) {
+    std::optional<std::vector<RecordedWindow>> windows = parseWindowLines(text, rawBytes);
+    if (!windows || loggedBytes(*windows) != rawBytes) {
         return std::nullopt;
     }
     return windows;
+}
+
+std::optional<std::uint64_t> settleRawFile(int gesture) {
+    const std::string rawName = rawFileName(static_cast<std::uint8_t>(gesture));
+    const std::int64_t rawBytes = fileSize(rawName);
+    std::string text;
+    if (rawBytes < 0 ||
+        readWholeFile(windowLogName(gesture), kMaxWindowLogBytes, text) != FileRead::Read) {
+        return std::nullopt;
+    }
+    const auto windows = parseWindowLines(text, static_cast<std::uint64_t>(rawBytes));
+    if (!windows) {
+        return std::nullopt;
+    }
+    const std::uint64_t logged = loggedBytes(*windows);
+    if (logged < static_cast<std::uint64_t>(rawBytes)) {
+        if (::truncate(rawName.c_str(), static_cast<off_t>(logged)) != 0) {
+            logLine("%s: the %lld bytes after its last whole window could not be removed",
+                    rawName.c_str(), static_cast<long long>(rawBytes - static_cast<std::int64_t>(logged)));
+            return std::nullopt;
+        }
+        logLine("%s: %lld bytes after its last whole window removed (an append that never "
+                "finished)",
+                rawName.c_str(), static_cast<long long>(rawBytes - static_cast<std::int64_t>(logged)));
+    }
+    return logged;
+}
+
+bool startWindowLog(int gesture) {
+    return writeFileAtomically(windowLogName(gesture), "", 0);
 }
 
 std::optional<std::vector<RecordedWindow>> readWindowLog(int gesture, std::uint64_t rawBytes) {

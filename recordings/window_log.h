@@ -6,6 +6,11 @@
 // appends the window to the raw file (main thread), and a log that does not
 // account for every byte of its raw file is out of step: its windows are then
 // unknown.
+//
+// The log is also what makes an append safe to cut short: the bytes go to
+// the raw file first, and the window exists once the new log has replaced the
+// old one (atomically). Bytes beyond the log's last window are the end of an
+// append that never finished, and settleRawFile removes them.
 #pragma once
 
 #include <cstddef>
@@ -41,3 +46,16 @@ std::optional<std::vector<RecordedWindow>> readWindowLog(int gesture, std::uint6
 // The same rules over the text of a log.
 std::optional<std::vector<RecordedWindow>> parseWindowLog(const std::string& text,
                                                           std::uint64_t rawBytes);
+
+// Main thread, before an append and at start-up. The bytes of the raw file of
+// `gesture` that its window log accounts for. A raw file longer than that
+// holds the end of an append that never finished (the server was killed, the
+// disk filled): it is cut back to its last logged window, with a log line.
+// Nothing when the log is missing or malformed, or accounts for more bytes
+// than the raw file holds: the file's windows are then unknown and it is left
+// as it is.
+std::optional<std::uint64_t> settleRawFile(int gesture);
+
+// Starts an empty window log for a raw file that holds nothing yet. False
+// when it cannot be written.
+bool startWindowLog(int gesture);

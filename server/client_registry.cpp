@@ -7,24 +7,24 @@
 ClientRegistry& clientRegistry = *new ClientRegistry;
 
 std::size_t ClientRegistry::add(std::shared_ptr<ClientConnection> connection) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     clients.push_back(std::move(connection));
     return clients.size();
 }
 
 std::size_t ClientRegistry::remove(const ClientConnection* connection) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     std::erase_if(clients, [connection](const auto& client) { return client.get() == connection; });
     return clients.size();
 }
 
 std::size_t ClientRegistry::count() const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return clients.size();
 }
 
 void ClientRegistry::broadcast(const ClientMessage& message) const {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     for (const auto& client : clients) {
         client->send(message);
     }

@@ -10,8 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "core/mutex.h"
 
 using ClientMessage = std::shared_ptr<const std::vector<std::uint8_t>>;
 
@@ -31,10 +32,12 @@ public:
     void broadcast(const ClientMessage& message) const;
 
 private:
-    mutable std::mutex lock;
-    std::vector<std::shared_ptr<ClientConnection>> clients;  // guarded by lock
+    mutable Mutex lock;
+    std::vector<std::shared_ptr<ClientConnection>> clients GUARDED_BY(lock);
 };
 
+// Owner: the process (never destroyed). The WebSocket server thread adds and
+// removes; any thread broadcasts.
 extern ClientRegistry& clientRegistry;
 
 // Sends the bytes as one binary message to every connected client, in

@@ -77,7 +77,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 class WebSocketSession : public ClientConnection,
                          public std::enable_shared_from_this<WebSocketSession> {
   public:
-    WebSocketSession(beast::tcp_stream stream, SessionList& sessions);
+    explicit WebSocketSession(beast::tcp_stream stream);
     ~WebSocketSession() override;
     void accept(http::request<http::string_body> request);
     // Any thread: hands the message to the server thread.
@@ -108,7 +108,6 @@ class WebSocketSession : public ClientConnection,
     bool registered = false;
     bool closing = false;
     std::shared_ptr<InboundBudget> inbound;
-    SessionList& sessions;
 };
 
 }  // namespace server_detail

@@ -74,7 +74,7 @@ void HttpSession::upgrade() {
         return;
     }
     stream.expires_never();
-    auto session = std::make_shared<WebSocketSession>(std::move(stream), sessions);
+    auto session = std::make_shared<WebSocketSession>(std::move(stream));
     std::erase_if(sessions, [](const auto& weak) { return weak.expired(); });
     sessions.push_back(session);
     session->accept(parser->release());

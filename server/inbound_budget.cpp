@@ -4,13 +4,15 @@
 
 namespace {
 
+// Owner of these three: the process. The server thread charges and pauses, any
+// thread that frees a record releases and resumes.
 std::atomic<std::size_t> allWaitingBytes{0};
 
 // The connections that stopped reading, whichever limit stopped them: a
 // connection stopped by the limit of all connections together resumes when
 // any record is freed.
-std::mutex pausedLock;
-std::vector<std::weak_ptr<InboundBudget>> pausedBudgets;  // guarded by pausedLock
+Mutex pausedLock;
+std::vector<std::weak_ptr<InboundBudget>> pausedBudgets GUARDED_BY(pausedLock);
 std::atomic<std::size_t> pausedCount{0};
 
 }  // namespace
@@ -40,7 +42,7 @@ bool InboundBudget::mayRead() const {
 }
 
 bool InboundBudget::pause() {
-    std::lock_guard<std::mutex> guard(pausedLock);
+    MutexLock guard(pausedLock);
     // Counted before the test: a release that frees room after the test sees
     // the count and resumes this budget; one that freed it before, the test sees.
     pausedCount.fetch_add(1);
@@ -53,7 +55,7 @@ bool InboundBudget::pause() {
 }
 
 void InboundBudget::detach() {
-    std::lock_guard<std::mutex> guard(resumeLock);
+    MutexLock guard(resumeLock);
     resume = nullptr;
 }
 
@@ -68,7 +70,7 @@ void InboundBudget::release(std::size_t cost) {
     if (pausedCount.load() == 0) {
         return;
     }
-    std::lock_guard<std::mutex> guard(pausedLock);
+    MutexLock guard(pausedLock);
     std::erase_if(pausedBudgets, [](const std::weak_ptr<InboundBudget>& weak) {
         const std::shared_ptr<InboundBudget> budget = weak.lock();
         if (budget && !budget->mayRead()) {
@@ -76,7 +78,7 @@ void InboundBudget::release(std::size_t cost) {
         }
         pausedCount.fetch_sub(1);
         if (budget) {
-            std::lock_guard<std::mutex> inner(budget->resumeLock);
+            MutexLock inner(budget->resumeLock);
             if (budget->resume) {
                 budget->resume();
             }

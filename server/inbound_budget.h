@@ -21,9 +21,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 #include "core/event_record.h"
+#include "core/mutex.h"
 
 inline constexpr std::size_t kMaxWaitingPerConnection = 16;
 inline constexpr std::size_t kMaxWaitingBytesPerConnection = 16 * 1024 * 1024;
@@ -54,6 +54,6 @@ class InboundBudget : public std::enable_shared_from_this<InboundBudget> {
 
     std::atomic<std::size_t> messages{0};
     std::atomic<std::size_t> bytes{0};
-    std::mutex resumeLock;
-    std::function<void()> resume;  // guarded by resumeLock
+    Mutex resumeLock;
+    std::function<void()> resume GUARDED_BY(resumeLock);
 };

@@ -18,8 +18,7 @@ std::size_t costOf(const ClientMessage& message) {
 
 }  // namespace
 
-WebSocketSession::WebSocketSession(beast::tcp_stream stream, SessionList& list)
-    : ws(std::move(stream)), sessions(list) {}
+WebSocketSession::WebSocketSession(beast::tcp_stream stream) : ws(std::move(stream)) {}
 
 WebSocketSession::~WebSocketSession() {
     if (inbound) {

@@ -3,6 +3,7 @@
 // seed 1, the wearer control on 127.0.0.1:8889).
 #include <mutex>
 
+#include "core/mutex.h"
 #include "tessel/simulator.h"
 #include "tessel/tessel.h"
 
@@ -10,8 +11,8 @@ namespace tessel {
 namespace {
 
 struct ProcessSimulation {
-    std::mutex lock;
-    sim::Options options;  // guarded by lock; used when the simulation is made
+    Mutex lock;
+    sim::Options options GUARDED_BY(lock);  // used when the simulation is made
     std::once_flag made;
     sim::Simulation simulation;
 };
@@ -24,7 +25,7 @@ ProcessSimulation& processSimulation() {
 const sim::Simulation& theSimulation() {
     ProcessSimulation& process = processSimulation();
     std::call_once(process.made, [&process] {
-        std::lock_guard<std::mutex> guard(process.lock);
+        MutexLock guard(process.lock);
         process.simulation = sim::makeSimulation(process.options);
     });
     return process.simulation;
@@ -36,7 +37,7 @@ namespace sim {
 
 void setProcessOptions(const Options& options) {
     ProcessSimulation& process = processSimulation();
-    std::lock_guard<std::mutex> guard(process.lock);
+    MutexLock guard(process.lock);
     process.options = options;
 }
 

@@ -6,29 +6,18 @@
 #include <cstdlib>
 
 #include "core/log.h"
+#include "core/whole_file.h"
 
 namespace {
 
-bool readWholeFile(const std::string& fileName, std::string& text) {
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
-}
+// Feature files come from raw files of at most 16 MiB: far less than this.
+constexpr std::size_t kMaxFeatureFileBytes = 256u * 1024 * 1024;
 
 }  // namespace
 
 bool readFeatureFile(const std::string& fileName, std::vector<float>& values) {
     std::string text;
-    if (!readWholeFile(fileName, text)) {
+    if (readWholeFile(fileName, kMaxFeatureFileBytes, text) != FileRead::Read) {
         return false;
     }
     // text is terminated by its zero byte, so strtof never reads past it; a

@@ -68,7 +68,7 @@ void appendModelLine(const PairModel& model, int D, std::string& text) {
     text += number;
 }
 
-int generateModel(int gestureCount, int channelCount) {
+int generateModel(int gestureCount, int channelCount, const std::function<void()>& beforeReplace) {
     const int G = gestureCount;
     const int D = channelCount;
     if (G < 2 || G > kMostGestures) {
@@ -112,6 +112,9 @@ int generateModel(int gestureCount, int channelCount) {
                 pairs[p].first, pairs[p].second);
         }
         appendModelLine(models[p], D, text);
+    }
+    if (beforeReplace) {
+        beforeReplace();
     }
     if (!writeFileAtomically(kModelFileName, text.data(), text.size())) {
         logLine("generateModel, \"%s\" could not be written; the earlier model stays",

@@ -5,6 +5,7 @@
 // function returns.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,11 @@
 // line per pair: the D weights as "%f " each, then the bias as "%f\n". The new
 // file appears whole or not at all. Returns 0 on success; 1, with "W&B.txt" as
 // it was, when G is not 2..8 or D not 1..8, a feature file cannot be read, a
-// gesture has no whole sample, or the file cannot be written.
-int generateModel(int gestureCount, int channelCount);
+// gesture has no whole sample, or the file cannot be written. beforeReplace,
+// if given, runs once the new model is trained, right before it replaces the
+// old one (so that files describing the old model can go first).
+int generateModel(int gestureCount, int channelCount,
+                  const std::function<void()>& beforeReplace = {});
 
 // The problem of pair (i, j): the numbers of gesture i followed by those of
 // gesture j as one flat list cut into rows of D; the first

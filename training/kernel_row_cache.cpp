@@ -11,7 +11,7 @@ constexpr std::size_t kNoSlot = std::numeric_limits<std::size_t>::max();
 
 KernelRowCache::KernelRowCache(const float* samples, int D, std::size_t N, std::size_t budgetBytes,
                                const SolverKernels& kernels)
-    : kernels_(kernels), samples_(samples), D_(std::max(D, 0)), N_(N), length_(paddedLength(N)) {
+    : kernels_(kernels), samples_(samples), D_(std::max(D, 0)), length_(paddedLength(N)) {
     const std::size_t dimensions = static_cast<std::size_t>(D_);
     columns_.assign(dimensions * length_, 0.0f);
     for (std::size_t k = 0; k < N; ++k) {

@@ -35,7 +35,6 @@ class KernelRowCache {
     const SolverKernels& kernels_;
     const float* samples_;
     int D_;
-    std::size_t N_;
     std::size_t length_;          // N padded
     std::vector<float> columns_;  // D columns of length values: the samples transposed
     std::vector<float> diagonal_;

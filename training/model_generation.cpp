@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "core/whole_file.h"
 #include "identify/calibration_file.h"
 #include "training/feature_extraction.h"
 #include "training/generate_model.h"
@@ -32,21 +33,6 @@ void removeFeatureFiles() {
     for (int n = 1; n <= kMostGestures; ++n) {
         std::remove(featureFileName(n).c_str());
     }
-}
-
-bool readRawFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
-    }
-    std::uint8_t buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return !failed;
 }
 
 // False, with a log line, when a selected raw file is larger than training
@@ -75,7 +61,7 @@ bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount
         }
         const std::string rawName = "raw" + std::to_string(n) + ".bin";
         std::vector<std::uint8_t> bytes;
-        if (!readRawFile(rawName, bytes)) {
+        if (readWholeFile(rawName, kMaxRawFileBytes, bytes) != FileRead::Read) {
             logLine("raw_file_name open error.");
             return false;
         }
@@ -153,7 +139,15 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         return;
     }
     renumberFeatureFiles(gestureMask);
-    if (generateModel(std::popcount(gestureMask), channelCount) != 0) {
+    // The old model's gestures and calibration go before the new model takes
+    // its place: a server killed in between leaves a model without them,
+    // which identification refuses or calibrates afresh, never one described
+    // by another model's files.
+    const auto dropOldModelFiles = [] {
+        std::remove(kModelGesturesFileName);
+        std::remove(kCalibrationFileName);
+    };
+    if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles) != 0) {
         response.push_back(kStatusFailed);
         return;
     }

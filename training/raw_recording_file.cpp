@@ -34,7 +34,8 @@ bool appendToRawFile(const std::string& name, const std::uint8_t* data, std::siz
     std::fseek(file, 0, SEEK_END);
     const long before = std::ftell(file);
     const bool written = length == 0 || std::fwrite(data, 1, length, file) == length;
-    const bool flushed = std::fflush(file) == 0;
+    // On the disk before the window log names them.
+    const bool flushed = std::fflush(file) == 0 && ::fdatasync(fileno(file)) == 0;
     const int error = errno;
     if (!written || !flushed) {
         // Leave the bytes of earlier recordings exactly as they were.

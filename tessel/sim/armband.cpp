@@ -34,9 +34,9 @@ Armband::~Armband() {
 }
 
 int Armband::init() {
-    std::lock_guard<std::mutex> life(lifecycle);
+    MutexLock life(lifecycle);
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         if (initialised) {
             return 0;
         }
@@ -51,9 +51,9 @@ int Armband::init() {
 }
 
 int Armband::deinit() {
-    std::lock_guard<std::mutex> life(lifecycle);
+    MutexLock life(lifecycle);
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         if (!initialised) {
             return 0;
         }
@@ -66,8 +66,8 @@ int Armband::deinit() {
         setStreams(0);
         packageIdOpen = false;
     }
-    runWake.notify_all();
-    streamWake.notify_all();
+    runWake.notifyAll();
+    streamWake.notifyAll();
     controlServer.stop();
     listeningPort.store(0);
     if (streamThread.joinable()) {
@@ -78,14 +78,16 @@ int Armband::deinit() {
 }
 
 int Armband::run(std::int64_t milliseconds) {
-    std::unique_lock<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised) {
         return kRunNotInitialised;
     }
     const std::uint64_t before = loop.dispatched();
     const auto wait =
         std::chrono::milliseconds(std::clamp<std::int64_t>(milliseconds, 0, kLongestRunMs));
-    runWake.wait_for(guard, wait, [this] { return !initialised; });
+    const Clock::time_point until = Clock::now() + wait;
+    while (initialised && runWake.waitUntil(lock, until)) {
+    }
     if (!initialised) {
         return kRunNotInitialised;
     }
@@ -96,7 +98,7 @@ int Armband::registerListener(std::weak_ptr<HubListener> listener) {
     if (listener.expired()) {
         return kRefused;
     }
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const auto same = [&listener](const std::weak_ptr<HubListener>& known) {
         return !known.owner_before(listener) && !listener.owner_before(known);
     };
@@ -107,7 +109,7 @@ int Armband::registerListener(std::weak_ptr<HubListener> listener) {
 }
 
 int Armband::unregisterListener(std::weak_ptr<HubListener> listener) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const auto same = [&listener](const std::weak_ptr<HubListener>& known) {
         return !known.owner_before(listener) && !listener.owner_before(known);
     };
@@ -159,7 +161,7 @@ bool Armband::notifyListeners(Clock::time_point due, std::function<void(HubListe
     return loop.post(due, [this, call = std::move(call)] {
         Listeners live;
         {
-            std::lock_guard<std::mutex> guard(lock);
+            MutexLock guard(lock);
             live = liveListeners();
         }
         for (const auto& listener : live) {
@@ -220,7 +222,7 @@ void Armband::completeAt(Clock::time_point due, ResultCallback callback,
     loop.post(due, [this, epoch, callback = std::move(callback), onSuccess = std::move(onSuccess)] {
         ResponseResult result = ResponseResult::Disconnected;
         {
-            std::lock_guard<std::mutex> guard(lock);
+            MutexLock guard(lock);
             if (linkEpoch == epoch && connection == ConnectionState::Connected) {
                 result = ResponseResult::Success;
                 if (onSuccess) {

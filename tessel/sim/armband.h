@@ -19,11 +19,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -31,6 +29,7 @@
 
 #include "callback_loop.h"
 #include "control_server.h"
+#include "core/mutex.h"
 #include "random.h"
 #include "tessel/simulator.h"
 #include "tessel/tessel.h"
@@ -107,14 +106,13 @@ class Armband {
     using Listeners = std::vector<std::shared_ptr<HubListener>>;
     enum class Admission { Proceed, NotConnected, Fail, Mute, Dropped };
 
-    // Caller holds lock.
-    Clock::time_point delayFromNow(int shortestMs, int longestMs);
-    Clock::time_point nextCompletionTime();
-    Admission admit(std::optional<Operation> operation);
+    Clock::time_point delayFromNow(int shortestMs, int longestMs) REQUIRES(lock);
+    Clock::time_point nextCompletionTime() REQUIRES(lock);
+    Admission admit(std::optional<Operation> operation) REQUIRES(lock);
     static ResponseResult failureOf(Admission admission);
-    void setStreams(std::uint32_t flags);
-    Listeners liveListeners();
-    std::uint32_t& faultCounter(Operation operation, bool muteIt);
+    void setStreams(std::uint32_t flags) REQUIRES(lock);
+    Listeners liveListeners() REQUIRES(lock);
+    std::uint32_t& faultCounter(Operation operation, bool muteIt) REQUIRES(lock);
 
     // Queues a call of every listener alive when the task runs.
     // False when the loop is not running.
@@ -123,14 +121,14 @@ class Armband {
     // run under lock) while the link that took the request is still up,
     // ResponseResult::Disconnected otherwise.
     void completeAt(Clock::time_point due, ResultCallback callback,
-                    std::function<void()> onSuccess);
+                    std::function<void()> onSuccess) REQUIRES(lock);
     // Queues a completion with a fixed result.
-    void completeWith(ResponseResult result, ResultCallback callback);
+    void completeWith(ResponseResult result, ResultCallback callback) REQUIRES(lock);
 
-    void startControlEndpoint();  // caller holds lifecycle
+    void startControlEndpoint() REQUIRES(lifecycle);
     void streamLoop();
-    void postPacket(RawPacket packet, std::uint64_t epoch);
-    void postGesture(std::uint8_t gesture, std::uint64_t epoch);
+    void postPacket(RawPacket packet, std::uint64_t epoch) REQUIRES(lock);
+    void postGesture(std::uint8_t gesture, std::uint64_t epoch) REQUIRES(lock);
     std::string handleControlLine(std::string_view line);
 
     const Options options;
@@ -138,54 +136,54 @@ class Armband {
     std::shared_ptr<Device> device;  // the one armband, same object on every callback
     std::shared_ptr<DeviceSetting> settingObject;
 
-    std::mutex lifecycle;  // serialises init and deinit; taken before lock
+    Mutex lifecycle;  // serialises init and deinit; taken before lock
     CallbackLoop loop;
-    std::thread streamThread;     // guarded by lifecycle
-    ControlServer controlServer;  // guarded by lifecycle
+    std::thread streamThread GUARDED_BY(lifecycle);
+    ControlServer controlServer GUARDED_BY(lifecycle);
     std::atomic<int> listeningPort{0};
 
-    std::mutex lock;
-    std::condition_variable runWake;     // run's wait; signalled by deinit
-    std::condition_variable streamWake;  // the stream's wait
-    bool initialised = false;
-    bool streamStopping = false;
-    std::vector<std::weak_ptr<HubListener>> listeners;
-    Random timing;  // scan, connect and completion delays
+    Mutex lock ACQUIRED_AFTER(lifecycle);
+    CondVar runWake;     // run's wait; signalled by deinit
+    CondVar streamWake;  // the stream's wait
+    bool initialised GUARDED_BY(lock) = false;
+    bool streamStopping GUARDED_BY(lock) = false;
+    std::vector<std::weak_ptr<HubListener>> listeners GUARDED_BY(lock);
+    Random timing GUARDED_BY(lock);  // scan, connect and completion delays
 
     // The link.
-    bool present = true;
-    bool settingAvailable = true;
-    ConnectionState connection = ConnectionState::Disconnected;
-    std::uint64_t linkEpoch = 0;  // changes whenever a connection begins or ends
-    bool scanning = false;
-    std::uint64_t scanEpoch = 0;
-    Clock::time_point completionsFreeAt{};  // the armband answers one request at a time
-    Clock::time_point uploadFreeAt{};
-    std::uint32_t failing[kOperationCount] = {};
-    std::uint32_t muted[kOperationCount] = {};
+    bool present GUARDED_BY(lock) = true;
+    bool settingAvailable GUARDED_BY(lock) = true;
+    ConnectionState connection GUARDED_BY(lock) = ConnectionState::Disconnected;
+    std::uint64_t linkEpoch GUARDED_BY(lock) = 0;  // changes whenever a connection begins or ends
+    bool scanning GUARDED_BY(lock) = false;
+    std::uint64_t scanEpoch GUARDED_BY(lock) = 0;
+    Clock::time_point completionsFreeAt GUARDED_BY(lock) = {};  // the armband answers one request at a time
+    Clock::time_point uploadFreeAt GUARDED_BY(lock) = {};
+    std::uint32_t failing[kOperationCount] GUARDED_BY(lock) = {};
+    std::uint32_t muted[kOperationCount] GUARDED_BY(lock) = {};
 
     // The armband.
-    std::uint32_t streams = 0;
-    std::uint64_t streamEpoch = 0;  // changes when a stream starts afresh or stops
-    std::uint8_t rawMask = 0xFF;
-    std::uint8_t rawPacketBytes = 128;
-    bool packageIdOpen = false;
-    std::vector<std::uint8_t> model;
-    std::size_t queuedPackets = 0;
-    std::uint64_t droppedPackets = 0;
+    std::uint32_t streams GUARDED_BY(lock) = 0;
+    std::uint64_t streamEpoch GUARDED_BY(lock) = 0;  // changes when a stream starts afresh or stops
+    std::uint8_t rawMask GUARDED_BY(lock) = 0xFF;
+    std::uint8_t rawPacketBytes GUARDED_BY(lock) = 128;
+    bool packageIdOpen GUARDED_BY(lock) = false;
+    std::vector<std::uint8_t> model GUARDED_BY(lock);
+    std::size_t queuedPackets GUARDED_BY(lock) = 0;
+    std::uint64_t droppedPackets GUARDED_BY(lock) = 0;
 
     // The wearer.
-    std::uint32_t seed;
-    std::uint64_t streamStarts = 0;  // since the seed was set
-    std::uint64_t streamSeed = 0;    // for the stream that starts at streamEpoch
-    WearerAction action;
-    std::uint64_t actionVersion = 0;
-    const WearerProfile* wearerKind = &defaultWearerProfile();
-    std::uint32_t wearerDay = 1;
-    std::uint64_t profileVersion = 0;
-    std::shared_ptr<const std::vector<std::uint8_t>> replayBytes;
-    std::string replayPath;
-    std::uint64_t replayVersion = 0;
+    std::uint32_t seed GUARDED_BY(lock);
+    std::uint64_t streamStarts GUARDED_BY(lock) = 0;  // since the seed was set
+    std::uint64_t streamSeed GUARDED_BY(lock) = 0;    // for the stream that starts at streamEpoch
+    WearerAction action GUARDED_BY(lock);
+    std::uint64_t actionVersion GUARDED_BY(lock) = 0;
+    const WearerProfile* wearerKind GUARDED_BY(lock) = &defaultWearerProfile();
+    std::uint32_t wearerDay GUARDED_BY(lock) = 1;
+    std::uint64_t profileVersion GUARDED_BY(lock) = 0;
+    std::shared_ptr<const std::vector<std::uint8_t>> replayBytes GUARDED_BY(lock);
+    std::string replayPath GUARDED_BY(lock);
+    std::uint64_t replayVersion GUARDED_BY(lock) = 0;
 };
 
 }  // namespace tessel::sim

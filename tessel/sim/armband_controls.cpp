@@ -13,37 +13,37 @@ constexpr long kLargestReplay = 64L << 20;
 }  // namespace
 
 void Armband::setAction(WearerAction newAction) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     action = newAction;
     ++actionVersion;
-    streamWake.notify_all();
+    streamWake.notifyAll();
 }
 
 void Armband::setProfile(const WearerProfile& profile, std::uint32_t day) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     wearerKind = &profile;
     wearerDay = day;
     ++profileVersion;
-    streamWake.notify_all();
+    streamWake.notifyAll();
 }
 
 void Armband::setPresent(bool isPresent) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     present = isPresent;
 }
 
 void Armband::addFault(Operation operation, bool muteIt, std::uint32_t count) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     faultCounter(operation, muteIt) = count;
 }
 
 void Armband::setSettingAvailable(bool available) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     settingAvailable = available;
 }
 
 bool Armband::postHubState(std::int32_t state) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised) {
         return false;
     }
@@ -52,7 +52,7 @@ bool Armband::postHubState(std::int32_t state) {
 }
 
 bool Armband::postDeviceStatus(std::uint8_t deviceStatus) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised || connection != ConnectionState::Connected) {
         return false;
     }
@@ -93,33 +93,33 @@ bool Armband::startReplay(const std::string& path, std::string& error) {
         error = path + " is empty";
         return false;
     }
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     replayBytes = std::move(bytes);
     replayPath = path;
     ++replayVersion;
-    streamWake.notify_all();
+    streamWake.notifyAll();
     return true;
 }
 
 void Armband::stopReplay() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (replayBytes) {
         replayBytes.reset();
         replayPath.clear();
         ++replayVersion;
-        streamWake.notify_all();
+        streamWake.notifyAll();
     }
 }
 
 void Armband::reseed(std::uint32_t newSeed) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     seed = newSeed;
     streamStarts = 0;
     timing = Random(mixSeed(newSeed, kTimingStream));
 }
 
 void Armband::reset() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     present = true;
     settingAvailable = true;
     for (std::size_t i = 0; i < kOperationCount; ++i) {
@@ -139,11 +139,11 @@ void Armband::reset() {
     seed = options.seed;
     streamStarts = 0;
     timing = Random(mixSeed(seed, kTimingStream));
-    streamWake.notify_all();
+    streamWake.notifyAll();
 }
 
 Status Armband::status() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     Status now;
     now.present = present;
     now.connection = connection;
@@ -162,7 +162,7 @@ Status Armband::status() {
 }
 
 std::vector<std::uint8_t> Armband::lastModel() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return model;
 }
 

@@ -15,7 +15,7 @@ constexpr int kConnectTimeoutMs = 2000;
 }  // namespace
 
 int Armband::startScan() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised) {
         return kNotInitialised;
     }
@@ -37,7 +37,7 @@ int Armband::startScan() {
         loop.post(delayFromNow(400, 1200), [this, epoch, armband] {
             Listeners live;
             {
-                std::lock_guard<std::mutex> inner(lock);
+                MutexLock inner(lock);
                 if (!scanning || scanEpoch != epoch || !present ||
                     connection != ConnectionState::Disconnected) {
                     return;
@@ -52,7 +52,7 @@ int Armband::startScan() {
     loop.post(delayFromNow(kScanWindowMs, kScanWindowMs), [this, epoch] {
         Listeners live;
         {
-            std::lock_guard<std::mutex> inner(lock);
+            MutexLock inner(lock);
             if (!scanning || scanEpoch != epoch) {
                 return;  // stopped: stopScan reports the end
             }
@@ -67,7 +67,7 @@ int Armband::startScan() {
 }
 
 int Armband::stopScan() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised) {
         return kNotInitialised;
     }
@@ -81,12 +81,12 @@ int Armband::stopScan() {
 }
 
 ConnectionState Armband::connectionState() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return connection;
 }
 
 int Armband::connect() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised) {
         return kNotInitialised;
     }
@@ -108,7 +108,7 @@ int Armband::connect() {
         loop.post(delayFromNow(kConnectTimeoutMs, kConnectTimeoutMs), [this, epoch, armband] {
             Listeners live;
             {
-                std::lock_guard<std::mutex> inner(lock);
+                MutexLock inner(lock);
                 if (linkEpoch != epoch) {
                     return;
                 }
@@ -125,7 +125,7 @@ int Armband::connect() {
     loop.post(delayFromNow(500, 1000), [this, epoch, armband] {
         Listeners live;
         {
-            std::lock_guard<std::mutex> inner(lock);
+            MutexLock inner(lock);
             if (linkEpoch != epoch) {
                 return;
             }
@@ -140,7 +140,7 @@ int Armband::connect() {
 }
 
 int Armband::disconnect() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (!initialised) {
         return kNotInitialised;
     }
@@ -155,7 +155,7 @@ int Armband::disconnect() {
     loop.post(delayFromNow(50, 150), [this, epoch, armband] {
         Listeners live;
         {
-            std::lock_guard<std::mutex> inner(lock);
+            MutexLock inner(lock);
             if (linkEpoch != epoch) {
                 return;  // the link was lost meanwhile, which has reported it
             }
@@ -170,7 +170,7 @@ int Armband::disconnect() {
 }
 
 void Armband::drop() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     if (connection == ConnectionState::Disconnected) {
         return;
     }
@@ -192,7 +192,7 @@ void Armband::drop() {
 }
 
 std::shared_ptr<DeviceSetting> Armband::setting() {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     return settingAvailable ? settingObject : nullptr;
 }
 

@@ -17,7 +17,7 @@ constexpr std::uint32_t kLargestUpload = 1u << 16;
 }  // namespace
 
 void Armband::queryVersion(Operation which, VersionCallback callback) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const Admission admission = admit(which);
     if (admission == Admission::Dropped || admission == Admission::Mute) {
         return;
@@ -37,7 +37,7 @@ void Armband::queryVersion(Operation which, VersionCallback callback) {
 }
 
 void Armband::setDataNotifySwitch(std::uint32_t flags, ResultCallback callback) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const Admission admission = admit(Operation::SetDataNotifySwitch);
     if (admission == Admission::Dropped || admission == Admission::Mute) {
         return;
@@ -50,11 +50,11 @@ void Armband::setDataNotifySwitch(std::uint32_t flags, ResultCallback callback) 
         completeWith(ResponseResult::InvalidParameter, std::move(callback));
         return;
     }
-    completeAt(nextCompletionTime(), std::move(callback), [this, flags] { setStreams(flags); });
+    completeAt(nextCompletionTime(), std::move(callback), [this, flags]() REQUIRES(lock) { setStreams(flags); });
 }
 
 void Armband::openPackageId(std::uint32_t enable, ResultCallback callback) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const Admission admission = admit(std::nullopt);
     if (admission == Admission::Dropped) {
         return;
@@ -64,13 +64,13 @@ void Armband::openPackageId(std::uint32_t enable, ResultCallback callback) {
         return;
     }
     completeAt(nextCompletionTime(), std::move(callback),
-               [this, enable] { packageIdOpen = enable != 0; });
+               [this, enable]() REQUIRES(lock) { packageIdOpen = enable != 0; });
 }
 
 void Armband::setEmgRawDataConfig(std::uint32_t sampleRate, std::uint8_t mask,
                                   std::uint8_t packetBytes, std::uint8_t bitsPerSample,
                                   ResultCallback callback) {
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const Admission admission = admit(Operation::SetEmgRawDataConfig);
     if (admission == Admission::Dropped || admission == Admission::Mute) {
         return;
@@ -85,7 +85,7 @@ void Armband::setEmgRawDataConfig(std::uint32_t sampleRate, std::uint8_t mask,
         completeWith(ResponseResult::InvalidParameter, std::move(callback));
         return;
     }
-    completeAt(nextCompletionTime(), std::move(callback), [this, mask, packetBytes] {
+    completeAt(nextCompletionTime(), std::move(callback), [this, mask, packetBytes]() REQUIRES(lock) {
         rawMask = mask;
         rawPacketBytes = packetBytes;
     });
@@ -106,7 +106,7 @@ void Armband::trainModelUpdate(std::uint32_t length, const std::uint8_t* data,
         }
     };
 
-    std::lock_guard<std::mutex> guard(lock);
+    MutexLock guard(lock);
     const Admission admission = admit(Operation::TrainModelUpdate);
     if (admission == Admission::Dropped || admission == Admission::Mute) {
         return;
@@ -131,7 +131,7 @@ void Armband::trainModelUpdate(std::uint32_t length, const std::uint8_t* data,
         loop.post(at, [this, epoch, failed, image, percentage, deliver] {
             ResponseResult result = ResponseResult::Success;
             {
-                std::lock_guard<std::mutex> inner(lock);
+                MutexLock inner(lock);
                 if (*failed) {
                     return;
                 }

@@ -24,7 +24,7 @@ void Armband::setStreams(std::uint32_t flags) {
     if (begun) {
         streamSeed = mixSeed(seed, streamStarts++);
     }
-    streamWake.notify_all();
+    streamWake.notifyAll();
 }
 
 void Armband::postPacket(RawPacket packet, std::uint64_t epoch) {
@@ -37,7 +37,7 @@ void Armband::postPacket(RawPacket packet, std::uint64_t epoch) {
     loop.post(Clock::now(), [this, epoch, armband, packet = std::move(packet)] {
         Listeners live;
         {
-            std::lock_guard<std::mutex> guard(lock);
+            MutexLock guard(lock);
             if (queuedPackets > 0) {
                 --queuedPackets;
             }
@@ -58,7 +58,7 @@ void Armband::postGesture(std::uint8_t gesture, std::uint64_t epoch) {
     loop.post(Clock::now(), [this, epoch, armband, gesture] {
         Listeners live;
         {
-            std::lock_guard<std::mutex> guard(lock);
+            MutexLock guard(lock);
             if ((streams & kNotifyGesture) == 0 || streamEpoch != epoch) {
                 return;
             }
@@ -85,10 +85,10 @@ void Armband::streamLoop() {
     Clock::time_point start;
     std::uint64_t packetIndex = 0;
 
-    std::unique_lock<std::mutex> guard(lock);
+    MutexLock guard(lock);
     while (!streamStopping) {
         if (streams == 0) {
-            streamWake.wait(guard);
+            streamWake.wait(lock);
             continue;
         }
         if (epoch != streamEpoch) {
@@ -121,7 +121,7 @@ void Armband::streamLoop() {
             start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                         static_cast<double>(packetIndex + 1) * packetSeconds));
         if (Clock::now() < due) {
-            streamWake.wait_until(guard, due);
+            streamWake.waitUntil(lock, due);
             continue;  // everything is looked at again after any wake-up
         }
         const std::uint32_t flags = streams;

@@ -8,16 +8,16 @@ CallbackLoop::CallbackLoop() : queue(std::make_shared<Queue>()) {}
 
 CallbackLoop::~CallbackLoop() {
     stop();
-    std::lock_guard<std::mutex> guard(threadLock);
+    MutexLock guard(threadLock);
     if (thread.joinable()) {
         thread.detach();  // only when the last stop came from the loop's own thread
     }
 }
 
 void CallbackLoop::start() {
-    std::lock_guard<std::mutex> guard(threadLock);
+    MutexLock guard(threadLock);
     if (thread.joinable()) {
-        std::unique_lock<std::mutex> lock(queue->lock);
+        MutexLock lock(queue->lock);
         if (!queue->stopping) {
             return;
         }
@@ -28,7 +28,7 @@ void CallbackLoop::start() {
         thread.join();
     }
     {
-        std::lock_guard<std::mutex> lock(queue->lock);
+        MutexLock lock(queue->lock);
         queue->stopping = false;
     }
     thread = std::thread(runLoop, queue);
@@ -36,14 +36,14 @@ void CallbackLoop::start() {
 }
 
 void CallbackLoop::stop() {
-    std::lock_guard<std::mutex> guard(threadLock);
+    MutexLock guard(threadLock);
     std::map<std::pair<Clock::time_point, std::uint64_t>, Task> dropped;
     {
-        std::lock_guard<std::mutex> lock(queue->lock);
+        MutexLock lock(queue->lock);
         queue->stopping = true;
         dropped.swap(queue->tasks);
     }
-    queue->changed.notify_all();
+    queue->changed.notifyAll();
     if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) {
         thread.join();
         loopThreadId.store(std::thread::id{});
@@ -53,18 +53,18 @@ void CallbackLoop::stop() {
 
 bool CallbackLoop::post(Clock::time_point due, Task task) {
     {
-        std::lock_guard<std::mutex> lock(queue->lock);
+        MutexLock lock(queue->lock);
         if (queue->stopping || loopThreadId.load() == std::thread::id{}) {
             return false;
         }
         queue->tasks.emplace(std::make_pair(due, queue->nextSequence++), std::move(task));
     }
-    queue->changed.notify_one();
+    queue->changed.notifyOne();
     return true;
 }
 
 bool CallbackLoop::running() const {
-    std::lock_guard<std::mutex> lock(queue->lock);
+    MutexLock lock(queue->lock);
     return !queue->stopping && loopThreadId.load() != std::thread::id{};
 }
 
@@ -73,16 +73,16 @@ bool CallbackLoop::onLoopThread() const {
 }
 
 void CallbackLoop::runLoop(const std::shared_ptr<Queue>& queue) {
-    std::unique_lock<std::mutex> lock(queue->lock);
+    MutexLock lock(queue->lock);
     while (!queue->stopping) {
         if (queue->tasks.empty()) {
-            queue->changed.wait(lock);
+            queue->changed.wait(queue->lock);
             continue;
         }
         auto first = queue->tasks.begin();
         const Clock::time_point due = first->first.first;
         if (due > Clock::now()) {
-            queue->changed.wait_until(lock, due);
+            queue->changed.waitUntil(queue->lock, due);
             continue;
         }
         Task task = std::move(first->second);

@@ -9,14 +9,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
+
+#include "core/mutex.h"
 
 namespace tessel::sim {
 
@@ -50,19 +50,19 @@ class CallbackLoop {
     // Shared with the thread, so that a thread detached by the destructor never
     // touches freed memory.
     struct Queue {
-        std::mutex lock;
-        std::condition_variable changed;
-        std::map<std::pair<Clock::time_point, std::uint64_t>, Task> tasks;  // guarded by lock
-        std::uint64_t nextSequence = 0;                                     // guarded by lock
-        bool stopping = false;                                              // guarded by lock
+        Mutex lock;
+        CondVar changed;
+        std::map<std::pair<Clock::time_point, std::uint64_t>, Task> tasks GUARDED_BY(lock);
+        std::uint64_t nextSequence GUARDED_BY(lock) = 0;
+        bool stopping GUARDED_BY(lock) = false;
         std::atomic<std::uint64_t> dispatched{0};
     };
 
     static void runLoop(const std::shared_ptr<Queue>& queue);
 
     std::shared_ptr<Queue> queue;
-    std::mutex threadLock;                        // serialises start and stop
-    std::thread thread;                           // guarded by threadLock
+    Mutex threadLock;  // serialises start and stop
+    std::thread thread GUARDED_BY(threadLock);
     std::atomic<std::thread::id> loopThreadId{};  // written under threadLock
 };
 

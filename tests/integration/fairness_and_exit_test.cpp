@@ -27,10 +27,7 @@ class FairnessAndExit : public testing::Test {
             client = std::make_unique<WireClient>(server.port());
             ASSERT_TRUE(client->connected());
         }
-        clients[0]->send({0x02, 0x00});
-        ASSERT_EQ(clients[0]->nextWithCode(0x02), (Bytes{0x02, 0x00}));
-        clients[0]->send({0x03});
-        ASSERT_EQ(clients[0]->nextWithCode(0x03), (Bytes{0x03, 0x00}));
+        ASSERT_NO_FATAL_FAILURE(::scanAndConnect(*clients[0]));
     }
     // Commands that each wait for two answers of the armband.
     void floodWithVersionQueries(WireClient& client, int count) {

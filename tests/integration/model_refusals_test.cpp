@@ -21,10 +21,7 @@ class ModelRefusals : public testing::Test {
         ASSERT_TRUE(server.start()) << server.log();
         connection = std::make_unique<WireClient>(server.port());
         ASSERT_TRUE(client().connected());
-        client().send({0x02, 0x00});
-        ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
-        client().send({0x03});
-        ASSERT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0x00}));
+        ASSERT_NO_FATAL_FAILURE(::scanAndConnect(client()));
     }
     WireClient& client() { return *connection; }
     Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {

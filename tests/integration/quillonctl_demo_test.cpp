@@ -49,6 +49,7 @@ TEST_F(QuillonctlDemo, RunsTheWholeJourneyAndReportsIt) {
     EXPECT_TRUE(contains(demo.out, "step 1 of 8: connect the armband\n")) << demo.both();
     EXPECT_TRUE(contains(demo.out, "armband connected (03 00)")) << demo.both();
     EXPECT_TRUE(contains(demo.out, "step 3 of 8: record gesture 1 (Fist)")) << demo.both();
+    EXPECT_TRUE(contains(demo.out, "identification mode: calibrated\n")) << demo.both();
     EXPECT_TRUE(contains(demo.out, "level |")) << demo.both();
     EXPECT_TRUE(contains(demo.out, "] 100%\n")) << demo.both();
     EXPECT_TRUE(contains(demo.out, "the wearer holds gesture 3 (WaveIn) for 6.0 s")) << demo.both();

@@ -18,12 +18,8 @@ TEST(RecordingWithTheServer, AThirtySecondWindowOfAPerformedGestureLandsInItsRaw
     WireClient client(server.port());
     WireClient watcher(server.port());
     ASSERT_TRUE(client.connected() && watcher.connected());
-    client.send({0x02, 0x00});
-    ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    client.send({0x03});
-    ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
-    client.send({0x05, 0xFF, 0x07});
-    ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(client));
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, 0xFF, 0x07));
     ASSERT_EQ(server.sim("perform 1"), "ok");
 
     client.send({0x06, 0x01});

@@ -19,12 +19,8 @@ class RecordingWindows : public testing::Test {
         ASSERT_TRUE(server.start()) << server.log();
         connection = std::make_unique<WireClient>(server.port());
         ASSERT_TRUE(client().connected());
-        client().send({0x02, 0x00});
-        ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00}));
-        client().send({0x03});
-        ASSERT_EQ(client().nextWithCode(0x03), (Bytes{0x03, 0x00}));
-        client().send({0x05, 0xFF, 0x07});
-        ASSERT_EQ(client().nextWithCode(0x05), (Bytes{0x05, 0x00}));
+        ASSERT_NO_FATAL_FAILURE(::scanAndConnect(client()));
+        ASSERT_NO_FATAL_FAILURE(configureEmg(client(), 0xFF, 0x07));
     }
     WireClient& client() { return *connection; }
     void startRecording() {

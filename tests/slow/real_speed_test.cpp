@@ -22,12 +22,8 @@ constexpr std::size_t kSwitchOffSlack = 2 * 650;
 
 void connectAndConfigure(ServerProcess& server, WireClient& client, std::uint8_t channels,
                          std::uint8_t gestures) {
-    client.send({0x02, 0x00});
-    ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    client.send({0x03});
-    ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
-    client.send({0x05, channels, gestures});
-    ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00})) << server.log();
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(client)) << server.log();
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, channels, gestures)) << server.log();
 }
 
 TEST(RealSpeed, TheWholeJourney) {

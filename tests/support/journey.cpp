@@ -55,12 +55,8 @@ double agreement(const std::vector<Report>& reports, std::uint8_t before, Clock:
 }
 
 void scanConnectAndConfigure(WireClient& client) {
-    client.send({0x02, 0x00});
-    ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
-    client.send({0x03});
-    ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
-    client.send({0x05, 0xFF, 0x07});
-    ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(client));
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, 0xFF, 0x07));
 }
 
 void recordThreeGestures(ServerProcess& server, WireClient& client) {

@@ -2,19 +2,50 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-std::int64_t peakResidentKiB(pid_t pid) {
+namespace {
+
+std::int64_t statusKiB(pid_t pid, const std::string& field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stoll(line.substr(6));
+        if (line.rfind(field, 0) == 0) {
+            return std::stoll(line.substr(field.size()));
         }
     }
     return 0;
+}
+
+int entriesIn(const std::string& directory) {
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        ++count;
+    }
+    return error ? -1 : count;
+}
+
+}  // namespace
+
+std::int64_t peakResidentKiB(pid_t pid) {
+    return statusKiB(pid, "VmHWM:");
+}
+
+std::int64_t residentKiB(pid_t pid) {
+    return statusKiB(pid, "VmRSS:");
+}
+
+int openDescriptors(pid_t pid) {
+    return entriesIn("/proc/" + std::to_string(pid) + "/fd");
+}
+
+int threadCount(pid_t pid) {
+    return entriesIn("/proc/" + std::to_string(pid) + "/task");
 }
 
 std::int64_t cpuTimeMs(pid_t pid) {

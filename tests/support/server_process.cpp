@@ -99,6 +99,12 @@ std::chrono::milliseconds ServerProcess::realTime(std::chrono::milliseconds simu
 }
 
 bool ServerProcess::start(std::chrono::milliseconds timeout) {
+    if (running()) {
+        return false;
+    }
+    exitCode.reset();
+    serverPort = 0;
+    wearerPort = 0;
     const std::string logPath = workDir.file("server.log");
     char speedText[32];
     std::snprintf(speedText, sizeof speedText, "%g", simSpeed);

@@ -26,7 +26,8 @@ class ServerProcess {
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     // Starts the server and waits until it has logged its ports and accepts
-    // connections.
+    // connections. Once it has ended, it may be started again in the same
+    // working directory (on new ports, with a fresh server.log).
     bool start(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     // The WebSocket port and the wearer control port; 0 until started.
     std::uint16_t port() const { return serverPort; }

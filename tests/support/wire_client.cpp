@@ -1,5 +1,7 @@
 #include "tests/support/wire_client.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 WireClient::WireClient(std::uint16_t port, const std::string& origin) {
@@ -16,7 +18,8 @@ std::optional<Bytes> WireClient::next(std::chrono::milliseconds timeout) {
     return message->bytes;
 }
 
-std::optional<Bytes> WireClient::nextWithCode(std::uint8_t code, std::chrono::milliseconds timeout) {
+std::optional<Bytes> WireClient::nextWithCode(std::uint8_t code,
+                                              std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -34,9 +37,13 @@ std::optional<Bytes> WireClient::nextWithCode(std::uint8_t code, std::chrono::mi
     }
 }
 
-bool WireClient::silentFor(std::chrono::milliseconds timeout) { return !next(timeout); }
+bool WireClient::silentFor(std::chrono::milliseconds timeout) {
+    return !next(timeout);
+}
 
-Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 std::string hex(const Bytes& bytes) {
     std::string text;
@@ -56,4 +63,16 @@ std::string simCommand(const std::string& line, std::uint16_t port) {
     control.sendText(line);
     const auto answer = control.next();
     return answer ? std::string(answer->begin(), answer->end()) : std::string();
+}
+
+void scanAndConnect(WireClient& client) {
+    client.send({0x02, 0x00});
+    ASSERT_EQ(client.nextWithCode(0x02), (Bytes{0x02, 0x00}));
+    client.send({0x03});
+    ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
+}
+
+void configureEmg(WireClient& client, std::uint8_t channels, std::uint8_t gestures) {
+    client.send({0x05, channels, gestures});
+    ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));
 }

@@ -12,7 +12,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A WebSocket client of the server under test, with the waits tests need.
 class WireClient {
-public:
+  public:
     // Connects to the server on 127.0.0.1; check connected().
     explicit WireClient(std::uint16_t port, const std::string& origin = {});
     bool connected() const { return ok; }
@@ -31,12 +31,18 @@ public:
     bool open() const { return client.isOpen(); }
     WsClient& raw() { return client; }
 
-private:
+  private:
     WsClient client;
     bool ok = false;
     int status = 0;
     std::string failure;
 };
+
+// Scans for the armband and connects it, asserting the notifications 02 00
+// and 03 00; call through ASSERT_NO_FATAL_FAILURE.
+void scanAndConnect(WireClient& client);
+// SET_EMG_CONFIG, asserting the armband's 05 00.
+void configureEmg(WireClient& client, std::uint8_t channels, std::uint8_t gestures);
 
 Bytes bytesOf(const std::string& text);
 std::string hex(const Bytes& bytes);

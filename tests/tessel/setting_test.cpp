@@ -12,7 +12,7 @@ using Settings = SimulatedArmband;
 // that what the test does meanwhile cannot race with queued completions.
 class CallbackThreadHold {
   public:
-    CallbackThreadHold(Controller& controller, RecordingListener& listener) : listener(listener) {
+    CallbackThreadHold(Controller& controller, RecordingListener& listener) {
         std::shared_future<void> released = release.get_future().share();
         listener.setReaction([released](const Event& event) {
             if (event.name == "StateChanged" && event.value == 424242) {
@@ -32,7 +32,6 @@ class CallbackThreadHold {
     }
 
   private:
-    RecordingListener& listener;
     std::promise<void> release;
     bool released = false;
 };

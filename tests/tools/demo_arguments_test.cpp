@@ -57,6 +57,18 @@ TEST(DemoArguments, GesturesBelongToTheDemoOnly) {
     EXPECT_TRUE(contains(demoErrorFor({"demo", "now"}), "usage: quillonctl demo"));
 }
 
+TEST(DemoArguments, IdentificationIsCalibratedUnlessAModeIsGiven) {
+    Invocation identify;
+    Invocation demo;
+    std::string error;
+    ASSERT_TRUE(parseArguments({"identify"}, identify, error)) << error;
+    EXPECT_EQ(identify.identifyMode, "calibrated");
+    ASSERT_TRUE(parseArguments({"demo", "--mode", "exact"}, demo, error)) << error;
+    EXPECT_EQ(demo.identifyMode, "exact");
+    EXPECT_TRUE(contains(demoErrorFor({"identify", "--mode=fast"}), "not exact or calibrated"));
+    EXPECT_TRUE(contains(demoErrorFor({"record", "1", "--mode", "exact"}), "--mode belongs to"));
+}
+
 TEST(DemoArguments, HelpExplainsTheJourneyAndAsksForAFreshServerDirectory) {
     const CommandSpec* demo = findCommand("demo");
     ASSERT_NE(demo, nullptr);

@@ -115,7 +115,7 @@ TEST_P(GenerateModelRefusal, LeavesTheEarlierModel) {
     writeThreeGestures();
     GetParam().prepare();
     const std::string log =
-        logOf([this] { EXPECT_EQ(generateModel(GetParam().gestures, GetParam().channels), 1); });
+        logOf([] { EXPECT_EQ(generateModel(GetParam().gestures, GetParam().channels), 1); });
     EXPECT_NE(log.find(GetParam().logged), std::string::npos) << log;
     EXPECT_EQ(readFile("W&B.txt"), kEarlierModel);
     EXPECT_FALSE(fileExists("W&B.txt.tmp"));

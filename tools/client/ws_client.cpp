@@ -5,10 +5,11 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include <condition_variable>
+#include <chrono>
 #include <deque>
-#include <mutex>
 #include <thread>
+
+#include "core/mutex.h"
 
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -24,11 +25,11 @@ struct WsClient::Impl {
     bool writing = false;                           // io thread only
     std::thread ioThread;
 
-    mutable std::mutex lock;
-    std::condition_variable arrived;
-    std::deque<WsMessage> inbox;   // guarded by lock
-    bool open = false;             // guarded by lock
-    std::optional<int> closeCode;  // guarded by lock
+    mutable Mutex lock;
+    CondVar arrived;
+    std::deque<WsMessage> inbox GUARDED_BY(lock);
+    bool open GUARDED_BY(lock) = false;
+    std::optional<int> closeCode GUARDED_BY(lock);
 
     void readNext();
     void enqueue(std::shared_ptr<WsMessage> message);
@@ -38,17 +39,17 @@ struct WsClient::Impl {
 
 void WsClient::Impl::markClosed() {
     {
-        std::lock_guard<std::mutex> guard(lock);
+        MutexLock guard(lock);
         open = false;
     }
-    arrived.notify_all();
+    arrived.notifyAll();
 }
 
 void WsClient::Impl::readNext() {
     ws.async_read(readBuffer, [this](beast::error_code ec, std::size_t) {
         if (ec) {
             if (ec == websocket::error::closed) {
-                std::lock_guard<std::mutex> guard(lock);
+                MutexLock guard(lock);
                 closeCode = static_cast<int>(ws.reason().code);
             }
             markClosed();
@@ -61,10 +62,10 @@ void WsClient::Impl::readNext() {
         message.bytes.assign(bytes, bytes + data.size());
         readBuffer.consume(readBuffer.size());
         {
-            std::lock_guard<std::mutex> guard(lock);
+            MutexLock guard(lock);
             inbox.push_back(std::move(message));
         }
-        arrived.notify_all();
+        arrived.notifyAll();
         readNext();
     });
 }
@@ -147,7 +148,7 @@ bool WsClient::connect(const std::string& host, std::uint16_t port, std::string&
     }
     lowest.expires_never();
     {
-        std::lock_guard<std::mutex> guard(impl->lock);
+        MutexLock guard(impl->lock);
         impl->open = true;
     }
     impl->readNext();
@@ -167,8 +168,10 @@ void WsClient::sendText(std::string text) {
 }
 
 std::optional<WsMessage> WsClient::receive(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> guard(impl->lock);
-    impl->arrived.wait_for(guard, timeout, [this] { return !impl->inbox.empty() || !impl->open; });
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    MutexLock guard(impl->lock);
+    while (impl->inbox.empty() && impl->open && impl->arrived.waitUntil(impl->lock, deadline)) {
+    }
     if (impl->inbox.empty()) {
         return std::nullopt;
     }
@@ -178,12 +181,12 @@ std::optional<WsMessage> WsClient::receive(std::chrono::milliseconds timeout) {
 }
 
 bool WsClient::isOpen() const {
-    std::lock_guard<std::mutex> guard(impl->lock);
+    MutexLock guard(impl->lock);
     return impl->open;
 }
 
 std::optional<int> WsClient::closeCode() const {
-    std::lock_guard<std::mutex> guard(impl->lock);
+    MutexLock guard(impl->lock);
     return impl->closeCode;
 }
 
@@ -199,8 +202,10 @@ void WsClient::close() {
     });
     {
         // A server that does not answer the close handshake must not hang us.
-        std::unique_lock<std::mutex> guard(impl->lock);
-        impl->arrived.wait_for(guard, std::chrono::seconds(2), [this] { return !impl->open; });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        MutexLock guard(impl->lock);
+        while (impl->open && impl->arrived.waitUntil(impl->lock, deadline)) {
+        }
     }
     impl->ioc.stop();
     impl->ioThread.join();

@@ -58,6 +58,7 @@ bool isGlobalOption(std::string_view name) {
 
 // Options that belong to one command and may stand anywhere too.
 constexpr std::string_view kGesturesOption = "--gestures";
+constexpr std::string_view kModeOption = "--mode";
 constexpr std::string_view kCsvOption = "--csv";
 constexpr std::string_view kEdfOption = "--edf";
 
@@ -293,6 +294,7 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
     std::vector<std::string> words;
     bool wantsHelp = false;
     bool gesturesGiven = false;
+    bool modeGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const bool simWords =
@@ -319,7 +321,8 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
         bool hasValue = false;
         const std::string_view name = optionName(argument, value, hasValue);
         const bool exportOption = name == kCsvOption || name == kEdfOption;
-        if (!isGlobalOption(name) && name != kGesturesOption && !exportOption) {
+        if (!isGlobalOption(name) && name != kGesturesOption && name != kModeOption &&
+            !exportOption) {
             error = "unknown option '" + argument + "' (see quillonctl --help)";
             return false;
         }
@@ -329,6 +332,15 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
                 return false;
             }
             value = arguments[++i];
+        }
+        if (name == kModeOption) {
+            if (value != "exact" && value != "calibrated") {
+                error = "--mode '" + std::string(value) + "' is not exact or calibrated";
+                return false;
+            }
+            invocation.identifyMode = std::string(value);
+            modeGiven = true;
+            continue;
         }
         if (name == kGesturesOption) {
             if (!parseGestureList(value, invocation.gestures, error)) {
@@ -362,6 +374,10 @@ bool parseArguments(const std::vector<std::string>& arguments, Invocation& invoc
     const CommandSpec& command = *invocation.command;
     if (gesturesGiven && command.id != CommandId::Demo) {
         error = "--gestures belongs to `quillonctl demo` only";
+        return false;
+    }
+    if (modeGiven && command.id != CommandId::Demo && command.id != CommandId::Identify) {
+        error = "--mode belongs to `quillonctl identify` and `quillonctl demo` only";
         return false;
     }
     if (!invocation.exportPath.empty() && command.id != CommandId::Export) {

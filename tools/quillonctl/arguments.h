@@ -25,6 +25,7 @@ struct Invocation {
     std::vector<std::uint8_t> frame;                   // send
     std::string simCommand;                            // sim: the words joined by spaces
     std::vector<std::uint8_t> gestures{1, 2, 3};       // demo: --gestures, in the order given
+    std::string identifyMode = "calibrated";           // identify, demo: --mode
     std::string exportFormat;                          // export: "csv" or "edf"
     std::string exportPath;                            // export: --csv FILE or --edf FILE
     std::optional<std::vector<std::string>> names;     // names: the names given, if any

@@ -12,7 +12,7 @@ constexpr seconds kUsual{10};
 const std::array<CommandSpec, 27> kCommands{{
     {CommandId::Help, "help", "[COMMAND]", 0, 1, kUsual, "explain quillonctl or one command",
      "Without a command, lists every command; with one, explains it.\n"},
-    {CommandId::Demo, "demo", "[--gestures L]", 0, 0, kUsual,
+    {CommandId::Demo, "demo", "[--gestures L] [--mode M]", 0, 0, kUsual,
      "the whole journey against the simulated armband, unattended",
      "Runs the whole journey against the simulated armband in about two minutes:\n"
      "scans for the armband and connects it (unless one is connected already),\n"
@@ -27,6 +27,9 @@ const std::array<CommandSpec, 27> kCommands{{
      "--gestures L: two to eight different gestures 1 to 8, such as 1,2,3 (the\n"
      "default: 1 Fist, 2 Spread, 3 WaveIn); the wearer makes the armband's gesture\n"
      "of the same number.\n"
+     "\n"
+     "--mode M: how the server identifies, exact or calibrated (the default; it\n"
+     "takes its thresholds from the wearer's own recordings).\n"
      "\n"
      "The server appends every recording to rawG.bin in its working directory, so\n"
      "a server that holds recordings already trains on the old and the new ones\n"
@@ -116,11 +119,15 @@ const std::array<CommandSpec, 27> kCommands{{
     {CommandId::StopUpload, "stop-upload", "", 0, 0, kUsual,
      "send STOP_MODEL_UPDATE (only acknowledged)",
      "The server acknowledges it; an upload under way is not interrupted.\n"},
-    {CommandId::Identify, "identify", "", 0, 0, kUsual,
+    {CommandId::Identify, "identify", "[--mode M]", 0, 0, kUsual,
      "recognise gestures with the trained model, until Ctrl+C",
      "Starts identification on the server with W&B.txt and prints each\n"
      "recognised gesture as it arrives, with the time since the start. Ctrl+C\n"
-     "stops it (STOP_IDENTIFY). The time-out applies to the start only.\n"},
+     "stops it (STOP_IDENTIFY). The time-out applies to the start only.\n"
+     "\n"
+     "--mode M: exact or calibrated (the default), set on the server through its\n"
+     "settings first; calibrated takes its movement thresholds from the wearer's\n"
+     "own recordings and follows onsets, switches and rest sooner.\n"},
     {CommandId::StopIdentify, "stop-identify", "", 0, 0, kUsual, "stop identification",
      "Stops identification; the server also ends a recording or a gesture stream\n"
      "with it.\n"},

@@ -44,7 +44,11 @@ struct UploadSummary {
 // MODEL_UPDATE with a progress bar, until the armband has the model (0C 00).
 int uploadModel(Session& session, UploadSummary& summary);
 
-// START_IDENTIFY, fenced: kExitOk once the server has taken it without a refusal.
+// Sets the server's identification mode to the invocation's through the
+// settings API, unless it is that already, and says which mode identifies.
+int chooseIdentifyMode(Session& session);
+// The identification mode chosen, then START_IDENTIFY, fenced: kExitOk once
+// the server has taken it without a refusal.
 int startIdentification(Session& session);
 // STOP_IDENTIFY until its answer (08 FD); not cut short by Ctrl+C.
 int stopIdentification(Session& session);

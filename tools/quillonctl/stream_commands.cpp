@@ -125,11 +125,13 @@ int runGestureStream(Session& session) {
 }
 
 int runIdentify(Session& session) {
-    return followStream(session, kIdentification);
+    const int status = chooseIdentifyMode(session);
+    return status == kExitOk ? followStream(session, kIdentification) : status;
 }
 
 int startIdentification(Session& session) {
-    return startStream(session, kIdentification);
+    const int status = chooseIdentifyMode(session);
+    return status == kExitOk ? startStream(session, kIdentification) : status;
 }
 
 int stopIdentification(Session& session) {

@@ -1,4 +1,4 @@
-#include "recordings/whole_file.h"
+#include "core/whole_file.h"
 
 #include <sys/stat.h>
 
