@@ -68,7 +68,7 @@ async function record(slot, name) {
 }
 
 async function run() {
-  await journey.step('the page opens light and fast, one column with the armband step first', async () => {
+  await journey.step('the page opens light, in one column with the armband step first', async () => {
     await journey.server.start();
     page = await journey.open();
     await page.goto(journey.pageAt());
