@@ -2,6 +2,7 @@
 #include "api/json_response.h"
 #include "commands/version_text.h"
 #include "device/acquisition_state.h"
+#include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
 #include "identify/identify_mode.h"
 #include "identify/model_load.h"
@@ -10,6 +11,9 @@
 #include "training/model_gestures.h"
 
 namespace {
+
+// The armband's raw EMG frames a second.
+constexpr double kFramesPerSecond = 650.0;
 
 const char* modeName(std::int32_t mode) {
     switch (mode) {
@@ -82,12 +86,26 @@ nlohmann::json model() {
     return out;
 }
 
+// The recording window under way: its gesture and the seconds of EMG it holds
+// so far, so that a page opened during it can follow its clock.
+nlohmann::json recordingUnderWay(std::int32_t mode) {
+    const std::uint8_t channels = channelCount.load();
+    if (mode != RECORD_MODE || channels == 0) {
+        return nullptr;
+    }
+    const double seconds =
+        static_cast<double>(rawBuffer.size()) / (kFramesPerSecond * static_cast<double>(channels));
+    return {{"gesture", recordingGesture.load()}, {"seconds", seconds}};
+}
+
 }  // namespace
 
 ApiResponse getStatus() {
     nlohmann::json document;
     document["server"] = {{"version", serverVersion}};
-    document["dataMode"] = modeName(dataMode.load());
+    const std::int32_t mode = dataMode.load();
+    document["dataMode"] = modeName(mode);
+    document["recording"] = recordingUnderWay(mode);
     document["identifyMode"] = identifyModeName(identifyMode());
     const std::uint8_t gestures = gestureMask.load();
     document["configuration"] = {{"channelMask", channelMask.load()},

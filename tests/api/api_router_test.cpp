@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "device/acquisition_state.h"
+#include "device/raw_data_routing.h"
 #include "identify/identify_mode.h"
 #include "tests/support/simulated_recordings.h"
 #include "tests/support/temp_dir.h"
@@ -84,6 +85,7 @@ TEST_F(Api, StatusAndEvaluationAreReadOnly) {
                {"GET", "/api/status/", 404, kJson}});
     auto status = nlohmann::json::parse(*call("GET", "/api/status").body);
     EXPECT_EQ(status["dataMode"], "idle");
+    EXPECT_EQ(status["recording"], nullptr);
     EXPECT_EQ(status["configuration"]["gestures"], nlohmann::json({1, 2}));
     EXPECT_EQ(status["model"]["present"], false);
     EXPECT_EQ(status["model"]["trainedGestures"], nullptr);
@@ -94,6 +96,17 @@ TEST_F(Api, StatusAndEvaluationAreReadOnly) {
     EXPECT_EQ(status["model"]["channels"], 2);
     EXPECT_EQ(status["model"]["gestures"], 2);
     EXPECT_EQ(status["model"]["trainedGestures"], nlohmann::json({1, 3}));
+    // A window under way: its gesture and the seconds of EMG it holds so far.
+    dataMode.store(RECORD_MODE);
+    recordingGesture.store(2);
+    rawBuffer.clear();
+    const std::vector<std::uint8_t> twoSeconds(2 * 650 * 8, 128);
+    rawBuffer.append(twoSeconds.data(), twoSeconds.size());
+    status = nlohmann::json::parse(*call("GET", "/api/status").body);
+    EXPECT_EQ(status["recording"]["gesture"], 2);
+    EXPECT_DOUBLE_EQ(status["recording"]["seconds"].get<double>(), 2.0);
+    rawBuffer.clear();
+    dataMode.store(IDLE_MODE);
     const auto evaluation = nlohmann::json::parse(*call("GET", "/api/evaluation").body);
     EXPECT_EQ(evaluation["evaluated"], true) << evaluation.dump();
     EXPECT_EQ(evaluation["confusion"].size(), 2u);

@@ -1,12 +1,13 @@
 // How each kind of message from the server moves the session's state; used by
-// Session.dispatch, which has already taken out the refusals of this page's
-// own commands. Each returns the words for the log, or null for the plain
-// description of the message.
+// Session.dispatch, which has already taken out the fences' pings and the
+// refusals of this page's own commands. Each returns the words for the log,
+// null for the plain description of the message, or false to leave it out.
 import {
   Answer,
   NO_GESTURE,
   RECORD_WINDOW_MS,
   Status,
+  armbandGestureName,
   configWords,
   describeIncoming,
   generateWords,
@@ -14,29 +15,74 @@ import {
   parseVersions,
   uploadWords,
 } from './protocol.js';
+import { apiFailureWords } from './api.js';
 
 export const HISTORY_LENGTH = 8;
 // A 06 FF this late in a window is the server failing to save it.
 const SAVE_FAILURE_AFTER_MS = RECORD_WINDOW_MS - 5000;
+// An upload with no progress for this long has stopped (the server gives up after 5 s).
+export const UPLOAD_STALL_MS = 15000;
+// A scan this long without an armband gets a word of advice.
+export const SCAN_NOTICE_MS = 20000;
+
+export function dispatchAnswer(session, bytes) {
+  const [code, status = 0] = bytes;
+  switch (code) {
+    case Answer.PING:
+      return false;
+    case Answer.DEVICE_FOUND:
+    case Answer.CONNECTED:
+    case Answer.DISCONNECTED:
+      return onLink(session, code, status);
+    case Answer.EMG_CONFIG:
+      return onConfig(session, status);
+    case Answer.RECORD:
+      return onRecord(session, status);
+    case Answer.IDENTIFY:
+      return onIdentify(session, status);
+    case Answer.GENERATE:
+      return onGenerate(session, Array.from(bytes.slice(1)));
+    case Answer.UPLOAD:
+    case Answer.UPLOAD_PROGRESS:
+      return onUpload(session, code, status);
+    case Answer.GESTURE_STREAM:
+      return onGestureStream(session, status);
+    case Answer.VERSION:
+      return onVersions(session, bytes);
+    default:
+      return null;
+  }
+}
 
 export function onLink(session, code, status) {
   const s = session.state;
-  if (status !== Status.OK) return describeIncoming([code, status]);
-  s.note = null; // news of the link makes an earlier refusal stale
   if (code === Answer.DEVICE_FOUND) {
+    if (status !== Status.OK) return null;
+    session.end('scan');
+    s.note = null; // news of the link makes an earlier refusal stale
     if (s.link !== 'connected') s.link = 'found';
     return 'Armband found: it can be connected now.';
   }
   if (code === Answer.CONNECTED) {
+    session.end('connect');
+    session.refresh('status');
+    if (status === Status.DEVICE_ERROR) {
+      s.link = 'found';
+      s.note = 'The armband could not be connected: it has gone, or stayed silent for 5 s. Scan again.';
+      return 'Connecting failed: the armband has gone or stayed silent.';
+    }
+    if (status !== Status.OK) return null;
+    s.note = null;
     s.link = 'connected';
-    s.config.applied = null; // a fresh link needs the configuration again
-    session.requestVersions();
     return 'Armband connected.';
   }
+  if (status !== Status.OK) return null;
+  session.end('disconnect');
+  s.note = null;
   s.link = 'disconnected';
   s.mode = 'idle';
   s.versions = s.versions && { ...s.versions, firmware: null, hardware: null };
-  s.config.applied = null; // the server forgets channels and gestures
+  s.config.server = null; // the server forgets channels and gestures
   if (s.recording.phase !== 'idle') {
     Object.assign(s.recording, {
       phase: 'idle',
@@ -45,14 +91,21 @@ export function onLink(session, code, status) {
   }
   s.identify.phase = 'idle';
   s.stream.phase = 'idle';
+  session.refresh('status');
   return 'Armband disconnected.';
 }
 
 export function onConfig(session, status) {
   const c = session.state.config;
-  c.applied = status === Status.OK ? (c.pending ?? { channelMask: null, gestureMask: null }) : null;
+  session.end('apply');
+  const ok = status === Status.OK;
+  if (c.pending && status !== Status.WRONG_MODE && status !== Status.FAILED) c.server = c.pending;
+  c.armbandOk = ok;
   c.pending = null;
-  c.outcome = { ok: status === Status.OK, words: configWords(status) };
+  c.outcome = { ok, words: configWords(status) };
+  session.state.evaluation.stale = true;
+  session.refresh('status');
+  session.refresh('recordings');
   return `Configuration: ${configWords(status)}`;
 }
 
@@ -60,15 +113,21 @@ export function onRecord(session, status) {
   const s = session.state;
   const r = s.recording;
   if (status === Status.OK || status === Status.STOPPED) {
-    const slot = r.phase === 'idle' ? null : r.slot; // null: another client's recording
-    if (status === Status.OK && slot !== null) r.counts[slot] += 1;
+    session.end('stopRecord');
+    const slot = r.phase === 'idle' ? null : r.slot; // null: a window this page never saw
     const words = status === Status.OK ? 'Recording saved.' : 'Recording stopped; nothing was saved.';
-    Object.assign(r, { phase: 'idle', slot, outcome: { ok: status === Status.OK, words, slot } });
+    Object.assign(r, { phase: 'idle', mine: false, outcome: { ok: status === Status.OK, words, slot } });
     s.mode = 'idle';
+    if (status === Status.OK) {
+      s.evaluation.stale = true;
+      session.refresh('recordings');
+    }
+    session.emit({ type: 'window-end', slot, saved: status === Status.OK });
     return slot === null ? words : `${session.nameOf(slot)}: ${words}`;
   }
-  if (status !== Status.FAILED) return null;
+  if (status !== Status.FAILED) return null; // another client's refusal
   if (r.phase === 'stopping') {
+    session.end('stopRecord');
     Object.assign(r, { phase: 'idle', outcome: { ok: false, words: 'There was no recording to stop.' } });
     return 'Stop refused: the server was not recording.';
   }
@@ -78,15 +137,26 @@ export function onRecord(session, status) {
   ) {
     Object.assign(r, {
       phase: 'idle',
+      mine: false,
       outcome: {
         ok: false,
-        words: 'The server could not save the recording: it could not open its raw file.',
+        slot: r.slot,
+        words: 'The server could not save the recording: it could not write its raw file.',
       },
     });
     s.mode = 'idle';
     return 'The recording could not be saved.';
   }
   return "Another client's recording request was refused.";
+}
+
+// The first preview frame of a window marks its start on the page's clock.
+function windowOpens(session, r) {
+  r.phase = 'running';
+  r.startedAt = session.now();
+  r.previewRows = 0;
+  session.state.mode = 'recording';
+  session.emit({ type: 'window-start', slot: r.slot });
 }
 
 export function onPreview(session, bytes) {
@@ -97,18 +167,13 @@ export function onPreview(session, bytes) {
   }
   const r = session.state.recording;
   if (r.phase === 'idle') {
-    Object.assign(r, {
-      phase: 'running',
-      slot: null,
-      startedAt: session.now(),
-      previewRows: 0,
-      outcome: null,
-    });
-    session.state.mode = 'recording';
+    Object.assign(r, { slot: null, mine: false, outcome: null });
+    windowOpens(session, r);
     session.log('note', 'Another client started a recording.');
+    session.refresh('status'); // which gesture, and how far its window is
     session.changed();
   } else if (r.phase === 'starting') {
-    r.phase = 'running';
+    windowOpens(session, r);
     session.changed();
   }
   r.previewRows += preview.rows.length;
@@ -119,6 +184,7 @@ export function onIdentify(session, status) {
   const s = session.state;
   const id = s.identify;
   if (status === Status.STOPPED) {
+    session.end('stopIdentify');
     Object.assign(id, {
       phase: 'idle',
       current: null,
@@ -128,9 +194,14 @@ export function onIdentify(session, status) {
     if (s.stream.phase !== 'idle') s.stream.phase = 'idle';
     return 'Identification stopped.';
   }
-  id.phase = 'running';
+  if (status !== NO_GESTURE && (status < 1 || status > 8))
+    return "Another client's identification request was refused.";
+  if (id.phase === 'idle') Object.assign(id, { reports: 0, seen: [] });
+  if (id.phase !== 'stopping') id.phase = 'running';
   s.mode = 'identifying';
   id.current = status;
+  id.reports += 1;
+  if (status !== NO_GESTURE && !id.seen.includes(status)) id.seen.push(status);
   id.history.unshift({ slot: status, at: session.now() });
   id.history.length = Math.min(id.history.length, HISTORY_LENGTH);
   return status === NO_GESTURE ? 'Identified: no gesture.' : `Identified: ${session.nameOf(status)}.`;
@@ -139,30 +210,28 @@ export function onIdentify(session, status) {
 export function onGenerate(session, statuses) {
   const g = session.state.generate;
   if (statuses.length === 1 && statuses[0] === Status.STOPPED) return generateWords(statuses);
+  session.end('generate');
   const ok = statuses.length === 1 && statuses[0] === Status.OK;
   const elapsedMs = g.phase === 'running' ? session.now() - g.startedAt : null;
   Object.assign(g, { phase: 'idle', elapsedMs, outcome: { ok, words: generateWords(statuses) } });
+  session.refresh('status');
+  if (ok) session.refresh('evaluation');
   return `Generation: ${generateWords(statuses)}`;
 }
 
 export function onUpload(session, code, status) {
   const u = session.state.upload;
   if (code === Answer.UPLOAD_PROGRESS) {
-    Object.assign(u, {
-      phase: 'running',
-      percent: Math.min(status, 100),
-      lastProgressAt: session.now(),
-      stalled: false,
-    });
+    Object.assign(u, { phase: 'running', percent: Math.min(status, 100), lastProgressAt: session.now() });
     return `Upload progress: ${status} %.`;
   }
   if (status === Status.STOPPED) return uploadWords(status);
   if (status === Status.OK || status === Status.DEVICE_ERROR) {
     const ok = status === Status.OK;
+    session.end('upload');
     Object.assign(u, {
       phase: 'idle',
       percent: ok ? 100 : u.percent,
-      stalled: false,
       outcome: { ok, words: uploadWords(status) },
     });
     return `Upload: ${uploadWords(status)}`;
@@ -174,23 +243,30 @@ export function onGestureStream(session, status) {
   const s = session.state;
   const st = s.stream;
   if (status === Status.STOPPED) {
-    Object.assign(st, { phase: 'idle', outcome: { ok: true, words: 'The armband gesture stream stopped.' } });
+    session.end('stopStream');
+    Object.assign(st, {
+      phase: 'idle',
+      outcome: { ok: true, words: "The armband's gesture stream stopped." },
+    });
     s.mode = 'idle';
-    return 'Armband gesture stream stopped.';
+    return "Armband's gesture stream stopped.";
   }
   if (status === Status.WRONG_MODE) {
-    if (st.phase === 'stopping')
+    if (st.phase === 'stopping') {
+      session.end('stopStream');
       Object.assign(st, {
         phase: 'idle',
-        outcome: { ok: false, words: 'The armband gesture stream was not running.' },
+        outcome: { ok: false, words: "The armband's gesture stream was not running." },
       });
+    }
     return 'A gesture stream command came in the wrong mode.';
   }
+  if (status >= 0xf0) return describeIncoming([Answer.GESTURE_STREAM, status]);
   st.phase = 'running';
   s.mode = 'streaming';
   st.history.unshift({ gesture: status, at: session.now() });
   st.history.length = Math.min(st.history.length, HISTORY_LENGTH);
-  return null;
+  return `Armband's gesture: ${armbandGestureName(status)}.`;
 }
 
 export function onVersions(session, bytes) {
@@ -199,8 +275,60 @@ export function onVersions(session, bytes) {
   const s = session.state;
   s.versions = versions;
   const armbandKnown = versions.firmware !== null || versions.hardware !== null;
-  if (armbandKnown && (s.link === 'unknown' || s.link === 'disconnected' || s.link === 'found'))
-    s.link = 'connected';
+  if (armbandKnown && ['unknown', 'disconnected', 'found'].includes(s.link)) s.link = 'connected';
   if (!armbandKnown && s.link === 'unknown') s.link = 'disconnected';
   return `Versions: server ${versions.server ?? 'unknown'}, firmware ${versions.firmware ?? 'unknown'}, hardware ${versions.hardware ?? 'unknown'}.`;
+}
+
+export function onEvaluation(session, answer) {
+  const e = session.state.evaluation;
+  if (answer.ok) Object.assign(e, { phase: 'ready', data: answer.body, words: null, stale: false });
+  else
+    Object.assign(e, {
+      phase: 'failed',
+      words: `The recordings could not be evaluated. ${apiFailureWords(answer)}`,
+    });
+}
+
+// Time passing; true when the state changed.
+export function onTick(session, now) {
+  const s = session.state;
+  let change = false;
+  const r = s.recording;
+  if (r.phase === 'running' && session.armbandMsSince(r.startedAt, now) >= RECORD_WINDOW_MS) {
+    r.phase = 'saving';
+    change = true;
+  }
+  const u = s.upload;
+  if (u.phase === 'running' && now - u.lastProgressAt >= UPLOAD_STALL_MS) {
+    session.end('upload');
+    Object.assign(u, {
+      phase: 'idle',
+      outcome: {
+        ok: false,
+        words:
+          'No word from the armband for 15 seconds: check that it is still connected, then upload again.',
+      },
+    });
+    change = true;
+  }
+  if (s.generate.phase === 'running') {
+    s.generate.elapsedMs = now - s.generate.startedAt;
+    change = true;
+  }
+  if (s.link === 'scanning' && !s.note && now - (session.scanStartedAt ?? now) >= SCAN_NOTICE_MS) {
+    s.note = 'No armband found yet: check that it is on, charged and near. The scan goes on.';
+    change = true;
+  }
+  if (
+    s.namesDirty &&
+    session.serverFree() && // the server refuses changes while it records or identifies
+    !s.busy.names &&
+    session.namesDueAt !== null &&
+    now >= session.namesDueAt
+  ) {
+    session.saveNames();
+    change = true;
+  }
+  return change;
 }

@@ -1,7 +1,9 @@
-// The page's entry point: one Session fed by the server link, the panels that
-// draw it, and a tick that moves countdowns and timers along.
-import { availableActions, nextStep } from './availability.js';
+// The page's entry point: one Session fed by the server link and the HTTP API,
+// the panels that draw it, and a tick that moves time-outs and timers along.
+import { createApi } from './api.js';
+import { availableActions, currentStep, nextStep } from './availability.js';
 import { createConfigPanel } from './config_panel.js';
+import { createCuePanel } from './cue_panel.js';
 import { createDevicePanel } from './device_panel.js';
 import { byId, setText } from './dom.js';
 import { createArmbandGesturesPanel, createIdentifyPanel } from './live_panels.js';
@@ -11,8 +13,9 @@ import { pageOptions } from './page_options.js';
 import { createRecordPanel } from './record_panel.js';
 import { ServerLink, serverUrl } from './server_link.js';
 import { Session } from './session.js';
-import { gestureName, loadSettings, saveSettings } from './settings.js';
-import { loadSharedNames, saveSharedNames } from './shared_names.js';
+import { loadSettings, saveSettings } from './settings.js';
+import { createSignalPanel } from './signal_panel.js';
+import { createStepLayout } from './step_layout.js';
 import { createWearerPanel } from './wearer_panel.js';
 
 const TICK_MS = 200;
@@ -25,18 +28,14 @@ function storage() {
   }
 }
 
-const settings = loadSettings(storage());
-// The server's names win over those this browser remembers.
-const sharedNames = await loadSharedNames(window.fetch.bind(window));
-if (sharedNames) settings.names = sharedNames;
-let namesSent = JSON.stringify(settings.names);
-let namesTimer = null;
 const options = pageOptions(window.location);
+const fetchFn = window.fetch.bind(window);
 let link = null;
 const session = new Session({
   transmit: (bytes) => link?.send(bytes),
-  nameOf: (slot) => gestureName(settings, slot),
+  api: createApi(fetchFn),
   speed: options.speed,
+  selection: loadSettings(storage()),
 });
 const log = createLogPanel(session);
 
@@ -47,37 +46,45 @@ function requestRender() {
   requestAnimationFrame(render);
 }
 
-// Names go to the server a moment after the typing stops.
-function shareNamesSoon() {
-  clearTimeout(namesTimer);
-  namesTimer = setTimeout(async () => {
-    const names = JSON.stringify(settings.names);
-    if (names !== namesSent && (await saveSharedNames(window.fetch.bind(window), settings.names))) {
-      namesSent = names;
-    }
-  }, 800);
+async function fetchText(path) {
+  try {
+    const answer = await fetchFn(path, { signal: AbortSignal.timeout(30000) });
+    return answer.ok ? await answer.text() : null;
+  } catch {
+    return null;
+  }
 }
 
-function onSettingsChanged() {
-  saveSettings(storage(), settings);
-  shareNamesSoon();
-  requestRender();
+const signal = createSignalPanel({ session, fetchText });
+const record = createRecordPanel({ session, onReview: (slot) => signal.review(slot) });
+const cue = createCuePanel({ session });
+const wearer = createWearerPanel({
+  session,
+  location: window.location,
+  port: options.wearerPort,
+  onLog: (words) => log.note(words),
+});
+cue.onCue((slot, c) => wearer.followCue(slot, c));
+
+// A warning's "Record X again" opens the card's own confirmation.
+function recordAgainFromWarning(slot) {
+  const button = document.querySelector(`#record-card-${slot} .record`);
+  button?.scrollIntoView({ block: 'center' });
+  button?.click();
 }
 
 const panels = [
   createDevicePanel(session),
-  createConfigPanel({ session, settings, onSettingsChanged }),
-  createRecordPanel({ session, settings }),
-  createModelPanel(session),
-  createIdentifyPanel({ session, settings }),
+  createConfigPanel({ session, onSelection: () => saveSettings(storage(), session.state.selection) }),
+  record,
+  createModelPanel({ session, onRecordAgain: recordAgainFromWarning }),
+  createIdentifyPanel({ session }),
   createArmbandGesturesPanel(session),
-  createWearerPanel({
-    settings,
-    location: window.location,
-    port: options.wearerPort,
-    onLog: (words) => log.note(words),
-  }),
+  cue,
+  signal,
+  wearer,
 ];
+const steps = createStepLayout();
 
 const serverStatus = byId('server-status');
 const banner = byId('server-banner');
@@ -87,7 +94,8 @@ let retryText = '';
 function render() {
   renderQueued = false;
   const state = session.state;
-  const actions = availableActions(state, settings);
+  const actions = availableActions(state);
+  steps.render(currentStep(state), actions.startIdentify ? [5] : []);
   for (const panel of panels) panel.render(state, actions);
   serverStatus.dataset.state = state.server;
   setText(
@@ -98,11 +106,12 @@ function render() {
   );
   banner.hidden = state.server !== 'closed';
   setText(banner, `The Quillon server has gone away (stopped, or the network dropped). ${retryText}`);
-  setText(next, nextStep(state, settings));
+  setText(next, nextStep(state));
 }
 
 session.subscribe((event) => {
   if (event.type === 'change') requestRender();
+  if (event.type === 'selection') saveSettings(storage(), session.state.selection);
 });
 
 link = new ServerLink({
@@ -118,6 +127,7 @@ link = new ServerLink({
 link.start();
 setInterval(() => {
   session.tick();
-  if (session.state.recording.phase !== 'idle') requestRender();
+  const s = session.state;
+  if (s.recording.phase !== 'idle' || Object.keys(s.busy).length > 0) requestRender();
 }, TICK_MS);
 render();

@@ -1,55 +1,118 @@
-// Which actions make sense now, and what the person should do next, from the
-// session's state and their settings. The page disables every button whose
+// Which actions make sense now, what the person should do next and which step
+// that is, from the session's state. The page disables every button whose
 // action cannot apply, so a newcomer can only press what leads somewhere.
 import { bitsOf } from './protocol.js';
+import { isRecorded } from './server_truth.js';
 
-export function configMatches(state, settings) {
-  const applied = state.config.applied;
+export function configMatches(state) {
+  const server = state.config.server;
+  const chosen = state.selection;
   return (
-    Boolean(applied) &&
-    applied.channelMask === settings.channelMask &&
-    applied.gestureMask === settings.gestureMask
+    Boolean(server) &&
+    state.config.pending === null &&
+    state.config.armbandOk !== false &&
+    server.channelMask === chosen.channelMask &&
+    server.gestureMask === chosen.gestureMask
   );
 }
 
-export function availableActions(state, settings) {
+// The selected gestures that have no recording on the server.
+export function missingRecordings(state) {
+  if (!state.recordings) return bitsOf(state.selection.gestureMask);
+  return bitsOf(state.selection.gestureMask).filter((slot) => !isRecorded(state, slot));
+}
+
+// Whether the server's model was trained on the configured gestures.
+export function modelFits(state) {
+  const m = state.model;
+  if (!m?.usable) return false;
+  return m.trainedGestureMask === null || m.trainedGestureMask === state.config.server?.gestureMask;
+}
+
+export function availableActions(state) {
+  const busy = (control) => Boolean(state.busy[control]);
   const open = state.server === 'open';
   const connected = open && state.link === 'connected';
-  const generating = state.generate.phase === 'running';
-  const recordingIdle = state.recording.phase === 'idle';
-  const quiet = connected && state.mode === 'idle' && recordingIdle && !generating;
-  const matches = configMatches(state, settings);
-  const slots = bitsOf(settings.gestureMask);
+  const generating = state.generate.phase !== 'idle' || busy('generate');
+  const uploading = state.upload.phase !== 'idle' || busy('upload');
+  const quiet =
+    connected &&
+    state.mode === 'idle' &&
+    state.recording.phase === 'idle' &&
+    state.identify.phase === 'idle' &&
+    state.stream.phase === 'idle' &&
+    !generating &&
+    !uploading &&
+    !busy('record') &&
+    !busy('identify') &&
+    !busy('stream');
+  const matches = configMatches(state);
+  const slots = bitsOf(state.selection.gestureMask);
+  const recorded = (slot) => isRecorded(state, slot);
+  const record = (slot) => quiet && matches && slots.includes(slot) && !busy(`delete${slot}`);
   return {
-    scan: open && ['unknown', 'disconnected', 'found'].includes(state.link) && !generating,
-    connect: open && ['unknown', 'found'].includes(state.link) && !generating,
-    disconnect: connected && !generating,
+    scan:
+      open &&
+      ['unknown', 'disconnected', 'found'].concat(state.note ? ['scanning'] : []).includes(state.link) &&
+      !busy('scan') &&
+      !generating,
+    connect: open && ['unknown', 'found'].includes(state.link) && !busy('connect') && !generating,
+    disconnect: connected && !busy('disconnect') && !generating && !uploading,
     applyConfig:
       connected &&
-      recordingIdle &&
+      !busy('apply') &&
+      state.mode !== 'recording' &&
+      state.mode !== 'identifying' &&
+      state.recording.phase === 'idle' &&
       !generating &&
-      state.config.pending === null &&
-      bitsOf(settings.channelMask).length > 0 &&
+      bitsOf(state.selection.channelMask).length > 0 &&
       slots.length > 0,
-    record: (slot) =>
-      quiet &&
+    record: (slot) => record(slot) && !recorded(slot),
+    recordAgain: (slot) => record(slot) && recorded(slot),
+    deleteRecording: (slot) => quiet && recorded(slot) && !busy(`delete${slot}`),
+    stopRecord:
+      open && ['starting', 'running', 'saving'].includes(state.recording.phase) && !busy('stopRecord'),
+    generate:
+      open &&
       matches &&
-      slots.includes(slot) &&
-      state.identify.phase === 'idle' &&
-      state.stream.phase === 'idle',
-    stopRecord: open && ['starting', 'running', 'saving'].includes(state.recording.phase),
-    generate: open && matches && recordingIdle && !generating && slots.length >= 2,
-    upload: connected && matches && !generating && (state.upload.phase === 'idle' || state.upload.stalled),
-    startIdentify: quiet && matches && state.identify.phase === 'idle' && state.stream.phase === 'idle',
+      slots.length >= 2 &&
+      missingRecordings(state).length === 0 &&
+      state.recording.phase === 'idle' &&
+      !generating &&
+      !uploading,
+    evaluate:
+      open &&
+      !generating &&
+      state.evaluation.phase !== 'loading' &&
+      slots.length >= 2 &&
+      missingRecordings(state).length === 0,
+    upload: connected && matches && modelFits(state) && state.mode === 'idle' && !generating && !uploading,
+    startIdentify: quiet && matches && modelFits(state),
     stopIdentify:
-      open && (['starting', 'running'].includes(state.identify.phase) || state.mode === 'identifying'),
-    startStream: quiet && state.stream.phase === 'idle' && state.identify.phase === 'idle',
-    stopStream: open && (['starting', 'running'].includes(state.stream.phase) || state.mode === 'streaming'),
+      open &&
+      (['starting', 'running'].includes(state.identify.phase) || state.mode === 'identifying') &&
+      !busy('stopIdentify'),
+    startStream: quiet,
+    stopStream:
+      open &&
+      (['starting', 'running'].includes(state.stream.phase) || state.mode === 'streaming') &&
+      !busy('stopStream'),
   };
 }
 
+// The step (1 to 5) the person is on: the armband, the configuration, the
+// recordings, the model, identification.
+export function currentStep(state) {
+  if (state.server !== 'open' || state.link !== 'connected') return 1;
+  if (!configMatches(state)) return 2;
+  if (state.recording.phase !== 'idle' || missingRecordings(state).length > 0) return 3;
+  if (!modelFits(state) || state.generate.phase !== 'idle' || state.upload.phase !== 'idle') return 4;
+  if (!state.upload.outcome?.ok && state.identify.phase === 'idle' && state.mode !== 'identifying') return 4;
+  return 5;
+}
+
 // One sentence: the next step on the way to a trained model.
-export function nextStep(state, settings) {
+export function nextStep(state) {
   if (state.server !== 'open') return 'Waiting for the Quillon server…';
   switch (state.link) {
     case 'unknown':
@@ -67,20 +130,23 @@ export function nextStep(state, settings) {
     default:
       break;
   }
-  const slots = bitsOf(settings.gestureMask);
+  const slots = bitsOf(state.selection.gestureMask);
   if (state.config.pending) return 'Sending the configuration to the armband…';
-  if (!configMatches(state, settings)) {
+  if (!configMatches(state)) {
     return slots.length < 2
-      ? 'Tick at least two gestures (and give them names), then press Apply.'
+      ? 'Tick at least two gestures (and name them), then press Apply.'
       : 'Choose channels and gestures, then press Apply.';
   }
-  if (state.recording.phase !== 'idle') return 'Keep making the gesture until the window closes.';
-  const missing = slots.filter((slot) => state.recording.counts[slot] === 0);
+  if (state.recording.phase !== 'idle') return 'Follow the cues until the window closes.';
+  const missing = missingRecordings(state);
   if (missing.length > 0) return `Record each gesture: ${missing.length} of ${slots.length} still to record.`;
-  if (state.generate.phase === 'running') return 'Training the model…';
-  if (!state.generate.outcome?.ok) return 'Every gesture is recorded: press Generate model.';
+  if (state.generate.phase !== 'idle') return 'Training the model…';
+  if (!modelFits(state)) return 'Every gesture is recorded: press Generate model.';
   if (state.upload.phase !== 'idle') return 'Uploading the model to the armband…';
-  if (!state.upload.outcome?.ok) return 'The model is trained: press Upload to armband.';
-  if (state.identify.phase === 'idle') return 'All set: press Start identification and make your gestures.';
-  return 'Make your gestures: their names appear as they are recognised.';
+  if (state.identify.phase === 'idle' && state.mode !== 'identifying') {
+    return state.upload.outcome?.ok
+      ? 'All set: press Start identification and make your gestures, resting between them.'
+      : 'The model is trained: upload it to the armband, or press Start identification to try it.';
+  }
+  return 'Make each gesture, and relax fully before the next one.';
 }

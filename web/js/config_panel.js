@@ -1,18 +1,19 @@
 // Step 2: the channels and the gesture slots, with the names a person gives
-// them. Every change is remembered in local storage at once; Apply sends the
-// selection to the server, whose 05 notification says how the armband took it.
-import { byId, el, setText, showOutcome } from './dom.js';
-import { bitsOf, CHANNELS, GESTURE_SLOTS, maskOf } from './protocol.js';
-import { cleanName, MAX_NAME_LENGTH } from './settings.js';
+// them. The ticks follow the server's configuration until the person changes
+// them; Apply sends them, and the 05 notification says how the armband took
+// them. Names go to the server, so every page shows the same ones.
 import { configMatches } from './availability.js';
+import { byId, el, setButton, setText, showOutcome } from './dom.js';
+import { bitsOf, channelWords, CHANNELS, GESTURE_SLOTS, listWords, maskOf } from './protocol.js';
+import { MAX_NAME_LENGTH } from './settings.js';
 
-export function createConfigPanel({ session, settings, onSettingsChanged }) {
+export function createConfigPanel({ session, onSelection }) {
   const channelBoxes = [];
   const channelHost = byId('channel-boxes');
   for (let channel = 1; channel <= CHANNELS; channel += 1) {
     const box = el('input', { type: 'checkbox', id: `channel-${channel}`, onchange: readSelection });
     channelBoxes.push(box);
-    channelHost.append(el('label', { for: box.id }, box, `Ch ${channel}`));
+    channelHost.append(el('label', { for: box.id, class: 'tick' }, box, `Ch ${channel}`));
   }
   const slotBoxes = [];
   const nameInputs = [];
@@ -21,7 +22,7 @@ export function createConfigPanel({ session, settings, onSettingsChanged }) {
     const box = el('input', {
       type: 'checkbox',
       id: `gesture-${slot}`,
-      'aria-label': `Use gesture slot ${slot}`,
+      'aria-label': `Train gesture ${slot}`,
       onchange: readSelection,
     });
     const name = el('input', {
@@ -31,45 +32,52 @@ export function createConfigPanel({ session, settings, onSettingsChanged }) {
       placeholder: `Gesture ${slot}`,
       'aria-label': `Name of gesture ${slot}`,
       autocomplete: 'off',
-      oninput: readNames,
+      oninput: () => session.renameGesture(slot, name.value),
     });
     slotBoxes.push(box);
     nameInputs.push(name);
-    slotHost.append(el('div', { class: 'gesture-slot' }, box, name));
+    slotHost.append(
+      el('div', { class: 'gesture-slot' }, el('label', { for: box.id, class: 'tick' }, box), name),
+    );
   }
-  channelBoxes.forEach((box, i) => (box.checked = Boolean(settings.channelMask & (1 << i))));
-  slotBoxes.forEach((box, i) => (box.checked = Boolean(settings.gestureMask & (1 << i))));
-  nameInputs.forEach((input, i) => (input.value = settings.names[i]));
 
   function readSelection() {
-    settings.channelMask = maskOf(channelBoxes.flatMap((box, i) => (box.checked ? [i + 1] : [])));
-    settings.gestureMask = maskOf(slotBoxes.flatMap((box, i) => (box.checked ? [i + 1] : [])));
-    onSettingsChanged();
-  }
-
-  function readNames() {
-    nameInputs.forEach((input, i) => (settings.names[i] = cleanName(input.value)));
-    onSettingsChanged();
+    session.select(
+      maskOf(channelBoxes.flatMap((box, i) => (box.checked ? [i + 1] : []))),
+      maskOf(slotBoxes.flatMap((box, i) => (box.checked ? [i + 1] : []))),
+    );
+    onSelection();
   }
 
   const apply = byId('apply-config');
-  apply.addEventListener('click', () => session.applyConfig(settings.channelMask, settings.gestureMask));
+  apply.addEventListener('click', () => session.applyConfig());
   const dirty = byId('config-dirty');
   const outcome = byId('config-outcome');
+  const summary = byId('config-summary');
+  const namesNote = byId('names-note');
 
   return {
     render(state, actions) {
-      apply.disabled = !actions.applyConfig;
-      const matches = configMatches(state, settings);
+      const { channelMask, gestureMask } = state.selection;
+      channelBoxes.forEach((box, i) => (box.checked = Boolean(channelMask & (1 << i))));
+      slotBoxes.forEach((box, i) => (box.checked = Boolean(gestureMask & (1 << i))));
+      nameInputs.forEach((input, i) => {
+        if (document.activeElement !== input && input.value !== state.names[i]) input.value = state.names[i];
+      });
+      setButton(apply, actions.applyConfig, session.isBusy('apply'));
+      const matches = configMatches(state);
       apply.classList.toggle('primary', actions.applyConfig && !matches);
-      dirty.hidden = matches || state.link !== 'connected';
+      dirty.hidden = matches || state.link !== 'connected' || session.isBusy('apply');
       if (!dirty.hidden) {
-        const n = bitsOf(settings.gestureMask).length;
+        const n = bitsOf(gestureMask).length;
         setText(dirty, n < 2 ? 'Tick at least two gestures to train a model.' : 'Changes not applied yet.');
       }
+      const gestures = listWords(bitsOf(gestureMask).map((slot) => session.nameOf(slot)));
+      setText(summary, matches ? `${channelWords(channelMask)} · ${gestures}` : 'not applied');
+      setText(namesNote, state.namesNote ?? (state.namesDirty ? 'Names not saved yet…' : ''));
       showOutcome(
         outcome,
-        state.config.pending ? { words: 'Waiting for the armband…' } : state.config.outcome,
+        session.isBusy('apply') ? { words: 'Waiting for the armband…' } : state.config.outcome,
       );
     },
   };

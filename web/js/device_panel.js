@@ -1,5 +1,5 @@
 // Step 1: finding, connecting and disconnecting the armband, and its versions.
-import { byId, setText, showOutcome } from './dom.js';
+import { byId, setButton, setText, showOutcome } from './dom.js';
 
 const linkWords = {
   unknown: 'checking…',
@@ -19,6 +19,7 @@ export function createDevicePanel(session) {
   connect.addEventListener('click', () => session.connect());
   disconnect.addEventListener('click', () => session.disconnect());
   const stateText = byId('device-state');
+  const summary = byId('device-summary');
   const note = byId('device-note');
   const versionNodes = {
     server: byId('version-server'),
@@ -29,15 +30,16 @@ export function createDevicePanel(session) {
   return {
     render(state, actions) {
       stateText.parentElement.dataset.link = state.link;
-      setText(stateText, state.server === 'open' ? linkWords[state.link] : 'unknown (no server)');
-      scan.disabled = !actions.scan;
-      connect.disabled = !actions.connect;
-      disconnect.disabled = !actions.disconnect;
+      const words = state.server === 'open' ? linkWords[state.link] : 'unknown (no server)';
+      setText(stateText, words);
+      const firmware = state.versions?.firmware;
+      setText(summary, state.link === 'connected' && firmware ? `${words} · firmware ${firmware}` : words);
+      setButton(scan, actions.scan, session.isBusy('scan'));
+      setButton(connect, actions.connect, session.isBusy('connect'));
+      setButton(disconnect, actions.disconnect, session.isBusy('disconnect'));
       scan.classList.toggle('primary', actions.scan && state.link !== 'found');
       connect.classList.toggle('primary', actions.connect && state.link === 'found');
-      for (const [key, node] of Object.entries(versionNodes)) {
-        setText(node, state.versions?.[key] ?? '–');
-      }
+      for (const [key, node] of Object.entries(versionNodes)) setText(node, state.versions?.[key] ?? '–');
       showOutcome(note, state.note ? { ok: false, words: state.note } : null);
     },
   };

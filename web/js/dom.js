@@ -40,3 +40,11 @@ export function clockTime(ms) {
   const d = new Date(ms);
   return [d.getHours(), d.getMinutes(), d.getSeconds()].map((n) => String(n).padStart(2, '0')).join(':');
 }
+
+// A button that may be busy with a command in flight: disabled either way,
+// and marked aria-busy while its answer is awaited.
+export function setButton(button, enabled, busy = false) {
+  button.disabled = !enabled || busy;
+  if (busy) button.setAttribute('aria-busy', 'true');
+  else button.removeAttribute('aria-busy');
+}

@@ -1,44 +1,57 @@
-// Step 5, live identification on the PC with the person's own model, and the
+// Step 5, live identification on the PC with the person's own model (the
+// recognised gesture itself shows on the live card, cue_panel.js), and the
 // armband's own built-in gesture recognition beside it.
-import { byId, el, setText, showOutcome } from './dom.js';
-import { armbandGestureName, NO_GESTURE } from './protocol.js';
-import { gestureName } from './settings.js';
+import { byId, el, setButton, setText, showOutcome } from './dom.js';
+import { identifiedWords } from './identify_words.js';
+import { armbandGestureName, bitsOf, NO_GESTURE } from './protocol.js';
 
-function identifiedName(settings, slot) {
-  if (slot === null) return '–';
-  if (slot === NO_GESTURE) return 'Rest';
-  return gestureName(settings, slot);
-}
+const modeWords = {
+  calibrated: 'Mode: calibrated (thresholds from your own recordings).',
+  exact: 'Mode: exact. Start switches the server to the calibrated mode, which follows a wearer better.',
+};
 
-function renderHistory(list, entries) {
+function renderList(list, entries) {
   list.replaceChildren(...entries.map((text) => el('li', { text })));
 }
 
-export function createIdentifyPanel({ session, settings }) {
+export function createIdentifyPanel({ session }) {
   const start = byId('start-identify');
   const stop = byId('stop-identify');
   start.addEventListener('click', () => session.startIdentify());
   stop.addEventListener('click', () => session.stopIdentify());
-  const current = byId('identified-gesture');
   const history = byId('identify-history');
+  const practice = byId('practice');
   const outcome = byId('identify-outcome');
-  let shownHistory = null;
+  const mode = byId('identify-mode');
+  const summary = byId('identify-summary');
+  let shown = null;
 
   return {
     render(state, actions) {
       const id = state.identify;
-      start.disabled = !actions.startIdentify;
+      setButton(start, actions.startIdentify, session.isBusy('identify'));
       start.classList.toggle('primary', actions.startIdentify);
-      stop.disabled = !actions.stopIdentify;
-      const name = id.phase === 'starting' ? 'Listening…' : identifiedName(settings, id.current);
-      setText(current, name);
-      current.dataset.slot = id.current === null ? '' : String(id.current);
-      const key = JSON.stringify(id.history) + settings.names.join('\n');
-      if (key !== shownHistory) {
-        shownHistory = key;
-        renderHistory(
+      setButton(stop, actions.stopIdentify, session.isBusy('stopIdentify'));
+      setText(mode, modeWords[state.identifyMode] ?? '');
+      const running = id.phase !== 'idle' || state.mode === 'identifying';
+      setText(summary, running ? `running · ${identifiedWords(id, (s) => session.nameOf(s))}` : '');
+      const slots = bitsOf(state.config.server?.gestureMask ?? state.selection.gestureMask);
+      const key = JSON.stringify([id.history, id.seen, slots, state.names, running]);
+      if (key !== shown) {
+        shown = key;
+        const name = (slot) => (slot === NO_GESTURE ? 'Rest' : session.nameOf(slot));
+        renderList(
           history,
-          id.history.slice(1).map((h) => identifiedName(settings, h.slot)),
+          id.history.slice(1).map((h) => name(h.slot)),
+        );
+        practice.replaceChildren(
+          ...(running ? slots : []).map((slot) => {
+            const seen = id.seen.includes(slot);
+            return el('li', {
+              'data-seen': String(seen),
+              text: `${seen ? '✓ ' : ''}${session.nameOf(slot)}${seen ? ' recognised' : ''}`,
+            });
+          }),
         );
       }
       showOutcome(outcome, id.phase === 'idle' ? id.outcome : null);
@@ -54,22 +67,22 @@ export function createArmbandGesturesPanel(session) {
   const current = byId('armband-gesture');
   const history = byId('armband-history');
   const outcome = byId('stream-outcome');
-  let shownHistory = null;
+  let shown = null;
 
   return {
     render(state, actions) {
       const st = state.stream;
-      start.disabled = !actions.startStream;
-      stop.disabled = !actions.stopStream;
+      setButton(start, actions.startStream, session.isBusy('stream'));
+      setButton(stop, actions.stopStream, session.isBusy('stopStream'));
       const latest = st.history[0];
       setText(
         current,
         st.phase === 'idle' && !latest ? '–' : latest ? armbandGestureName(latest.gesture) : 'Waiting…',
       );
       const key = JSON.stringify(st.history);
-      if (key !== shownHistory) {
-        shownHistory = key;
-        renderHistory(
+      if (key !== shown) {
+        shown = key;
+        renderList(
           history,
           st.history.slice(1).map((h) => armbandGestureName(h.gesture)),
         );

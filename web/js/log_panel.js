@@ -1,5 +1,6 @@
-// The visible log: what the page sent and what the server answered, each with
-// its bytes and their meaning in words; the newest on top, the last 200 kept.
+// The message log, folded away by default: what the page sent and what the
+// server answered, each in words with its bytes; the newest on top, the last
+// 200 kept.
 import { byId, clockTime, el } from './dom.js';
 import { hexDump } from './protocol.js';
 

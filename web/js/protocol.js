@@ -152,17 +152,19 @@ export function parsePreview(bytes) {
   return { channels, rows };
 }
 
-// Words for the outcome of SET_EMG_CONFIG (notification 05).
+// Words for the outcome of SET_EMG_CONFIG (05): refusals at once, the armband's answer later.
 export function configWords(status) {
   switch (status) {
     case Status.OK:
       return 'The armband accepted the configuration.';
     case Status.DEVICE_ERROR:
-      return 'The armband refused the configuration. Try again; if it keeps refusing, reconnect the armband.';
+      return 'The armband refused the configuration or did not answer within 5 s. Apply again; if it keeps failing, reconnect the armband.';
     case Status.NO_SETTING:
       return 'The armband is connected but does not offer its settings yet. Wait a moment and apply again.';
     case Status.NO_DEVICE:
       return 'No armband is connected: scan and connect first, then apply the configuration.';
+    case Status.WRONG_MODE:
+      return 'The configuration cannot change while the server records or identifies: stop that first.';
     case Status.FAILED:
       return 'The server refused the configuration message.';
     default:
@@ -180,7 +182,7 @@ export function generateWords(statuses) {
       case Status.FILE_ERROR:
         return 'A selected gesture has no usable recording: record every selected gesture, then generate again.';
       case Status.FAILED:
-        return 'Training failed: it needs at least two gestures, each recorded with the current channels.';
+        return 'Training failed: it needs at least two gestures, each recorded with the current channels, and no recording over 16 MiB.';
       case Status.STOPPED:
         return 'Stop acknowledged; training always finishes before the server reads it.';
       default:
@@ -206,7 +208,11 @@ export function uploadWords(status) {
     case Status.OK:
       return 'The model is on the armband.';
     case Status.DEVICE_ERROR:
-      return 'The armband reported a failure during the upload. Check the connection and upload again.';
+      return 'The armband reported a failure, or its progress stopped for 5 s. Check the connection and upload again.';
+    case Status.NO_DEVICE:
+      return 'No armband is connected: connect it, then upload.';
+    case Status.NO_SETTING:
+      return 'The armband does not offer its settings yet. Wait a moment and upload again.';
     case Status.FAILED:
       return 'No model to upload, or it does not match the current channels and gestures: generate the model again with this configuration.';
     case Status.FILE_ERROR:
@@ -220,8 +226,18 @@ export function uploadWords(status) {
   }
 }
 
-// Words for answers that refuse a command outright, by the answer's code.
-export function refusalWords(code) {
+// The armband-related refusals every streaming command shares.
+function armbandRefusal(status, what) {
+  if (status === Status.NO_DEVICE) return `No armband is connected: scan and connect it, then ${what} again.`;
+  if (status === Status.DEVICE_ERROR)
+    return `The armband refused to stream or did not answer in time: ${what} again, and reconnect it if it keeps refusing.`;
+  if (status === Status.NO_SETTING)
+    return `The armband does not offer its settings yet: wait a moment and ${what} again.`;
+  return null;
+}
+
+// Words for answers that refuse a command outright, by the answer's code and status.
+export function refusalWords(code, status = Status.FAILED) {
   switch (code) {
     case Answer.DEVICE_FOUND:
       return 'The scan could not start.';
@@ -229,15 +245,67 @@ export function refusalWords(code) {
       return 'Cannot connect: no armband has been found yet (scan first), or it is already connecting or connected.';
     case Answer.DISCONNECTED:
       return 'Cannot disconnect: the armband is not connected.';
+    case Answer.EMG_CONFIG:
+      return configWords(status);
     case Answer.RECORD:
-      return 'The server is busy (recording, identifying or streaming armband gestures): stop that first.';
+      return (
+        armbandRefusal(status, 'record') ??
+        "The server is busy (recording, identifying or streaming the armband's gestures): stop that first."
+      );
     case Answer.IDENTIFY:
-      return 'Identification cannot start: the server is busy, or there is no model matching the configuration. Stop other activity, or generate the model first.';
+      return (
+        armbandRefusal(status, 'start identification') ??
+        'Identification cannot start: the server is busy, or its model does not match the current channels and gestures. Stop other activity, or generate the model again.'
+      );
+    case Answer.UPLOAD:
+      return uploadWords(status);
     case Answer.GESTURE_STREAM:
-      return 'The armband gesture stream cannot start or stop now: the server is busy with something else.';
+      return (
+        armbandRefusal(status, 'start the stream') ??
+        "The armband's gesture stream cannot start or stop now: the server is busy with something else."
+      );
     default:
       return `The server refused the command (${hexByte(code)}).`;
   }
+}
+
+// Whether `status` is how the command answered by `code` says no at once.
+export function isRefusal(code, status) {
+  switch (code) {
+    case Answer.UPLOAD:
+      return [
+        Status.FAILED,
+        Status.FILE_ERROR,
+        Status.BAD_LENGTH,
+        Status.NO_DEVICE,
+        Status.NO_SETTING,
+      ].includes(status);
+    case Answer.GESTURE_STREAM:
+      return [Status.WRONG_MODE, Status.NO_DEVICE, Status.DEVICE_ERROR, Status.NO_SETTING].includes(status);
+    case Answer.RECORD:
+    case Answer.IDENTIFY:
+      return [Status.FAILED, Status.NO_DEVICE, Status.DEVICE_ERROR, Status.NO_SETTING].includes(status);
+    case Answer.EMG_CONFIG:
+      return status === Status.FAILED || status === Status.WRONG_MODE;
+    default:
+      return status === Status.FAILED;
+  }
+}
+
+// "channels 1–8", "channels 1, 3 and 4", "channel 2".
+export function channelWords(mask) {
+  const list = bitsOf(mask);
+  if (list.length === 0) return 'no channels';
+  if (list.length === 1) return `channel ${list[0]}`;
+  const run = list.every((n, i) => i === 0 || n === list[i - 1] + 1);
+  if (run && list.length > 2) return `channels ${list[0]}–${list.at(-1)}`;
+  return `channels ${list.slice(0, -1).join(', ')} and ${list.at(-1)}`;
+}
+
+// "Fist, Open hand and Pinch".
+export function listWords(items) {
+  if (items.length <= 1) return items.join('');
+  return `${items.slice(0, -1).join(', ')} and ${items.at(-1)}`;
 }
 
 // Plain words for a message the page has nothing more specific to say about.

@@ -1,5 +1,6 @@
-// What the page knows of the server and the armband, kept up to date from the
-// messages the server sends.
+// What the page knows of the server and the armband: read from the server's
+// HTTP API when the page loads and after every reconnection, and kept up to
+// date from the messages the server sends.
 //
 // Every answer goes to every client, and an answer does not say which command
 // it belongs to: this page may have sent it, or another client. So the state
@@ -10,58 +11,72 @@
 // order, so a refusal arrives before the ping's 01 00, and anything later with
 // the same code is news that came after the command was accepted.
 //
-// Pure logic: the socket is a `transmit(bytes)` function and time a `now()`
-// function, so tests drive it directly. Listeners get {type: 'change'},
-// {type: 'log', ...} and {type: 'preview', rows, channels}.
+// One command in flight per control: a control is busy from the press until
+// its answer, or until a bounded time-out that the page shows; a press on a
+// busy control sends nothing.
+//
+// Pure logic: the socket is a `transmit(bytes)` function, the HTTP API an
+// `api` object (see api.js) and time a `now()` function, so tests drive it
+// directly. Listeners get {type: 'change'}, {type: 'log', ...},
+// {type: 'preview', rows, channels} and {type: 'window-start'}.
 import * as handlers from './answer_handlers.js';
-import {
-  Answer,
-  RECORD_WINDOW_MS,
-  Status,
-  describeIncoming,
-  frames,
-  hexDump,
-  refusalWords,
-  uploadWords,
-} from './protocol.js';
+import { installCommands } from './session_commands.js';
+import { Answer, Status, describeIncoming, isRefusal, refusalWords } from './protocol.js';
+import { applyRecordings, applyStatus } from './server_truth.js';
+import { EVALUATION_WAIT_MS } from './api.js';
+import { gestureName } from './settings.js';
 
 export { HISTORY_LENGTH } from './answer_handlers.js';
 
-export const UPLOAD_STALL_MS = 10000;
+// How long a control waits for its answer before the page gives up on it.
+export const ANSWER_WAIT_MS = 15000;
+// A status read that crossed this many changes from the socket is read again.
+const STATUS_RETRIES = 3;
 
-function freshState() {
+function freshState(selection) {
   return {
     server: 'connecting', // 'connecting' | 'open' | 'closed'
     link: 'unknown', // 'unknown' | 'disconnected' | 'scanning' | 'found' | 'connecting' | 'connected' | 'disconnecting'
     versions: null, // {server, firmware, hardware}; null entries are unknown
-    mode: 'idle', // the server's data mode as far as the page knows: 'idle' | 'recording' | 'identifying' | 'streaming'
-    config: { pending: null, applied: null, outcome: null },
-    recording: {
-      phase: 'idle',
-      slot: null,
-      startedAt: 0,
-      previewRows: 0,
-      counts: Array(9).fill(0),
-      outcome: null,
-    },
+    mode: 'idle', // the server's data mode: 'idle' | 'recording' | 'identifying' | 'streaming'
+    selection: { ...selection }, // the ticked channels and gestures
+    config: { server: null, pending: null, outcome: null, armbandOk: null },
+    names: Array(8).fill(''),
+    namesDirty: false,
+    busy: {}, // control -> {since, deadline}
+    recording: { phase: 'idle', slot: null, mine: false, startedAt: 0, previewRows: 0, outcome: null },
+    recordings: null, // slot -> entry (server_truth.js) or null; null as a whole until read
+    cardNotes: {}, // slot -> {ok, words} about a deletion
+    model: null, // {present, usable, trainedGestureMask, channels}
+    evaluation: { phase: 'idle', data: null, words: null, stale: false },
+    identifyMode: null,
     generate: { phase: 'idle', startedAt: 0, elapsedMs: null, outcome: null },
-    upload: { phase: 'idle', percent: 0, lastProgressAt: 0, stalled: false, outcome: null },
-    identify: { phase: 'idle', current: null, history: [], outcome: null },
+    upload: { phase: 'idle', percent: 0, lastProgressAt: 0, outcome: null },
+    identify: { phase: 'idle', current: null, reports: 0, seen: [], history: [], outcome: null },
     stream: { phase: 'idle', history: [], outcome: null },
-    note: null, // the last refusal or notice that belongs to no panel
+    note: null, // the last refusal or notice about the armband link
   };
 }
 
 export class Session {
-  // `nameOf(slot)` names a gesture slot in the log's words. `speed` is how many
-  // times faster than real time the armband runs (a simulated one may).
-  constructor({ transmit, now = () => Date.now(), nameOf = (slot) => `gesture ${slot}`, speed = 1 }) {
+  // `speed` is how many times faster than real time the armband runs (a
+  // simulated one may); `selection` the remembered channel and gesture masks.
+  constructor({
+    transmit,
+    api = null,
+    now = () => Date.now(),
+    speed = 1,
+    selection = { channelMask: 0xff, gestureMask: 0x03 },
+  }) {
     this.transmit = transmit;
+    this.api = api;
     this.now = now;
-    this.nameOf = nameOf;
     this.speed = speed;
-    this.state = freshState();
-    this.fences = []; // commands awaiting their ping: {code, accepted(), refused(status)}
+    this.state = freshState(selection);
+    this.fences = []; // commands awaiting their ping: {code, control, settle, accepted(), refused(status)}
+    this.timeouts = {}; // control -> what to do when it waits too long
+    this.reads = { status: 0, recordings: 0, evaluation: 0 }; // the latest read of each resource
+    this.epoch = 0; // moves with every message that changes what the status reports
     this.listeners = new Set();
   }
 
@@ -82,11 +97,39 @@ export class Session {
     this.emit({ type: 'log', direction, words, bytes, level, at: this.now() });
   }
 
+  nameOf(slot) {
+    return gestureName(this.state.names, slot);
+  }
+
+  // Controls in flight.
+
+  isBusy(control) {
+    return Boolean(this.state.busy[control]);
+  }
+
+  // Marks `control` busy; false (and nothing happens) when it already is.
+  // `onTimeout` says what the page shows when no answer comes within `waitMs`.
+  begin(control, onTimeout, waitMs = ANSWER_WAIT_MS) {
+    if (this.state.busy[control]) return false;
+    const since = this.now();
+    this.state.busy[control] = { since, deadline: since + waitMs };
+    this.timeouts[control] = onTimeout;
+    return true;
+  }
+
+  end(control) {
+    delete this.state.busy[control];
+    delete this.timeouts[control];
+  }
+
+  // Sends a command. With a fence, a ping follows it (see above); the fence
+  // ends its control on the ping's answer when `settle` is 'ping', and on a
+  // refusal in any case.
   send(bytes, words, fence = null) {
     this.log('out', words, bytes);
     this.transmit(bytes);
     if (fence) {
-      this.transmit(frames.ping());
+      this.transmit(Uint8Array.of(0x01));
       this.fences.push(fence);
     }
   }
@@ -94,13 +137,19 @@ export class Session {
   // The server link.
 
   linkOpened() {
-    const counts = this.state.recording.counts;
-    this.state = freshState();
-    this.state.recording.counts = counts;
+    const s = this.state;
+    const kept = freshState(s.selection);
+    // What the server holds is read again at once; until then the last known stays shown.
+    for (const key of ['recordings', 'names', 'model', 'evaluation', 'identifyMode', 'versions'])
+      kept[key] = s[key];
+    kept.config.server = s.config.server;
+    kept.recording.outcome = s.recording.outcome;
+    this.state = kept;
     this.state.server = 'open';
     this.fences = [];
+    this.timeouts = {};
     this.log('note', 'Connected to the Quillon server.');
-    this.requestVersions();
+    this.refreshAll();
     this.changed();
   }
 
@@ -109,6 +158,8 @@ export class Session {
     const s = this.state;
     s.server = 'closed';
     this.fences = [];
+    s.busy = {};
+    this.timeouts = {};
     if (s.recording.phase !== 'idle') {
       s.recording = {
         ...s.recording,
@@ -129,165 +180,84 @@ export class Session {
     this.changed();
   }
 
-  // What a person can ask for.
-
-  requestVersions() {
-    this.send(frames.getVersion(), 'Ask for the versions');
-  }
-
-  scan() {
-    this.send(frames.scan(), 'Scan for the armband', {
-      code: Answer.DEVICE_FOUND,
-      accepted: () => {
-        if (this.state.link !== 'found' && this.state.link !== 'connected') this.state.link = 'scanning';
-      },
-    });
-  }
-
-  connect() {
-    this.send(frames.connect(), 'Connect the armband', {
-      code: Answer.CONNECTED,
-      accepted: () => {
-        if (this.state.link !== 'connected') this.state.link = 'connecting';
-      },
-    });
-  }
-
-  disconnect() {
-    this.send(frames.disconnect(), 'Disconnect the armband', {
-      code: Answer.DISCONNECTED,
-      accepted: () => {
-        if (this.state.link === 'connected') this.state.link = 'disconnecting';
-      },
-    });
-  }
-
-  applyConfig(channelMask, gestureMask) {
-    this.state.config.pending = { channelMask, gestureMask };
-    this.state.config.outcome = null;
-    this.send(
-      frames.setEmgConfig(channelMask, gestureMask),
-      `Configure channels ${hexDump([channelMask])}, gestures ${hexDump([gestureMask])}`,
-    );
-    this.changed();
-  }
-
-  startRecord(slot) {
-    const r = this.state.recording;
-    Object.assign(r, { phase: 'starting', slot, startedAt: this.now(), previewRows: 0, outcome: null });
-    this.send(frames.startRecord(slot), `Record ${this.nameOf(slot)}`, {
-      code: Answer.RECORD,
-      accepted: () => {
-        if (r.phase === 'starting') r.phase = 'running';
-        this.state.mode = 'recording';
-      },
-      refused: () => {
-        Object.assign(r, { phase: 'idle', outcome: { ok: false, words: refusalWords(Answer.RECORD) } });
-      },
-    });
-    this.changed();
-  }
-
-  stopRecord() {
-    this.state.recording.phase = 'stopping';
-    this.send(frames.stopRecord(), 'Stop the recording');
-    this.changed();
-  }
-
-  generate() {
-    Object.assign(this.state.generate, {
-      phase: 'running',
-      startedAt: this.now(),
-      elapsedMs: 0,
-      outcome: null,
-    });
-    this.send(frames.generateModel(), 'Generate the model');
-    this.changed();
-  }
-
-  upload() {
-    const u = this.state.upload;
-    Object.assign(u, { phase: 'starting', percent: 0, stalled: false, outcome: null });
-    this.send(frames.uploadModel(), 'Upload the model to the armband', {
-      code: Answer.UPLOAD,
-      accepted: () => {
-        if (u.phase === 'starting') Object.assign(u, { phase: 'running', lastProgressAt: this.now() });
-      },
-      refused: (status) =>
-        Object.assign(u, { phase: 'idle', outcome: { ok: false, words: uploadWords(status) } }),
-    });
-    this.changed();
-  }
-
-  startIdentify() {
-    const id = this.state.identify;
-    Object.assign(id, { phase: 'starting', outcome: null });
-    this.send(frames.startIdentify(), 'Start identification', {
-      code: Answer.IDENTIFY,
-      accepted: () => {
-        if (id.phase === 'starting') id.phase = 'running';
-        this.state.mode = 'identifying';
-      },
-      refused: () =>
-        Object.assign(id, { phase: 'idle', outcome: { ok: false, words: refusalWords(Answer.IDENTIFY) } }),
-    });
-    this.changed();
-  }
-
-  stopIdentify() {
-    this.state.identify.phase = 'stopping';
-    this.send(frames.stopIdentify(), 'Stop identification');
-    this.changed();
-  }
-
-  startGestureStream() {
-    const st = this.state.stream;
-    Object.assign(st, { phase: 'starting', outcome: null });
-    this.send(frames.startGestureStream(), "Stream the armband's own gestures", {
-      code: Answer.GESTURE_STREAM,
-      accepted: () => {
-        if (st.phase === 'starting') st.phase = 'running';
-        this.state.mode = 'streaming';
-      },
-      refused: () =>
-        Object.assign(st, {
-          phase: 'idle',
-          outcome: { ok: false, words: refusalWords(Answer.GESTURE_STREAM) },
-        }),
-    });
-    this.changed();
-  }
-
-  stopGestureStream() {
-    this.state.stream.phase = 'stopping';
-    this.send(frames.stopGestureStream(), "Stop the armband's gesture stream");
-    this.changed();
-  }
-
   // The armband's time, in ms, since `then` on the page's clock.
   armbandMsSince(then, now = this.now()) {
     return (now - then) * this.speed;
   }
 
-  // Time passing: the recording window's end and a silent upload.
+  // Time passing: controls that waited too long, the window's end, a silent upload.
   tick() {
     const now = this.now();
-    const r = this.state.recording;
     let change = false;
-    if (r.phase === 'running' && this.armbandMsSince(r.startedAt, now) >= RECORD_WINDOW_MS) {
-      r.phase = 'saving';
+    for (const [control, entry] of Object.entries(this.state.busy)) {
+      if (now < entry.deadline) continue;
+      const onTimeout = this.timeouts[control];
+      this.end(control);
+      for (const fence of this.fences) if (fence.control === control) fence.expired = true;
+      onTimeout?.();
+      this.log('note', `No answer from the server in time (${control}).`, null, 'error');
       change = true;
     }
-    const u = this.state.upload;
-    if (u.phase === 'running' && !u.stalled && now - u.lastProgressAt >= UPLOAD_STALL_MS) {
-      u.stalled = true;
-      change = true;
-    }
-    if (this.state.generate.phase === 'running') {
-      this.state.generate.elapsedMs = now - this.state.generate.startedAt;
-      change = true;
-    }
+    change = handlers.onTick(this, now) || change;
     if (change) this.changed();
+  }
+
+  // Reading what the server holds.
+
+  refreshAll() {
+    this.refresh('status');
+    this.refresh('recordings');
+  }
+
+  // Reads one resource; the answer to the latest read of it wins.
+  async refresh(resource, attempt = 0) {
+    if (!this.api) return;
+    const mine = ++this.reads[resource];
+    const epoch = this.epoch;
+    if (resource === 'evaluation') this.state.evaluation = { ...this.state.evaluation, phase: 'loading' };
+    const path = { status: '/api/status', recordings: '/api/recordings', evaluation: '/api/evaluation' }[
+      resource
+    ];
+    const answer = await this.api.get(path, resource === 'evaluation' ? EVALUATION_WAIT_MS : undefined);
+    if (mine !== this.reads[resource] || this.state.server !== 'open') return;
+    if (resource === 'status' && this.epoch !== epoch && attempt < STATUS_RETRIES) {
+      this.refresh(resource, attempt + 1); // the socket moved on meanwhile: read again
+      return;
+    }
+    if (resource === 'status' && answer.ok) {
+      const names = this.state.names;
+      const before = this.state.config.server;
+      applyStatus(this.state, answer.body, this.now(), this.speed);
+      if (this.state.namesDirty) this.state.names = names; // typing under way wins until saved
+      this.followServerConfig(before);
+    } else if (resource === 'recordings' && answer.ok) {
+      applyRecordings(this.state, answer.body);
+    } else if (resource === 'evaluation') {
+      handlers.onEvaluation(this, answer);
+    }
+    this.changed();
+  }
+
+  // The ticks follow the server's configuration when it is new to the page
+  // (the first read, or a change by another client) and the person has not
+  // ticked something else meanwhile.
+  followServerConfig(before) {
+    const now = this.state.config.server;
+    const chosen = this.state.selection;
+    if (
+      !now ||
+      (before && now.channelMask === before.channelMask && now.gestureMask === before.gestureMask)
+    ) {
+      this.configRead = true;
+      return;
+    }
+    const untouched = before
+      ? chosen.channelMask === before.channelMask && chosen.gestureMask === before.gestureMask
+      : !this.configRead;
+    this.configRead = true;
+    if (!untouched) return;
+    this.state.selection = { ...now };
+    this.emit({ type: 'selection' });
   }
 
   // A message from the server.
@@ -297,57 +267,37 @@ export class Session {
       handlers.onPreview(this, bytes);
       return;
     }
+    this.epoch += 1;
     const words = this.dispatch(bytes);
-    this.log('in', words ?? describeIncoming(bytes), bytes);
+    if (words !== false) this.log('in', words ?? describeIncoming(bytes), bytes);
     this.changed();
   }
 
-  // Handles one message; returns the words for the log, or null for the usual description.
+  // Handles one message; returns the words for the log, null for the usual
+  // description, or false for a message the log does not show (a fence's ping).
   dispatch(bytes) {
     const [code, status = 0] = bytes;
-    if (code === Answer.PING && status === Status.OK) {
+    if (code === Answer.PING && status === Status.OK && this.fences.length > 0) {
       const fence = this.fences.shift();
-      fence?.accepted();
-      return fence ? 'Ping answered: the command before it was accepted.' : null;
+      if (fence.expired) return false;
+      fence.accepted?.();
+      if (fence.settle === 'ping') this.end(fence.control);
+      if (fence.acceptedWords) this.log('note', fence.acceptedWords);
+      return false;
     }
     const fenceIndex = this.fences.findIndex((f) => f.code === code);
     if (fenceIndex >= 0 && bytes.length === 2 && isRefusal(code, status)) {
       const fence = this.fences[fenceIndex];
-      this.fences[fenceIndex] = { code: -1, accepted: () => {} }; // its ping is still to come
-      if (fence.refused) fence.refused(status);
-      else this.state.note = refusalWords(code);
-      return `Refused: ${refusalWords(code)}`;
+      this.fences[fenceIndex] = { code: -1, expired: true }; // its ping is still to come
+      if (!fence.expired) {
+        this.end(fence.control);
+        if (fence.refused) fence.refused(status);
+        else this.state.note = refusalWords(code, status);
+      }
+      return `Refused: ${refusalWords(code, status)}`;
     }
-    switch (code) {
-      case Answer.DEVICE_FOUND:
-      case Answer.CONNECTED:
-      case Answer.DISCONNECTED:
-        return handlers.onLink(this, code, status);
-      case Answer.EMG_CONFIG:
-        return handlers.onConfig(this, status);
-      case Answer.RECORD:
-        return handlers.onRecord(this, status);
-      case Answer.IDENTIFY:
-        return handlers.onIdentify(this, status);
-      case Answer.GENERATE:
-        return handlers.onGenerate(this, Array.from(bytes.slice(1)));
-      case Answer.UPLOAD:
-      case Answer.UPLOAD_PROGRESS:
-        return handlers.onUpload(this, code, status);
-      case Answer.GESTURE_STREAM:
-        return handlers.onGestureStream(this, status);
-      case Answer.VERSION:
-        return handlers.onVersions(this, bytes);
-      default:
-        return null;
-    }
+    return handlers.dispatchAnswer(this, bytes);
   }
 }
 
-// Whether `status` is how the command answered by `code` says no at once.
-function isRefusal(code, status) {
-  if (code === Answer.UPLOAD)
-    return status === Status.FAILED || status === Status.FILE_ERROR || status === Status.BAD_LENGTH;
-  if (code === Answer.GESTURE_STREAM) return status === Status.WRONG_MODE;
-  return status === Status.FAILED;
-}
+installCommands(Session);

@@ -1,20 +1,21 @@
-// The person's choices that outlive the page: the gesture names they typed and
-// the channels and gesture slots they ticked, kept in the browser's local
-// storage. `storage` is anything with getItem and setItem (localStorage, or a
-// stand-in in tests); a storage that is missing, full or refuses access only
-// means the choices are not remembered.
+// The channels and gesture slots a person ticked, kept in the browser's local
+// storage until the server holds a configuration of its own (the server's
+// wins). Gesture names are the server's and are not kept here. `storage` is
+// anything with getItem and setItem (localStorage, or a stand-in in tests); a
+// storage that is missing, full or refuses access only means the choice is not
+// remembered.
 import { CHANNELS, GESTURE_SLOTS } from './protocol.js';
 
 export const STORAGE_KEY = 'quillon.settings.v1';
 export const MAX_NAME_LENGTH = 40;
 
 export function defaultSettings() {
-  return { names: Array(GESTURE_SLOTS).fill(''), channelMask: 0xff, gestureMask: 0x03 };
+  return { channelMask: 0xff, gestureMask: 0x03 };
 }
 
-// The name shown for gesture slot n (1-based).
-export function gestureName(settings, slot) {
-  const typed = settings.names[slot - 1]?.trim();
+// The name shown for gesture slot n (1-based) from eight names.
+export function gestureName(names, slot) {
+  const typed = names?.[slot - 1]?.trim();
   return typed ? typed : `Gesture ${slot}`;
 }
 
@@ -37,11 +38,6 @@ export function loadSettings(storage) {
     return settings; // unreadable or unparseable: start afresh
   }
   if (!saved || typeof saved !== 'object') return settings;
-  if (Array.isArray(saved.names)) {
-    for (let i = 0; i < GESTURE_SLOTS; i += 1) {
-      if (typeof saved.names[i] === 'string') settings.names[i] = cleanName(saved.names[i]);
-    }
-  }
   if (isMask(saved.channelMask)) settings.channelMask = saved.channelMask;
   if (isMask(saved.gestureMask)) settings.gestureMask = saved.gestureMask;
   return settings;
@@ -49,7 +45,10 @@ export function loadSettings(storage) {
 
 export function saveSettings(storage, settings) {
   try {
-    storage?.setItem(STORAGE_KEY, JSON.stringify(settings));
+    storage?.setItem(
+      STORAGE_KEY,
+      JSON.stringify({ channelMask: settings.channelMask, gestureMask: settings.gestureMask }),
+    );
     return true;
   } catch {
     return false;

@@ -30,6 +30,15 @@ export class SignalBuffer {
     this.total += 1;
   }
 
+  // The newest `count` samples of channel `c` (fewer when the buffer holds fewer), oldest first.
+  recent(c, count) {
+    const n = Math.min(count, this.size);
+    const out = new Float32Array(n);
+    const column = this.columns[c];
+    for (let i = 0; i < n; i += 1) out[i] = column[(this.next - n + i + this.capacity) % this.capacity];
+    return out;
+  }
+
   // [times, channel 1 samples, channel 2 samples, ...], oldest row first.
   series() {
     const first = (this.next - this.size + this.capacity) % this.capacity;

@@ -1,15 +1,15 @@
 // The virtual wearer: with the simulated armband, the page can tell its wearer
 // to perform (repeat) or hold each selected gesture, rest, or drop the radio
-// link. Slot n is the wearer's gesture n. Hidden while the control port does
-// not answer.
+// link, and let it follow the recording cues (hold while the cue says so, rest
+// otherwise). Slot n is the wearer's gesture n. Hidden while the control port
+// does not answer.
 import { byId, el, setText } from './dom.js';
 import { bitsOf, GESTURE_SLOTS } from './protocol.js';
-import { gestureName } from './settings.js';
 import { WearerLink, wearerUrl } from './wearer_link.js';
 
 const LOOPBACK_HOSTS = ['localhost', '127.0.0.1'];
 
-export function createWearerPanel({ settings, location, port, onLog }) {
+export function createWearerPanel({ session, location, port, onLog }) {
   const panel = byId('wearer-panel');
   const answer = byId('wearer-answer');
   const rows = new Map();
@@ -33,10 +33,11 @@ export function createWearerPanel({ settings, location, port, onLog }) {
       'Hold',
     );
     const row = el('div', { class: 'wearer-gesture', id: `wearer-gesture-${slot}` }, name, perform, hold);
-    rows.set(slot, { row, name });
+    rows.set(slot, { row, name, perform, hold });
     host.append(row);
   }
   byId('wearer-rest').addEventListener('click', () => command('rest'));
+  const follow = byId('wearer-follow');
   byId('wearer-drop').addEventListener('click', () => command('drop'));
 
   // The simulated armband listens on 127.0.0.1 only; the page's security policy names these two hosts.
@@ -62,11 +63,19 @@ export function createWearerPanel({ settings, location, port, onLog }) {
   }
 
   return {
-    render() {
-      const selected = bitsOf(settings.gestureMask);
+    // A cue of the recording window (cue_panel.js): the wearer follows it when asked to.
+    followCue(slot, cue) {
+      if (!follow.checked || !link?.available) return;
+      link.command(cue.kind === 'hold' && slot !== null ? `hold ${slot}` : 'rest');
+    },
+    render(state) {
+      const selected = bitsOf(state.selection.gestureMask);
       for (const [slot, parts] of rows) {
         parts.row.hidden = !selected.includes(slot);
-        setText(parts.name, gestureName(settings, slot));
+        const name = session.nameOf(slot);
+        setText(parts.name, name);
+        parts.perform.setAttribute('aria-label', `Perform ${name}`);
+        parts.hold.setAttribute('aria-label', `Hold ${name}`);
       }
     },
   };

@@ -1,329 +1,294 @@
-// The whole training journey through the browser client, as a newcomer would
-// click it, against the real server binary and its simulated armband, in
-// Debian's Chromium driven headless by playwright-core (no browser download).
+// The whole training journey through the browser client on a laptop screen
+// (1366 x 768), as a newcomer would click it, against the real server binary
+// and its simulated armband, in Debian's Chromium:
 //
 //   node journey.mjs --server build/quillon-server --artifacts build/test-artifacts
 //
-// The server runs in a temporary directory of its own, on free ports, with
-// its simulated armband 10 times faster than real time (a 30 s recording
-// window takes 3 s); the page learns the wearer control port and the speed
-// from its address. Screenshots go to the artifacts directory: web-recording.png
-// (the live plot during the first recording), web-identification.png, and
-// web-failure.png with the server's log when a step fails.
+// The server runs in a temporary directory of its own, on free ports, with its
+// simulated armband 10 times faster than real time (a 30 s recording window
+// takes 3 s); the page learns the wearer control port and the speed from its
+// address. Besides the journey itself it checks that double presses send one
+// command each, that the guided cues follow the window's clock, that a reload
+// shows the server's recordings, deleting and recording again, the confusion
+// matrix after training, and the accessibility audit. Screenshots of each step
+// go to the artifacts directory as laptop-*.png (laptop-failure.png and the
+// server's log when a step fails).
 import assert from 'node:assert/strict';
-import { copyFileSync, existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join, resolve } from 'node:path';
-import { parseArgs } from 'node:util';
-import { chromium } from 'playwright-core';
-import { ServerProcess, waitUntil } from './server_process.js';
-
-const { values: options } = parseArgs({
-  options: {
-    server: { type: 'string' },
-    artifacts: { type: 'string', default: 'test-artifacts' },
-    chromium: { type: 'string', default: '/usr/bin/chromium' },
-  },
-});
-assert(options.server, 'give the server binary with --server');
-const artifacts = resolve(options.artifacts);
-mkdirSync(artifacts, { recursive: true });
-for (const stale of ['web-failure.png', 'web-failure-server.log'])
-  rmSync(join(artifacts, stale), { force: true });
-if (!existsSync(options.chromium)) {
-  console.error(`${options.chromium} is missing: run scripts/setup (it installs Debian's chromium).`);
-  process.exit(1);
-}
+import { cuePhases } from '../../js/cue_schedule.js';
+import {
+  Journey,
+  journeyOptions,
+  pressTwice,
+  serverOpen,
+  waitForText,
+  waitUntil,
+} from './browser_session.js';
 
 const SPEED = 10;
-const RECORDING_MS = 30000; // the 30-second window (3 s at this speed), with room for a loaded machine
-const CHROMIUM_FLAGS = [
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-quic',
-  '--no-first-run',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-];
+const WINDOW_MS = 30000; // a 30-second window (3 s at this speed), with room for a loaded machine
+const ROWS_PER_SECOND = 650 / 4;
+// How far the cue may run from the EMG it is shown over, in the armband's seconds.
+const CUE_SLACK_S = 3;
 
-const server = new ServerProcess(resolve(options.server), SPEED);
-const pageAt = (host) => `http://${host}:${server.port}/?wearer=${server.wearerPort}&speed=${SPEED}`;
-const profile = mkdtempSync(join(tmpdir(), 'quillon-chromium-'));
-let context = null;
+const journey = new Journey({
+  name: 'laptop',
+  options: journeyOptions(),
+  speed: SPEED,
+  viewport: { width: 1366, height: 768 },
+});
 let page = null;
 let watcher = null;
-const problems = []; // console errors, page errors and requests that left this machine
-let serverStopped = false;
-
-function watchErrors(target) {
-  target.on('console', (message) => {
-    if (message.type() !== 'error') return;
-    if (serverStopped && /WebSocket connection to .* failed/.test(message.text())) return;
-    problems.push(`console: ${message.text()}`);
-  });
-  target.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
-}
-
-async function step(name, body) {
-  const started = Date.now();
-  process.stdout.write(`- ${name} … `);
-  await body();
-  console.log(`ok (${((Date.now() - started) / 1000).toFixed(1)} s)`);
-}
-
-const text = (selector) => page.locator(selector).innerText();
-
-async function waitForText(selector, pattern, timeout = 20000) {
-  await waitUntil(async () => pattern.test(await text(selector)), timeout, `${selector} to read ${pattern}`);
-}
+const text = (selector, on = page) => on.locator(selector).innerText();
+const until = (selector, pattern, timeout, on = page) => waitForText(on, selector, pattern, timeout);
 
 async function wearer(command, slot) {
   await page.locator(`#wearer-gesture-${slot} .${command}`).click();
-  await waitForText('#wearer-answer', new RegExp(`${command} ${slot}`));
+  await until('#wearer-answer', new RegExp(`${command} ${slot}`));
 }
 
-async function startRecordingThroughThePage(slot) {
-  await page.locator(`#record-card-${slot} .record`).click();
-  await waitForText(`#record-card-${slot} .countdown`, /s left/);
-}
-
-async function recordingSaved(slot, name) {
-  await waitForText('#record-outcome', new RegExp(`${name}: Recording saved`), RECORDING_MS);
-  await waitForText(`#record-card-${slot} .count`, /Recorded 1 time$/);
-}
-
-async function recordThroughThePage(slot, name) {
-  await startRecordingThroughThePage(slot);
-  await recordingSaved(slot, name);
-}
-
-async function plotFigures() {
-  return page.evaluate(() => {
-    const host = document.getElementById('signal-plot');
-    const canvas = host.querySelector('canvas');
-    let inked = 0;
-    if (canvas) {
-      const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-      for (let i = 3; i < pixels.length; i += 4) inked += pixels[i] > 0 ? 1 : 0;
-    }
-    return { samples: Number(host.dataset.samples), points: Number(host.dataset.points), inked };
+// Records the cue's changes with the number of EMG rows drawn at that moment.
+async function watchCues() {
+  await page.evaluate(() => {
+    const cue = document.getElementById('cue');
+    const plot = document.getElementById('signal-plot');
+    window.cueLog = [];
+    new MutationObserver(() =>
+      window.cueLog.push({
+        index: Number(cue.dataset.index),
+        kind: cue.dataset.kind,
+        rows: Number(plot.dataset.samples),
+      }),
+    ).observe(cue, { attributes: true, attributeFilter: ['data-kind'] });
   });
 }
 
-async function journey() {
-  await step('the server starts in a fresh directory', () => server.start());
+async function saved(slot, name) {
+  await until('#record-outcome', new RegExp(`${name}: Recording saved`), WINDOW_MS);
+  await until(`#record-card-${slot} .count`, /^1 window · \d+ s · \d+ active$/);
+}
 
-  await step('Chromium opens the page', async () => {
-    context = await chromium.launchPersistentContext(profile, {
-      executablePath: options.chromium,
-      headless: true,
-      args: CHROMIUM_FLAGS,
-      viewport: { width: 1280, height: 1100 },
-    });
-    // The page must load everything from the server that served it.
-    await context.route('**/*', (route) => {
-      const url = new URL(route.request().url());
-      if (['localhost', '127.0.0.1'].includes(url.hostname)) return route.continue();
-      problems.push(`request to ${url.href}`);
-      return route.abort();
-    });
-    page = context.pages()[0] ?? (await context.newPage());
-    watchErrors(page);
-    const response = await page.goto(pageAt('localhost'));
+async function run() {
+  await journey.step('the server starts in a fresh directory and the page opens', async () => {
+    await journey.server.start();
+    page = await journey.open();
+    const response = await page.goto(journey.pageAt());
     assert.equal(response.status(), 200);
     assert.match(await page.title(), /Quillon/);
-    await waitUntil(
-      async () => (await page.locator('#server-status').getAttribute('data-state')) === 'open',
-      20000,
-      'the server link',
-    );
-    await waitForText('#device-state', /^not connected$/);
-    await waitForText('#version-server', /^000\.005\.002$/);
+    await serverOpen(page);
+    await until('#device-state', /^not connected$/);
+    console.log(`\n  first load: ${JSON.stringify(await journey.figures())}`);
+    await until('#version-server', /^000\.005\.002$/);
+    await journey.screenshot('1-start');
   });
 
-  await step('scan and connect the armband', async () => {
+  await journey.step('scan and connect the armband', async () => {
     assert.equal(await page.locator('#connect').isDisabled(), true, 'connect before any scan');
     await page.locator('#scan').click();
-    await waitForText('#device-state', /^found, not connected$/, 30000);
+    await until('#device-state', /^found, not connected$/, 30000);
     await page.locator('#connect').click();
-    await waitForText('#device-state', /^connected$/, 30000);
-    await waitForText('#version-firmware', /^\d{3}\.\d{3}\.\d{3}$/);
+    await until('#device-state', /^connected$/, 30000);
+    await until('#version-firmware', /^\d{3}\.\d{3}\.\d{3}$/);
   });
 
-  await step('choose eight channels and two named gestures, and apply them', async () => {
-    for (let channel = 1; channel <= 8; channel += 1) await page.locator(`#channel-${channel}`).check();
-    for (let slot = 1; slot <= 8; slot += 1) await page.locator(`#gesture-${slot}`).setChecked(slot <= 2);
-    await page.locator('#gesture-name-1').fill('Fist');
-    await page.locator('#gesture-name-2').fill('Open hand');
-    assert.equal(
-      await page.locator('#record-card-1 .record').isDisabled(),
-      true,
-      'record before the configuration',
-    );
-    await page.locator('#apply-config').click();
-    await waitForText('#config-outcome', /accepted the configuration/);
-    await waitForText('#record-card-1 .name', /^Fist$/);
-    assert.equal(await page.locator('#record-card-3').isVisible(), false);
-  });
+  await journey.step(
+    'choose channels and two named gestures; a double Apply sends one configuration',
+    async () => {
+      for (let channel = 1; channel <= 8; channel += 1) await page.locator(`#channel-${channel}`).check();
+      for (let slot = 1; slot <= 8; slot += 1) await page.locator(`#gesture-${slot}`).setChecked(slot <= 2);
+      await page.locator('#gesture-name-1').fill('Fist');
+      await page.locator('#gesture-name-2').fill('Open hand');
+      assert.equal(
+        await page.locator('#record-card-1 .record').isDisabled(),
+        true,
+        'record before the configuration',
+      );
+      const from = journey.sent.length;
+      await pressTwice(page, '#apply-config');
+      await until('#config-outcome', /accepted the configuration/);
+      assert.equal(journey.count(0x05, from), 1, 'configurations sent');
+      assert.equal(await page.locator('#config-dirty').isVisible(), false);
+      await until('#record-card-1 .name', /^Fist$/);
+      await until('#names-note', /^$/); // the names are saved on the server
+      assert.equal(await page.locator('#record-card-1 .record').isDisabled(), false);
+      assert.equal(await page.locator('#record-card-3').isVisible(), false);
+      await journey.screenshot('2-configured');
+      const problems = await journey.audit();
+      assert.deepEqual(problems, [], 'accessibility of the configured page');
+    },
+  );
 
-  await step('the gesture names are remembered across a reload', async () => {
+  await journey.step(
+    'record "Fist" with a double press, guided by cues that follow the window\'s clock',
+    async () => {
+      await page.locator('#wearer-panel').waitFor({ state: 'visible', timeout: 20000 });
+      assert.equal(await page.locator('#wearer-follow').isChecked(), true);
+      await watchCues();
+      const from = journey.sent.length;
+      await pressTwice(page, '#record-card-1 .record');
+      await until('#cue-word', /^Make Fist$/, WINDOW_MS);
+      await until('#cue-word', /^Relax$/, WINDOW_MS);
+      await journey.screenshot('3-recording');
+      await saved(1, 'Fist');
+      assert.equal(journey.count(0x06, from), 1, 'recordings asked for');
+      const log = (await page.evaluate(() => window.cueLog)).filter(
+        (c) => c.kind === 'hold' || c.kind === 'relax',
+      );
+      assert.deepEqual(
+        log.map((c) => c.index),
+        [0, 1, 2, 3, 4, 5],
+        'every phase of the window was cued, in order',
+      );
+      const phases = cuePhases();
+      for (const c of log.slice(1)) {
+        const emgSeconds = c.rows / ROWS_PER_SECOND;
+        const due = phases[c.index].from / 1000;
+        assert(
+          Math.abs(emgSeconds - due) <= CUE_SLACK_S,
+          `cue ${c.index} at ${emgSeconds.toFixed(1)} s of EMG, due at ${due} s`,
+        );
+      }
+      // Held while cued, rested while cued: the server finds both in the window.
+      assert.equal(await page.locator('#record-card-1 .flag').isVisible(), false, 'an activity warning');
+      assert(Number(await page.locator('#signal-plot').getAttribute('data-samples')) > 3000, 'samples drawn');
+      assert.equal(await page.locator('#signal-plot').getAttribute('data-flags'), '', 'flagged channels');
+    },
+  );
+
+  await journey.step("a reload shows the server's recordings and configuration", async () => {
     await page.reload();
-    await waitForText('#device-state', /^connected$/);
+    await serverOpen(page);
+    await until('#record-card-1 .count', /^1 window · \d+ s · \d+ active$/);
+    await until('#record-card-2 .count', /^Not recorded yet$/);
     assert.equal(await page.locator('#gesture-name-2').inputValue(), 'Open hand');
     assert.equal(await page.locator('#gesture-3').isChecked(), false);
-    // The server keeps the masks, but the reloaded page cannot know them: apply again.
-    await page.locator('#apply-config').click();
-    await waitForText('#config-outcome', /accepted the configuration/);
-  });
-
-  await step('record "Fist" for its 30-second window while the virtual wearer performs it', async () => {
-    await page.locator('#wearer-panel').waitFor({ state: 'visible', timeout: 20000 });
-    await wearer('perform', 1);
-    const recording = recordThroughThePage(1, 'Fist');
-    await waitForText('#record-card-1 .countdown', /^(1\d|[1-9]) s left$/, RECORDING_MS);
-    const during = await plotFigures();
-    assert(
-      during.samples > 500,
-      `the plot received ${during.samples} samples after 10 s of the armband's time`,
-    );
-    assert(
-      during.points > 0 && during.inked > 1000,
-      `the plot drew ${during.points} points, ${during.inked} pixels`,
-    );
+    assert.equal(await page.locator('#record-card-1 .record').innerText(), 'Record again');
+    await until('#config-summary', /channels 1–8 · Fist and Open hand/);
     assert.equal(
       await page.locator('#record-card-2 .record').isDisabled(),
-      true,
-      'a second recording at once',
+      false,
+      'recording without applying again',
     );
-    await page.screenshot({ path: join(artifacts, 'web-recording.png'), fullPage: true });
-    await recording;
-    const after = await plotFigures();
-    // 650 frames a second, every fourth in the preview: about 4875 rows in 30 s.
-    assert(after.samples > 3000, `the plot received ${after.samples} samples in the window`);
+    await journey.screenshot('4-reloaded');
   });
 
-  await step('record "Open hand" the same way, watched from a second page opened by address', async () => {
-    // Answers go to every client: a page at 127.0.0.1 sees the other page's recording.
-    watcher = await context.newPage();
-    watchErrors(watcher);
-    await watcher.goto(pageAt('127.0.0.1'));
+  await journey.step('review the last window of "Fist"', async () => {
+    await page.locator('#record-card-1 .review').click();
     await waitUntil(
-      async () => (await watcher.locator('#server-status').getAttribute('data-state')) === 'open',
+      async () => (await page.locator('#signal-plot').getAttribute('data-mode')) === 'review',
       20000,
-      'the second page',
+      'the review',
     );
-    // Only the page in front draws at full rate (one behind draws about once a
-    // second), as with a person switching between two windows.
+    await until('#signal-title', /^Review: Fist, last window$/);
+    await until('#plot-count', /^(29|30|31)\.\d s/);
+    assert.equal(await page.locator('#signal-plot .strip').count(), 8);
+    await journey.screenshot('5-review');
+    await page.locator('#review-close').click();
+  });
+
+  await journey.step('record "Open hand" while a second page opened by address watches', async () => {
+    watcher = await journey.newPage('127.0.0.1');
+    await until('#record-card-1 .name', /^Fist$/, 20000, watcher); // the names come from the server
     await page.bringToFront();
-    await wearer('perform', 2);
-    await startRecordingThroughThePage(2);
+    await page.locator('#record-card-2 .record').click();
     await watcher.bringToFront();
-    await waitUntil(
-      async () => /Another client is recording/.test(await watcher.locator('#record-outcome').innerText()),
-      20000,
-      'the second page to see the recording',
-    );
+    await until('#record-outcome', /Open hand is being recorded by another page/, 20000, watcher);
     await waitUntil(
       async () => Number(await watcher.locator('#signal-plot').getAttribute('data-samples')) > 100,
       20000,
       'the second page to plot',
     );
     await page.bringToFront();
-    await recordingSaved(2, 'Open hand');
-    await page.locator('#wearer-rest').click();
+    await saved(2, 'Open hand');
   });
 
-  await step('generate the model from the two gestures', async () => {
+  await journey.step('delete "Open hand" and record it again; "Record again" replaces "Fist"', async () => {
+    await page.locator('#record-card-2 .delete').click();
+    await until('#record-card-2 .question', /^Delete Open hand's 1 window\?$/);
+    await page.locator('#record-card-2 .confirm-yes').click();
+    await until('#record-card-2 .count', /^Not recorded yet$/);
+    await page.locator('#record-card-2 .record').click();
+    await saved(2, 'Open hand');
+    const from = journey.sent.length;
+    await page.locator('#record-card-1 .record').click();
+    await until('#record-card-1 .question', /^Replace Fist's 1 window with a new recording\?$/);
+    await page.locator('#record-card-1 .confirm-yes').click();
+    await until('#cue-word', /^Make Fist$/, WINDOW_MS);
+    await saved(1, 'Fist'); // one window, not two: the earlier one was deleted first
+    assert.equal(journey.count(0x06, from), 1);
+  });
+
+  await journey.step('generate the model: the confusion matrix names the gestures', async () => {
     await page.locator('#generate').click();
-    await waitForText('#generate-outcome', /^The model is trained\.$/, 300000);
-    await waitForText('#generate-elapsed', /^took (\d+ ms|\d+\.\d s)$/);
+    await until('#generate-outcome', /^The model is trained\.$/, 300000);
+    await until('#evaluation-accuracy', /^Accuracy \d+ % over \d+ held-out windows/, 120000);
+    const columns = await page.locator('#confusion thead th').allInnerTexts();
+    assert.deepEqual(columns.slice(1), ['Fist', 'Open hand', 'Recall']);
+    const rows = await page.locator('#confusion tbody th').allInnerTexts();
+    assert.deepEqual(rows, ['Fist', 'Open hand']);
+    assert.equal(await page.locator('#confusion tbody td.recall').count(), 2);
+    await journey.screenshot('6-model');
   });
 
-  await step('upload the model to the armband, to 100 %', async () => {
-    await page.locator('#upload').click();
-    await waitForText('#upload-outcome', /^The model is on the armband\.$/, 60000);
+  await journey.step('a double Upload sends one upload, which reaches 100 %', async () => {
+    const from = journey.sent.length;
+    await page.locator('#upload').dblclick();
+    await until('#upload-outcome', /^The model is on the armband\.$/, 60000);
     assert.equal(await page.locator('#upload-progress').getAttribute('aria-valuenow'), '100');
-    assert.match(await text('#log'), /Upload progress: 100 %/);
+    assert.equal(journey.count(0x0c, from), 1, 'uploads sent');
   });
 
-  await step('identify live: the gesture the wearer holds is named', async () => {
-    await wearer('hold', 1);
-    await page.locator('#start-identify').click();
-    await waitForText('#identified-gesture', /^Fist$/, 60000);
-    // The second page has no names for the gestures: it shows the slot's number.
-    await waitUntil(
-      async () => /^Gesture 1$/.test(await watcher.locator('#identified-gesture').innerText()),
-      20000,
-      'the second page to see the gesture',
-    );
-    await wearer('hold', 2);
-    await waitForText('#identified-gesture', /^Open hand$/, 60000);
-    await page.screenshot({ path: join(artifacts, 'web-identification.png'), fullPage: true });
-    await page.locator('#wearer-rest').click();
-    await page.locator('#stop-identify').click();
-    await waitForText('#identify-outcome', /^Identification stopped\.$/);
-  });
+  await journey.step(
+    'identify live in the calibrated mode, resting between gestures as the page asks',
+    async () => {
+      await wearer('hold', 1);
+      const from = journey.sent.length;
+      await pressTwice(page, '#start-identify');
+      await until('#identify-mode', /^Mode: calibrated/);
+      await until('#identified-gesture', /^Fist$/, 60000);
+      assert.equal(journey.count(0x08, from), 1, 'identifications started');
+      await until('#practice-hint', /Recognised Fist\. Now relax fully/);
+      await until('#identified-gesture', /^Fist$/, 20000, watcher);
+      await page.locator('#wearer-rest').click();
+      await until('#identified-gesture', /^Rest$/, 60000);
+      await until('#practice-hint', /^Make Open hand and hold it\.$/);
+      await wearer('hold', 2);
+      await until('#identified-gesture', /^Open hand$/, 60000);
+      await journey.screenshot('7-identification');
+      const problems = await journey.audit();
+      assert.deepEqual(problems, [], 'accessibility while identifying');
+      await page.locator('#wearer-rest').click();
+      await page.locator('#stop-identify').click();
+      await until('#identify-outcome', /^Identification stopped\.$/);
+    },
+  );
 
-  await step("the armband's own gestures stream with their names", async () => {
+  await journey.step("the armband's own gestures stream with their names", async () => {
     await page.locator('#start-stream').click();
     await wearer('hold', 1);
-    await waitForText('#armband-gesture', /^Fist$/, 30000);
+    await until('#armband-gesture', /^Fist$/, 30000);
     await page.locator('#wearer-rest').click();
-    await waitForText('#armband-gesture', /^Relax$/, 30000);
+    await until('#armband-gesture', /^Relax$/, 30000);
     await page.locator('#stop-stream').click();
-    await waitForText('#stream-outcome', /stream stopped/);
+    await until('#stream-outcome', /stream stopped/);
   });
 
-  await step('the page says when the server goes away and reconnects when it is back', async () => {
-    serverStopped = true;
-    await server.stop();
-    await page.locator('#server-banner').waitFor({ state: 'visible', timeout: 20000 });
-    assert.match(await text('#server-banner'), /gone away/);
-    assert.equal(await page.locator('#scan').isDisabled(), true);
-    await server.start();
-    await waitUntil(
-      async () => (await page.locator('#server-status').getAttribute('data-state')) === 'open',
-      30000,
-      'the reconnection',
-    );
-    assert.equal(await page.locator('#server-banner').isVisible(), false);
-  });
-
-  assert.deepEqual(problems, [], 'the page stayed free of errors and outside requests');
+  await journey.step(
+    'the page says when the server goes away, and reads it again when it is back',
+    async () => {
+      journey.serverStopped = true;
+      await journey.server.stop();
+      await page.locator('#server-banner').waitFor({ state: 'visible', timeout: 20000 });
+      assert.match(await text('#server-banner'), /gone away/);
+      assert.equal(await page.locator('#scan').isDisabled(), true);
+      await journey.server.start();
+      await serverOpen(page);
+      assert.equal(await page.locator('#server-banner').isVisible(), false);
+      // A new server process: no armband, but the recordings and names are still in its directory.
+      await until('#device-state', /^not connected$/);
+      await until('#record-card-1 .count', /^1 window · \d+ s/);
+      await until('#config-summary', /not applied/);
+    },
+  );
 }
 
-// A time-out of the test runner must not leave a server running.
-for (const signal of ['SIGTERM', 'SIGINT', 'SIGHUP']) {
-  process.once(signal, () => {
-    console.error(`stopped by ${signal}`);
-    server.child?.kill('SIGKILL');
-    server.remove();
-    rmSync(profile, { recursive: true, force: true });
-    process.exit(1);
-  });
-}
-
-let failed = false;
-try {
-  await journey();
-  console.log(`browser journey passed; screenshots in ${artifacts}`);
-} catch (error) {
-  failed = true;
-  console.log('FAILED');
-  console.error(error);
-  if (problems.length) console.error('page problems:', problems);
-  if (page)
-    await page.screenshot({ path: join(artifacts, 'web-failure.png'), fullPage: true }).catch(() => {});
-  console.error('--- server log (tail) ---');
-  console.error(server.log().split('\n').slice(-60).join('\n'));
-  try {
-    copyFileSync(join(server.dir, 'server.log'), join(artifacts, 'web-failure-server.log'));
-  } catch {}
-} finally {
-  await context?.close().catch(() => {});
-  await server.stop().catch(() => {});
-  server.remove();
-  rmSync(profile, { recursive: true, force: true });
-}
-process.exit(failed ? 1 : 0);
+await journey.run(run);

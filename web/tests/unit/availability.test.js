@@ -1,115 +1,141 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { availableActions, nextStep } from '../../js/availability.js';
-import { defaultSettings } from '../../js/settings.js';
-import { makeConfiguredSession, makeSession } from './session_fixture.js';
-
-function settingsFor(channelMask, gestureMask) {
-  return { ...defaultSettings(), channelMask, gestureMask };
-}
+import { availableActions, currentStep, nextStep } from '../../js/availability.js';
+import {
+  makeConfiguredSession,
+  makeSession,
+  recordingDoc,
+  settle,
+  statusDoc,
+  trainedModel,
+} from './session_fixture.js';
 
 describe('which buttons can be pressed', () => {
-  test('nothing works while the server is away', () => {
-    const f = makeConfiguredSession();
+  test('nothing works while the server is away', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x03) });
     f.session.linkClosed();
-    const actions = availableActions(f.state(), settingsFor(0xff, 0x03));
-    for (const [name, value] of Object.entries(actions)) {
+    for (const [name, value] of Object.entries(availableActions(f.state()))) {
       assert.equal(typeof value === 'function' ? value(1) : value, false, name);
     }
   });
 
-  test('connect needs a found armband; scan is not offered while connected', () => {
-    const f = makeSession();
-    f.receive(...Array.from('0000.005.002/---.---.---/---.---.---', (c) => c.charCodeAt(0)));
-    const settings = settingsFor(0xff, 0x03);
-    assert.equal(availableActions(f.state(), settings).connect, false);
-    assert.equal(availableActions(f.state(), settings).scan, true);
+  test('connect needs a found armband; scan is not offered while connected', async () => {
+    const f = await makeSession();
+    assert.equal(availableActions(f.state()).connect, false);
+    assert.equal(availableActions(f.state()).scan, true);
     f.receive(0x02, 0x00);
-    assert.equal(availableActions(f.state(), settings).connect, true);
+    assert.equal(availableActions(f.state()).connect, true);
     f.receive(0x03, 0x00);
-    assert.equal(availableActions(f.state(), settings).scan, false);
-    assert.equal(availableActions(f.state(), settings).disconnect, true);
+    assert.equal(availableActions(f.state()).scan, false);
+    assert.equal(availableActions(f.state()).disconnect, true);
   });
 
-  test('recording needs the ticked configuration applied, and only selected gestures', () => {
-    const f = makeConfiguredSession(0xff, 0x03);
-    const applied = settingsFor(0xff, 0x03);
-    assert.equal(availableActions(f.state(), applied).record(1), true);
-    assert.equal(availableActions(f.state(), applied).record(3), false);
-    const changed = settingsFor(0xff, 0x07);
-    assert.equal(availableActions(f.state(), changed).record(1), false);
+  test('recording needs the ticked configuration on the server, and only selected gestures', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03);
+    assert.equal(availableActions(f.state()).record(1), true);
+    assert.equal(availableActions(f.state()).record(3), false);
+    f.session.select(0xff, 0x07);
+    assert.equal(availableActions(f.state()).record(1), false);
   });
 
-  test('one recording at a time, and none while identifying', () => {
-    const f = makeConfiguredSession(0xff, 0x03);
-    const settings = settingsFor(0xff, 0x03);
+  test('one activity at a time: no recording while identifying, no identification while uploading or training', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x03) });
     f.session.startRecord(1);
-    assert.equal(availableActions(f.state(), settings).record(2), false);
-    assert.equal(availableActions(f.state(), settings).stopRecord, true);
-    assert.equal(availableActions(f.state(), settings).applyConfig, false);
+    f.receive(0x01, 0x00);
+    let actions = availableActions(f.state());
+    assert.equal(actions.recordAgain(2), false);
+    assert.equal(actions.stopRecord, true);
+    assert.equal(actions.applyConfig, false);
+    assert.equal(actions.deleteRecording(2), false);
     f.receive(0x06, 0xfd);
     f.receive(0x08, 0x01);
-    assert.equal(availableActions(f.state(), settings).record(2), false);
-    assert.equal(availableActions(f.state(), settings).stopIdentify, true);
+    actions = availableActions(f.state());
+    assert.equal(actions.recordAgain(2), false);
+    assert.equal(actions.stopIdentify, true);
+    f.receive(0x08, 0xfd);
+    f.session.generate();
+    actions = availableActions(f.state());
+    assert.equal(actions.startIdentify, false);
+    assert.equal(actions.upload, false);
+    f.receive(0x0a, 0x00);
+    assert.equal(availableActions(f.state()).startIdentify, true);
   });
 
-  test('generation needs two gestures and waits for the answer before it is offered again', () => {
-    const one = makeConfiguredSession(0xff, 0x01);
-    assert.equal(availableActions(one.state(), settingsFor(0xff, 0x01)).generate, false);
-    const f = makeConfiguredSession(0xff, 0x03);
-    const settings = settingsFor(0xff, 0x03);
-    assert.equal(availableActions(f.state(), settings).generate, true);
-    f.session.generate();
-    assert.equal(availableActions(f.state(), settings).generate, false);
-    assert.equal(availableActions(f.state(), settings).upload, false);
-    f.receive(0x0a, 0x00);
-    assert.equal(availableActions(f.state(), settings).upload, true);
+  test('generation needs two selected gestures, each recorded on the server', async () => {
+    const one = await makeConfiguredSession(0xff, 0x01, { recorded: [1] });
+    assert.equal(availableActions(one.state()).generate, false);
+    const half = await makeConfiguredSession(0xff, 0x03, { recorded: [1] });
+    assert.equal(availableActions(half.state()).generate, false);
+    const both = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2] });
+    assert.equal(availableActions(both.state()).generate, true);
+  });
+
+  test('identification and upload need a model trained on the configured gestures', async () => {
+    const other = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x07) });
+    assert.equal(availableActions(other.state()).startIdentify, false);
+    assert.equal(availableActions(other.state()).upload, false);
+    assert.match(nextStep(other.state()), /Generate model/);
   });
 });
 
-describe('the next step', () => {
-  test('leads from scanning to live identification', () => {
-    const settings = settingsFor(0xff, 0x03);
-    const f = makeSession();
-    f.receive(...Array.from('0000.005.002/---.---.---/---.---.---', (c) => c.charCodeAt(0)));
-    const steps = [nextStep(f.state(), settings)];
+describe('the next step and the current step', () => {
+  test('lead from scanning to live identification, with the recordings and the model as the server has them', async () => {
+    const f = await makeSession();
+    const seen = [[nextStep(f.state()), currentStep(f.state())]];
+    const look = () => seen.push([nextStep(f.state()), currentStep(f.state())]);
     f.receive(0x02, 0x00);
-    steps.push(nextStep(f.state(), settings));
+    look();
+    f.api.server.status = statusDoc({ link: 'connected' });
     f.receive(0x03, 0x00);
-    steps.push(nextStep(f.state(), settings));
-    f.session.applyConfig(0xff, 0x03);
+    await settle();
+    look();
+    f.session.applyConfig();
+    f.api.server.status = statusDoc({ link: 'connected', channelMask: 0xff, gestureMask: 0x03 });
+    f.receive(0x01, 0x00);
     f.receive(0x05, 0x00);
-    steps.push(nextStep(f.state(), settings));
-    for (const slot of [1, 2]) {
-      f.session.startRecord(slot);
-      f.receive(0x01, 0x00);
-      f.receive(0x06, 0x00);
-    }
-    steps.push(nextStep(f.state(), settings));
+    await settle();
+    look();
+    f.api.server.recordings = { recordings: [recordingDoc(1), recordingDoc(2)] };
+    f.session.refresh('recordings');
+    await settle();
+    look();
     f.session.generate();
+    f.api.server.status = statusDoc({
+      link: 'connected',
+      channelMask: 0xff,
+      gestureMask: 0x03,
+      model: trainedModel(0x03),
+    });
     f.receive(0x0a, 0x00);
-    steps.push(nextStep(f.state(), settings));
+    await settle();
+    look();
     f.session.upload();
     f.receive(0x01, 0x00);
     f.receive(0x0d, 100);
     f.receive(0x0c, 0x00);
-    steps.push(nextStep(f.state(), settings));
+    look();
+    f.receive(0x08, 0x01);
+    look();
     const expected = [
-      /Scan/,
-      /Connect/,
-      /Apply/,
-      /2 of 2 still to record/,
-      /Generate model/,
-      /Upload/,
-      /Start identification/,
+      [/Scan/, 1],
+      [/press Connect/, 1],
+      [/Apply/, 2],
+      [/2 of 2 still to record/, 3],
+      [/press Generate model/, 4],
+      [/upload it to the armband, or press Start identification/, 4],
+      [/Start identification/, 5],
+      [/relax fully before the next one/, 5],
     ];
-    assert.equal(steps.length, expected.length);
-    steps.forEach((step, i) => assert.match(step, expected[i]));
+    assert.equal(seen.length, expected.length);
+    seen.forEach(([words, step], i) => {
+      assert.match(words, expected[i][0]);
+      assert.equal(step, expected[i][1], words);
+    });
   });
 
-  test('asks for a second gesture before a model can be trained', () => {
-    const f = makeSession();
-    f.receive(0x03, 0x00);
-    assert.match(nextStep(f.state(), settingsFor(0xff, 0x01)), /at least two gestures/);
+  test('asks for a second gesture before a model can be trained', async () => {
+    const f = await makeSession({ server: { status: statusDoc({ link: 'connected' }) } });
+    f.session.select(0xff, 0x01);
+    assert.match(nextStep(f.state()), /at least two gestures/);
   });
 });

@@ -1,12 +1,20 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { makeConfiguredSession, makeSession } from './session_fixture.js';
-import { Session } from '../../js/session.js';
+import { makeConfiguredSession, makeSession, trainedModel } from './session_fixture.js';
+import { identifiedWords } from '../../js/identify_words.js';
+
+const calibrated = { model: trainedModel(0x03) };
+
+async function identifying() {
+  const f = await makeConfiguredSession(0xff, 0x03, calibrated);
+  f.state().identifyMode = 'calibrated';
+  await f.session.startIdentify();
+  return f;
+}
 
 describe('telling a refusal from news that looks the same', () => {
-  test('08 FF before the ping answer refuses identification', () => {
-    const f = makeConfiguredSession();
-    f.session.startIdentify();
+  test('08 FF before the ping answer refuses identification; after it, it reports no gesture', async () => {
+    const f = await identifying();
     assert.deepEqual(f.sent, [[0x08], [0x01]]);
     f.receive(0x08, 0xff);
     f.receive(0x01, 0x00);
@@ -14,81 +22,123 @@ describe('telling a refusal from news that looks the same', () => {
     assert.equal(f.state().identify.current, null);
     assert.match(f.state().identify.outcome.words, /cannot start/);
     assert.equal(f.state().mode, 'idle');
+
+    const g = await identifying();
+    g.receive(0x01, 0x00);
+    assert.equal(
+      identifiedWords(g.state().identify, (s) => `G${s}`),
+      'No gesture yet',
+    );
+    g.receive(0x08, 0xff);
+    assert.equal(g.state().identify.phase, 'running');
+    const words = () => identifiedWords(g.state().identify, (s) => `G${s}`);
+    assert.equal(words(), 'No gesture yet');
+    g.receive(0x08, 0x01);
+    assert.equal(words(), 'G1');
+    g.receive(0x08, 0xff);
+    assert.equal(words(), 'Rest');
+    assert.equal(g.state().identify.outcome, null);
   });
 
-  test('08 FF after the ping answer reports that no gesture is being made', () => {
-    const f = makeConfiguredSession();
-    f.session.startIdentify();
-    f.receive(0x01, 0x00);
-    f.receive(0x08, 0xff);
-    assert.equal(f.state().identify.phase, 'running');
-    assert.equal(f.state().identify.current, 0xff);
-    assert.equal(f.state().identify.outcome, null);
+  test('a refusal of identification says why, from what the server holds', async () => {
+    const noModel = await makeConfiguredSession(0xff, 0x03, {
+      model: { present: false, usable: false, trainedGestureMask: null },
+    });
+    noModel.state().identifyMode = 'calibrated';
+    noModel.state().model.usable = true; // the page thought otherwise; the server knows better
+    await noModel.session.startIdentify();
+    noModel.state().model.usable = false;
+    noModel.receive(0x08, 0xff);
+    assert.match(noModel.state().identify.outcome.words, /no usable model/);
+
+    const other = await identifying();
+    other.state().model.trainedGestureMask = 0x07;
+    other.receive(0x08, 0xff);
+    assert.match(other.state().identify.outcome.words, /other gestures/);
+
+    for (const [status, pattern] of [
+      [0xf2, /No armband/],
+      [0xf0, /refused to stream/],
+    ]) {
+      const f = await identifying();
+      f.receive(0x08, status);
+      assert.match(f.state().identify.outcome.words, pattern);
+    }
   });
 
-  test('a refused command still owns its ping, so the next command is not taken as accepted early', () => {
-    const f = makeConfiguredSession();
-    f.session.startIdentify();
-    f.session.startRecord(1);
-    f.receive(0x08, 0xff); // identification refused
-    f.receive(0x01, 0x00); // its ping
-    assert.equal(f.state().recording.phase, 'starting');
-    f.receive(0x06, 0xff); // recording refused as well
-    f.receive(0x01, 0x00);
-    assert.equal(f.state().identify.phase, 'idle');
-    assert.equal(f.state().recording.phase, 'idle');
-    assert.match(f.state().recording.outcome.words, /busy/);
-  });
-
-  test('pings are matched to commands in the order they were sent', () => {
-    const f = makeSession();
+  test('a refused command still owns its ping, so the next command is not taken as accepted early', async () => {
+    const f = await makeConfiguredSession();
     f.session.scan();
     f.session.connect();
     f.receive(0x01, 0x00); // the scan started
     f.receive(0x03, 0xff); // the connect was refused
+    f.session.startGestureStream();
     f.receive(0x01, 0x00); // the connect's own ping
-    assert.equal(f.state().link, 'scanning');
-    assert.match(f.state().note, /scan first/);
-    f.receive(0x02, 0x00);
-    assert.equal(f.state().link, 'found');
-    // Nothing is left over to mistake a later report for a refusal.
-    f.session.startIdentify();
+    assert.equal(f.state().stream.phase, 'starting');
     f.receive(0x01, 0x00);
-    f.receive(0x08, 0xff);
-    assert.equal(f.state().identify.phase, 'running');
+    assert.equal(f.state().stream.phase, 'running');
+    assert.match(f.state().note, /scan first/);
   });
 
-  test('a gesture report proves identification runs even when this page did not start it', () => {
-    const f = makeConfiguredSession();
+  test('refusals of the new kinds are named in words', async () => {
+    const cases = [
+      [(s) => s.startRecord(1), [0x06, 0xf2], (st) => st.recording.outcome.words, /No armband/],
+      [(s) => s.startRecord(1), [0x06, 0xf0], (st) => st.recording.outcome.words, /refused to stream/],
+      [(s) => s.applyConfig(), [0x05, 0xfc], (st) => st.config.outcome.words, /records or identifies/],
+      [(s) => s.upload(), [0x0c, 0xf2], (st) => st.upload.outcome.words, /No armband/],
+      [(s) => s.upload(), [0x0c, 0xf1], (st) => st.upload.outcome.words, /settings/],
+      [(s) => s.startGestureStream(), [0x10, 0xf2], (st) => st.stream.outcome.words, /No armband/],
+    ];
+    for (const [command, answer, words, pattern] of cases) {
+      const f = await makeConfiguredSession(0xff, 0x03, calibrated);
+      command(f.session);
+      f.receive(...answer);
+      f.receive(0x01, 0x00);
+      assert.match(words(f.state()), pattern, answer.join(' '));
+      assert.deepEqual(f.state().busy, {}, answer.join(' '));
+    }
+  });
+
+  test('the log speaks in words: no ping lines, names as the person gave them, bytes kept apart', async () => {
+    const f = await makeConfiguredSession();
+    f.state().names[1] = 'Open hand';
+    f.session.applyConfig();
+    f.receive(0x01, 0x00);
+    f.receive(0x05, 0x00);
+    f.session.startRecord(2);
+    f.receive(0x01, 0x00);
+    f.receive(0x06, 0x00);
     f.receive(0x08, 0x02);
-    f.receive(0x08, 0x01);
-    assert.equal(f.state().identify.phase, 'running');
-    assert.equal(f.state().mode, 'identifying');
-    assert.equal(f.state().identify.current, 1);
-    assert.deepEqual(
-      f.state().identify.history.map((h) => h.slot),
-      [1, 2],
+    assert.deepEqual(f.logWords(), [
+      'Connected to the Quillon server.',
+      'Configure channels 1–8, gestures Gesture 1 and Open hand',
+      'Configuration: The armband accepted the configuration.',
+      'Record Open hand',
+      'Open hand: the recording window is open.',
+      'Open hand: Recording saved.',
+      'Identified: Open hand.',
+    ]);
+    assert.equal(
+      f.logWords().some((w) => /[0-9A-F]{2} [0-9A-F]{2}/.test(w)),
+      false,
     );
   });
 
-  test('the identification history keeps the eight latest reports', () => {
-    const f = makeConfiguredSession();
+  test('gesture reports show identification runs, with a history and the gestures seen', async () => {
+    const f = await makeConfiguredSession();
+    f.receive(0x08, 0x02);
     for (let i = 0; i < 12; i += 1) f.receive(0x08, (i % 2) + 1);
+    assert.equal(f.state().identify.phase, 'running');
+    assert.equal(f.state().mode, 'identifying');
     assert.equal(f.state().identify.history.length, 8);
-  });
-
-  test('stopping identification idles the server, whatever it was doing', () => {
-    const f = makeConfiguredSession();
-    f.session.startGestureStream();
-    f.receive(0x01, 0x00);
+    assert.deepEqual(f.state().identify.seen.sort(), [1, 2]);
     f.receive(0x08, 0xfd);
     assert.equal(f.state().mode, 'idle');
-    assert.equal(f.state().stream.phase, 'idle');
     assert.equal(f.state().identify.phase, 'idle');
   });
 
-  test('10 FC before the ping refuses the gesture stream; gestures after it are named', () => {
-    const f = makeConfiguredSession();
+  test('10 FC before the ping refuses the gesture stream; gestures after it are named', async () => {
+    const f = await makeConfiguredSession();
     f.session.startGestureStream();
     f.receive(0x10, 0xfc);
     f.receive(0x01, 0x00);
@@ -98,126 +148,72 @@ describe('telling a refusal from news that looks the same', () => {
     f.receive(0x01, 0x00);
     f.receive(0x10, 0x03);
     assert.equal(f.state().stream.phase, 'running');
-    assert.deepEqual(
-      f.state().stream.history.map((h) => h.gesture),
-      [3],
-    );
-    const words = f.events.filter((e) => e.type === 'log' && e.direction === 'in').at(-1).words;
-    assert.match(words, /WaveIn/);
+    assert.match(f.logWords().at(-1), /WaveIn/);
   });
 });
 
 describe('the armband link and configuration', () => {
-  test('versions with firmware and hardware show that an armband is already connected', () => {
-    const f = makeSession();
-    const text = '0000.005.002/001.002.003/004.005.006';
-    f.receive(...Array.from(text, (c) => c.charCodeAt(0)));
+  test('versions with firmware and hardware show that an armband is connected', async () => {
+    const f = await makeSession();
+    f.receive(...Array.from('0000.005.002/001.002.003/004.005.006', (c) => c.charCodeAt(0)));
     assert.equal(f.state().link, 'connected');
-    assert.deepEqual(f.state().versions, {
-      server: '000.005.002',
-      firmware: '001.002.003',
-      hardware: '004.005.006',
-    });
+    assert.equal(f.state().versions.hardware, '004.005.006');
   });
 
-  test('versions without an armband show it is not connected', () => {
-    const f = makeSession();
-    const text = '0000.005.002/---.---.---/---.---.---';
-    f.receive(...Array.from(text, (c) => c.charCodeAt(0)));
-    assert.equal(f.state().link, 'disconnected');
-    assert.equal(f.state().versions.firmware, null);
-  });
-
-  test('connecting asks for the versions and wants the configuration applied again', () => {
-    const f = makeConfiguredSession();
-    f.receive(0x03, 0x00);
-    assert.deepEqual(f.sent, [[0x30]]);
-    assert.equal(f.state().config.applied, null);
-  });
-
-  test('05 00 applies the configuration that was sent', () => {
-    const f = makeSession();
-    f.receive(0x03, 0x00);
-    f.session.applyConfig(0x0f, 0x05);
-    assert.deepEqual(f.sent.at(-1), [0x05, 0x0f, 0x05]);
-    assert.notEqual(f.state().config.pending, null);
+  test('05 00 applies the configuration; a failure leaves it unapplied and says why', async () => {
+    const f = await makeConfiguredSession(0x0f, 0x05);
+    f.session.select(0xff, 0x03);
+    f.session.applyConfig();
+    assert.deepEqual(f.sent.at(-2), [0x05, 0xff, 0x03]);
+    f.receive(0x01, 0x00);
     f.receive(0x05, 0x00);
-    assert.deepEqual(f.state().config.applied, { channelMask: 0x0f, gestureMask: 0x05 });
+    assert.deepEqual(f.state().config.server, { channelMask: 0xff, gestureMask: 0x03 });
     assert.equal(f.state().config.pending, null);
+    for (const [status, pattern] of [
+      [0xf2, /No armband/],
+      [0xf1, /settings/],
+      [0xf0, /5 s/],
+    ]) {
+      f.session.applyConfig();
+      f.receive(0x01, 0x00);
+      f.receive(0x05, status);
+      assert.equal(f.state().config.armbandOk, false);
+      assert.match(f.state().config.outcome.words, pattern);
+    }
   });
 
-  for (const [status, pattern] of [
-    [0xf2, /No armband/],
-    [0xf1, /settings/],
-    [0xf0, /refused/],
-  ]) {
-    test(`05 ${status.toString(16).toUpperCase()} leaves the configuration unapplied and says why`, () => {
-      const f = makeSession();
-      f.receive(0x03, 0x00);
-      f.session.applyConfig(0xff, 0x03);
-      f.receive(0x05, status);
-      assert.equal(f.state().config.applied, null);
-      assert.equal(f.state().config.outcome.ok, false);
-      assert.match(f.state().config.outcome.words, pattern);
-    });
-  }
+  test('connecting fails in words when the armband has gone; disconnecting forgets the configuration', async () => {
+    const f = await makeSession();
+    f.receive(0x02, 0x00);
+    f.session.connect();
+    f.receive(0x01, 0x00);
+    assert.equal(f.state().link, 'connecting');
+    f.receive(0x03, 0xf0);
+    assert.equal(f.state().link, 'found');
+    assert.match(f.state().note, /could not be connected/);
+    assert.equal(f.session.isBusy('connect'), false);
+    const g = await makeConfiguredSession();
+    g.session.startRecord(1);
+    g.receive(0x01, 0x00);
+    g.receive(0x04, 0x00);
+    assert.equal(g.state().config.server, null);
+    assert.equal(g.state().recording.phase, 'idle');
+    assert.match(g.state().recording.outcome.words, /disconnected/);
+  });
 });
 
 describe('losing and finding the server', () => {
-  test('a closed link ends what was under way and reopening starts afresh but keeps the counts', () => {
-    const f = makeConfiguredSession();
-    f.session.startRecord(1);
-    f.receive(0x01, 0x00);
-    f.advance(30_000);
-    f.receive(0x06, 0x00);
+  test('a closed link ends what was under way; a ping after reopening completes nothing sent before', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, calibrated);
     f.session.generate();
+    f.state().identifyMode = 'calibrated';
     f.session.linkClosed();
     assert.equal(f.state().server, 'closed');
     assert.equal(f.state().generate.phase, 'idle');
-    f.session.linkOpened();
-    assert.equal(f.state().server, 'open');
-    assert.equal(f.state().link, 'unknown');
-    assert.equal(f.state().recording.counts[1], 1);
-    assert.deepEqual(f.sent.at(-1), [0x30]);
-  });
-
-  test('a ping answer after the link reopened does not complete a command sent before it closed', () => {
-    const f = makeConfiguredSession();
-    f.session.startIdentify();
-    f.session.linkClosed();
+    assert.deepEqual(f.state().busy, {});
     f.session.linkOpened();
     f.receive(0x01, 0x00);
     assert.equal(f.state().identify.phase, 'idle');
-  });
-});
-
-describe('the log', () => {
-  test('names gestures the way the person named them', () => {
-    const session = new Session({ transmit: () => {}, nameOf: (slot) => ['', 'Fist', 'Open hand'][slot] });
-    const words = [];
-    session.subscribe((e) => e.type === 'log' && words.push(e.words));
-    session.linkOpened();
-    session.startRecord(2);
-    session.receive(Uint8Array.of(0x01, 0x00));
-    session.receive(Uint8Array.of(0x06, 0x00));
-    session.receive(Uint8Array.of(0x08, 0x01));
-    assert.deepEqual(words.slice(-4), [
-      'Record Open hand',
-      'Ping answered: the command before it was accepted.',
-      'Open hand: Recording saved.',
-      'Identified: Fist.',
-    ]);
-  });
-});
-
-describe('refusals of the armband commands', () => {
-  test('stay shown until the link has news', () => {
-    const f = makeSession();
-    f.session.connect();
-    f.receive(0x03, 0xff);
-    f.receive(0x01, 0x00);
-    assert.match(f.state().note, /scan first/);
-    f.receive(0x02, 0x00);
-    assert.equal(f.state().note, null);
+    assert.equal(f.state().server, 'open');
   });
 });

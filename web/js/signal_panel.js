@@ -1,0 +1,239 @@
+// The signal, one strip per streamed channel, each on its own scale, with a
+// level bar and a flag for a flat or saturated channel: live during a
+// recording (the last five seconds), or the last window of a recording read
+// back from the server for review, with the cue's hold phases shaded.
+//
+// The strips' element carries what it shows, for people and tests alike:
+// data-mode ('live' or 'review'), data-samples (rows received since the
+// window opened) and data-flags ("3:flat 5:saturated").
+import { cuePhases } from './cue_schedule.js';
+import { byId, el, setText } from './dom.js';
+import { bitsOf, RECORD_WINDOW_MS } from './protocol.js';
+import { FRAMES_PER_SECOND, lastFramesOfCsv, windowFrames } from './review_window.js';
+import { PREVIEW_ROWS_PER_SECOND, SignalBuffer } from './signal_buffer.js';
+import { channelFlag, channelStats, levelFraction, stripRange } from './signal_stats.js';
+
+const LIVE_SECONDS = 5;
+const STRIP_HEIGHT = 24;
+const INK = '#1d4f7c';
+const HOLD_SHADE = 'rgba(47, 93, 138, 0.13)';
+const flagWords = { flat: 'flat', saturated: 'saturated' };
+
+export function createSignalPanel({ session, fetchText }) {
+  const host = byId('signal-plot');
+  const count = byId('plot-count');
+  const summary = byId('signal-summary');
+  const title = byId('signal-title');
+  const close = byId('review-close');
+  const buffer = new SignalBuffer(Math.ceil(LIVE_SECONDS * PREVIEW_ROWS_PER_SECOND));
+  let rows = []; // per shown channel: {number, canvas, level, flag}
+  let review = null; // {slot, channels, columns} while reviewing
+  let pending = false;
+  let shownFlags = '';
+
+  function build(channelNumbers) {
+    rows = channelNumbers.map((number) => {
+      const canvas = el('canvas', { height: STRIP_HEIGHT, 'aria-hidden': 'true' });
+      const fill = el('div', { class: 'fill' });
+      const level = el(
+        'div',
+        {
+          class: 'level',
+          role: 'meter',
+          'aria-label': `Channel ${number} level`,
+          'aria-valuemin': 0,
+          'aria-valuemax': 100,
+          'aria-valuenow': 0,
+        },
+        fill,
+      );
+      const flag = el('span', { class: 'flag' });
+      host.append(
+        el(
+          'div',
+          { class: 'strip', 'data-channel': number },
+          el('span', { class: 'ch', text: `Ch ${number}` }),
+          canvas,
+          level,
+          flag,
+        ),
+      );
+      return { number, canvas, level, fill, flag };
+    });
+  }
+
+  function layout(channelNumbers) {
+    if (rows.length === channelNumbers.length && rows.every((r, i) => r.number === channelNumbers[i])) return;
+    host.replaceChildren();
+    build(channelNumbers);
+  }
+
+  // Draws `samples` in `canvas` on its own scale, as a min-max band per pixel column.
+  function drawStrip(canvas, samples, stats, shade) {
+    const width = Math.max(1, Math.round(canvas.clientWidth * devicePixelRatio));
+    const height = Math.round(STRIP_HEIGHT * devicePixelRatio);
+    if (canvas.width !== width || canvas.height !== height) Object.assign(canvas, { width, height });
+    const g = canvas.getContext('2d');
+    g.clearRect(0, 0, width, height);
+    if (shade) {
+      g.fillStyle = HOLD_SHADE;
+      for (const [from, to] of shade) g.fillRect(from * width, 0, (to - from) * width, height);
+    }
+    if (samples.length === 0) return;
+    const [low, high] = stripRange(stats);
+    const y = (v) => height - 1 - ((v - low) / (high - low)) * (height - 2);
+    g.strokeStyle = INK;
+    g.lineWidth = Math.max(1, devicePixelRatio);
+    g.beginPath();
+    const perColumn = samples.length / width;
+    for (let x = 0; x < width; x += 1) {
+      const from = Math.floor(x * perColumn);
+      const to = Math.max(from + 1, Math.floor((x + 1) * perColumn));
+      if (from >= samples.length) break;
+      let lo = Infinity;
+      let hi = -Infinity;
+      for (let i = from; i < Math.min(to, samples.length); i += 1) {
+        lo = Math.min(lo, samples[i]);
+        hi = Math.max(hi, samples[i]);
+      }
+      g.moveTo(x + 0.5, y(hi) - 0.5);
+      g.lineTo(x + 0.5, y(lo) + 0.5);
+    }
+    g.stroke();
+  }
+
+  function showLevel(row, stats, flag) {
+    const percent = Math.round(levelFraction(stats?.level ?? 0) * 100);
+    row.level.setAttribute('aria-valuenow', String(percent));
+    row.fill.style.width = `${percent}%`;
+    setText(row.flag, flag ? flagWords[flag] : '');
+    row.flag.dataset.flag = flag ?? '';
+  }
+
+  function showFlags(flags) {
+    const text = flags.map(([n, f]) => `${n}:${f}`).join(' ');
+    host.dataset.flags = text;
+    if (text === shownFlags) return;
+    shownFlags = text;
+    if (flags.length === 0) setText(summary, rows.length ? 'Every channel shows a signal.' : '');
+    else
+      setText(
+        summary,
+        flags
+          .map(([n, f]) =>
+            f === 'flat'
+              ? `Ch ${n} is flat: check that its electrode touches the skin.`
+              : `Ch ${n} is saturated: the signal hits its limits; loosen or move the armband.`,
+          )
+          .join(' '),
+      );
+  }
+
+  // The server streams the signal only while it records: afterwards the strips
+  // hold the end of the last window, and say so.
+  function countWords() {
+    if (!buffer.total) return 'no samples yet';
+    const live = session.state.recording.phase !== 'idle';
+    return `${live ? 'live' : 'end of the last recording'} · ${buffer.total} samples per channel`;
+  }
+
+  function drawLive() {
+    pending = false;
+    if (review || buffer.channels === 0) return;
+    const flags = [];
+    rows.forEach((row, c) => {
+      if (c >= buffer.channels) return;
+      const visible = buffer.recent(c, buffer.capacity);
+      const lastSecond = buffer.recent(c, Math.round(PREVIEW_ROWS_PER_SECOND));
+      const flag =
+        lastSecond.length >= PREVIEW_ROWS_PER_SECOND / 2 ? channelFlag(channelStats(lastSecond)) : null;
+      if (flag) flags.push([row.number, flag]);
+      drawStrip(row.canvas, visible, channelStats(visible));
+      showLevel(row, channelStats(buffer.recent(c, Math.round(PREVIEW_ROWS_PER_SECOND / 2))), flag);
+    });
+    showFlags(flags);
+    host.dataset.samples = String(buffer.total);
+    setText(count, countWords());
+  }
+
+  function drawReview() {
+    const { channels, columns, slot } = review;
+    layout(channels);
+    const seconds = columns[0]?.length / FRAMES_PER_SECOND || 0;
+    const shade = cuePhases()
+      .filter((p) => p.kind === 'hold')
+      .map((p) => [p.from / (seconds * 1000), Math.min(1, p.to / (seconds * 1000))]);
+    const flags = [];
+    rows.forEach((row, c) => {
+      const stats = channelStats(columns[c]);
+      const flag = channelFlag(stats);
+      if (flag) flags.push([row.number, flag]);
+      drawStrip(row.canvas, columns[c], stats, seconds * 1000 >= RECORD_WINDOW_MS / 2 ? shade : null);
+      showLevel(row, stats, flag);
+    });
+    showFlags(flags);
+    setText(count, `${seconds.toFixed(1)} s; shaded: the cue said hold`);
+    setText(title, `Review: ${session.nameOf(slot)}, last window`);
+  }
+
+  function schedule() {
+    if (pending) return;
+    pending = true;
+    requestAnimationFrame(drawLive);
+  }
+
+  function endReview() {
+    review = null;
+    host.dataset.mode = 'live';
+    close.hidden = true;
+    setText(title, 'Signal');
+    setText(count, countWords());
+    schedule();
+  }
+  close.addEventListener('click', endReview);
+
+  session.subscribe((event) => {
+    if (event.type === 'window-start') {
+      if (review) endReview();
+      buffer.reset(0);
+      host.dataset.samples = '0';
+      const mask = session.state.config.server?.channelMask ?? session.state.selection.channelMask;
+      layout(bitsOf(mask));
+    } else if (event.type === 'preview') {
+      if (buffer.channels !== event.channels && rows.length !== event.channels)
+        layout(Array.from({ length: event.channels }, (_, i) => i + 1));
+      for (const row of event.rows) buffer.push(row);
+      schedule();
+    }
+  });
+  new ResizeObserver(() => (review ? drawReview() : schedule())).observe(host);
+
+  return {
+    // Shows the last window of gesture `slot`, read from the server.
+    async review(slot) {
+      const entry = session.state.recordings?.[slot];
+      if (!entry?.lastWindow) return;
+      host.dataset.mode = 'loading';
+      setText(count, 'reading the recording…');
+      const text = await fetchText(`/api/recordings/${slot}.csv`);
+      const window = lastFramesOfCsv(text ?? '', windowFrames(entry.lastWindow));
+      if (!window || window.columns[0]?.length === 0) {
+        host.dataset.mode = 'live';
+        setText(
+          count,
+          'The recording could not be read for review (recordings over 4 MiB are not exported).',
+        );
+        return;
+      }
+      review = { slot, ...window };
+      host.dataset.mode = 'review';
+      close.hidden = false;
+      drawReview();
+      host.scrollIntoView({ block: 'nearest' });
+    },
+    render(state) {
+      if (rows.length === 0 && state.config.server) layout(bitsOf(state.config.server.channelMask));
+      if (!review && host.dataset.mode === 'live') setText(count, countWords());
+    },
+  };
+}

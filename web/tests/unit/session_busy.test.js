@@ -1,0 +1,134 @@
+import assert from 'node:assert/strict';
+import { describe, test } from 'node:test';
+import { availableActions } from '../../js/availability.js';
+import { ANSWER_WAIT_MS } from '../../js/session.js';
+import { makeConfiguredSession, settle, statusDoc, trainedModel } from './session_fixture.js';
+
+const commandsSent = (f, code) => f.sent.filter((bytes) => bytes[0] === code).length;
+
+describe('one command in flight per control', () => {
+  test('a second press of Record, Apply, Upload or Start identification sends nothing until the first is answered', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x03) });
+    f.session.startRecord(1);
+    f.session.startRecord(1);
+    f.session.startRecord(2);
+    assert.equal(commandsSent(f, 0x06), 1);
+    f.receive(0x01, 0x00); // accepted: the window runs
+    assert.equal(f.session.startRecord(2), false, 'the server records: the page does not ask again');
+    f.receive(0x06, 0xfd);
+
+    f.session.applyConfig();
+    f.session.applyConfig();
+    assert.equal(commandsSent(f, 0x05), 1);
+    f.receive(0x01, 0x00);
+    assert.equal(f.session.applyConfig(), false, 'still waiting for the armband');
+    f.receive(0x05, 0x00);
+    assert.equal(availableActions(f.state()).applyConfig, true);
+
+    f.session.upload();
+    f.session.upload();
+    assert.equal(commandsSent(f, 0x0c), 1);
+    f.receive(0x01, 0x00);
+    f.receive(0x0d, 50);
+    assert.equal(f.session.upload(), false, 'the upload runs until its outcome');
+    assert.equal(availableActions(f.state()).startIdentify, false, 'no identification during an upload');
+    f.receive(0x0d, 100);
+    f.receive(0x0c, 0x00);
+
+    f.api.server.status = statusDoc({
+      link: 'connected',
+      channelMask: 0xff,
+      gestureMask: 0x03,
+      identifyMode: 'calibrated',
+    });
+    f.state().identifyMode = 'calibrated';
+    await Promise.all([f.session.startIdentify(), f.session.startIdentify()]);
+    assert.equal(commandsSent(f, 0x08), 1);
+  });
+
+  test('a control that hears nothing is released after a bounded wait, and the page says so', async () => {
+    const f = await makeConfiguredSession();
+    f.session.applyConfig();
+    f.advance(ANSWER_WAIT_MS - 1);
+    assert.equal(f.session.isBusy('apply'), true);
+    f.advance(1);
+    assert.equal(f.session.isBusy('apply'), false);
+    assert.match(f.state().config.outcome.words, /No answer/);
+    assert.equal(f.state().config.pending, null);
+    // The ping that comes after all changes nothing.
+    f.receive(0x01, 0x00);
+    f.session.startRecord(1);
+    f.receive(0x01, 0x00);
+    assert.equal(f.state().recording.phase, 'running');
+  });
+
+  test("another client's refusal does not end the window this page is recording", async () => {
+    const f = await makeConfiguredSession();
+    f.session.startRecord(1);
+    f.receive(0x01, 0x00);
+    f.receive(0x06, 0xff); // a second Record from elsewhere, refused
+    f.receive(0x07, ...Array(32).fill(100));
+    const r = f.state().recording;
+    assert.equal(r.phase, 'running');
+    assert.equal(r.slot, 1);
+    assert.equal(r.mine, true);
+    assert.equal(f.logWords().includes('Another client started a recording.'), false);
+  });
+
+  test('Start identification switches the server to the calibrated mode first, and stops when that is refused', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, { model: trainedModel(0x03) });
+    await f.session.startIdentify();
+    assert.deepEqual(f.api.calls.at(-1), ['PUT', '/api/settings', { identifyMode: 'calibrated' }]);
+    assert.deepEqual(f.sent, [[0x08], [0x01]]);
+    assert.equal(f.state().identifyMode, 'calibrated');
+
+    const g = await makeConfiguredSession(0xff, 0x03, { model: trainedModel(0x03) });
+    g.api.server.put = () => ({
+      ok: false,
+      status: 409,
+      body: { error: 'the server is recording; stop that first' },
+    });
+    await g.session.startIdentify();
+    assert.deepEqual(g.sent, []);
+    assert.equal(g.state().identify.phase, 'idle');
+    assert.match(g.state().identify.outcome.words, /busy/);
+    assert.equal(g.session.isBusy('identify'), false);
+  });
+
+  test('Record again deletes the recording on the server first, and records only when that worked', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1] });
+    await f.session.recordAgain(1);
+    assert.deepEqual(f.api.calls[0], ['DELETE', '/api/recordings/1']);
+    assert.deepEqual(f.sent, [[0x06, 0x01], [0x01]]);
+
+    const g = await makeConfiguredSession(0xff, 0x03, { recorded: [1] });
+    g.api.server.del = () => ({
+      ok: false,
+      status: 409,
+      body: { error: 'the server is identifying; stop that first' },
+    });
+    await g.session.recordAgain(1);
+    assert.deepEqual(g.sent, []);
+    assert.match(g.state().recording.outcome.words, /not deleted.*busy/);
+    assert.equal(availableActions(g.state()).recordAgain(1), true);
+  });
+
+  test('Delete removes the recording, reads the inventory again and marks the evaluation as out of date', async () => {
+    const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2] });
+    f.state().evaluation = { phase: 'ready', data: {}, words: null, stale: false };
+    f.api.server.recordings = { recordings: [] };
+    const deleting = f.session.deleteRecording(2);
+    assert.equal(availableActions(f.state()).deleteRecording(2), false);
+    assert.equal(await deleting, true);
+    await settle();
+    assert.equal(f.state().recordings[2], null);
+    assert.equal(f.state().evaluation.stale, true);
+    assert.deepEqual(
+      f.api.calls.map((c) => c.slice(0, 2)),
+      [
+        ['DELETE', '/api/recordings/2'],
+        ['GET', '/api/recordings'],
+      ],
+    );
+  });
+});
