@@ -2,25 +2,14 @@
 # server stays one self-contained program.
 #
 # Included by the top-level CMakeLists.txt once the `quillon` library exists:
-# it lists the client's files (web/*.html, *.css, *.svg, web/js/*.js, and the
-# browser build and stylesheet of the npm package uplot from node_modules),
-# and adds to `quillon` a source generated from them, which defines the tables
-# that server/web_assets.cpp serves from. Nothing is downloaded here:
-# node_modules comes from scripts/setup (npm ci against package-lock.json).
+# it lists the client's files (web/*.html, *.css, *.svg, web/js/*.js) and
+# adds to `quillon` a source generated from them, which defines the tables
+# that server/web_assets.cpp serves from. Nothing is downloaded here.
 #
 # The same file, run with `cmake -P`, is the generator (see the end).
 
 if(NOT CMAKE_SCRIPT_MODE_FILE)
     set(QUILLON_WEB_DIR ${CMAKE_SOURCE_DIR}/web)
-    set(QUILLON_UPLOT_DIR ${CMAKE_SOURCE_DIR}/node_modules/uplot/dist)
-    foreach(required uPlot.iife.min.js uPlot.min.css)
-        if(NOT EXISTS ${QUILLON_UPLOT_DIR}/${required})
-            message(FATAL_ERROR
-                "The browser client needs ${QUILLON_UPLOT_DIR}/${required}, from the npm package "
-                "uplot, and node_modules is missing or incomplete. Run scripts/setup (it installs "
-                "the packages pinned in package-lock.json with npm ci), then configure again.")
-        endif()
-    endforeach()
 
     file(GLOB QUILLON_WEB_PAGES CONFIGURE_DEPENDS
         ${QUILLON_WEB_DIR}/*.html ${QUILLON_WEB_DIR}/*.css ${QUILLON_WEB_DIR}/*.svg)
@@ -33,10 +22,6 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
         file(RELATIVE_PATH served ${QUILLON_WEB_DIR} ${file})
         string(APPEND manifest "/${served}\t${file}\n")
         list(APPEND inputs ${file})
-    endforeach()
-    foreach(required uPlot.iife.min.js uPlot.min.css)
-        string(APPEND manifest "/vendor/${required}\t${QUILLON_UPLOT_DIR}/${required}\n")
-        list(APPEND inputs ${QUILLON_UPLOT_DIR}/${required})
     endforeach()
 
     set(QUILLON_WEB_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
@@ -86,7 +71,7 @@ foreach(line IN LISTS lines)
 endforeach()
 
 file(WRITE ${OUTPUT}.tmp
-"// Generated at build time by cmake/web_assets.cmake from web/ and node_modules. Do not edit.
+"// Generated at build time by cmake/web_assets.cmake from web/. Do not edit.
 #include <cstddef>
 #include <string_view>
 

@@ -4,8 +4,8 @@
 #include <vector>
 
 // Defined by the source that cmake/web_assets.cmake generates at build time
-// from web/ and node_modules: the path each file is served at ("/index.html",
-// "/js/app.js", "/vendor/uPlot.min.css") and its bytes, constant-initialised.
+// from web/: the path each file is served at ("/index.html",
+// "/js/app.js", "/style.css") and its bytes, constant-initialised.
 namespace web_assets_data {
 extern const std::size_t kFileCount;
 extern const std::string_view kFilePaths[];

@@ -43,9 +43,6 @@ std::map<std::string, fs::path> clientFiles() {
     for (const auto& entry : fs::directory_iterator(web / "js")) {
         files["/js/" + entry.path().filename().string()] = entry.path();
     }
-    const fs::path uplot = kSourceDir / "node_modules" / "uplot" / "dist";
-    files["/vendor/uPlot.iife.min.js"] = uplot / "uPlot.iife.min.js";
-    files["/vendor/uPlot.min.css"] = uplot / "uPlot.min.css";
     return files;
 }
 
@@ -106,8 +103,7 @@ TEST_F(WebServer, EveryScriptStylesheetAndModuleThePageNamesIsThere) {
         }
     }
     EXPECT_TRUE(seen.contains("/js/session.js"));
-    EXPECT_TRUE(seen.contains("/vendor/uPlot.iife.min.js"));
-    EXPECT_TRUE(seen.contains("/vendor/uPlot.min.css"));
+    EXPECT_TRUE(seen.contains("/style.css"));
 }
 
 TEST_F(WebServer, PathsOutsideTheClientAreNotFound) {
