@@ -233,3 +233,39 @@ export async function pressTwice(page, selector) {
     button.click();
   }, selector);
 }
+
+// Records every cue the page shows, in the page itself, so that a loaded
+// machine cannot miss one however briefly it stays: its index, kind and word,
+// where the word was on the screen, and how many rows the signal plot held.
+export async function watchCues(page) {
+  await page.evaluate(() => {
+    const cue = document.getElementById('cue');
+    const word = document.getElementById('cue-word');
+    const plot = document.getElementById('signal-plot');
+    window.cueLog = [];
+    new MutationObserver(() => {
+      const box = word.getBoundingClientRect();
+      window.cueLog.push({
+        index: Number(cue.dataset.index),
+        kind: cue.dataset.kind,
+        word: word.textContent,
+        rows: Number(plot.dataset.samples),
+        box: { top: box.top, bottom: box.bottom, width: box.width },
+      });
+    }).observe(cue, { attributes: true, attributeFilter: ['data-kind'] });
+  });
+}
+
+// The first cue since watchCues whose word matches `pattern`.
+export async function waitForCue(page, pattern, timeout = 20000) {
+  let found;
+  await waitUntil(
+    async () => {
+      found = (await page.evaluate(() => window.cueLog)).find((c) => pattern.test(c.word));
+      return found !== undefined;
+    },
+    timeout,
+    `a cue reading ${pattern}`,
+  );
+  return found;
+}

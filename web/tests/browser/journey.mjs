@@ -21,7 +21,9 @@ import {
   pressTwice,
   serverOpen,
   waitForText,
+  waitForCue,
   waitUntil,
+  watchCues,
 } from './browser_session.js';
 
 const SPEED = 10;
@@ -47,21 +49,6 @@ async function wearer(command, slot) {
 }
 
 // Records the cue's changes with the number of EMG rows drawn at that moment.
-async function watchCues() {
-  await page.evaluate(() => {
-    const cue = document.getElementById('cue');
-    const plot = document.getElementById('signal-plot');
-    window.cueLog = [];
-    new MutationObserver(() =>
-      window.cueLog.push({
-        index: Number(cue.dataset.index),
-        kind: cue.dataset.kind,
-        rows: Number(plot.dataset.samples),
-      }),
-    ).observe(cue, { attributes: true, attributeFilter: ['data-kind'] });
-  });
-}
-
 async function saved(slot, name) {
   await until('#record-outcome', new RegExp(`${name}: Recording saved`), WINDOW_MS);
   await until(`#record-card-${slot} .count`, /^1 window · \d+ s · \d+ active$/);
@@ -122,11 +109,11 @@ async function run() {
     async () => {
       await page.locator('#wearer-panel').waitFor({ state: 'visible', timeout: 20000 });
       assert.equal(await page.locator('#wearer-follow').isChecked(), true);
-      await watchCues();
+      await watchCues(page);
       const from = journey.sent.length;
       await pressTwice(page, '#record-card-1 .record');
-      await until('#cue-word', /^Make Fist$/, WINDOW_MS);
-      await until('#cue-word', /^Relax$/, WINDOW_MS);
+      await waitForCue(page, /^Make Fist$/, WINDOW_MS);
+      await waitForCue(page, /^Relax$/, WINDOW_MS);
       await journey.screenshot('3-recording');
       await saved(1, 'Fist');
       assert.equal(journey.count(0x06, from), 1, 'recordings asked for');
@@ -211,8 +198,9 @@ async function run() {
     const from = journey.sent.length;
     await page.locator('#record-card-1 .record').click();
     await until('#record-card-1 .question', /^Replace Fist's 1 window with a new recording\?$/);
+    await watchCues(page);
     await page.locator('#record-card-1 .confirm-yes').click();
-    await until('#cue-word', /^Make Fist$/, WINDOW_MS);
+    await waitForCue(page, /^Make Fist$/, WINDOW_MS);
     await saved(1, 'Fist'); // one window, not two: the earlier one was deleted first
     assert.equal(journey.count(0x06, from), 1);
   });

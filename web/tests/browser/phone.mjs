@@ -8,7 +8,14 @@
 // 24 px touch targets; what the first load costs (bytes and first paint, printed
 // for the record); screenshots of each step as phone-*.png.
 import assert from 'node:assert/strict';
-import { Journey, journeyOptions, serverOpen, waitForText, waitUntil } from './browser_session.js';
+import {
+  Journey,
+  journeyOptions,
+  serverOpen,
+  waitForCue,
+  waitForText,
+  watchCues,
+} from './browser_session.js';
 
 const SPEED = 10;
 const WINDOW_MS = 30000;
@@ -61,8 +68,9 @@ async function noProblems(what) {
 }
 
 async function record(slot, name) {
+  await watchCues(page);
   await tap(`#record-card-${slot} .record`);
-  await until('#cue-word', new RegExp(`^Make ${name}$`), WINDOW_MS);
+  await waitForCue(page, new RegExp(`^Make ${name}$`), WINDOW_MS);
   await until('#record-outcome', new RegExp(`${name}: Recording saved`), WINDOW_MS);
   await until(`#record-card-${slot} .count`, /^1 window · \d+ s · \d+ active$/);
 }
@@ -103,10 +111,10 @@ async function run() {
   });
 
   await journey.step('while recording, the cue word is on screen', async () => {
+    await watchCues(page);
     await tap('#record-card-1 .record');
-    await until('#cue-word', /^Make Fist$/, WINDOW_MS);
-    const cue = await page.locator('#cue-word').boundingBox();
-    assert(cue && cue.y >= 0 && cue.y + cue.height <= HEIGHT, `the cue word at ${JSON.stringify(cue)}`);
+    const cue = (await waitForCue(page, /^Make Fist$/, WINDOW_MS)).box;
+    assert(cue.width > 0 && cue.top >= 0 && cue.bottom <= HEIGHT, `the cue word at ${JSON.stringify(cue)}`);
     await journey.screenshot('3-recording');
     await until('#record-outcome', /Fist: Recording saved/, WINDOW_MS);
     await record(2, 'Open hand');
