@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "recordings/save_recording_window.h"
+#include "recordings/start_up_recovery.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -40,6 +43,33 @@ TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
     // A raw file that grew behind the log's back.
     writeBytes("raw3.bin", std::vector<std::uint8_t>(2500, 1));
     EXPECT_FALSE(readWindowLog(3, 2500));
+}
+
+TEST(WindowLog, AStartAfterAKillCutsAnUnfinishedAppendAndRemovesWhatTheRunLeft) {
+    ScopedWorkingDirectory scratch;
+    const std::vector<std::uint8_t> window(1600, 7);
+    ASSERT_TRUE(saveRecordingWindow(2, window.data(), window.size()));
+    // The bytes of a second window reached the raw file, its log line never did.
+    std::vector<std::uint8_t> torn(1600 + 700, 7);
+    writeBytes("raw2.bin", torn);
+    writeBytes("raw4.bin", std::vector<std::uint8_t>(900, 1));  // never logged: left alone
+    for (const char* leftover :
+         {"W&B.txt.tmp", "model.bin.tmp", "raw2.windows.tmp", "feature1.txt"}) {
+        writeFile(leftover, "part");
+    }
+    writeFile("W&B.txt", "kept");
+    writeFile("notes.tmp", "not ours");
+
+    recoverWorkingDirectory();
+    EXPECT_EQ(std::filesystem::file_size("raw2.bin"), 1600u);
+    ASSERT_TRUE(readWindowLog(2, 1600));
+    EXPECT_EQ(std::filesystem::file_size("raw4.bin"), 900u);
+    for (const char* leftover :
+         {"W&B.txt.tmp", "model.bin.tmp", "raw2.windows.tmp", "feature1.txt"}) {
+        EXPECT_FALSE(fileExists(leftover)) << leftover;
+    }
+    EXPECT_EQ(readFile("W&B.txt"), "kept");
+    EXPECT_TRUE(fileExists("notes.tmp"));
 }
 
 }  // namespace
