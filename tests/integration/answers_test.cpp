@@ -44,12 +44,7 @@ class Answers : public testing::Test {
         writeFile(server.file("W&B.gestures"), "0x07\n");
     }
     Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {
-        // A stop command answers with the code of the start it ends.
-        const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
-        client().send(command);
-        return client()
-            .nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
-            .value_or(Bytes{});
+        return ::answerTo(client(), command, timeout);
     }
 
     ServerProcess server;

@@ -72,6 +72,13 @@ void scanAndConnect(WireClient& client) {
     ASSERT_EQ(client.nextWithCode(0x03), (Bytes{0x03, 0x00}));
 }
 
+Bytes answerTo(WireClient& client, const Bytes& command, std::chrono::milliseconds timeout) {
+    const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
+    client.send(command);
+    return client.nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
+        .value_or(Bytes{});
+}
+
 void configureEmg(WireClient& client, std::uint8_t channels, std::uint8_t gestures) {
     client.send({0x05, channels, gestures});
     ASSERT_EQ(client.nextWithCode(0x05), (Bytes{0x05, 0x00}));

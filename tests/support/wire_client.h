@@ -43,6 +43,9 @@ class WireClient {
 void scanAndConnect(WireClient& client);
 // SET_EMG_CONFIG, asserting the armband's 05 00.
 void configureEmg(WireClient& client, std::uint8_t channels, std::uint8_t gestures);
+// Sends `command` and returns the first message with its answer's code (a
+// stop answers with the code of the start it ends), or no bytes after `timeout`.
+Bytes answerTo(WireClient& client, const Bytes& command, std::chrono::milliseconds timeout);
 
 Bytes bytesOf(const std::string& text);
 std::string hex(const Bytes& bytes);
