@@ -236,12 +236,11 @@ export async function pressTwice(page, selector) {
 
 // Records every cue the page shows, in the page itself, so that a loaded
 // machine cannot miss one however briefly it stays: its index, kind and word,
-// where the word was on the screen, and how many rows the signal plot held.
+// when it came (performance.now(), ms) and where the word was on the screen.
 export async function watchCues(page) {
   await page.evaluate(() => {
     const cue = document.getElementById('cue');
     const word = document.getElementById('cue-word');
-    const plot = document.getElementById('signal-plot');
     window.cueLog = [];
     new MutationObserver(() => {
       const box = word.getBoundingClientRect();
@@ -249,7 +248,7 @@ export async function watchCues(page) {
         index: Number(cue.dataset.index),
         kind: cue.dataset.kind,
         word: word.textContent,
-        rows: Number(plot.dataset.samples),
+        at: performance.now(),
         box: { top: box.top, bottom: box.bottom, width: box.width },
       });
     }).observe(cue, { attributes: true, attributeFilter: ['data-kind'] });

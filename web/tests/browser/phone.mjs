@@ -17,7 +17,7 @@ import {
   watchCues,
 } from './browser_session.js';
 
-const SPEED = 10;
+const SPEED = 5;
 const WINDOW_MS = 30000;
 const WIDTH = 390;
 const HEIGHT = 844;
