@@ -4,11 +4,11 @@
 #include "api/json_response.h"
 #include "api/response_body.h"
 #include "core/log.h"
+#include "core/whole_file.h"
 #include "device/acquisition_state.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/recording_export.h"
 #include "recordings/recording_inventory.h"
-#include "core/whole_file.h"
 #include "training/raw_recording_file.h"
 
 namespace {

@@ -5,10 +5,7 @@
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 void commandScanDevice(const CommandFrame& frame, Response& response) {
     response.push_back(SCAN_DEVICE);

@@ -22,15 +22,13 @@ int vlogPrint(int level, const char* tag, const char* format, va_list args) {
     localtime_r(&now.tv_sec, &local);
 
     char line[kLineBuffer];
-    int header = std::snprintf(line, sizeof line, "(%4.4u-%u-%u %u:%2.2u:%2.2u:%3.3u)[%c/%s]: ",
-                               static_cast<unsigned>(local.tm_year + 1900),
-                               static_cast<unsigned>(local.tm_mon + 1),
-                               static_cast<unsigned>(local.tm_mday),
-                               static_cast<unsigned>(local.tm_hour),
-                               static_cast<unsigned>(local.tm_min),
-                               static_cast<unsigned>(local.tm_sec),
-                               static_cast<unsigned>(now.tv_usec / 1000),
-                               kLevelLetters[level > 5 ? 5 : level], tag);
+    int header = std::snprintf(
+        line, sizeof line,
+        "(%4.4u-%u-%u %u:%2.2u:%2.2u:%3.3u)[%c/%s]: ", static_cast<unsigned>(local.tm_year + 1900),
+        static_cast<unsigned>(local.tm_mon + 1), static_cast<unsigned>(local.tm_mday),
+        static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min),
+        static_cast<unsigned>(local.tm_sec), static_cast<unsigned>(now.tv_usec / 1000),
+        kLevelLetters[level > 5 ? 5 : level], tag);
     if (header < 0) {
         header = 0;
     }

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 RequestWatchdog::RequestWatchdog(TimerScheduler& scheduler) : timer(scheduler) {}
 

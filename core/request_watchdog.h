@@ -26,7 +26,8 @@ class RequestWatchdog {
     RequestWatchdog& operator=(const RequestWatchdog&) = delete;
 
     // A wait that ends in onExpiry after `bound` unless disarmed first. Ids start at 1.
-    std::uint64_t arm(std::chrono::milliseconds bound, std::function<void()> onExpiry) EXCLUDES(lock);
+    std::uint64_t arm(std::chrono::milliseconds bound, std::function<void()> onExpiry)
+        EXCLUDES(lock);
     // True when the wait was still on: it is over now and will not expire.
     bool disarm(std::uint64_t id) EXCLUDES(lock);
     // Moves a wait that is still on to `bound` from now; false when it is over.

@@ -5,10 +5,7 @@
 
 #include "core/log.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 std::int64_t monotonicClockTicks() {
     using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;

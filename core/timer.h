@@ -21,7 +21,7 @@
 class TimerScheduler;
 
 class Timer {
-public:
+  public:
     explicit Timer(TimerScheduler& scheduler);
     ~Timer();
     Timer(const Timer&) = delete;
@@ -34,21 +34,21 @@ public:
     void stop();
     bool isRunning() const { return running.load(); }
 
-private:
+  private:
     friend class TimerScheduler;
 
     // Serialises start and stop. deadline and callback are written by start
     // under mutex while the timer is not in the heap, and read by the worker
     // under the heap lock once start has put it there: the heap hands them over.
     Mutex mutex;
-    std::atomic<bool> running{false}; // cleared by the worker without mutex
-    std::int64_t deadline = 0;        // monotonic clock, 100 ns ticks
+    std::atomic<bool> running{false};  // cleared by the worker without mutex
+    std::int64_t deadline = 0;         // monotonic clock, 100 ns ticks
     std::function<void()> callback;
     TimerScheduler* scheduler;
 };
 
 class TimerScheduler {
-public:
+  public:
     TimerScheduler() = default;
     // Stops and joins the worker.
     ~TimerScheduler();
@@ -60,7 +60,7 @@ public:
     // True when the timer was in the heap and has been taken out.
     bool remove(Timer* timer);
 
-private:
+  private:
     void workerLoop();
     void wakeWorker() REQUIRES(heapLock);
     // Orders the std heap algorithms as a min-heap: the earliest deadline in front.

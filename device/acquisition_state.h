@@ -16,10 +16,10 @@ enum DataMode : std::int32_t {
 inline constexpr std::uint8_t kNoGesture = 0xFF;
 
 extern std::atomic<std::int32_t> dataMode;
-extern std::atomic<std::uint8_t> channelMask;    // EMG channels chosen by the client
-extern std::atomic<std::uint8_t> channelCount;   // set bits of channelMask
-extern std::atomic<std::uint8_t> gestureMask;    // gestures chosen by the client
-extern std::atomic<std::uint8_t> gestureCount;   // set bits of gestureMask
+extern std::atomic<std::uint8_t> channelMask;       // EMG channels chosen by the client
+extern std::atomic<std::uint8_t> channelCount;      // set bits of channelMask
+extern std::atomic<std::uint8_t> gestureMask;       // gestures chosen by the client
+extern std::atomic<std::uint8_t> gestureCount;      // set bits of gestureMask
 extern std::atomic<std::uint8_t> recordingGesture;  // gesture being recorded; 0xFF none
 extern std::atomic<std::uint8_t> lastIdentified;    // class index last reported; 0xFF none
 

@@ -10,7 +10,7 @@
 // live state.
 template <typename T>
 class PendingResult {
-public:
+  public:
     void deliver(T value) {
         {
             MutexLock guard(lock);
@@ -27,7 +27,7 @@ public:
         return result;
     }
 
-private:
+  private:
     Mutex lock;
     CondVar arrived;
     std::optional<T> result GUARDED_BY(lock);

@@ -17,14 +17,15 @@
 // emptied and read on the main thread; one lock keeps a packet still in flight
 // from overlapping a read.
 class RawBuffer {
-public:
+  public:
     void clear();
     void append(const std::uint8_t* data, std::size_t length);
     std::size_t size() const;
     // Calls `reader` with the bytes while holding the lock.
-    void read(const std::function<void(const std::uint8_t* data, std::size_t length)>& reader) const;
+    void read(
+        const std::function<void(const std::uint8_t* data, std::size_t length)>& reader) const;
 
-private:
+  private:
     mutable Mutex lock;
     std::vector<std::uint8_t> bytes GUARDED_BY(lock);
 };

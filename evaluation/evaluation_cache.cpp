@@ -7,9 +7,9 @@
 #include <chrono>
 #include <optional>
 
+#include "core/whole_file.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/recording_inventory.h"
-#include "core/whole_file.h"
 #include "training/raw_recording_file.h"
 
 namespace {

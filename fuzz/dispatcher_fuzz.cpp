@@ -54,9 +54,9 @@ class CapturedClient : public ClientConnection {
 };
 
 const std::vector<std::string> kFaultWords = [] {
-    std::vector<std::string> words = {"drop",       "absent",     "present",        "nosetting",
-                                      "setting",    "hubstate 1", "devicestatus 2", "perform 1",
-                                      "perform 2",  "hold 3",     "rest"};
+    std::vector<std::string> words = {
+        "drop",           "absent",    "present",   "nosetting", "setting", "hubstate 1",
+        "devicestatus 2", "perform 1", "perform 2", "hold 3",    "rest"};
     for (const char* operation :
          {"connect", "startScan", "setDataNotifySwitch", "setEmgRawDataConfig", "trainModelUpdate",
           "queryHardwareVersion", "queryFirmwareVersion"}) {
@@ -118,8 +118,19 @@ void pumpEvents(std::chrono::milliseconds quiet, std::chrono::milliseconds longe
 
 bool isResponseCode(std::uint8_t code) {
     switch (code) {
-        case 0x01: case 0x02: case 0x03: case 0x04: case 0x05: case 0x06: case 0x07:
-        case 0x08: case 0x0A: case 0x0C: case 0x0D: case 0x10: case 0x30:
+        case 0x01:
+        case 0x02:
+        case 0x03:
+        case 0x04:
+        case 0x05:
+        case 0x06:
+        case 0x07:
+        case 0x08:
+        case 0x0A:
+        case 0x0C:
+        case 0x0D:
+        case 0x10:
+        case 0x30:
             return true;
         default:
             return false;
@@ -146,7 +157,8 @@ void handleMessage(const std::vector<std::uint8_t>& message, CapturedClient& cli
     const std::vector<ClientMessage> got = client.take();
     const std::uint8_t code = message.empty() ? 0 : message.front();
     if (code == PING) {
-        const std::vector<std::uint8_t> answer{PING, message.size() == 1 ? STATUS_OK : STATUS_FAILED};
+        const std::vector<std::uint8_t> answer{PING,
+                                               message.size() == 1 ? STATUS_OK : STATUS_FAILED};
         fuzzCheck(checkMessages(got, answer, PING).first == 1, "PING answered once at once");
     } else if (code == GET_VERSION) {
         fuzzCheck(checkMessages(got, {}, GET_VERSION).second == 1, "GET_VERSION answered once");
@@ -187,7 +199,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (tag >= 0xE0) {
             const std::string answer = running.simulation.controller->command(
                 kFaultWords[(tag - 0xE0u) % kFaultWords.size()]);
-            fuzzCheck(answer.starts_with("ok") || answer.starts_with("error: "), "fault word answered");
+            fuzzCheck(answer.starts_with("ok") || answer.starts_with("error: "),
+                      "fault word answered");
             pumpEvents(3ms);
             checkMessages(running.client->take(), {}, 0);
             continue;

@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FeatureList list;
     extractWindowFeatures(activity, matrix, list);
-    const auto samples = static_cast<std::size_t>(
-        std::count(kinds.begin(), kinds.end(), WindowActivity::active));
+    const auto samples =
+        static_cast<std::size_t>(std::count(kinds.begin(), kinds.end(), WindowActivity::active));
     fuzzCheck(list.values.size() == samples * channels, "one sample per active window");
     for (const float value : list.values) {
         fuzzCheck(std::isfinite(value) && value >= 0.0f && value <= 255.0f, "means within 0..255");
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzCheck(levels.active.size() <= windows && levels.quiet.size() <= windows,
               "the calibration measures the recording's windows");
 
-    fuzzCheck(featureExtraction("1", bytes, raw.size(), channels) == 0, "the feature file is written");
+    fuzzCheck(featureExtraction("1", bytes, raw.size(), channels) == 0,
+              "the feature file is written");
     emptyWorkingDirectory();
     return 0;
 }

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Identifier identifier;
     PairTable pairTable{};
     const ModelLoadResult loaded = loadModelText(text, windowChannels, identifier, pairTable);
-    fuzzCheck(accepted || loaded != ModelLoadResult::loaded, "the load refuses what the reader refuses");
+    fuzzCheck(accepted || loaded != ModelLoadResult::loaded,
+              "the load refuses what the reader refuses");
 
     writeModelFile(text);
     ModelShape checked;
@@ -71,16 +72,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int gestures = gestureCountForRows(model.shape.rows);
         const auto channels = static_cast<std::uint8_t>(model.shape.valuesPerRow - 1);
         std::vector<std::uint8_t> image;
-        const std::uint8_t status =
-            buildModelImage(0xFF, static_cast<std::uint8_t>(gestures < 0 ? 0 : gestures),
-                            channels, image);
+        const std::uint8_t status = buildModelImage(
+            0xFF, static_cast<std::uint8_t>(gestures < 0 ? 0 : gestures), channels, image);
         if (status == 0) {
             const std::size_t weights = model.values.size() * sizeof(float);
-            fuzzCheck(image.size() == MODEL_HEADER_SIZE + (weights + 15) / 16 * 16,
-                      "image length");
+            fuzzCheck(image.size() == MODEL_HEADER_SIZE + (weights + 15) / 16 * 16, "image length");
             fuzzCheck(image.size() <= MODEL_IMAGE_CAPACITY, "image within its capacity");
-            fuzzCheck(std::memcmp(image.data() + MODEL_HEADER_SIZE, model.values.data(), weights) == 0,
-                      "image holds the numbers");
+            fuzzCheck(
+                std::memcmp(image.data() + MODEL_HEADER_SIZE, model.values.data(), weights) == 0,
+                "image holds the numbers");
         } else {
             fuzzCheck(image.empty(), "a refused image is empty");
         }

@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "core/log.h"
-#include "device/acquisition_state.h"
 #include "core/whole_file.h"
+#include "device/acquisition_state.h"
 #include "recordings/window_log.h"
 #include "training/raw_recording_file.h"
 

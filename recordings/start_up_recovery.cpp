@@ -47,10 +47,10 @@ bool isLeftoverTemporary(std::string_view name) {
         return false;
     }
     const std::string_view replaced = name.substr(0, name.size() - 4);
-    for (const std::string_view ours : {std::string_view(kModelFileName), std::string_view(kModelImageFileName),
-                                        std::string_view(kModelGesturesFileName),
-                                        std::string_view(kCalibrationFileName),
-                                        std::string_view(kGestureNamesFileName)}) {
+    for (const std::string_view ours :
+         {std::string_view(kModelFileName), std::string_view(kModelImageFileName),
+          std::string_view(kModelGesturesFileName), std::string_view(kCalibrationFileName),
+          std::string_view(kGestureNamesFileName)}) {
         if (replaced == ours) {
             return true;
         }

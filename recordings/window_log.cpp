@@ -102,12 +102,14 @@ std::optional<std::uint64_t> settleRawFile(int gesture) {
     if (logged < static_cast<std::uint64_t>(rawBytes)) {
         if (::truncate(rawName.c_str(), static_cast<off_t>(logged)) != 0) {
             logLine("%s: the %lld bytes after its last whole window could not be removed",
-                    rawName.c_str(), static_cast<long long>(rawBytes - static_cast<std::int64_t>(logged)));
+                    rawName.c_str(),
+                    static_cast<long long>(rawBytes - static_cast<std::int64_t>(logged)));
             return std::nullopt;
         }
-        logLine("%s: %lld bytes after its last whole window removed (an append that never "
-                "finished)",
-                rawName.c_str(), static_cast<long long>(rawBytes - static_cast<std::int64_t>(logged)));
+        logLine(
+            "%s: %lld bytes after its last whole window removed (an append that never "
+            "finished)",
+            rawName.c_str(), static_cast<long long>(rawBytes - static_cast<std::int64_t>(logged)));
     }
     return logged;
 }

@@ -31,5 +31,6 @@ void ClientRegistry::broadcast(const ClientMessage& message) const {
 }
 
 void sendToClients(const std::uint8_t* data, std::size_t length) {
-    clientRegistry.broadcast(std::make_shared<const std::vector<std::uint8_t>>(data, data + length));
+    clientRegistry.broadcast(
+        std::make_shared<const std::vector<std::uint8_t>>(data, data + length));
 }

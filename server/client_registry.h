@@ -18,20 +18,20 @@ using ClientMessage = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 // A connected client. send must return at once: it only queues the message.
 class ClientConnection {
-public:
+  public:
     virtual ~ClientConnection() = default;
     virtual void send(ClientMessage message) = 0;
 };
 
 class ClientRegistry {
-public:
+  public:
     // Both return the number of clients after the change.
     std::size_t add(std::shared_ptr<ClientConnection> connection);
     std::size_t remove(const ClientConnection* connection);
     std::size_t count() const;
     void broadcast(const ClientMessage& message) const;
 
-private:
+  private:
     mutable Mutex lock;
     std::vector<std::shared_ptr<ClientConnection>> clients GUARDED_BY(lock);
 };

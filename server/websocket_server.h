@@ -13,7 +13,7 @@
 #include <memory>
 
 class WebSocketServer {
-public:
+  public:
     explicit WebSocketServer(std::uint16_t port);
     ~WebSocketServer();
     WebSocketServer(const WebSocketServer&) = delete;
@@ -32,7 +32,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl;
     std::atomic<std::uint16_t> boundPort{0};
 };

@@ -120,8 +120,8 @@ class Armband {
     // Queues the completion of an admitted request: success (after onSuccess,
     // run under lock) while the link that took the request is still up,
     // ResponseResult::Disconnected otherwise.
-    void completeAt(Clock::time_point due, ResultCallback callback,
-                    std::function<void()> onSuccess) REQUIRES(lock);
+    void completeAt(Clock::time_point due, ResultCallback callback, std::function<void()> onSuccess)
+        REQUIRES(lock);
     // Queues a completion with a fixed result.
     void completeWith(ResponseResult result, ResultCallback callback) REQUIRES(lock);
 
@@ -157,7 +157,8 @@ class Armband {
     std::uint64_t linkEpoch GUARDED_BY(lock) = 0;  // changes whenever a connection begins or ends
     bool scanning GUARDED_BY(lock) = false;
     std::uint64_t scanEpoch GUARDED_BY(lock) = 0;
-    Clock::time_point completionsFreeAt GUARDED_BY(lock) = {};  // the armband answers one request at a time
+    Clock::time_point completionsFreeAt
+        GUARDED_BY(lock) = {};  // the armband answers one request at a time
     Clock::time_point uploadFreeAt GUARDED_BY(lock) = {};
     std::uint32_t failing[kOperationCount] GUARDED_BY(lock) = {};
     std::uint32_t muted[kOperationCount] GUARDED_BY(lock) = {};

@@ -50,7 +50,8 @@ void Armband::setDataNotifySwitch(std::uint32_t flags, ResultCallback callback) 
         completeWith(ResponseResult::InvalidParameter, std::move(callback));
         return;
     }
-    completeAt(nextCompletionTime(), std::move(callback), [this, flags]() REQUIRES(lock) { setStreams(flags); });
+    completeAt(nextCompletionTime(), std::move(callback),
+               [this, flags]() REQUIRES(lock) { setStreams(flags); });
 }
 
 void Armband::openPackageId(std::uint32_t enable, ResultCallback callback) {
@@ -85,10 +86,11 @@ void Armband::setEmgRawDataConfig(std::uint32_t sampleRate, std::uint8_t mask,
         completeWith(ResponseResult::InvalidParameter, std::move(callback));
         return;
     }
-    completeAt(nextCompletionTime(), std::move(callback), [this, mask, packetBytes]() REQUIRES(lock) {
-        rawMask = mask;
-        rawPacketBytes = packetBytes;
-    });
+    completeAt(nextCompletionTime(), std::move(callback),
+               [this, mask, packetBytes]() REQUIRES(lock) {
+                   rawMask = mask;
+                   rawPacketBytes = packetBytes;
+               });
 }
 
 void Armband::trainModelUpdate(std::uint32_t length, const std::uint8_t* data,

@@ -13,7 +13,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class Dispatcher : public testing::Test {
-protected:
+  protected:
     void SetUp() override { handle = std::make_shared<TesselHandle>(nullptr); }
     void TearDown() override { handle.reset(); }
 
@@ -69,8 +69,7 @@ TEST_F(Dispatcher, DeviceCommandsWithoutAnArmbandFail) {
     command({0x03});
     command({0x04});
     command({0x03, 0x00});
-    EXPECT_EQ(client->messages(),
-              (std::vector<Bytes>{{2, 0xFF}, {3, 0xFF}, {4, 0xFF}, {3, 0xFF}}));
+    EXPECT_EQ(client->messages(), (std::vector<Bytes>{{2, 0xFF}, {3, 0xFF}, {4, 0xFF}, {3, 0xFF}}));
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ void configure(std::uint8_t channels, std::uint8_t gestures) {
 }
 
 class ModelCommands : public testing::Test {
-protected:
+  protected:
     void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
 
     ScopedWorkingDirectory workingDirectory;

@@ -25,7 +25,7 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::int64_t kShortWindowMs = 100;
 
 class Recording : public testing::Test {
-protected:
+  protected:
     void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
 
     // START_RECORD with a short window, as the dispatcher would answer it.

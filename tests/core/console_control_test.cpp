@@ -16,7 +16,8 @@ TEST(ConsoleControl, CtrlCAndShutdownAskTheServerToExit) {
     for (int event : {kCtrlCEvent, kShutdownEvent}) {
         testing::internal::CaptureStdout();
         EXPECT_TRUE(consoleCtrlHandler(event));
-        EXPECT_NE(testing::internal::GetCapturedStdout().find("exitApplication"), std::string::npos);
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("exitApplication"),
+                  std::string::npos);
         const EventRecord record = eventQueue.tryPop();
         ASSERT_NE(record, nullptr);
         EXPECT_EQ(*record, std::vector<std::uint8_t>{EXIT_EVT});

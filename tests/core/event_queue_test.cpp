@@ -44,9 +44,9 @@ TEST(EventQueue, EachProducerKeepsItsOrderAmongManyProducers) {
     for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([&queue, p] {
             for (int i = 0; i < kRecords; ++i) {
-                queue.push(makeEventRecord(static_cast<std::uint8_t>(p),
-                                           {static_cast<std::uint8_t>(i >> 8),
-                                            static_cast<std::uint8_t>(i & 0xFF)}));
+                queue.push(makeEventRecord(
+                    static_cast<std::uint8_t>(p),
+                    {static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i & 0xFF)}));
             }
         });
     }

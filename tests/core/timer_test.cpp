@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // Collects the order in which callbacks fire.
 class FiringLog {
-public:
+  public:
     std::function<void()> callback(int id) {
         return [this, id] {
             std::lock_guard<std::mutex> guard(lock);
@@ -33,7 +33,7 @@ public:
         return fired;
     }
 
-private:
+  private:
     std::mutex lock;
     std::condition_variable changed;
     std::vector<int> fired;

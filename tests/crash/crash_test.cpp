@@ -55,8 +55,8 @@ int windowsIn(const ServerProcess& server, int gesture) {
         return 0;
     }
     const std::uint64_t size = std::filesystem::file_size(raw);
-    const auto windows = parseWindowLog(
-        readFile(server.file("raw" + std::to_string(gesture) + ".windows")), size);
+    const auto windows =
+        parseWindowLog(readFile(server.file("raw" + std::to_string(gesture) + ".windows")), size);
     EXPECT_TRUE(windows) << "raw" << gesture << ".bin (" << size
                          << " bytes) is not exactly the windows of its log";
     if (!windows) {
@@ -126,8 +126,8 @@ Moment drawMoment(std::mt19937& random, const ServerProcess& server) {
         const bool nearTheEnd = pick < 2;
         const int from = nearTheEnd ? window - 60 : 0;
         const int to = nearTheEnd ? window + 120 : window + 120;
-        return {Action::record, gesture, std::chrono::milliseconds(
-                                             std::uniform_int_distribution<int>(from, to)(random))};
+        return {Action::record, gesture,
+                std::chrono::milliseconds(std::uniform_int_distribution<int>(from, to)(random))};
     }
     if (pick < 7) {
         return {Action::generate, 0,
@@ -206,7 +206,8 @@ TEST(CrashSafety, AServerKilledAtRandomLosesNoAnsweredWindowAndTearsNoFile) {
             const int now = windowsIn(server, gesture);
             const bool recorded = moment.action == Action::record && moment.gesture == gesture;
             if (!recorded) {
-                EXPECT_EQ(now, windows[gesture]) << "raw" << gesture << ".bin changed, kill " << kill;
+                EXPECT_EQ(now, windows[gesture])
+                    << "raw" << gesture << ".bin changed, kill " << kill;
             } else if (answered) {
                 EXPECT_EQ(now, windows[gesture] + 1) << "answered window lost, kill " << kill;
             } else {
@@ -219,18 +220,20 @@ TEST(CrashSafety, AServerKilledAtRandomLosesNoAnsweredWindowAndTearsNoFile) {
         expectWholeModel(server, modelBefore);
         expectWholeImage(server, imageBefore);
         expectNoLeftovers(server);
-        ASSERT_FALSE(testing::Test::HasFailure()) << "after kill " << kill << " (seed " << seed << ")";
+        ASSERT_FALSE(testing::Test::HasFailure())
+            << "after kill " << kill << " (seed " << seed << ")";
     }
 
     WireClient client(server.port());
     ASSERT_TRUE(client.connected());
     client.send({0x01});
     EXPECT_EQ(client.nextWithCode(0x01), (Bytes{0x01, 0x00}));
-    std::printf("%d kills (seed %d): %d while recording, %d while training, %d while uploading; "
-                "windows kept %d/%d/%d, %d of them saved with their answer cut off; %d appends "
-                "cut short and removed at the next start\n",
-                kills, seed, recordKills, generateKills, uploadKills, windows[1], windows[2],
-                windows[3], cutOff, cutBack);
+    std::printf(
+        "%d kills (seed %d): %d while recording, %d while training, %d while uploading; "
+        "windows kept %d/%d/%d, %d of them saved with their answer cut off; %d appends "
+        "cut short and removed at the next start\n",
+        kills, seed, recordKills, generateKills, uploadKills, windows[1], windows[2], windows[3],
+        cutOff, cutBack);
 }
 
 }  // namespace

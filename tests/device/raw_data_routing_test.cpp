@@ -13,7 +13,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 class RawDataRouting : public testing::Test {
-protected:
+  protected:
     RawDataRouting() {
         resetAcquisitionState();
         rawBuffer.clear();

@@ -26,8 +26,8 @@ std::vector<RecordingLevels> recordings(const tessel::sim::WearerProfile& profil
     for (const int gesture : {1, 2, 3, 4}) {
         const identify_eval::LabelledStream recording =
             identify_eval::recordGesture(profile, 1, 90 + gesture, gesture, kCalibrationChannels);
-        levels.push_back(
-            measureRecording(gesture, recording.bytes.data(), recording.bytes.size(), kCalibrationChannels));
+        levels.push_back(measureRecording(gesture, recording.bytes.data(), recording.bytes.size(),
+                                          kCalibrationChannels));
     }
     return levels;
 }
@@ -127,8 +127,9 @@ TEST(CalibrationFile, IsWrittenBesideTheModelFromTheRecordingsTrainedOn) {
     ScopedWorkingDirectory scratch;
     ASSERT_TRUE(scratch.ready());
     for (const int gesture : {1, 2}) {
-        const identify_eval::LabelledStream recording = identify_eval::recordGesture(
-            *tessel::sim::wearerProfileNamed("tense"), 1, 3 + gesture, gesture, kCalibrationChannels);
+        const identify_eval::LabelledStream recording =
+            identify_eval::recordGesture(*tessel::sim::wearerProfileNamed("tense"), 1, 3 + gesture,
+                                         gesture, kCalibrationChannels);
         writeFile("raw" + std::to_string(gesture) + ".bin",
                   std::string(recording.bytes.begin(), recording.bytes.end()));
     }

@@ -27,7 +27,9 @@ inline void resetIdentifyGlobals() {
     identifyWindowLength.store(0);
 }
 
-inline void writeModel(const std::string& text) { writeFile(kModelFileName, text); }
+inline void writeModel(const std::string& text) {
+    writeFile(kModelFileName, text);
+}
 
 // `lines` lines of `numbers` zeros each.
 inline std::string zeroModel(int lines, int numbers) {

@@ -29,7 +29,8 @@ Bytes loudWindow(int channels = 1) {
     Bytes frames;
     for (int t = 0; t < 130; ++t) {
         const bool swing = t < 64;
-        const std::uint8_t sample = swing ? (t % 2 == 0 ? kRestSample + 30 : kRestSample - 30) : kRestSample;
+        const std::uint8_t sample =
+            swing ? (t % 2 == 0 ? kRestSample + 30 : kRestSample - 30) : kRestSample;
         frames.insert(frames.end(), static_cast<std::size_t>(channels), sample);
     }
     return frames;

@@ -20,15 +20,16 @@ using namespace std::chrono_literals;
 
 // The server on an ephemeral port, served by its own thread for one test.
 class ServerOnEphemeralPort {
-public:
-    ServerOnEphemeralPort() : server(0), listening(server.listen()), thread([this] { server.run(); }) {}
+  public:
+    ServerOnEphemeralPort()
+        : server(0), listening(server.listen()), thread([this] { server.run(); }) {}
     ~ServerOnEphemeralPort() {
         server.stop();
         thread.join();
     }
     std::uint16_t port() const { return server.listeningPort(); }
 
-private:
+  private:
     WebSocketServer server;
     bool listening;
     std::thread thread;

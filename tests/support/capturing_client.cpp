@@ -37,4 +37,6 @@ ScopedCapturingClient::ScopedCapturingClient() : client(std::make_shared<Capturi
     clientRegistry.add(client);
 }
 
-ScopedCapturingClient::~ScopedCapturingClient() { clientRegistry.remove(client.get()); }
+ScopedCapturingClient::~ScopedCapturingClient() {
+    clientRegistry.remove(client.get());
+}

@@ -12,7 +12,7 @@
 // A client that keeps every message sent to it. Add it to clientRegistry to
 // see what the server broadcasts.
 class CapturingClient : public ClientConnection {
-public:
+  public:
     using Bytes = std::vector<std::uint8_t>;
 
     void send(ClientMessage message) override;
@@ -24,7 +24,7 @@ public:
     std::vector<Bytes> messagesWithCode(std::uint8_t code) const;
     void clear();
 
-private:
+  private:
     mutable std::mutex lock;
     mutable std::condition_variable arrived;
     std::vector<Bytes> received;  // guarded by lock
@@ -32,12 +32,12 @@ private:
 
 // Registers a capturing client for the scope of a test.
 class ScopedCapturingClient {
-public:
+  public:
     ScopedCapturingClient();
     ~ScopedCapturingClient();
     CapturingClient& operator*() const { return *client; }
     CapturingClient* operator->() const { return client.get(); }
 
-private:
+  private:
     std::shared_ptr<CapturingClient> client;
 };

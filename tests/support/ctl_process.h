@@ -49,5 +49,3 @@ struct CtlRun {
 
 CtlRun runCtl(const std::vector<std::string>& arguments,
               std::chrono::milliseconds timeout = std::chrono::seconds(60));
-
-

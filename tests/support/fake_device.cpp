@@ -29,7 +29,9 @@ void FakeSetting::setDataNotifySwitch(std::uint32_t flags, tessel::ResultCallbac
     callback(result);
 }
 
-void FakeSetting::openPackageId(std::uint32_t, tessel::ResultCallback callback) { callback(result); }
+void FakeSetting::openPackageId(std::uint32_t, tessel::ResultCallback callback) {
+    callback(result);
+}
 
 void FakeSetting::setEmgRawDataConfig(std::uint32_t sampleRate, std::uint8_t channelMask,
                                       std::uint8_t packetBytes, std::uint8_t bitsPerSample,

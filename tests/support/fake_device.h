@@ -10,7 +10,7 @@
 // An armband that answers every request at once, on the caller's thread, with
 // the result it is told to give, and remembers what it was asked.
 class FakeSetting : public tessel::DeviceSetting {
-public:
+  public:
     struct RawConfig {
         std::uint32_t sampleRate;
         std::uint8_t channelMask;
@@ -34,7 +34,7 @@ public:
 
     tessel::ResponseResult result = tessel::ResponseResult::Success;
 
-private:
+  private:
     mutable std::mutex lock;
     std::vector<std::uint32_t> switchFlags;
     std::vector<RawConfig> configs;
@@ -42,7 +42,7 @@ private:
 };
 
 class FakeDevice : public tessel::Device {
-public:
+  public:
     tessel::ConnectionState getConnectionState() override { return state; }
     int connect(int) override { return 0; }
     int disconnect() override { return 0; }
@@ -54,7 +54,7 @@ public:
 
 // A hub that accepts every call and counts scans.
 class FakeHub : public tessel::Hub {
-public:
+  public:
     int init(int) override { return 0; }
     int deinit() override { return 0; }
     void setMode(int) override {}

@@ -84,7 +84,7 @@ std::string httpExchange(std::uint16_t port, const std::string& request) {
 }
 
 HttpResponse httpRequest(std::uint16_t port, const std::string& method, const std::string& target,
-                     const std::string& body, const std::string& headers) {
+                         const std::string& body, const std::string& headers) {
     std::string text = method + " " + target +
                        " HTTP/1.1\r\nHost: localhost:" + std::to_string(port) +
                        "\r\nConnection: close\r\n" + headers;

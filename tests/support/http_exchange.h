@@ -23,7 +23,7 @@ std::string httpExchange(std::uint16_t port, const std::string& request);
 // One request with "Connection: close"; `headers` are extra lines, each
 // ending in "\r\n". A body is sent with its length.
 HttpResponse httpRequest(std::uint16_t port, const std::string& method, const std::string& target,
-                     const std::string& body = {}, const std::string& headers = {});
+                         const std::string& body = {}, const std::string& headers = {});
 inline HttpResponse httpGet(std::uint16_t port, const std::string& target) {
     return httpRequest(port, "GET", target);
 }

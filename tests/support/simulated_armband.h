@@ -11,7 +11,7 @@
 // tests of the server's device handling. The test plays the main loop with the
 // event pump.
 class SimulatedArmband {
-public:
+  public:
     explicit SimulatedArmband(double delayScale = 0.02, double streamSpeed = 1.0);
     ~SimulatedArmband();
 
@@ -27,6 +27,6 @@ public:
 
     ScopedCapturingClient client;
 
-private:
+  private:
     tessel::sim::Simulation simulation;
 };

@@ -9,7 +9,7 @@
 
 // A fresh directory under /tmp, removed with everything in it on destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -17,19 +17,19 @@ public:
     const std::string& path() const { return dir; }
     std::string file(const std::string& name) const { return dir + "/" + name; }
 
-private:
+  private:
     std::string dir;
 };
 
 // Makes a fresh temporary directory the working directory for its lifetime.
 class ScopedWorkingDirectory {
-public:
+  public:
     ScopedWorkingDirectory();
     ~ScopedWorkingDirectory();
     const TempDir& dir() const { return temp; }
     bool ready() const { return !temp.path().empty(); }
 
-private:
+  private:
     TempDir temp;
     std::filesystem::path previous;
 };

@@ -20,7 +20,8 @@ struct WindowLevels {
 };
 
 // Windows of `seconds` of `action` by the profile's wearer, split by truth.
-WindowLevels run(const WearerProfile& profile, WearerAction action, int seconds, std::uint64_t seed = 3) {
+WindowLevels run(const WearerProfile& profile, WearerAction action, int seconds,
+                 std::uint64_t seed = 3) {
     Wearer wearer(seed, action);
     wearer.setProfile(profile, 1);
     WindowLevels result;
@@ -45,7 +46,8 @@ WindowLevels run(const WearerProfile& profile, WearerAction action, int seconds,
         for (const float s : sums) {
             squares += (s - total / kAnalysisFrames) * (s - total / kAnalysisFrames);
         }
-        (allRest ? result.restVariances : result.holdVariances).push_back(squares / kAnalysisFrames);
+        (allRest ? result.restVariances : result.holdVariances)
+            .push_back(squares / kAnalysisFrames);
         if (!allRest && !allHeld) {
             result.holdVariances.pop_back();
         }

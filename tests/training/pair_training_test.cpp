@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/training/reference_training.h"
 #include "tests/support/temp_dir.h"
 #include "tests/training/feature_text.h"
+#include "tests/training/reference_training.h"
 #include "training/generate_model.h"
 
 namespace {

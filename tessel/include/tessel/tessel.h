@@ -55,7 +55,7 @@ using VersionCallback = std::function<void(ResponseResult result, const std::wst
 using ProgressCallback = std::function<void(ResponseResult result, std::uint32_t percentage)>;
 
 class DeviceSetting {
-public:
+  public:
     virtual ~DeviceSetting() = default;
     virtual void queryHardwareVersion(VersionCallback callback) = 0;
     virtual void queryFirmwareVersion(VersionCallback callback) = 0;
@@ -72,7 +72,7 @@ public:
 };
 
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     virtual ConnectionState getConnectionState() = 0;
     // 0 = accepted; onDeviceConnected follows.
@@ -87,7 +87,7 @@ using DevicePtr = std::shared_ptr<Device>;
 using RawPacket = std::shared_ptr<const std::vector<std::uint8_t>>;
 
 class HubListener {
-public:
+  public:
     virtual void onScanFinished() {}
     virtual void onStateChanged(std::int32_t /*state*/) {}
     virtual void onDeviceFound(DevicePtr /*device*/) {}
@@ -103,7 +103,7 @@ public:
 };
 
 class Hub {
-public:
+  public:
     virtual ~Hub() = default;
     virtual int init(int comPort) = 0;
     virtual int deinit() = 0;
@@ -119,7 +119,7 @@ public:
 };
 
 class HubManager {
-public:
+  public:
     // The process's one hub; the same instance on every call.
     static std::shared_ptr<Hub> getHubInstance(const std::wstring& clientName);
 };
