@@ -19,6 +19,11 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// Waiting behind a queue of 2000 armband queries takes tens of seconds; the
+// server takes a few milliseconds (the figures are printed). The bound sits
+// far from both so that a loaded machine running the sanitizers cannot trip it.
+constexpr double kPromptSeconds = 3.0;
+
 class FairnessAndExit : public testing::Test {
   protected:
     void SetUp() override {
@@ -67,7 +72,7 @@ TEST_F(FairnessAndExit, AFloodOfCommandsDoesNotHoldUpAnotherClientsPing) {
     const double p99 = latencies[latencies.size() * 99 / 100];
     std::printf("PING during a 2000-command flood: median %.1f ms, p99 %.1f ms\n",
                 latencies[latencies.size() / 2], p99);
-    EXPECT_LT(p99, 1000.0);
+    EXPECT_LT(p99, kPromptSeconds * 1000.0);
     EXPECT_TRUE(server.waitForLog("APP_CLIENT_EVT: 0x30", 60s, 1000));
     EXPECT_EQ(server.countInLog("TesselHandle::setDataNotifySwitch"), 0);
 }
@@ -80,7 +85,7 @@ TEST_F(FairnessAndExit, SigtermEndsTheServerWithinASecondWhateverIsQueued) {
     server.signal(SIGTERM);
     const double seconds = secondsUntilExit();
     std::printf("SIGTERM to exit with a full queue: %.0f ms\n", seconds * 1000);
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, kPromptSeconds);
     EXPECT_EQ(server.waitForExit(), 0);
     EXPECT_LT(server.countInLog("APP_CLIENT_EVT: 0x30"), 6000);
     for (auto& client : clients) {
@@ -96,7 +101,7 @@ TEST_F(FairnessAndExit, ExitServerGoesAheadOfWhatIsQueued) {
     clients[2]->send({0xFF});
     const double seconds = secondsUntilExit();
     std::printf("EXIT_SERVER to exit with a full queue: %.0f ms\n", seconds * 1000);
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, kPromptSeconds);
     EXPECT_LT(server.countInLog("APP_CLIENT_EVT: 0x30"), 2000);
     EXPECT_TRUE(server.waitForLog("EXIT_EVT: \n"));
 }
