@@ -40,22 +40,14 @@ std::vector<float> channelSumVariances(const std::uint8_t* data, std::size_t fra
     float sums[ANALYSIS_WINDOW];
     for (std::size_t w = 0; w < windows; ++w) {
         const std::uint8_t* first = data + w * ANALYSIS_WINDOW * channels;
-        float total = 0.0f;
         for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
             float sum = 0.0f;
             for (std::size_t c = 0; c < channels; ++c) {
                 sum = sum + static_cast<float>(first[t * channels + c]);
             }
             sums[t] = sum;
-            total = total + sum;
         }
-        const float mean = total / kAnalysisWindowFrames;
-        float squares = 0.0f;
-        for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
-            const float d = sums[t] - mean;
-            squares = squares + d * d;
-        }
-        variances[w] = squares / kAnalysisWindowFrames;
+        variances[w] = windowVariance(sums);
     }
     return variances;
 }

@@ -4,23 +4,24 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {}  // namespace
+float windowVariance(const float* values) {
+    float sum = 0.0f;
+    for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
+        sum = sum + values[t];
+    }
+    const float mean = sum / kAnalysisWindowFrames;
+    float squares = 0.0f;
+    for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
+        const float d = values[t] - mean;
+        squares = squares + d * d;
+    }
+    return squares / kAnalysisWindowFrames;
+}
 
 std::vector<float> windowEnergies(std::span<const float> activity, std::size_t windows) {
     std::vector<float> energy(windows);
     for (std::size_t w = 0; w < windows; ++w) {
-        const float* a = activity.data() + w * ANALYSIS_WINDOW;
-        float sum = 0.0f;
-        for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
-            sum = sum + a[t];
-        }
-        const float mean = sum / kAnalysisWindowFrames;
-        float squares = 0.0f;
-        for (std::size_t t = 0; t < ANALYSIS_WINDOW; ++t) {
-            const float d = a[t] - mean;
-            squares = squares + d * d;
-        }
-        energy[w] = squares / kAnalysisWindowFrames;
+        energy[w] = windowVariance(activity.data() + w * ANALYSIS_WINDOW);
     }
     return energy;
 }

@@ -45,6 +45,10 @@ void removeChannelMeans(FeatureMatrix& matrix);
 // The per-frame activity signal: the mean of the frame's centred samples.
 std::vector<float> activitySignal(const FeatureMatrix& matrix);
 
+// The variance of one window's ANALYSIS_WINDOW values: their mean first, then
+// the mean squared deviation from it, each sum in index order.
+float windowVariance(const float* values);
+
 // Energy of each of the first `windows` whole windows: the population variance
 // of the activity signal over its 130 frames.
 std::vector<float> windowEnergies(std::span<const float> activity, std::size_t windows);

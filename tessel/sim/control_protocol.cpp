@@ -1,11 +1,11 @@
 #include "control_protocol.h"
 
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <limits>
 
 #include "armband.h"
+#include "letter_case.h"
 
 namespace tessel::sim {
 namespace {
@@ -49,19 +49,6 @@ std::string_view firstWord(std::string_view text, std::string_view& rest) {
     }
     rest = trim(text.substr(end));
     return text.substr(0, end);
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The whole text must be one decimal number within [low, high].

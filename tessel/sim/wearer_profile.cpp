@@ -1,7 +1,6 @@
 #include "wearer_profile.h"
 
-#include <cctype>
-
+#include "letter_case.h"
 #include "random.h"
 
 namespace tessel::sim {
@@ -82,19 +81,6 @@ std::vector<WearerProfile> makeProfiles() {
     return profiles;
 }
 
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::uint64_t nameSeed(std::string_view name) {
     std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
     for (const char c : name) {
@@ -126,7 +112,7 @@ const std::vector<WearerProfile>& wearerProfiles() {
 
 const WearerProfile* wearerProfileNamed(std::string_view name) {
     for (const WearerProfile& profile : wearerProfiles()) {
-        if (sameName(profile.name, name)) {
+        if (equalsIgnoringCase(profile.name, name)) {
             return &profile;
         }
     }
