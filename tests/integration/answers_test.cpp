@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wire_client.h"
@@ -16,14 +17,8 @@ using namespace std::chrono_literals;
 // A bounded wait of the server gives up after 5 s of real time.
 constexpr auto kGiveUp = 15s;
 
-class Answers : public testing::Test {
+class Answers : public ServerWithClient {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.start()) << server.log();
-        connection = std::make_unique<WireClient>(server.port());
-        ASSERT_TRUE(client().connected());
-    }
-    WireClient& client() { return *connection; }
     void scan() {
         client().send({0x02, 0x00});
         ASSERT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0x00})) << server.log();
@@ -43,12 +38,6 @@ class Answers : public testing::Test {
         writeFile(server.file("W&B.txt"), line + line + line);
         writeFile(server.file("W&B.gestures"), "0x07\n");
     }
-    Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {
-        return ::answerTo(client(), command, timeout);
-    }
-
-    ServerProcess server;
-    std::unique_ptr<WireClient> connection;
 };
 
 TEST_F(Answers, ConnectingToAnArmbandThatHasGoneIsAnsweredFailed) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/wire_client.h"
 
@@ -11,13 +12,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Armband : public testing::Test {
+class Armband : public ServerWithClient {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.start()) << server.log();
-        connection = std::make_unique<WireClient>(server.port());
-        ASSERT_TRUE(client().connected()) << client().error();
-    }
     void TearDown() override {
         if (server.running()) {
             client().send({0xFF});
@@ -25,11 +21,6 @@ class Armband : public testing::Test {
         }
     }
     void scanAndConnect() { ASSERT_NO_FATAL_FAILURE(::scanAndConnect(client())); }
-
-    WireClient& client() { return *connection; }
-
-    ServerProcess server;
-    std::unique_ptr<WireClient> connection;
 };
 
 TEST_F(Armband, ScanConnectAndReadTheVersions) {

@@ -8,6 +8,7 @@
 
 #include "tests/support/ctl_process.h"
 #include "tests/support/http_exchange.h"
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/simulated_recordings.h"
 #include "tests/support/temp_dir.h"
@@ -20,20 +21,7 @@ using namespace std::chrono_literals;
 
 const std::string kHeader = "X-Quillon-Request: 1\r\n";
 
-class DataApi : public testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
-    void TearDown() override {
-        if (server.running()) {
-            runCtl(server.ctl({"exit"}));
-            EXPECT_EQ(server.waitForExit(), 0) << server.log();
-        }
-    }
-    CtlRun ctl(const std::vector<std::string>& arguments, std::chrono::seconds limit = 60s) {
-        return runCtl(server.ctl(arguments), limit);
-    }
-    ServerProcess server;
-};
+class DataApi : public ServerWithQuillonctl {};
 
 TEST_F(DataApi, AfterTheDemoTheRecordingsAreListedScoredExportedNamedAndDeleted) {
     const CtlRun demo = ctl({"demo", "--gestures", "1,2"}, 400s);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wire_client.h"
@@ -17,22 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class ModelRefusals : public testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.start()) << server.log();
-        connection = std::make_unique<WireClient>(server.port());
-        ASSERT_TRUE(client().connected());
-        ASSERT_NO_FATAL_FAILURE(::scanAndConnect(client()));
-    }
-    WireClient& client() { return *connection; }
-    Bytes answerTo(const Bytes& command, std::chrono::milliseconds timeout = 10s) {
-        return ::answerTo(client(), command, timeout);
-    }
-
-    ServerProcess server;
-    std::unique_ptr<WireClient> connection;
-};
+class ModelRefusals : public ServerWithArmband {};
 
 TEST_F(ModelRefusals, AModelFileOfGigabytesIsRefusedAtOnce) {
     ASSERT_EQ(answerTo({0x05, 0xFF, 0x07}), (Bytes{0x05, 0x00}));

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/support/ctl_process.h"
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -30,17 +31,7 @@ int overallAgreement(const std::string& report) {
     return std::regex_search(report, match, overall) ? std::stoi(match[1].str()) : -1;
 }
 
-class QuillonctlDemo : public testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
-    void TearDown() override {
-        if (server.running()) {
-            runCtl(server.ctl({"exit"}));
-            EXPECT_EQ(server.waitForExit(), 0) << server.log();
-        }
-    }
-    ServerProcess server;
-};
+class QuillonctlDemo : public ServerWithQuillonctl {};
 
 TEST_F(QuillonctlDemo, RunsTheWholeJourneyAndReportsIt) {
     const CtlRun demo = runCtl(server.ctl({"demo"}), 400s);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/ctl_process.h"
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -46,15 +47,8 @@ void copyGoldenRecordings(const ServerProcess& server, const std::string& caseNa
     }
 }
 
-class Quillonctl : public testing::Test {
+class Quillonctl : public ServerWithQuillonctl {
   protected:
-    void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
-    void TearDown() override {
-        if (server.running()) {
-            runCtl(server.ctl({"exit"}));
-            EXPECT_EQ(server.waitForExit(), 0) << server.log();
-        }
-    }
     void connectArmband() {
         const CtlRun scan = runCtl(server.ctl({"scan"}));
         ASSERT_EQ(scan.exitCode, 0) << scan.both();
@@ -63,7 +57,6 @@ class Quillonctl : public testing::Test {
         ASSERT_EQ(connect.exitCode, 0) << connect.both();
         ASSERT_TRUE(contains(connect.out, "armband connected (03 00)")) << connect.both();
     }
-    ServerProcess server;
 };
 
 TEST_F(Quillonctl, PingPrintsTheAnswerAndSucceeds) {

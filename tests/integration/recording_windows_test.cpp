@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wire_client.h"
@@ -13,16 +14,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class RecordingWindows : public testing::Test {
+class RecordingWindows : public ServerWithArmband {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(server.start()) << server.log();
-        connection = std::make_unique<WireClient>(server.port());
-        ASSERT_TRUE(client().connected());
-        ASSERT_NO_FATAL_FAILURE(::scanAndConnect(client()));
-        ASSERT_NO_FATAL_FAILURE(configureEmg(client(), 0xFF, 0x07));
+        ServerWithArmband::SetUp();
+        if (!HasFatalFailure()) {
+            ASSERT_NO_FATAL_FAILURE(configureEmg(client(), 0xFF, 0x07));
+        }
     }
-    WireClient& client() { return *connection; }
     void startRecording() {
         client().send({0x06, 0x01});
         ASSERT_TRUE(client().nextWithCode(0x07)) << "no preview: the window did not start";
@@ -40,9 +39,6 @@ class RecordingWindows : public testing::Test {
         EXPECT_FALSE(late) << hex(late.value_or(Bytes{}));
         EXPECT_FALSE(fileExists(server.file("raw1.bin")));
     }
-
-    ServerProcess server;
-    std::unique_ptr<WireClient> connection;
 };
 
 TEST_F(RecordingWindows, StopIdentifyDuringARecordingAbandonsItsWindow) {
