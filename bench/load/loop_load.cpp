@@ -1,0 +1,227 @@
+// How long another client waits for a PING answer while the server is busy,
+// and how long SIGTERM takes to end it, at real speed with the armband
+// connected. Each load runs against a fresh server in a directory of its own:
+//   version   2000 version requests (30) sent at once by one client
+//   train     GENERATE_MODEL on 8 gestures x 86 recording windows
+//   inventory 40 parallel GET /api/recordings on 8 raw files of about 16 MiB
+//   mute      a recording started while the armband never answers a stream switch
+// A second client pings every 10 ms from the start of the load until it is
+// answered, and the PING round trips are summarised; then the load is started
+// again on a new server and SIGTERM is sent 300 ms into it.
+//
+//   build/bench/quillon_loop_load [LOAD ...]
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/http_exchange.h"
+#include "tests/support/server_process.h"
+#include "tests/support/simulated_recordings.h"
+#include "tests/support/wire_client.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kFramesPerWindow = 650 * 30;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Writes `windows` 30 s windows of 8 channels for each gesture 1..8, with the
+// window log the server keeps beside each raw file.
+void writeRecordings(const std::string& dir, int windows) {
+    for (int gesture = 1; gesture <= 8; ++gesture) {
+        // A few different windows, repeated: what the wearer does varies a little.
+        std::vector<std::vector<std::uint8_t>> variants;
+        for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+            variants.push_back(simulatedRecording(gesture, 8, 30, seed));
+        }
+        const std::string raw = dir + "/raw" + std::to_string(gesture) + ".bin";
+        std::FILE* file = std::fopen(raw.c_str(), "wb");
+        std::string log;
+        for (int w = 0; w < windows; ++w) {
+            const std::vector<std::uint8_t>& window =
+                variants[static_cast<std::size_t>(w) % variants.size()];
+            std::fwrite(window.data(), 1, window.size(), file);
+            log += std::to_string(static_cast<std::uint64_t>(w) * window.size()) + " " +
+                   std::to_string(window.size()) + " 255 " + std::to_string(1700000000 + w) + "\n";
+        }
+        std::fclose(file);
+        std::FILE* logFile =
+            std::fopen((dir + "/raw" + std::to_string(gesture) + ".windows").c_str(), "wb");
+        std::fwrite(log.data(), 1, log.size(), logFile);
+        std::fclose(logFile);
+    }
+}
+
+struct Load {
+    const char* name;
+    int recordedWindows;  // per gesture, written before the server starts; 0 none
+    // Runs the load with the first client; returns when the load has been answered.
+    std::function<void(ServerProcess&, WireClient&)> run;
+};
+
+bool prepare(ServerProcess& server, const Load& load, std::unique_ptr<WireClient>& client) {
+    if (load.recordedWindows > 0) {
+        writeRecordings(server.dir(), load.recordedWindows);
+    }
+    if (!server.start(std::chrono::seconds(60))) {
+        std::fprintf(stderr, "%s: the server did not start\n%s", load.name, server.log().c_str());
+        return false;
+    }
+    client = std::make_unique<WireClient>(server.port());
+    client->send({0x02, 0x00});
+    if (!client->nextWithCode(0x02, std::chrono::seconds(30))) {
+        std::fprintf(stderr, "%s: no armband found\n", load.name);
+        return false;
+    }
+    client->send({0x03});
+    if (!client->nextWithCode(0x03, std::chrono::seconds(30))) {
+        std::fprintf(stderr, "%s: the armband did not connect\n", load.name);
+        return false;
+    }
+    client->send({0x05, 0xFF, 0xFF});
+    if (!client->nextWithCode(0x05, std::chrono::seconds(30))) {
+        std::fprintf(stderr, "%s: the armband was not configured\n", load.name);
+        return false;
+    }
+    return true;
+}
+
+struct Pings {
+    std::vector<double> roundTrips;
+    int unanswered = 0;
+};
+
+// Pings every 10 ms from its own connection until `stop`, then once more.
+Pings pingUntil(std::uint16_t port, const std::atomic<bool>& stop) {
+    Pings pings;
+    WireClient prober(port);
+    if (!prober.connected()) {
+        return pings;
+    }
+    do {
+        const auto sent = Clock::now();
+        prober.send({0x01});
+        if (prober.nextWithCode(0x01, std::chrono::seconds(30))) {
+            pings.roundTrips.push_back(msSince(sent));
+        } else {
+            ++pings.unanswered;
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    } while (!stop.load());
+    return pings;
+}
+
+double percentile(std::vector<double> values, double share) {
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t at = std::min(
+        values.size() - 1, static_cast<std::size_t>(share * static_cast<double>(values.size())));
+    return values[at];
+}
+
+void measure(const Load& load) {
+    {
+        ServerProcess server(1.0);
+        std::unique_ptr<WireClient> client;
+        if (!prepare(server, load, client)) {
+            return;
+        }
+        std::atomic<bool> stop{false};
+        Pings pings;
+        std::thread prober([&] { pings = pingUntil(server.port(), stop); });
+        std::this_thread::sleep_for(milliseconds(100));
+        const auto start = Clock::now();
+        load.run(server, *client);
+        const double loadMs = msSince(start);
+        stop.store(true);
+        prober.join();
+        std::printf(
+            "%-10s load %8.0f ms  pings %5zu  p50 %7.1f ms  p99 %7.1f ms  max %7.1f ms  unanswered "
+            "%d\n",
+            load.name, loadMs, pings.roundTrips.size(), percentile(pings.roundTrips, 0.5),
+            percentile(pings.roundTrips, 0.99), percentile(pings.roundTrips, 1.0),
+            pings.unanswered);
+    }
+    {
+        ServerProcess server(1.0);
+        std::unique_ptr<WireClient> client;
+        if (!prepare(server, load, client)) {
+            return;
+        }
+        std::thread loader([&] { load.run(server, *client); });
+        std::this_thread::sleep_for(milliseconds(300));
+        const auto sent = Clock::now();
+        server.signal(SIGTERM);
+        const auto code = server.waitForExit(std::chrono::seconds(60));
+        const double exitMs = msSince(sent);
+        loader.join();
+        std::printf("%-10s SIGTERM 300 ms into the load: exit %s after %.0f ms\n", load.name,
+                    code ? std::to_string(*code).c_str() : "none", exitMs);
+    }
+    std::fflush(stdout);
+}
+
+std::vector<Load> loads() {
+    return {
+        {"version", 0,
+         [](ServerProcess&, WireClient& client) {
+             for (int i = 0; i < 2000; ++i) {
+                 client.send({0x30});
+             }
+             for (int i = 0; i < 2000; ++i) {
+                 if (!client.nextWithCode(0x30, std::chrono::seconds(30))) {
+                     break;
+                 }
+             }
+         }},
+        {"train", 86,
+         [](ServerProcess&, WireClient& client) {
+             client.send({0x0A});
+             const auto answer = client.nextWithCode(0x0A, std::chrono::seconds(120));
+             std::printf("train      answer %s\n", answer ? hex(*answer).c_str() : "none");
+         }},
+        {"inventory", 107,
+         [](ServerProcess& server, WireClient&) {
+             std::vector<std::thread> requests;
+             for (int i = 0; i < 40; ++i) {
+                 requests.emplace_back([&server] { httpGet(server.port(), "/api/recordings"); });
+             }
+             for (std::thread& request : requests) {
+                 request.join();
+             }
+         }},
+        {"mute", 0,
+         [](ServerProcess& server, WireClient& client) {
+             server.sim("mute setDataNotifySwitch 3");
+             client.send({0x06, 0x01});
+             client.nextWithCode(0x06, std::chrono::seconds(60));
+         }},
+    };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> wanted(argv + 1, argv + argc);
+    for (const Load& load : loads()) {
+        if (wanted.empty() || std::find(wanted.begin(), wanted.end(), load.name) != wanted.end()) {
+            measure(load);
+        }
+    }
+    return 0;
+}
