@@ -1,5 +1,10 @@
 // The server's command line, and the simulated armband it is wired to.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,6 +26,18 @@ int main(int argc, char** argv) {
             return 2;
         case OptionsOutcome::Run:
             break;
+    }
+
+    if (!options.dataDir.empty()) {
+        std::error_code made;
+        std::filesystem::create_directories(options.dataDir, made);
+        if (made || ::chdir(options.dataDir.c_str()) != 0) {
+            const std::string reason = made ? made.message() : std::strerror(errno);
+            std::fprintf(stderr, "quillon-server: cannot use the data directory \"%s\": %s\n",
+                         options.dataDir.c_str(), reason.c_str());
+            return 2;
+        }
+        logLine("data directory: %s", std::filesystem::current_path().c_str());
     }
 
     tessel::sim::Options armband;

@@ -51,7 +51,8 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
             return OptionsOutcome::Help;
         }
         const bool takesValue = name == "--port" || name == "--sim-control-port" ||
-                                name == "--sim-speed" || name == "--identify-mode";
+                                name == "--sim-speed" || name == "--identify-mode" ||
+                                name == "--data-dir";
         if (!takesValue) {
             error = "unknown option \"" + arguments[i] + "\"";
             return OptionsOutcome::Invalid;
@@ -76,6 +77,12 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
                 return OptionsOutcome::Invalid;
             }
             options.simControlPortGiven = true;
+        } else if (name == "--data-dir") {
+            if (value.empty()) {
+                error = "--data-dir takes a directory";
+                return OptionsOutcome::Invalid;
+            }
+            options.dataDir = value;
         } else if (name == "--identify-mode") {
             const std::optional<IdentifyMode> mode = identifyModeNamed(value);
             if (!mode) {
@@ -95,7 +102,8 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
 std::string serverUsage() {
     return "Usage: quillon-server [options]\n"
            "Trains and recognises hand gestures with the EMG armband; clients connect\n"
-           "over a WebSocket. Files are read and written in the working directory.\n"
+           "over a WebSocket. Files are read and written in the working directory, or in\n"
+           "the directory that --data-dir names.\n"
            "\n"
            "Options:\n"
            "  --port N              WebSocket and HTTP port (default 8888); 0 picks a free\n"
@@ -109,6 +117,8 @@ std::string serverUsage() {
            "  --identify-mode M     how live identification decides: exact (the default)\n"
            "                        or calibrated (movement thresholds from the wearer's\n"
            "                        own recordings, quicker starts and ends)\n"
+           "  --data-dir DIR        keep the recordings, the model and the other files in\n"
+           "                        DIR (made if missing) instead of the working directory\n"
            "  --help                print this text and exit\n";
 }
 

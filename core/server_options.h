@@ -24,6 +24,8 @@ struct ServerOptions {
     // How live identification decides (identify/identify_mode.h).
     IdentifyMode identifyMode = IdentifyMode::exact;
     bool identifyModeGiven = false;  // the mode is logged when --identify-mode was given
+    // Where the server keeps its files; empty: the working directory.
+    std::string dataDir;
 };
 
 enum class OptionsOutcome { Run, Help, Invalid };

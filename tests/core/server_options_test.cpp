@@ -22,6 +22,9 @@ TEST(ServerOptions, IdentifyModeIsExactUnlessCalibratedIsAskedFor) {
     }
     EXPECT_EQ(parseServerOptions({"--identify-mode"}, options, error), OptionsOutcome::Invalid);
     EXPECT_NE(serverUsage().find("--identify-mode"), std::string::npos);
+    ASSERT_EQ(parseServerOptions({"--data-dir", "/tmp/q"}, options, error), OptionsOutcome::Run);
+    EXPECT_EQ(options.dataDir, "/tmp/q");
+    EXPECT_EQ(parseServerOptions({"--data-dir="}, options, error), OptionsOutcome::Invalid);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // against the real server and its simulated armband, in real time (each
 // recording window lasts 30 s).
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <signal.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "tests/support/ctl_process.h"
+#include "tests/support/http_exchange.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
@@ -31,7 +33,11 @@ int overallAgreement(const std::string& report) {
     return std::regex_search(report, match, overall) ? std::stoi(match[1].str()) : -1;
 }
 
-class QuillonctlDemo : public ServerWithQuillonctl {};
+// The server keeps its files in a directory of its own.
+class QuillonctlDemo : public ServerWithQuillonctl {
+  protected:
+    QuillonctlDemo() : ServerWithQuillonctl({"--data-dir", "data"}) {}
+};
 
 TEST_F(QuillonctlDemo, RunsTheWholeJourneyAndReportsIt) {
     const CtlRun demo = runCtl(server.ctl({"demo"}), 400s);
@@ -55,8 +61,16 @@ TEST_F(QuillonctlDemo, RunsTheWholeJourneyAndReportsIt) {
 
     // What the report says happened, happened on the server.
     for (const char* file : {"raw1.bin", "raw2.bin", "raw3.bin", "W&B.txt", "model.bin"}) {
-        EXPECT_TRUE(fileExists(server.file(file))) << file;
+        EXPECT_TRUE(fileExists(server.file(std::string("data/") + file))) << file;
     }
+    // The gestures carry the names the demo gave them, and the server
+    // identifies as it did before the demo (exact).
+    const auto names = nlohmann::json::parse(httpGet(server.port(), "/api/gestures").body, nullptr,
+                                             false)["names"];
+    EXPECT_EQ(names.size() >= 3 ? names[2] : nullptr, "WaveIn") << names;
+    EXPECT_EQ(nlohmann::json::parse(httpGet(server.port(), "/api/settings").body, nullptr,
+                                    false)["identifyMode"],
+              "exact");
     EXPECT_EQ(server.countInLog("stop identify command recieved."), 1) << server.log();
     // The server is left idle: a recording can start at once.
     const CtlRun stop = runCtl(server.ctl({"stop-record"}));

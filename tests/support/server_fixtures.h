@@ -44,6 +44,8 @@ class ServerWithArmband : public ServerWithClient {
 // A server driven through quillonctl, asked to end once the test is over.
 class ServerWithQuillonctl : public testing::Test {
   protected:
+    explicit ServerWithQuillonctl(std::vector<std::string> serverArguments = {})
+        : server(kTestSpeed, std::move(serverArguments)) {}
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
     void TearDown() override {
         if (server.running()) {

@@ -79,3 +79,13 @@ std::string timeTag(std::chrono::milliseconds elapsed) {
 std::string messageLine(const Bytes& message) {
     return formatHexBytes(message, kShownBytes) + "  " + describeMessage(message);
 }
+
+bool serverHttpCall(const Invocation& invocation, const HttpCall& call, HttpReply& reply,
+                    std::string& error) {
+    std::string reason;
+    if (httpCall(invocation.host, invocation.port, call, invocation.waitLimit(), reply, reason)) {
+        return true;
+    }
+    error = unreachableText(invocation.host, invocation.port, reason, 0);
+    return false;
+}

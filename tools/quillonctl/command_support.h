@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/client/http_client.h"
 #include "tools/quillonctl/arguments.h"
 #include "tools/quillonctl/server_link.h"
 
@@ -33,6 +34,11 @@ struct Session {
     // Starts the clock afresh for a step of a longer run that may wait `stepLimit`.
     void beginStep(std::chrono::milliseconds stepLimit);
 };
+
+// One call of the server's HTTP API within the command's wait limit. A server
+// that cannot be reached is said in the words a WebSocket command uses.
+bool serverHttpCall(const Invocation& invocation, const HttpCall& call, HttpReply& reply,
+                    std::string& error);
 
 // Prints a line of results.
 void say(const std::string& line);

@@ -4,9 +4,11 @@
 
 #include <cstdio>
 
+#include "device/gesture_names.h"
 #include "tools/client/http_client.h"
 #include "tools/quillonctl/command_support.h"
 #include "tools/quillonctl/commands.h"
+#include "tools/quillonctl/protocol_steps.h"
 
 namespace {
 
@@ -16,7 +18,7 @@ using nlohmann::json;
 std::optional<json> callServer(const Invocation& invocation, const HttpCall& call, int& status) {
     HttpReply reply;
     std::string error;
-    if (!httpCall(invocation.host, invocation.port, call, invocation.waitLimit(), reply, error)) {
+    if (!serverHttpCall(invocation, call, reply, error)) {
         status = fail(error);
         return std::nullopt;
     }
@@ -219,8 +221,7 @@ int runExport(const Invocation& invocation) {
         "/api/recordings/" + std::to_string(invocation.gesture) + "." + invocation.exportFormat;
     HttpReply reply;
     std::string error;
-    if (!httpCall(invocation.host, invocation.port, {"GET", target, "", false},
-                  invocation.waitLimit(), reply, error)) {
+    if (!serverHttpCall(invocation, {"GET", target, "", false}, reply, error)) {
         return fail(error);
     }
     if (reply.status != 200) {
@@ -278,4 +279,26 @@ int runNames(const Invocation& invocation) {
         say("gesture " + std::to_string(i + 1) + ": " + text(names[i], "(no name)"));
     }
     return kExitOk;
+}
+
+int nameGestures(Session& session, const std::vector<std::uint8_t>& gestures) {
+    int status = kExitOk;
+    std::optional<json> document =
+        callServer(session.invocation, {"GET", "/api/gestures", "", false}, status);
+    if (!document) {
+        return status;
+    }
+    json names = field(*document, "names");
+    if (!names.is_array()) {
+        return fail("the server's gesture names are not the JSON expected");
+    }
+    for (std::uint8_t gesture : gestures) {
+        if (gesture >= 1 && gesture <= names.size()) {
+            names[gesture - 1] = gestureName(gesture);
+        }
+    }
+    json body;
+    body["names"] = names;
+    document = callServer(session.invocation, {"PUT", "/api/gestures", body.dump(), true}, status);
+    return document ? kExitOk : status;
 }

@@ -54,8 +54,13 @@ class Demo {
         status = status == kExitOk ? train() : status;
         status = status == kExitOk ? upload() : status;
         status = status == kExitOk ? identify() : status;
+        // The server identifies as it did before the demo, whatever happened.
+        const int restored = restoreIdentifyMode(session, modeBefore);
         if (status != kExitOk) {
             return stopped(status);
+        }
+        if (restored != kExitOk) {
+            return restored;
         }
         say("");
         std::fputs(demoReport(results).c_str(), stdout);
@@ -120,7 +125,8 @@ class Demo {
         for (std::uint8_t gesture : gestures) {
             mask = static_cast<std::uint8_t>(mask | (1u << (gesture - 1)));
         }
-        return configureEmg(session, kAllChannels, mask);
+        const int status = configureEmg(session, kAllChannels, mask);
+        return status == kExitOk ? nameGestures(session, gestures) : status;
     }
 
     int record(std::uint8_t gesture) {
@@ -175,7 +181,7 @@ class Demo {
                    session.invocation.waitLimit())) {
             return kExitInterrupted;
         }
-        int status = startIdentification(session);
+        int status = startIdentification(session, &modeBefore);
         // A refusal started nothing; after Ctrl+C the start may have been taken.
         identifying = status == kExitOk || status == kExitInterrupted;
         if (status != kExitOk) {
@@ -225,6 +231,7 @@ class Demo {
     std::string stepName;
     bool recordingLeftOpen = false;  // a window this demo opened may still be open
     bool identifying = false;        // this demo started identification and has not stopped it
+    std::string modeBefore;          // the server's identification mode, when the demo changed it
 };
 
 }  // namespace

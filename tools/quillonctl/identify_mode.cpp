@@ -14,8 +14,7 @@ constexpr const char* kSettings = "/api/settings";
 // The server's identification mode, or an empty string after saying why not.
 std::string currentMode(const Invocation& invocation, std::string& problem) {
     HttpReply reply;
-    if (!httpCall(invocation.host, invocation.port, {"GET", kSettings, "", false},
-                  invocation.waitLimit(), reply, problem)) {
+    if (!serverHttpCall(invocation, {"GET", kSettings, "", false}, reply, problem)) {
         return {};
     }
     const json settings = json::parse(reply.body, nullptr, false);
@@ -28,9 +27,25 @@ std::string currentMode(const Invocation& invocation, std::string& problem) {
     return settings["identifyMode"].get<std::string>();
 }
 
+bool putIdentifyMode(const Invocation& invocation, const std::string& mode) {
+    const std::string body = json{{"identifyMode", mode}}.dump();
+    HttpReply reply;
+    std::string problem;
+    if (!serverHttpCall(invocation, {"PUT", kSettings, body, true}, reply, problem)) {
+        fail("cannot set the identification mode: " + problem);
+        return false;
+    }
+    if (reply.status != 200) {
+        fail("the server refused the identification mode " + mode + " (" +
+             std::to_string(reply.status) + (reply.status == 409 ? ": it is busy)" : ")"));
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-int chooseIdentifyMode(Session& session) {
+int chooseIdentifyMode(Session& session, std::string* previous) {
     const Invocation& invocation = session.invocation;
     std::string problem;
     const std::string mode = currentMode(invocation, problem);
@@ -38,18 +53,24 @@ int chooseIdentifyMode(Session& session) {
         return fail("cannot read the identification mode: " + problem);
     }
     if (mode != invocation.identifyMode) {
-        const std::string body = json{{"identifyMode", invocation.identifyMode}}.dump();
-        HttpReply reply;
-        if (!httpCall(invocation.host, invocation.port, {"PUT", kSettings, body, true},
-                      invocation.waitLimit(), reply, problem)) {
-            return fail("cannot set the identification mode: " + problem);
+        if (!putIdentifyMode(invocation, invocation.identifyMode)) {
+            return kExitFailed;
         }
-        if (reply.status != 200) {
-            return fail("the server refused the identification mode " + invocation.identifyMode +
-                        " (" + std::to_string(reply.status) +
-                        (reply.status == 409 ? ": it is busy)" : ")"));
+        if (previous != nullptr) {
+            *previous = mode;
         }
     }
     say("identification mode: " + invocation.identifyMode);
+    return kExitOk;
+}
+
+int restoreIdentifyMode(Session& session, const std::string& mode) {
+    if (mode.empty()) {
+        return kExitOk;
+    }
+    if (!putIdentifyMode(session.invocation, mode)) {
+        return kExitFailed;
+    }
+    say("identification mode back to " + mode);
     return kExitOk;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/command_support.h"
@@ -46,10 +47,17 @@ int uploadModel(Session& session, UploadSummary& summary);
 
 // Sets the server's identification mode to the invocation's through the
 // settings API, unless it is that already, and says which mode identifies.
-int chooseIdentifyMode(Session& session);
+// When it changed the mode, `previous` (if given) receives the one before.
+int chooseIdentifyMode(Session& session, std::string* previous = nullptr);
+// Sets the server's identification mode back to `mode`; nothing when empty.
+int restoreIdentifyMode(Session& session, const std::string& mode);
+// The server's gesture names with each of `gestures` named as the armband
+// names it ("Fist", "Spread", ...), the other names kept.
+int nameGestures(Session& session, const std::vector<std::uint8_t>& gestures);
 // The identification mode chosen, then START_IDENTIFY, fenced: kExitOk once
-// the server has taken it without a refusal.
-int startIdentification(Session& session);
+// the server has taken it without a refusal. `previousMode` as for
+// chooseIdentifyMode.
+int startIdentification(Session& session, std::string* previousMode = nullptr);
 // STOP_IDENTIFY until its answer (08 FD); not cut short by Ctrl+C.
 int stopIdentification(Session& session);
 // STOP_RECORD until the window's end is confirmed; not cut short by Ctrl+C.

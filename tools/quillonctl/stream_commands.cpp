@@ -124,8 +124,8 @@ int runIdentify(Session& session) {
     return status == kExitOk ? followStream(session, kIdentification) : status;
 }
 
-int startIdentification(Session& session) {
-    const int status = chooseIdentifyMode(session);
+int startIdentification(Session& session, std::string* previousMode) {
+    const int status = chooseIdentifyMode(session, previousMode);
     return status == kExitOk ? startStream(session, kIdentification) : status;
 }
 
