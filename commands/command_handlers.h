@@ -23,6 +23,13 @@ void commandConnectDevice(const CommandFrame& frame, Response& response);
 void commandDisconnectDevice(const CommandFrame& frame, Response& response);
 void commandStartGestureStream(const CommandFrame& frame, Response& response);
 void commandStopGestureStream(const CommandFrame& frame, Response& response);
+void commandStartPreview(const CommandFrame& frame, Response& response);
+void commandStopPreview(const CommandFrame& frame, Response& response);
+
+// Before anything else switches the raw stream (a recording, the armband's
+// gesture stream, the end of identification): a preview that runs ends, and
+// every client hears 12 FD.
+void endPreview();
 
 void commandSetEmgConfig(const CommandFrame& frame, Response& response);
 void commandStartRecord(const CommandFrame& frame, Response& response);

@@ -64,6 +64,7 @@ void commandStartGestureStream(const CommandFrame&, Response& response) {
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
+    endPreview();  // the gesture stream switches the raw stream off
     std::int32_t idle = IDLE_MODE;
     if (!dataMode.compare_exchange_strong(idle, GESTURE_MODE)) {
         response.push_back(STATUS_WRONG_MODE);

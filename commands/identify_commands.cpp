@@ -60,6 +60,7 @@ void commandStopIdentify(const CommandFrame& frame, Response& response) {
         const std::uint8_t recordingStopped[] = {START_RECORD, STATUS_STOPPED};
         sendToClients(recordingStopped, sizeof recordingStopped);
     } else if (before != IDLE_MODE) {
+        endPreview();
         handle->setDataNotifySwitch(tessel::kNotifyNone);
     }
     response.push_back(STATUS_STOPPED);

@@ -45,6 +45,8 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, std::in
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
+    // The window's own preview takes over from a preview asked for while idle.
+    endPreview();
     // The buffer is emptied and the mode set before the stream is switched on,
     // so every packet of this window lands in this window's buffer.
     rawBuffer.clear();

@@ -42,15 +42,17 @@ std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::siz
     return frame;
 }
 
-void routeRawPacket(const std::vector<std::uint8_t>& packet) {
+void routeRawPacket(const std::vector<std::uint8_t>& packet, bool preview) {
     const std::int32_t mode = dataMode.load();
     if (mode == RECORD_MODE) {
         rawBuffer.append(packet.data(), packet.size());
-        const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
-        sendToClients(frame.data(), frame.size());
     } else if (mode == IDENTIFY_MODE) {
         if (EventRecord window = identifyAccumulator.cut(packet)) {
             identifyQueue.push(std::move(window));
         }
+    }
+    if (mode == RECORD_MODE || (preview && (mode == IDLE_MODE || mode == IDENTIFY_MODE))) {
+        const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
+        sendToClients(frame.data(), frame.size());
     }
 }

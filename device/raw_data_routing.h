@@ -1,6 +1,8 @@
 // Where each raw EMG packet goes, by data mode: while recording into rawBuffer
 // with a thinned preview straight to every client; while identifying into
 // half-overlapping windows for the identification thread; otherwise nowhere.
+// The same preview goes to every client while idle or identifying when they
+// asked for it.
 //
 // routeRawPacket runs on the SDK callback thread and does a bounded amount of
 // work per packet.
@@ -43,4 +45,5 @@ extern IdentifyWindowCutter& identifyAccumulator;
 // The preview of a packet of n channels: 7, then rows 0, 4, 8 and 12.
 std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::size_t length);
 
-void routeRawPacket(const std::vector<std::uint8_t>& packet);
+// `preview`: clients asked for the preview while idle or identifying.
+void routeRawPacket(const std::vector<std::uint8_t>& packet, bool preview = false);

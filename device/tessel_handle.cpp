@@ -164,6 +164,9 @@ void TesselHandle::onDeviceDisconnected(tessel::DevicePtr, std::uint8_t reason) 
         recordTimerArmed.store(0);
     }
     resetAcquisitionState();
+    if (clearPreview()) {
+        postHubEvent(START_PREVIEW, STATUS_STOPPED);
+    }
     if (tearingDownConnect.exchange(false)) {
         return;  // the end of an attempt already answered as given up
     }
@@ -183,7 +186,7 @@ void TesselHandle::onDeviceStatusChanged(tessel::DevicePtr, std::uint8_t status)
 
 void TesselHandle::onDeviceData(tessel::DevicePtr, std::uint32_t, tessel::RawPacket data) {
     if (data) {
-        routeRawPacket(*data);
+        routeRawPacket(*data, previewing());
     }
 }
 

@@ -10,6 +10,7 @@
 #include "core/log.h"
 #include "identify/calibration_file.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/model_provenance.h"
 #include "recordings/window_log.h"
 #include "training/model_gestures.h"
 #include "training/model_image.h"
@@ -50,7 +51,7 @@ bool isLeftoverTemporary(std::string_view name) {
     for (const std::string_view ours :
          {std::string_view(kModelFileName), std::string_view(kModelImageFileName),
           std::string_view(kModelGesturesFileName), std::string_view(kCalibrationFileName),
-          std::string_view(kGestureNamesFileName)}) {
+          std::string_view(kGestureNamesFileName), std::string_view(kModelProvenanceFileName)}) {
         if (replaced == ours) {
             return true;
         }

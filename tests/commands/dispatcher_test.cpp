@@ -33,7 +33,7 @@ TEST_F(Dispatcher, PingIsAnsweredOnlyWhenItIsOneByteLong) {
 
 TEST_F(Dispatcher, UnknownCodesAndEmptyMessagesGetNoAnswer) {
     command({});
-    for (std::uint8_t code : {0x00, 0x0E, 0x0F, 0x12, 0x2F, 0x31, 0xFE}) {
+    for (std::uint8_t code : {0x00, 0x0E, 0x0F, 0x14, 0x2F, 0x31, 0xFE}) {
         command({code});
     }
     EXPECT_TRUE(client->messages().empty());

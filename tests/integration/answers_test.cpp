@@ -5,9 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/http_exchange.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text.h"
 #include "tests/support/wire_client.h"
 
 namespace {
@@ -85,6 +87,7 @@ TEST_F(Answers, WithoutAnArmbandCommandsThatNeedItAnswerNoArmbandAtOnceAndChange
     EXPECT_EQ(answerTo({0x10}), (Bytes{0x10, 0xF2})) << "the mode stayed idle";
     EXPECT_EQ(answerTo({0x06, 0x01}), (Bytes{0x06, 0xF2}));
     EXPECT_EQ(answerTo({0x08}), (Bytes{0x08, 0xF2}));
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0xF2}));
     EXPECT_EQ(answerTo({0x07}), (Bytes{0x06, 0xFF})) << "no recording runs";
     EXPECT_FALSE(fileExists(server.file("model.bin")));
     EXPECT_FALSE(fileExists(server.file("raw1.bin")));
@@ -107,6 +110,36 @@ TEST_F(Answers, StreamsTheArmbandRefusesAreAnsweredFailedAndLeaveTheServerIdle) 
     ASSERT_EQ(server.sim("nosetting"), "ok");
     EXPECT_EQ(answerTo({0x0C}), (Bytes{0x0C, 0xF1}));
     EXPECT_FALSE(fileExists(server.file("model.bin")));
+}
+
+TEST_F(Answers, ThePreviewRunsWhileIdleOrIdentifyingUntilStoppedOrNeededElsewhere) {
+    writeModel();
+    connectArmband();
+    ASSERT_EQ(answerTo({0x05, 0xFF, 0x07}), (Bytes{0x05, 0x00}));
+    EXPECT_EQ(answerTo({0x13}), (Bytes{0x12, 0xFC})) << "no preview runs";
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0x00}));
+    EXPECT_EQ(client().nextWithCode(0x07).value_or(Bytes{}).size(), 33u) << "while idle";
+    EXPECT_TRUE(
+        contains(httpRequest(server.port(), "GET", "/api/status").body, "\"preview\": true"));
+    client().send({0x08});
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0x00}));
+    EXPECT_EQ(client().nextWithCode(0x07).value_or(Bytes{}).size(), 33u) << "while identifying";
+    client().send({0x09});
+    EXPECT_EQ(client().nextWithCode(0x12), (Bytes{0x12, 0xFD})) << "identification ended";
+
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0x00}));
+    client().send({0x06, 0x01});
+    EXPECT_EQ(client().nextWithCode(0x12), (Bytes{0x12, 0xFD})) << "a recording takes over";
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0xFC})) << "while recording";
+    EXPECT_EQ(answerTo({0x07}), (Bytes{0x06, 0xFD}));
+
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0x00}));
+    EXPECT_EQ(answerTo({0x13}), (Bytes{0x12, 0xFD}));
+    EXPECT_EQ(answerTo({0x12}), (Bytes{0x12, 0x00}));
+    ASSERT_EQ(server.sim("drop"), "ok");
+    EXPECT_EQ(client().nextWithCode(0x12), (Bytes{0x12, 0xFD})) << "the armband went";
+    EXPECT_TRUE(
+        contains(httpRequest(server.port(), "GET", "/api/status").body, "\"preview\": false"));
 }
 
 }  // namespace

@@ -73,7 +73,8 @@ void scanAndConnect(WireClient& client) {
 }
 
 Bytes answerTo(WireClient& client, const Bytes& command, std::chrono::milliseconds timeout) {
-    const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
+    const bool stop =
+        command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11 || command[0] == 0x13;
     client.send(command);
     return client.nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
         .value_or(Bytes{});

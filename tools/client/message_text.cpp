@@ -110,6 +110,21 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
                 return "START_GESTURE_STREAM failed: " + named(value, armband);
             }
             return "armband gesture: " + armbandGestureText(value);
+        case 0x12:
+            if (value == kOk) {
+                return "signal preview on: STATUS_OK";
+            }
+            if (value == kStopped) {
+                return "signal preview off: STATUS_STOPPED";
+            }
+            if (!armband.empty()) {
+                return "START_PREVIEW failed: " + named(value, armband);
+            }
+            return "signal preview refused: " +
+                   named(value, value == kWrongMode
+                                    ? "the server records or streams the armband's gestures, "
+                                      "or no preview runs"
+                                    : "wrong length");
         default:
             return "unknown message";
     }
