@@ -119,7 +119,7 @@ ApiResponse getStatus() {
                                  {"gestureMask", gestures},
                                  {"gestures", gestureList(gestures)}};
     document["armband"] = armband();
-    document["preview"] = handle && handle->previewing();
+    document["preview"] = handle && handle->preview().isOpen();
     document["model"] = model();
     document["gestureNames"] = loadGestureNames();
     return jsonResponse(200, document);

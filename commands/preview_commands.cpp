@@ -4,7 +4,6 @@
 #include "device/acquisition_state.h"
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
-#include "server/client_registry.h"
 
 void commandStartPreview(const CommandFrame& frame, Response& response) {
     response.push_back(START_PREVIEW);
@@ -24,17 +23,14 @@ void commandStartPreview(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
-    const bool streaming = mode == IDENTIFY_MODE || handle->previewing();
-    handle->setPreview(true);
-    if (!streaming) {
+    if (mode == IDLE_MODE && !handle->preview().isOpen()) {
         const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
         if (switched != STATUS_OK) {
-            handle->clearPreview();
             response.push_back(switched);
             return;
         }
     }
-    response.push_back(STATUS_OK);
+    handle->preview().open();  // answers 12 00 ahead of the first frame
 }
 
 void commandStopPreview(const CommandFrame& frame, Response& response) {
@@ -43,7 +39,7 @@ void commandStopPreview(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    if (!handle->clearPreview()) {
+    if (!handle->preview().close()) {  // answers 12 FD after the last frame
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
@@ -51,12 +47,10 @@ void commandStopPreview(const CommandFrame& frame, Response& response) {
     if (dataMode.load() == IDLE_MODE) {
         handle->setDataNotifySwitch(tessel::kNotifyNone);
     }
-    response.push_back(STATUS_STOPPED);
 }
 
 void endPreview() {
-    if (handle && handle->clearPreview()) {
-        const std::uint8_t ended[] = {START_PREVIEW, STATUS_STOPPED};
-        sendToClients(ended, sizeof ended);
+    if (handle) {
+        handle->preview().close();
     }
 }

@@ -3,6 +3,7 @@
 #include "core/event_queue.h"
 #include "device/acquisition_state.h"
 #include "device/identify_window_cutter.h"
+#include "device/preview_switch.h"
 #include "server/client_registry.h"
 
 RawBuffer rawBuffer;
@@ -42,17 +43,20 @@ std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::siz
     return frame;
 }
 
-void routeRawPacket(const std::vector<std::uint8_t>& packet, bool preview) {
+void routeRawPacket(const std::vector<std::uint8_t>& packet, PreviewSwitch* preview) {
     const std::int32_t mode = dataMode.load();
     if (mode == RECORD_MODE) {
         rawBuffer.append(packet.data(), packet.size());
-    } else if (mode == IDENTIFY_MODE) {
+        const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
+        sendToClients(frame.data(), frame.size());
+        return;
+    }
+    if (mode == IDENTIFY_MODE) {
         if (EventRecord window = identifyAccumulator.cut(packet)) {
             identifyQueue.push(std::move(window));
         }
     }
-    if (mode == RECORD_MODE || (preview && (mode == IDLE_MODE || mode == IDENTIFY_MODE))) {
-        const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
-        sendToClients(frame.data(), frame.size());
+    if (preview && (mode == IDLE_MODE || mode == IDENTIFY_MODE)) {
+        preview->forward(packet.data(), packet.size());
     }
 }

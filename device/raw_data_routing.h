@@ -45,5 +45,7 @@ extern IdentifyWindowCutter& identifyAccumulator;
 // The preview of a packet of n channels: 7, then rows 0, 4, 8 and 12.
 std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::size_t length);
 
-// `preview`: clients asked for the preview while idle or identifying.
-void routeRawPacket(const std::vector<std::uint8_t>& packet, bool preview = false);
+class PreviewSwitch;
+// `preview`, when given, forwards the preview that clients asked for while
+// idle or identifying.
+void routeRawPacket(const std::vector<std::uint8_t>& packet, PreviewSwitch* preview = nullptr);

@@ -164,9 +164,7 @@ void TesselHandle::onDeviceDisconnected(tessel::DevicePtr, std::uint8_t reason) 
         recordTimerArmed.store(0);
     }
     resetAcquisitionState();
-    if (clearPreview()) {
-        postHubEvent(START_PREVIEW, STATUS_STOPPED);
-    }
+    previewSwitch.close();
     if (tearingDownConnect.exchange(false)) {
         return;  // the end of an attempt already answered as given up
     }
@@ -186,7 +184,7 @@ void TesselHandle::onDeviceStatusChanged(tessel::DevicePtr, std::uint8_t status)
 
 void TesselHandle::onDeviceData(tessel::DevicePtr, std::uint32_t, tessel::RawPacket data) {
     if (data) {
-        routeRawPacket(*data, previewing());
+        routeRawPacket(*data, &previewSwitch);
     }
 }
 

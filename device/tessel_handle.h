@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/mutex.h"
+#include "device/preview_switch.h"
 #include "tessel/tessel.h"
 
 using VersionMap = std::map<std::string, std::wstring>;  // "HW" and "FW"
@@ -82,14 +83,10 @@ class TesselHandle : public tessel::HubListener {
     // and answers 03 F0.
     void giveUpConnect();
 
-    // The thinned raw preview that clients asked for while idle or identifying
-    // (a recording sends its own). Switched on the main thread by the preview
-    // commands and by whatever else switches the raw stream, cleared on the SDK
-    // callback thread by a disconnection, read there for every packet.
-    void setPreview(bool on) { preview.store(on); }
-    // Switches the preview off; true when it was on.
-    bool clearPreview() { return preview.exchange(false); }
-    bool previewing() const { return preview.load(); }
+    // The preview clients asked for while idle or identifying: opened by the
+    // preview command, closed by whatever else switches the raw stream and by
+    // a disconnection.
+    PreviewSwitch& preview() { return previewSwitch; }
 
     tessel::DevicePtr currentDevice() const EXCLUDES(deviceLock);
     // How long one wait for the armband may last (2 s unless changed).
@@ -116,7 +113,7 @@ class TesselHandle : public tessel::HubListener {
     std::atomic<std::int64_t> responseTimeoutMs{2000};
     std::atomic<std::uint64_t> connectWatch{0};   // the watched attempt; 0 none
     std::atomic<bool> tearingDownConnect{false};  // set by giveUpConnect
-    std::atomic<bool> preview{false};
+    PreviewSwitch previewSwitch;
 };
 
 // Owner: the main thread, which sets both at start-up before any other thread
