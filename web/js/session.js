@@ -278,7 +278,8 @@ export class Session {
       this.reapplyDue = false;
       if (!s.config.server && s.config.last && !this.isBusy('apply')) this.applyConfig(s.config.last);
     }
-    if (s.model?.present && s.evaluation.phase === 'idle' && !s.evaluation.data) this.evaluate();
+    if (s.model?.present && s.evaluation.phase === 'idle' && !s.evaluation.data)
+      this.evaluate({ inPageMode: false });
   }
 
   // The ticks follow the server's configuration when it is new to the page
