@@ -130,6 +130,7 @@ bool isResponseCode(std::uint8_t code) {
         case 0x0C:
         case 0x0D:
         case 0x10:
+        case 0x12:
         case 0x30:
             return true;
         default:
@@ -188,6 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // From idle: whatever runs is stopped, the wearer and the faults reset.
     handleClientCommands(std::vector<std::uint8_t>{STOP_IDENTIFY}.data(), 1);
     handleClientCommands(std::vector<std::uint8_t>{STOP_GESTURE_STREAM}.data(), 1);
+    handleClientCommands(std::vector<std::uint8_t>{STOP_PREVIEW}.data(), 1);
     running.simulation.controller->reset();
     emptyWorkingDirectory();
     pumpEvents(3ms);

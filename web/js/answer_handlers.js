@@ -228,7 +228,7 @@ export function onIdentify(session, status) {
   if (status === Status.STOPPED) {
     const wasRunning = id.phase !== 'idle' || s.mode === 'identifying' || session.isBusy('stopIdentify');
     session.end('stopIdentify');
-    Object.assign(id, { phase: 'idle', current: null });
+    Object.assign(id, { phase: 'idle', current: null, heldSince: null });
     if (wasRunning) id.outcome = { ok: true, words: 'Identification stopped.' };
     s.mode = 'idle'; // stopping identification idles the server whatever it was doing
     if (s.stream.phase !== 'idle') s.stream.phase = 'idle';

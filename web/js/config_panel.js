@@ -74,9 +74,10 @@ export function createConfigPanel({ session, onSelection }) {
       }
       const gestures = listWords(bitsOf(gestureMask).map((slot) => session.nameOf(slot)));
       setText(summary, matches ? `${channelWords(channelMask)} · ${gestures}` : 'not applied');
+      const saving = state.namesDirty ? 'Names not saved yet…' : '';
       setText(
         namesNote,
-        state.namesNote ?? (state.namesDirty ? 'Names not saved yet…' : sameNames(state.names, gestureMask)),
+        state.namesNote ?? [sameNames(state.names, gestureMask), saving].filter(Boolean).join(' '),
       );
       // An acceptance no longer stands beside ticks that were changed since.
       const said = state.config.outcome;

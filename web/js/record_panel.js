@@ -135,7 +135,7 @@ export function createRecordPanel({ session, onReview, now = () => Date.now() })
     const what = entry?.windows ? plural(entry.windows, 'window') : 'recording';
     if (kind === 'delete') return `Delete ${gesture}'s ${what}?`;
     if (kind === 'window') return `Delete window ${k} of ${gesture}?`;
-    return `Record ${gesture} again? The ${what} ${entry?.windows === 1 ? 'stays' : 'stay'} until the new window is saved.`;
+    return `Record ${gesture} again? Its ${what} ${entry?.windows === 1 ? 'stays' : 'stay'} until the new window is saved.`;
   }
 
   return {

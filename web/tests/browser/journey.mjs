@@ -255,7 +255,7 @@ async function run() {
     '"Record again" stopped keeps the old window; saved, it makes the model out of date',
     async () => {
       await page.locator('#record-card-1 .record').click();
-      await until('#record-card-1 .question', /^Record Fist again\? The 1 window stays until/);
+      await until('#record-card-1 .question', /^Record Fist again\? Its 1 window stays until/);
       await watchCues(page);
       await page.locator('#record-card-1 .confirm-yes').click();
       await waitForCue(page, /^Make Fist$/, WINDOW_MS);
