@@ -212,10 +212,10 @@ export function createRecordPanel({ session, onReview, now = () => Date.now() })
   };
 }
 
-// "Window 2 · 30 s · 14:03".
+// "Window 2 · 30 s · 14:03" (when it ended).
 function windowWords(window, k) {
   const seconds = Math.round(windowFrames(window) / FRAMES_PER_SECOND);
-  const ended = Number.isFinite(window.ended) ? ` · ${clockTime(window.ended * 1000)}` : '';
+  const ended = Number.isFinite(window.ended) ? ` · ${clockTime(window.ended * 1000).slice(0, 5)}` : '';
   return `Window ${k} · ${seconds} s${ended}`;
 }
 

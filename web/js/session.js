@@ -18,7 +18,8 @@
 // Pure logic: the socket is a `transmit(bytes)` function, the HTTP API an
 // `api` object (see api.js) and time a `now()` function, so tests drive it
 // directly. Listeners get {type: 'change'}, {type: 'log', ...},
-// {type: 'preview', rows, channels} and {type: 'window-start'}.
+// {type: 'preview', rows, channels, check} (check: the signal check's, not a
+// recording's), {type: 'window-start'} and {type: 'window-end'}.
 import * as handlers from './answer_handlers.js';
 import { installCommands } from './session_commands.js';
 import { Answer, Status, describeIncoming, isRefusal, refusalWords } from './protocol.js';
@@ -105,6 +106,7 @@ export class Session {
     this.timeouts = {}; // control -> what to do when it waits too long
     this.reads = { status: 0, recordings: 0, evaluation: 0 }; // the latest read of each resource
     this.epoch = 0; // moves with every message that changes what the status reports
+    this.reapplyDue = false; // the armband came back: the next status says whether to configure it again
     this.listeners = new Set();
   }
 
