@@ -81,6 +81,7 @@ export function onLink(session, code, status) {
     return 'Armband found: it can be connected now.';
   }
   if (code === Answer.CONNECTED) {
+    const asked = session.isBusy('connect'); // this page connected it
     session.end('connect');
     session.refresh('status');
     if (status === Status.DEVICE_ERROR) {
@@ -91,7 +92,9 @@ export function onLink(session, code, status) {
     if (status !== Status.OK) return null;
     s.note = null;
     s.link = 'connected';
-    session.reapplyDue = true; // the status read above says whether the server kept a configuration
+    // The page that connected it applies the last configuration again, once the
+    // status read above says the server holds none.
+    session.reapplyDue = asked;
     return 'Armband connected.';
   }
   if (status !== Status.OK) return null;
@@ -126,15 +129,17 @@ export function onConfig(session, status) {
   }
   c.armbandOk = ok;
   c.pending = null;
-  c.outcome = {
-    ok,
-    words:
-      ok && sent?.again
-        ? `The armband came back: ${channelWords(sent.channelMask)} and ${listWords(
-            bitsOf(sent.gestureMask).map((slot) => session.nameOf(slot)),
-          )} were applied again.`
-        : configWords(status),
-  };
+  // Another page's acceptance does not replace what this page said of its own.
+  if (sent || !ok || !c.outcome?.ok)
+    c.outcome = {
+      ok,
+      words:
+        ok && sent?.again
+          ? `The armband came back: ${channelWords(sent.channelMask)} and ${listWords(
+              bitsOf(sent.gestureMask).map((slot) => session.nameOf(slot)),
+            )} were applied again.`
+          : configWords(status),
+    };
   session.state.evaluation.stale = true;
   session.refresh('status');
   session.refresh('recordings');

@@ -199,9 +199,11 @@ describe('the armband link and configuration', () => {
     assert.equal(g.state().config.server, null);
     assert.equal(g.state().recording.phase, 'idle');
     assert.match(g.state().recording.outcome.words, /disconnected/);
-    // Connected again: the server forgot the configuration, the page applies it again.
+    // Connected again by this page: the server forgot the configuration, the page applies it again.
     g.api.server.status = statusDoc({ link: 'connected' });
+    g.session.connect();
     g.sent.length = 0;
+    g.receive(0x01, 0x00);
     g.receive(0x03, 0x00);
     await settle();
     assert.deepEqual(g.sent[0], [0x05, 0xff, 0x03]);
