@@ -18,7 +18,9 @@ export function heatColours(share, onDiagonal) {
 }
 
 // {ok, problem} when the server could not evaluate; otherwise
-// {ok: true, accuracy, gestures: [{slot, name, recall}], rows: [[{count, share, colours}]], warnings, mode}.
+// {ok: true, accuracy, gestures: [{slot, name, recall}], classes: [{slot, name, recallText}],
+//  rows: [[{count, share, colours}]], warnings, mode}. The matrix's rows and columns are the
+// classes: rest (slot 0) first, then the gestures.
 export function evaluationView(evaluation, nameOf) {
   if (!evaluation || typeof evaluation !== 'object') return { ok: false, problem: 'no evaluation' };
   if (!evaluation.evaluated) return { ok: false, problem: String(evaluation.problem ?? 'not evaluated') };
@@ -29,6 +31,13 @@ export function evaluationView(evaluation, nameOf) {
     recallText: percent(g.recall),
     activeWindows: g.activeWindows,
   }));
+  const classes = Array.isArray(evaluation.classes)
+    ? evaluation.classes.map((c) => ({
+        slot: c.gesture,
+        name: c.gesture === 0 ? 'Rest' : nameOf(c.gesture),
+        recallText: percent(c.recall),
+      }))
+    : gestures;
   const rows = (evaluation.confusion ?? []).map((row, r) => {
     const total = row.reduce((a, b) => a + b, 0);
     return row.map((count, c) => {
@@ -43,6 +52,7 @@ export function evaluationView(evaluation, nameOf) {
     windows: evaluation.windowsTested ?? 0,
     mode: evaluation.identifyMode ?? null,
     gestures,
+    classes,
     rows,
     warnings: warningsView(evaluation.warnings, nameOf),
   };

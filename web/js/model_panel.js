@@ -76,23 +76,23 @@ function createEvaluationView({ session, onRecordAgain }) {
     table.hidden = !view.ok;
     if (view.ok) {
       const head = el('tr', {}, el('th', { scope: 'col', text: 'Made ↓ called →' }));
-      for (const g of view.gestures) head.append(el('th', { scope: 'col', text: g.name }));
+      for (const c of view.classes) head.append(el('th', { scope: 'col', text: c.name }));
       head.append(el('th', { scope: 'col', text: 'Recall' }));
       table.append(el('thead', {}, head));
       const body = el('tbody');
       view.rows.forEach((row, r) => {
-        const tr = el('tr', {}, el('th', { scope: 'row', text: view.gestures[r].name }));
+        const tr = el('tr', {}, el('th', { scope: 'row', text: view.classes[r].name }));
         row.forEach((cell, c) => {
           const td = el('td', {
             text: String(cell.count),
             class: r === c ? 'hit' : 'miss',
-            title: `${Math.round(cell.share * 100)} % of ${view.gestures[r].name}'s windows`,
+            title: `${Math.round(cell.share * 100)} % of ${view.classes[r].name}'s windows`,
           });
           td.style.background = cell.colours.background;
           td.style.color = cell.colours.ink;
           tr.append(td);
         });
-        tr.append(el('td', { class: 'recall', text: view.gestures[r].recallText }));
+        tr.append(el('td', { class: 'recall', text: view.classes[r].recallText }));
         body.append(tr);
       });
       table.append(body);

@@ -48,6 +48,34 @@ describe("the model's quality", () => {
     );
   });
 
+  test('rest is the first row and column when the server lists the classes', () => {
+    const view = evaluationView(
+      {
+        evaluated: true,
+        accuracy: 0.9,
+        windowsTested: 30,
+        gestures: [{ gesture: 4, recall: 0.8 }],
+        classes: [
+          { gesture: 0, name: 'Rest', recall: 1 },
+          { gesture: 4, name: '', recall: 0.8 },
+        ],
+        confusion: [
+          [10, 0],
+          [4, 16],
+        ],
+      },
+      names,
+    );
+    assert.deepEqual(
+      view.classes.map((c) => `${c.name} ${c.recallText}`),
+      ['Rest 100 %', 'Pinch 80 %'],
+    );
+    assert.deepEqual(
+      view.rows[1].map((c) => c.share),
+      [0.2, 0.8],
+    );
+  });
+
   test('an evaluation the server could not make says why', () => {
     const view = evaluationView({ evaluated: false, problem: 'a model needs two to eight gestures' }, names);
     assert.equal(view.ok, false);
