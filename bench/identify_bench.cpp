@@ -24,8 +24,8 @@
 #include "identify/identifier.h"
 #include "identify/identify_model_check.h"
 #include "identify/identify_worker.h"
-#include "signal/recogniser.h"
 #include "server/client_registry.h"
+#include "signal/recogniser.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ class ConfusionMatrix {
     std::size_t classes() const { return size; }
     std::uint32_t count(std::size_t trueClass, std::size_t reportedClass) const;
     std::uint32_t total() const;
-    std::uint32_t truly(std::size_t trueClass) const;        // row sum
+    std::uint32_t truly(std::size_t trueClass) const;         // row sum
     std::uint32_t reported(std::size_t reportedClass) const;  // column sum
 
     // Share of decisions that were right; nothing with no decision.

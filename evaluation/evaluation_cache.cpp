@@ -8,10 +8,10 @@
 #include <optional>
 
 #include "core/whole_file.h"
-#include "training/selected_recordings.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/recording_inventory.h"
 #include "training/raw_recording_file.h"
+#include "training/selected_recordings.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ Evaluation evaluateFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
             refusal->read == FileRead::Missing
                 ? gestureLabel(refusal->gesture, names) + " has no recording: record it"
                 : name + (refusal->read == FileRead::TooLarge ? " is too large to evaluate"
-                                                             : " could not be read");
+                                                              : " could not be read");
         return refused;
     }
     return evaluateRecordings(recordings, std::popcount(channelMask), names, identifyMode());

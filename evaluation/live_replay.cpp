@@ -53,8 +53,8 @@ WindowRole roleAt(const WindowFeatures& windows, std::size_t start) {
     if (windows.roles.empty()) {
         return WindowRole::transition;
     }
-    const std::size_t index = std::min((start + kTrainingHopFrames / 2) / kTrainingHopFrames,
-                                       windows.roles.size() - 1);
+    const std::size_t index =
+        std::min((start + kTrainingHopFrames / 2) / kTrainingHopFrames, windows.roles.size() - 1);
     return windows.roles[index];
 }
 
@@ -107,20 +107,20 @@ void replayStretch(const std::uint8_t* bytes, const RecordingAnalysis& analysis,
     const std::size_t step =
         stepBytes == 0 ? kIdentifyWindowFrames / 2 : stepBytes / analysis.channels;
     HoldScorer scorer(heldPosition, static_cast<double>(step) / kEmgFramesPerSecond, counts);
-    replayThroughCutter(
-        bytes, analysis.channels, firstWindow * ANALYSIS_WINDOW, endWindow * ANALYSIS_WINDOW, mode,
-        [&](std::span<const std::uint8_t> window, std::size_t start, std::size_t) {
-            const int result = identifier.classify(window);
-            const WindowRole role = roleAt(analysis.recogniser, start);
-            if (role == WindowRole::gesture) {
-                scorer.inHold(result);
-                confusion.add(static_cast<std::size_t>(heldPosition),
-                              static_cast<std::size_t>(result));
-            } else {
-                scorer.outOfHold();
-                if (role == WindowRole::rest) {
-                    confusion.add(0, static_cast<std::size_t>(result));
-                }
-            }
-        });
+    replayThroughCutter(bytes, analysis.channels, firstWindow * ANALYSIS_WINDOW,
+                        endWindow * ANALYSIS_WINDOW, mode,
+                        [&](std::span<const std::uint8_t> window, std::size_t start, std::size_t) {
+                            const int result = identifier.classify(window);
+                            const WindowRole role = roleAt(analysis.recogniser, start);
+                            if (role == WindowRole::gesture) {
+                                scorer.inHold(result);
+                                confusion.add(static_cast<std::size_t>(heldPosition),
+                                              static_cast<std::size_t>(result));
+                            } else {
+                                scorer.outOfHold();
+                                if (role == WindowRole::rest) {
+                                    confusion.add(0, static_cast<std::size_t>(result));
+                                }
+                            }
+                        });
 }

@@ -89,9 +89,10 @@ bool recogniserFitsModel(std::uint8_t channelCount, std::uint8_t gestureMask) {
     if (readModelFile(model, &text) != ModelFileRead::Read ||
         readRecogniserFile(text, channelCount, gestureMask, recogniser, problem) !=
             RecogniserRead::read) {
-        logLine("checkIdentifyModel, calibrated identification needs the recogniser trained with "
-                "W&B.txt: %s; train the model again",
-                problem.empty() ? "W&B.txt cannot be read" : problem.c_str());
+        logLine(
+            "checkIdentifyModel, calibrated identification needs the recogniser trained with "
+            "W&B.txt: %s; train the model again",
+            problem.empty() ? "W&B.txt cannot be read" : problem.c_str());
         return false;
     }
     return true;

@@ -71,8 +71,8 @@ std::size_t LdaModel::classify(const float* sample, float* scores) const {
 bool trainLda(const std::vector<float>& samples, const std::vector<int>& labels,
               std::size_t classes, std::size_t dimension, double shrinkage, LdaModel& model) {
     const std::size_t n = labels.size();
-    if (classes < 2 || classes > kMaxLdaClasses || dimension < 1 ||
-        dimension > kMaxLdaDimension || samples.size() != n * dimension || n <= classes) {
+    if (classes < 2 || classes > kMaxLdaClasses || dimension < 1 || dimension > kMaxLdaDimension ||
+        samples.size() != n * dimension || n <= classes) {
         return false;
     }
     std::vector<double> means(classes * dimension, 0.0);
@@ -132,9 +132,9 @@ bool trainLda(const std::vector<float>& samples, const std::vector<int>& labels,
     trained.weights.resize(classes * dimension);
     trained.offsets.resize(classes);
     for (std::size_t k = 0; k < classes; ++k) {
-        const std::vector<double> mean(means.begin() + static_cast<std::ptrdiff_t>(k * dimension),
-                                       means.begin() +
-                                           static_cast<std::ptrdiff_t>((k + 1) * dimension));
+        const std::vector<double> mean(
+            means.begin() + static_cast<std::ptrdiff_t>(k * dimension),
+            means.begin() + static_cast<std::ptrdiff_t>((k + 1) * dimension));
         const std::vector<double> w = choleskySolve(factor, dimension, mean);
         double product = 0.0;
         for (std::size_t d = 0; d < dimension; ++d) {

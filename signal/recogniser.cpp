@@ -22,8 +22,8 @@ constexpr std::size_t kGestureMarginFrames = 65;  // 100 ms
 
 // The value at `share` of the way through the values (nearest rank below).
 float quantileOf(std::vector<float> values, float share) {
-    const auto at = values.begin() + static_cast<std::ptrdiff_t>(
-                                         share * static_cast<float>(values.size() - 1));
+    const auto at =
+        values.begin() + static_cast<std::ptrdiff_t>(share * static_cast<float>(values.size() - 1));
     std::nth_element(values.begin(), at, values.end());
     return *at;
 }

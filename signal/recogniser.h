@@ -111,8 +111,8 @@ class Recogniser {
     std::size_t next = 0;
     int reported = 0;
     std::size_t sinceChange = kLeastHoldWindows;
-    int switchCandidate = 0;  // another gesture holding the majority
-    std::size_t switchRun = 0;  // windows it has held it
+    int switchCandidate = 0;     // another gesture holding the majority
+    std::size_t switchRun = 0;   // windows it has held it
     std::vector<float> history;  // levels of recent windows, a ring
     std::size_t historyNext = 0;
     std::size_t windowsSeen = 0;

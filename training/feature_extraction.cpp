@@ -141,8 +141,8 @@ std::vector<float> activitySignal(const FeatureMatrix& matrix) {
 
 namespace {
 
-void featuresOfActiveWindows(const FeatureMatrix& matrix,
-                             const std::vector<WindowActivity>& kinds, FeatureList& out) {
+void featuresOfActiveWindows(const FeatureMatrix& matrix, const std::vector<WindowActivity>& kinds,
+                             FeatureList& out) {
     out.values.clear();
     if (kinds.size() < 3 || matrix.channelCount == 0) {
         return;

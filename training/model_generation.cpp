@@ -120,8 +120,9 @@ void writeRecogniser(const RecogniserTraining& training, std::uint8_t gestureMas
         return;
     }
     if (!training.train(channelCount, gestures, file.model)) {
-        logLine("generateModel, the recogniser could not be trained (a gesture without holds "
-                "clearly above rest); calibrated identification needs it");
+        logLine(
+            "generateModel, the recogniser could not be trained (a gesture without holds "
+            "clearly above rest); calibrated identification needs it");
         std::remove(kRecogniserFileName);
         return;
     }

@@ -40,7 +40,8 @@ TEST(CalibratedIdentification, RecognisesARealPersonsGesturesAndRestFromTheirOwn
     const auto end = std::chrono::steady_clock::now() + server.realTime(21500ms) + 5s;
     while (reported.size() < 7 && std::chrono::steady_clock::now() < end) {
         const auto message = client.nextWithCode(0x08, 1s);
-        if (message && message->size() == 2 && (reported.empty() || reported.back() != (*message)[1])) {
+        if (message && message->size() == 2 &&
+            (reported.empty() || reported.back() != (*message)[1])) {
             reported.push_back((*message)[1]);
         }
     }

@@ -111,8 +111,10 @@ LabelledStream devRecordingWindow(const DevRecording& recording, int seconds) {
     }
     for (std::size_t f = 0; f < frames; ++f) {
         const std::size_t at = f % own;
-        window.bytes.insert(window.bytes.end(), recording.bytes.begin() + static_cast<std::ptrdiff_t>(at * kDevChannels),
-                            recording.bytes.begin() + static_cast<std::ptrdiff_t>((at + 1) * kDevChannels));
+        window.bytes.insert(
+            window.bytes.end(),
+            recording.bytes.begin() + static_cast<std::ptrdiff_t>(at * kDevChannels),
+            recording.bytes.begin() + static_cast<std::ptrdiff_t>((at + 1) * kDevChannels));
         window.truth.push_back(truth[at]);
     }
     return window;

@@ -38,9 +38,9 @@ struct DevRecording {
 };
 
 struct DevPerson {
-    std::string name;                                  // "p01"
-    std::array<DevRecording, kDevGestures> gestures;   // series 1, gesture 1..5
-    DevRecording stream;                               // series 2
+    std::string name;                                 // "p01"
+    std::array<DevRecording, kDevGestures> gestures;  // series 1, gesture 1..5
+    DevRecording stream;                              // series 2
 };
 
 // The people of the set in `folder` (its pNN subfolders), in name order.

@@ -57,8 +57,8 @@ bool trainRecogniser(const std::vector<LabelledStream>& recordings, Models& mode
     RecogniserTraining training;
     const std::size_t channels = static_cast<std::size_t>(recordings.front().channels);
     for (std::size_t k = 0; k < recordings.size(); ++k) {
-        training.add(recordingWindowFeatures(recordings[k].bytes.data(),
-                                             recordings[k].bytes.size(), channels),
+        training.add(recordingWindowFeatures(recordings[k].bytes.data(), recordings[k].bytes.size(),
+                                             channels),
                      static_cast<int>(k + 1));
     }
     return training.train(channels, recordings.size(), models.live.recogniser);
@@ -122,12 +122,11 @@ bool trainYardstick(const std::vector<LabelledStream>& recordings, const std::ve
 template <typename Decide>
 Answers cutAndDecide(const LabelledStream& stream, IdentifyMode mode, Decide decide) {
     Answers answers;
-    replayThroughCutter(stream.bytes.data(), static_cast<std::size_t>(stream.channels), 0,
-                        stream.frames(), mode,
-                        [&](std::span<const std::uint8_t> window, std::size_t start,
-                            std::size_t answerFrame) {
-                            answers.push_back({answerFrame, decide(window, start)});
-                        });
+    replayThroughCutter(
+        stream.bytes.data(), static_cast<std::size_t>(stream.channels), 0, stream.frames(), mode,
+        [&](std::span<const std::uint8_t> window, std::size_t start, std::size_t answerFrame) {
+            answers.push_back({answerFrame, decide(window, start)});
+        });
     return answers;
 }
 
@@ -160,7 +159,8 @@ float balanced(const std::vector<std::size_t>& right, const std::vector<std::siz
 
 }  // namespace
 
-Score score(const LabelledStream& stream, const Answers& answers, const std::vector<int>& gestures) {
+Score score(const LabelledStream& stream, const Answers& answers,
+            const std::vector<int>& gestures) {
     Score result;
     std::vector<std::size_t> right(gestures.size() + 1, 0);
     std::vector<std::size_t> total(gestures.size() + 1, 0);
@@ -252,16 +252,14 @@ Evaluated evaluateStreams(const std::string& name, const std::vector<LabelledStr
 
     LiveIdentifier exact;
     exact.start(IdentifyMode::exact, models.live);
-    const Answers exactAnswers =
-        cutAndDecide(stream, IdentifyMode::exact, [&](auto window, std::size_t) {
-            return gestureOf(exact.classify(window), gestures);
-        });
+    const Answers exactAnswers = cutAndDecide(
+        stream, IdentifyMode::exact,
+        [&](auto window, std::size_t) { return gestureOf(exact.classify(window), gestures); });
     LiveIdentifier calibrated;
     calibrated.start(IdentifyMode::calibrated, models.live);
-    const Answers calibratedAnswers =
-        cutAndDecide(stream, IdentifyMode::calibrated, [&](auto window, std::size_t) {
-            return gestureOf(calibrated.classify(window), gestures);
-        });
+    const Answers calibratedAnswers = cutAndDecide(
+        stream, IdentifyMode::calibrated,
+        [&](auto window, std::size_t) { return gestureOf(calibrated.classify(window), gestures); });
     // The yardstick decides on 200 ms windows every 100 ms, as the exact mode cuts them.
     std::vector<std::size_t> right(gestures.size() + 1, 0);
     std::vector<std::size_t> total(gestures.size() + 1, 0);

@@ -43,8 +43,8 @@ class LiveServer {
         : logPath(directory + "/server.log") {
         char speedText[32];
         std::snprintf(speedText, sizeof speedText, "%g", speed);
-        std::vector<std::string> arguments{absolute(binary), "--port", "0", "--sim-control-port",
-                                           "0", "--sim-speed", speedText};
+        std::vector<std::string> arguments{
+            absolute(binary), "--port", "0", "--sim-control-port", "0", "--sim-speed", speedText};
         if (!mode.empty()) {
             arguments.insert(arguments.end(), {"--identify-mode", mode});
         }
@@ -126,7 +126,8 @@ class LiveServer {
     bool wearer(const std::string& line, std::string& error) {
         sim.sendText(line);
         const auto answer = sim.receive(5s);
-        if (!answer || std::string(answer->bytes.begin(), answer->bytes.end()).rfind("ok", 0) != 0) {
+        if (!answer ||
+            std::string(answer->bytes.begin(), answer->bytes.end()).rfind("ok", 0) != 0) {
             error = "the wearer control refused: " + line;
             return false;
         }
@@ -236,9 +237,8 @@ bool identifyLive(const LiveRun& run, const DevPerson& person, const std::vector
     }
     const std::size_t frames = person.stream.frames();
     server.ask({0x08}, 0x08, 0ms);
-    const auto length = std::chrono::milliseconds(
-        static_cast<long>(1000.0 * static_cast<double>(frames) / kFramesPerSecond /
-                          run.identifySpeed));
+    const auto length = std::chrono::milliseconds(static_cast<long>(
+        1000.0 * static_cast<double>(frames) / kFramesPerSecond / run.identifySpeed));
     std::this_thread::sleep_for(length + 500ms);
     server.ask({0x09}, 0x08, 0ms);
     if (!server.await(0x08, 5s)) {
