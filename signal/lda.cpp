@@ -1,6 +1,6 @@
 #include "signal/lda.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 
 namespace {
