@@ -17,8 +17,11 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
     }
     logLine("start identify command recieved.");
     ModelShape shape;
+    const IdentifyMode mode = identifyMode();  // one reading for the whole run
     if (dataMode.load() != IDLE_MODE || !checkIdentifyModel(shape, channelCount.load()) ||
-        !modelTrainedOnGestures(shape, gestureMask.load())) {
+        !modelTrainedOnGestures(shape, gestureMask.load()) ||
+        (mode == IdentifyMode::calibrated &&
+         !recogniserFitsModel(channelCount.load(), gestureMask.load()))) {
         response.push_back(STATUS_FAILED);
         return;
     }
@@ -29,7 +32,6 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
     }
     const std::uint32_t windowLength = identifyWindowLengthFor(shape);
     logLine("identify buffer length:%d", static_cast<int>(windowLength));
-    const IdentifyMode mode = identifyMode();  // one reading for the whole run
     requestIdentifyModelLoad(windowLength, mode);
     // The accumulator is emptied and the mode set before the stream is switched on.
     identifyAccumulator.reset(windowLength, identifyWindowStepFor(windowLength, mode));

@@ -107,8 +107,8 @@ std::string serverUsage() {
            "                        so a window still holds 30 s of EMG (default 1, at most\n"
            "                        1000)\n"
            "  --identify-mode M     how live identification decides: exact (the default)\n"
-           "                        or calibrated (movement thresholds from the wearer's\n"
-           "                        own recordings, quicker starts and ends)\n"
+           "                        or calibrated (rest and gestures learnt from the\n"
+           "                        wearer's own recordings, reports that hold)\n"
            "  --help                print this text and exit\n";
 }
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/log.h"
-#include "identify/calibration_file.h"
+#include "identify/recogniser_file.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/model_provenance.h"
 #include "recordings/window_log.h"
@@ -50,7 +50,7 @@ bool isLeftoverTemporary(std::string_view name) {
     const std::string_view replaced = name.substr(0, name.size() - 4);
     for (const std::string_view ours :
          {std::string_view(kModelFileName), std::string_view(kModelImageFileName),
-          std::string_view(kModelGesturesFileName), std::string_view(kCalibrationFileName),
+          std::string_view(kModelGesturesFileName), std::string_view(kRecogniserFileName),
           std::string_view(kGestureNamesFileName), std::string_view(kModelProvenanceFileName)}) {
         if (replaced == ours) {
             return true;

@@ -20,9 +20,9 @@ inline constexpr unsigned long long kMaxRawFileBytes = 16ull * 1024 * 1024;
 // gestureMask; checks that every selected gesture has its feature file;
 // renumbers them so that the k-th selected gesture is "feature" + k + ".txt";
 // trains every pair into "W&B.txt"; on success remembers the gesture mask in
-// "W&B.gestures", writes the wearer's calibration (measured on the same
-// recordings) to "calibration.txt", sets newModelFlag and removes the feature
-// files. Appends to response the status bytes that follow the command's 0x0A:
+// "W&B.gestures", writes the recogniser of the calibrated mode (trained on the
+// same recordings) to "recogniser.txt", sets newModelFlag and removes the
+// feature files. Appends to response the status bytes that follow the command's 0x0A:
 //   00     trained
 //   EE     a selected feature file is missing after extraction
 //   FF     training failed (fewer than two gestures, a gesture without active

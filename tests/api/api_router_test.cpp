@@ -109,7 +109,15 @@ TEST_F(Api, StatusAndEvaluationAreReadOnly) {
     dataMode.store(IDLE_MODE);
     const auto evaluation = nlohmann::json::parse(*call("GET", "/api/evaluation").body);
     EXPECT_EQ(evaluation["evaluated"], true) << evaluation.dump();
-    EXPECT_EQ(evaluation["confusion"].size(), 2u);
+    // Rest is the first class: a square matrix over rest and the two gestures.
+    EXPECT_EQ(evaluation["classes"][0],
+              (nlohmann::json{{"gesture", 0},
+                              {"name", "Rest"},
+                              {"recall", evaluation["classes"][0]["recall"]},
+                              {"precision", evaluation["classes"][0]["precision"]}}));
+    EXPECT_EQ(evaluation["classes"].size(), 3u);
+    EXPECT_EQ(evaluation["confusion"].size(), 3u);
+    EXPECT_EQ(evaluation["confusion"][2].size(), 3u);
 }
 
 TEST_F(Api, RecordingsAreListedExportedAndDeletedOnlyWithTheHeaderAndWhileIdle) {

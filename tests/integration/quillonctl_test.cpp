@@ -219,7 +219,7 @@ TEST_F(Quillonctl, IdentifyPrintsTheRecognisedGesturesUntilCtrlC) {
     connectArmband();
     ASSERT_EQ(runCtl(server.ctl({"config", "7", "0x13"})).exitCode, 0);
     ASSERT_EQ(runCtl(server.ctl({"sim", "replay", golden + "stream.bin"})).exitCode, 0);
-    CtlProcess identify(server.ctl({"identify"}));
+    CtlProcess identify(server.ctl({"identify", "--mode", "exact"}));
     ASSERT_TRUE(identify.waitForOutput("identification started")) << identify.both();
     EXPECT_TRUE(identify.waitForOutput("] gesture ")) << identify.both();
     identify.interrupt();

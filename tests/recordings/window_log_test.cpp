@@ -53,22 +53,24 @@ TEST(WindowLog, AStartAfterAKillCutsAnUnfinishedAppendAndRemovesWhatTheRunLeft) 
     std::vector<std::uint8_t> torn(1600 + 700, 7);
     writeBytes("raw2.bin", torn);
     writeBytes("raw4.bin", std::vector<std::uint8_t>(900, 1));  // never logged: left alone
-    for (const char* leftover :
-         {"W&B.txt.tmp", "model.bin.tmp", "raw2.windows.tmp", "feature1.txt"}) {
+    for (const char* leftover : {"W&B.txt.tmp", "model.bin.tmp", "recogniser.txt.tmp",
+                                 "raw2.windows.tmp", "feature1.txt"}) {
         writeFile(leftover, "part");
     }
     writeFile("W&B.txt", "kept");
+    writeFile("recogniser.txt", "kept");
     writeFile("notes.tmp", "not ours");
 
     recoverWorkingDirectory();
     EXPECT_EQ(std::filesystem::file_size("raw2.bin"), 1600u);
     ASSERT_TRUE(readWindowLog(2, 1600));
     EXPECT_EQ(std::filesystem::file_size("raw4.bin"), 900u);
-    for (const char* leftover :
-         {"W&B.txt.tmp", "model.bin.tmp", "raw2.windows.tmp", "feature1.txt"}) {
+    for (const char* leftover : {"W&B.txt.tmp", "model.bin.tmp", "recogniser.txt.tmp",
+                                 "raw2.windows.tmp", "feature1.txt"}) {
         EXPECT_FALSE(fileExists(leftover)) << leftover;
     }
     EXPECT_EQ(readFile("W&B.txt"), "kept");
+    EXPECT_EQ(readFile("recogniser.txt"), "kept");
     EXPECT_TRUE(fileExists("notes.tmp"));
 }
 

@@ -7,7 +7,7 @@ import { practiceSlots } from './practice.js';
 import { armbandGestureName, NO_GESTURE } from './protocol.js';
 
 const modeWords = {
-  calibrated: 'Mode: calibrated (thresholds from your own recordings).',
+  calibrated: 'Mode: calibrated (rest and gestures learnt from your own recordings).',
   exact: 'Mode: exact. Start switches the server to the calibrated mode, which follows a wearer better.',
 };
 

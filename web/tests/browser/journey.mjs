@@ -233,10 +233,10 @@ async function run() {
     await until('#generate-outcome', /^The model is trained\.$/, 300000);
     await until('#evaluation-accuracy', /^Accuracy \d+ % over \d+ held-out windows/, 120000);
     const columns = await page.locator('#confusion thead th').allInnerTexts();
-    assert.deepEqual(columns.slice(1), ['Fist', 'Open hand', 'Recall']);
+    assert.deepEqual(columns.slice(1), ['Rest', 'Fist', 'Open hand', 'Recall']);
     const rows = await page.locator('#confusion tbody th').allInnerTexts();
-    assert.deepEqual(rows, ['Fist', 'Open hand']);
-    assert.equal(await page.locator('#confusion tbody td.recall').count(), 2);
+    assert.deepEqual(rows, ['Rest', 'Fist', 'Open hand']);
+    assert.equal(await page.locator('#confusion tbody td.recall').count(), 3);
     assert.equal(await page.locator('#model-stale').isVisible(), false);
     await page.locator('#evaluation').scrollIntoViewIfNeeded();
     await journey.screenshot('6-model');
