@@ -246,7 +246,7 @@ async function run() {
     await page.reload();
     await serverOpen(page);
     await until('#evaluation-accuracy', /^Accuracy \d+ % over \d+ held-out windows/, 120000);
-    assert.deepEqual(await page.locator('#confusion tbody th').allInnerTexts(), ['Fist', 'Open hand']);
+    assert.deepEqual(await page.locator('#confusion tbody th').allInnerTexts(), ['Rest', 'Fist', 'Open hand']);
     await page.locator('#evaluation').scrollIntoViewIfNeeded();
     await journey.screenshot('6-model-reloaded');
   });
