@@ -16,15 +16,19 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("start identify command recieved.");
-    ModelShape shape;
-    if (dataMode.load() != IDLE_MODE || !checkIdentifyModel(shape, channelCount.load()) ||
-        !modelTrainedOnGestures(shape, gestureMask.load())) {
+    if (dataMode.load() != IDLE_MODE) {
         response.push_back(STATUS_FAILED);
         return;
     }
     if (!handle->currentDevice()) {
         logLine("START_IDENTIFY, no armband");
         response.push_back(STATUS_NO_DEVICE);
+        return;
+    }
+    ModelShape shape;
+    if (!checkIdentifyModel(shape, channelCount.load()) ||
+        !modelTrainedOnGestures(shape, gestureMask.load())) {
+        response.push_back(STATUS_FAILED);
         return;
     }
     const std::uint32_t windowLength = identifyWindowLengthFor(shape);
@@ -53,6 +57,10 @@ void commandStopIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("stop identify command recieved.");
+    if (handle->stopScan()) {
+        const std::uint8_t scanStopped[] = {SCAN_DEVICE, STATUS_STOPPED};
+        sendToClients(scanStopped, sizeof scanStopped);
+    }
     // It stops whatever runs; with nothing running the armband is not asked.
     const std::int32_t before = dataMode.exchange(IDLE_MODE);
     if (before == RECORD_MODE) {

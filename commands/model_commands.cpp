@@ -12,7 +12,7 @@ void commandGenerateModel(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    generateModelFromRecordings(gestureMask.load(), channelCount.load(), response);
+    generateModelFromRecordings(gestureMask.load(), channelMask.load(), response);
 }
 
 void commandStopGenerateModel(const CommandFrame& frame, Response& response) {
@@ -29,12 +29,11 @@ void commandModelUpdate(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_BAD_LENGTH);
         return;
     }
-    std::vector<std::uint8_t> image;
-    std::uint8_t status =
-        buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
     // "model.bin" is rewritten only for an upload that the armband can take.
+    std::vector<std::uint8_t> image;
+    std::uint8_t status = handle->settingStatus("MODEL_UPDATE");
     if (status == STATUS_OK) {
-        status = handle->settingStatus("MODEL_UPDATE");
+        status = buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
     }
     if (status == STATUS_OK) {
         status = saveModelImage(image);

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <optional>
 
-#include "core/whole_file.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/raw_recording_reader.h"
 #include "recordings/recording_inventory.h"
 #include "training/raw_recording_file.h"
 
@@ -74,19 +74,18 @@ Evaluation evaluateFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
         if (((gestureMask >> (g - 1)) & 1u) == 0) {
             continue;
         }
-        GestureRecording recording{g, {}};
-        const std::string name = rawFileName(static_cast<std::uint8_t>(g));
-        const FileRead read = readWholeFile(name, kMaxAnalysedRawBytes, recording.bytes);
-        if (read == FileRead::Missing) {
+        RawRecording raw;
+        const RawRecordingRead read =
+            readRawRecording(g, {channelMask, true, true, kMaxAnalysedRawBytes}, raw);
+        if (read == RawRecordingRead::missing) {
             refused.problem = gestureLabel(g, names) + " has no recording: record it";
             return refused;
         }
-        if (read != FileRead::Read) {
-            refused.problem = name + (read == FileRead::TooLarge ? " is too large to evaluate"
-                                                                 : " could not be read");
+        if (read != RawRecordingRead::read) {
+            refused.problem = raw.problem;
             return refused;
         }
-        recordings.push_back(std::move(recording));
+        recordings.push_back(GestureRecording{g, std::move(raw.bytes)});
     }
     return evaluateRecordings(recordings, std::popcount(channelMask), names, identifyMode());
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/log.h"
-#include "core/whole_file.h"
+#include "recordings/raw_recording_reader.h"
 #include "training/atomic_file.h"
 #include "training/model_generation.h"
 
@@ -88,20 +88,21 @@ bool readCalibrationFile(Calibration& calibration) {
     return parseCalibration(text, calibration);
 }
 
-bool calibrateFromRawFiles(std::uint8_t gestureMask, std::uint8_t channelCount,
+bool calibrateFromRawFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
                            Calibration& calibration) {
     std::vector<RecordingLevels> recordings;
     for (int n = 1; n <= 8; ++n) {
         if (((gestureMask >> (n - 1)) & 1u) == 0) {
             continue;
         }
-        const std::string name = "raw" + std::to_string(n) + ".bin";
-        std::vector<std::uint8_t> bytes;
-        if (readWholeFile(name, kMaxRawFileBytes, bytes) != FileRead::Read) {
-            logLine("calibration, %s cannot be read", name.c_str());
+        RawRecording raw;
+        if (readRawRecording(n, {channelMask, true, true, kMaxRawFileBytes}, raw) !=
+            RawRecordingRead::read) {
+            logLine("calibration, %s", raw.problem.c_str());
             return false;
         }
-        recordings.push_back(measureRecording(n, bytes.data(), bytes.size(), channelCount));
+        recordings.push_back(measureRecording(n, raw.bytes.data(), raw.bytes.size(),
+                                              static_cast<std::uint8_t>(raw.channels)));
     }
     return calibrateFromRecordings(recordings, calibration);
 }

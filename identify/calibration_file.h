@@ -26,9 +26,10 @@ bool writeCalibrationFile(const Calibration& calibration);
 bool readCalibrationFile(Calibration& calibration);
 
 // The calibration of the recordings "raw" + n + ".bin" in the working
-// directory of every gesture n in gestureMask, frames of channelCount bytes.
-// False, with a log line, when a file cannot be read or nothing can be measured.
-bool calibrateFromRawFiles(std::uint8_t gestureMask, std::uint8_t channelCount,
+// directory of every gesture n in gestureMask, recorded with the channels of
+// channelMask. False, with a log line, when a file cannot be read, was
+// recorded with other channels, or nothing can be measured.
+bool calibrateFromRawFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
                            Calibration& calibration);
 
 // What calibrated identification uses when no calibration can be had: the

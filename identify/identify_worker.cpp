@@ -1,5 +1,7 @@
 #include "identify/identify_worker.h"
 
+#include <bit>
+
 #include "core/event_queue.h"
 #include "core/log.h"
 #include "device/acquisition_state.h"
@@ -60,7 +62,8 @@ Calibration loadWearerCalibration(std::uint8_t channels) {
     }
     logLine("identifyWorker, %s missing or malformed: calibrating on the raw recordings",
             kCalibrationFileName);
-    if (calibrateFromRawFiles(gestureMask.load(), channels, calibration)) {
+    if (channels == std::popcount(channelMask.load()) &&
+        calibrateFromRawFiles(gestureMask.load(), channelMask.load(), calibration)) {
         return calibration;
     }
     calibration = fallbackCalibration();

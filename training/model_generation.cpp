@@ -8,8 +8,8 @@
 
 #include "commands/client_commands.h"
 #include "core/log.h"
-#include "core/whole_file.h"
 #include "identify/calibration_file.h"
+#include "recordings/raw_recording_reader.h"
 #include "training/feature_extraction.h"
 #include "training/feature_file.h"
 #include "training/generate_model.h"
@@ -46,18 +46,21 @@ bool rawFilesFitInMemory(std::uint8_t gestureMask) {
 
 // False when a raw file could not be read; the gestures after it are skipped.
 // The movement levels of every recording read go to `levels`.
-bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount,
+bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelMask,
                              std::vector<RecordingLevels>& levels) {
+    const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     for (int n = 1; n <= kMostGestures; ++n) {
         if (!selected(gestureMask, n)) {
             continue;
         }
-        const std::string rawName = "raw" + std::to_string(n) + ".bin";
-        std::vector<std::uint8_t> bytes;
-        if (readWholeFile(rawName, kMaxRawFileBytes, bytes) != FileRead::Read) {
+        RawRecording raw;
+        if (readRawRecording(n, {channelMask, true, true, kMaxRawFileBytes}, raw) !=
+            RawRecordingRead::read) {
             logLine("raw_file_name open error.");
+            logLine("generateModel, %s", raw.problem.c_str());
             return false;
         }
+        const std::vector<std::uint8_t>& bytes = raw.bytes;
         levels.push_back(measureRecording(n, bytes.data(), bytes.size(), channelCount));
         const std::string number = std::to_string(n);
         if (featureExtraction(number.c_str(), bytes.data(), bytes.size(), channelCount) != 0) {
@@ -116,15 +119,16 @@ void writeCalibration(const std::vector<RecordingLevels>& levels) {
 
 }  // namespace
 
-void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
+void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelMask,
                                  std::vector<std::uint8_t>& response) {
+    const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     if (!rawFilesFitInMemory(gestureMask)) {
         response.push_back(STATUS_FAILED);
         return;
     }
     removeFeatureFiles();
     std::vector<RecordingLevels> levels;
-    if (!extractSelectedFeatures(gestureMask, channelCount, levels)) {
+    if (!extractSelectedFeatures(gestureMask, channelMask, levels)) {
         response.push_back(STATUS_FAILED);
     }
     if (!everyFeatureFilePresent(gestureMask)) {

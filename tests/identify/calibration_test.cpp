@@ -134,7 +134,7 @@ TEST(CalibrationFile, IsWrittenBesideTheModelFromTheRecordingsTrainedOn) {
                   std::string(recording.bytes.begin(), recording.bytes.end()));
     }
     std::vector<std::uint8_t> response;
-    logOf([&] { generateModelFromRecordings(0b11, kCalibrationChannels, response); });
+    logOf([&] { generateModelFromRecordings(0b11, 0xFF, response); });
     ASSERT_EQ(response, (std::vector<std::uint8_t>{0x00}));
     Calibration calibration;
     ASSERT_TRUE(readCalibrationFile(calibration));
@@ -144,7 +144,7 @@ TEST(CalibrationFile, IsWrittenBesideTheModelFromTheRecordingsTrainedOn) {
     std::remove("raw2.bin");
     writeFile("raw2.bin", "");
     response.clear();
-    logOf([&] { generateModelFromRecordings(0b11, kCalibrationChannels, response); });
+    logOf([&] { generateModelFromRecordings(0b11, 0xFF, response); });
     EXPECT_NE(response, (std::vector<std::uint8_t>{0x00})) << "gesture 2 has no samples";
     EXPECT_EQ(readFile(kCalibrationFileName), "stale") << "a failed training leaves it alone";
 }

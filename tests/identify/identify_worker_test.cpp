@@ -326,6 +326,7 @@ TEST_F(IdentifyWorker, ACalibratedRunWithoutCalibrationMeasuresTheRecordingsOrWa
     EXPECT_EQ(worker.calibratedIdentifier().calibration.onThreshold,
               fallbackCalibration().onThreshold);
 
+    channelMask.store(0x01);  // the recordings' one channel
     for (const int gesture : {2, 3, 6}) {
         writeFile("raw" + std::to_string(gesture) + ".bin", rawRecording(gesture));
     }

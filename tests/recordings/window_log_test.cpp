@@ -26,8 +26,8 @@ TEST(WindowLog, ALogMustAccountForEveryByteOfItsRawFileInOrder) {
 TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
     ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> window(1600, 7);
-    ASSERT_TRUE(saveRecordingWindow(3, window.data(), window.size()));
-    ASSERT_TRUE(saveRecordingWindow(3, window.data(), 800));
+    ASSERT_TRUE(saveRecordingWindow(3, 0xFF, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(3, 0xFF, window.data(), 800));
     const auto windows = readWindowLog(3, 2400);
     ASSERT_TRUE(windows);
     ASSERT_EQ(windows->size(), 2u);
@@ -37,7 +37,7 @@ TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
 
     // Bytes recorded before windows were logged.
     writeBytes("raw5.bin", std::vector<std::uint8_t>(640, 1));
-    ASSERT_TRUE(saveRecordingWindow(5, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(5, 0xFF, window.data(), window.size()));
     EXPECT_FALSE(readWindowLog(5, 640 + 1600));
     EXPECT_FALSE(fileExists("raw5.windows"));
     // A raw file that grew behind the log's back.
@@ -48,7 +48,7 @@ TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
 TEST(WindowLog, AStartAfterAKillCutsAnUnfinishedAppendAndRemovesWhatTheRunLeft) {
     ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> window(1600, 7);
-    ASSERT_TRUE(saveRecordingWindow(2, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(2, 0xFF, window.data(), window.size()));
     // The bytes of a second window reached the raw file, its log line never did.
     std::vector<std::uint8_t> torn(1600 + 700, 7);
     writeBytes("raw2.bin", torn);
