@@ -198,6 +198,8 @@ void TesselHandle::giveUpConnect() {
                 tearingDownConnect.store(false);
             }
         }
+        // An armband that never answered is not offered again: a new scan finds it.
+        storeDevice(nullptr);
     }
     const std::uint8_t answer[] = {kConnectAnswer, STATUS_DEVICE_ERROR};
     sendToClients(answer, sizeof answer);

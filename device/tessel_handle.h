@@ -85,7 +85,8 @@ class TesselHandle : public tessel::HubListener {
     // reaches giveUpConnect. unwatchConnect when the device refused to connect.
     void watchConnect();
     void unwatchConnect();
-    // Main thread: tears the attempt down (its disconnection is not reported)
+    // Main thread: tears the attempt down (its disconnection is not reported),
+    // forgets the armband (03 and 04 then answer F2 until a scan finds it)
     // and answers 03 F0.
     void giveUpConnect();
 
