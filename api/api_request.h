@@ -9,8 +9,8 @@
 #include "core/body_stream.h"
 
 struct ApiRequest {
-    std::string method;  // "GET", "PUT", ... as sent
-    std::string target;  // path and query, as sent (access has been checked already)
+    std::string method;          // "GET", "PUT", ... as sent
+    std::string target;          // path and query, as sent (access has been checked already)
     std::string quillonRequest;  // the X-Quillon-Request header, "" when absent
     std::string body;
 };
@@ -22,6 +22,6 @@ struct ApiResponse {
     // A body too large to hold, sent in its place piece by piece by the HTTP
     // session (server thread); `body` is then empty.
     std::shared_ptr<BodyStream> stream;
-    std::string allow;                        // the Allow header of a 405
-    std::string disposition;                  // Content-Disposition of an export
+    std::string allow;        // the Allow header of a 405
+    std::string disposition;  // Content-Disposition of an export
 };

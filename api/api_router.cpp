@@ -23,7 +23,7 @@ enum class Resource {
 struct Route {
     Resource resource;
     int gesture = 0;
-    const char* allow;  // the methods it answers, as in an Allow header
+    const char* allow;       // the methods it answers, as in an Allow header
     std::size_t window = 0;  // 1-based, in the gesture's window log
 };
 

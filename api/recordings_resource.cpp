@@ -6,11 +6,11 @@
 #include "api/response_body.h"
 #include "core/log.h"
 #include "core/whole_file.h"
-#include "recordings/delete_recording_window.h"
 #include "device/acquisition_state.h"
+#include "recordings/delete_recording_window.h"
 #include "recordings/gesture_name_file.h"
-#include "recordings/recording_export.h"
 #include "recordings/raw_recording_reader.h"
+#include "recordings/recording_export.h"
 #include "recordings/recording_inventory.h"
 #include "training/raw_recording_file.h"
 
@@ -112,8 +112,9 @@ ApiResponse deleteRecordingWindow(int gesture, std::size_t window) {
         case WindowDelete::noSuchWindow:
             return errorResponse(404, label + " has no window " + std::to_string(window));
         case WindowDelete::windowsUnknown:
-            return errorResponse(409, label + "'s recording was made without a window log: its "
-                                              "windows are not known; delete it whole");
+            return errorResponse(409, label +
+                                          "'s recording was made without a window log: its "
+                                          "windows are not known; delete it whole");
         case WindowDelete::failed:
             break;
     }

@@ -33,7 +33,8 @@ void commandModelUpdate(const CommandFrame& frame, Response& response) {
     std::vector<std::uint8_t> image;
     std::uint8_t status = handle->settingStatus("MODEL_UPDATE");
     if (status == STATUS_OK) {
-        status = buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
+        status =
+            buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
     }
     if (status == STATUS_OK) {
         status = saveModelImage(image);

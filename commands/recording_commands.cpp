@@ -5,8 +5,8 @@
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
 #include "core/log.h"
-#include "core/whole_file.h"
 #include "core/recording_timer.h"
+#include "core/whole_file.h"
 #include "device/acquisition_state.h"
 #include "device/hub_events.h"
 #include "device/raw_data_routing.h"
@@ -62,10 +62,11 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, WindowL
     const std::uint64_t windowBytes =
         static_cast<std::uint64_t>(limits.frames) * static_cast<unsigned>(std::popcount(channels));
     if (windowsLeft(static_cast<std::uint64_t>(held), windowBytes) == 0) {
-        logLine("START_RECORD refused: %s holds %lld bytes, one more window of %llu would pass "
-                "the %llu bytes that training takes",
-                rawName.c_str(), static_cast<long long>(held),
-                static_cast<unsigned long long>(windowBytes), kMaxRawFileBytes);
+        logLine(
+            "START_RECORD refused: %s holds %lld bytes, one more window of %llu would pass "
+            "the %llu bytes that training takes",
+            rawName.c_str(), static_cast<long long>(held),
+            static_cast<unsigned long long>(windowBytes), kMaxRawFileBytes);
         response.push_back(STATUS_FAILED);
         return;
     }
@@ -97,8 +98,9 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, WindowL
 void commandStartRecord(const CommandFrame& frame, Response& response) {
     // The window ends when it holds its frames; an armband that has not sent
     // them in the window's time and kArmbandSilenceMs more has failed it.
-    startRecordingWindow(frame, response,
-                         WindowLimits{kRecordWindowFrames, recordingWindowMs.load() + kArmbandSilenceMs});
+    startRecordingWindow(
+        frame, response,
+        WindowLimits{kRecordWindowFrames, recordingWindowMs.load() + kArmbandSilenceMs});
 }
 
 void abandonRecording() {

@@ -46,9 +46,10 @@ RawBuffer::Append RawBuffer::append(const std::uint8_t* data, std::size_t length
     const auto frameBytes = static_cast<std::size_t>(std::popcount(current.channelMask));
     if (frameBytes == 0 || length != frameBytes * kFramesPerPacket) {
         if (!foreignLogged) {
-            logLine("recording window %u: a raw packet of %zu bytes left out, the window takes "
-                    "packets of %zu",
-                    current.window, length, frameBytes * kFramesPerPacket);
+            logLine(
+                "recording window %u: a raw packet of %zu bytes left out, the window takes "
+                "packets of %zu",
+                current.window, length, frameBytes * kFramesPerPacket);
             foreignLogged = true;
         }
         return Append::dropped;

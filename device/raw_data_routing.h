@@ -17,7 +17,7 @@
 struct RecordingPlan {
     std::uint32_t window = 0;  // its identity (core/recording_timer.h)
     std::uint8_t gesture = 0;
-    std::uint8_t channelMask = 0;   // the channels each frame holds, one byte each
+    std::uint8_t channelMask = 0;  // the channels each frame holds, one byte each
     std::uint32_t frameLimit = 0;  // the frames that fill it
 };
 

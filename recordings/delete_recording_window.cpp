@@ -42,8 +42,8 @@ bool copyWithout(const std::string& from, const std::string& to, std::uint64_t s
             const std::uint64_t boundary = position < skipAt ? skipAt
                                            : skipped         ? skipAt + skipBytes
                                                              : UINT64_MAX;
-            const std::uint64_t run =
-                std::min<std::uint64_t>(static_cast<std::uint64_t>(got) - offset, boundary - position);
+            const std::uint64_t run = std::min<std::uint64_t>(
+                static_cast<std::uint64_t>(got) - offset, boundary - position);
             if (!skipped) {
                 ok = ::write(out, buffer.data() + offset, run) == static_cast<ssize_t>(run);
             }

@@ -32,8 +32,9 @@ std::optional<std::vector<std::string>> namesGiven(std::string_view text, std::s
     // The parser checks the UTF-8 of every string; it reports by value, not by throwing.
     const nlohmann::json document = parseJsonStrictly(text);
     if (document.is_discarded() || !document.is_object()) {
-        error = "the body must be a JSON object such as {\"names\": [\"Fist\", \"Open hand\"]}, "
-                "each key once";
+        error =
+            "the body must be a JSON object such as {\"names\": [\"Fist\", \"Open hand\"]}, "
+            "each key once";
         return std::nullopt;
     }
     const auto names = document.find("names");

@@ -60,7 +60,8 @@ class TemporaryPath {
 // A file opened for reading, closed when the object goes.
 class ReadOnlyFile {
   public:
-    explicit ReadOnlyFile(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit ReadOnlyFile(const std::string& path)
+        : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~ReadOnlyFile() {
         if (fd >= 0) {
             ::close(fd);
@@ -166,7 +167,6 @@ bool writeAnnotations(int edf, const ExportSource& source, std::size_t channels,
     }
     return ok;
 }
-
 
 // The CSV text, made a few thousand frames at a time.
 class CsvStream : public BodyStream {

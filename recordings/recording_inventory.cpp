@@ -70,7 +70,8 @@ std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMa
     } else if (withAnalysis) {
         analyse(entry, recording);
     }
-    if (entry.windows && entry.channels > 0 && channelMask != 0 && entry.channelMask != channelMask) {
+    if (entry.windows && entry.channels > 0 && channelMask != 0 &&
+        entry.channelMask != channelMask) {
         entry.notes.push_back("recorded with channels " + channelMaskText(entry.channelMask) +
                               " but the configuration has " + channelMaskText(channelMask) +
                               ": training and the evaluation refuse it until the two agree");

@@ -86,7 +86,8 @@ void recoverWorkingDirectory() {
         }
         for (const std::string_view suffix : {".bin", ".bin.new", ".windows.new"}) {
             const int gesture = gestureOf(name, suffix);
-            if (gesture >= 0 && std::find(gestures.begin(), gestures.end(), gesture) == gestures.end()) {
+            if (gesture >= 0 &&
+                std::find(gestures.begin(), gestures.end(), gesture) == gestures.end()) {
                 gestures.push_back(gesture);
             }
         }

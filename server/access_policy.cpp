@@ -102,9 +102,9 @@ std::string_view valueIn(std::string_view text, std::string_view name, char sepa
 bool sameSecret(std::string_view given, std::string_view secret) {
     unsigned char difference = given.size() == secret.size() ? 0 : 1;
     for (std::size_t i = 0; i < secret.size(); ++i) {
-        difference |= static_cast<unsigned char>(
-            static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
-            static_cast<unsigned char>(secret[i]));
+        difference |=
+            static_cast<unsigned char>(static_cast<unsigned char>(i < given.size() ? given[i] : 0) ^
+                                       static_cast<unsigned char>(secret[i]));
     }
     return difference == 0;
 }
@@ -181,9 +181,9 @@ AccessVerdict checkAccess(const AccessPolicy& policy, const AccessRequest& reque
     if (request.origin) {
         const std::string origin = normalisedOrigin(*request.origin);
         const bool own = !origin.empty() && origin == normalisedOrigin("http://" + host);
-        const bool named = !origin.empty() && std::find(policy.origins.begin(),
-                                                        policy.origins.end(),
-                                                        origin) != policy.origins.end();
+        const bool named =
+            !origin.empty() &&
+            std::find(policy.origins.begin(), policy.origins.end(), origin) != policy.origins.end();
         if (!own && !named) {
             return refused(403, "requests from pages of other sites are not allowed");
         }
@@ -194,8 +194,9 @@ AccessVerdict checkAccess(const AccessPolicy& policy, const AccessRequest& reque
     }
     const std::string_view target = request.target;
     const auto query = target.find('?');
-    const std::string_view inTarget =
-        query == std::string_view::npos ? std::string_view() : valueIn(target.substr(query + 1), "token", '&');
+    const std::string_view inTarget = query == std::string_view::npos
+                                          ? std::string_view()
+                                          : valueIn(target.substr(query + 1), "token", '&');
     std::string_view given = inTarget;
     if (given.empty()) {
         given = request.tokenHeader;

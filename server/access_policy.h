@@ -41,8 +41,8 @@ struct AccessRequest {
 };
 
 struct AccessVerdict {
-    int status = 0;      // 0 allowed; else 400, 401, 403 or 421
-    std::string reason;  // why not, in words
+    int status = 0;              // 0 allowed; else 400, 401, 403 or 421
+    std::string reason;          // why not, in words
     bool tokenInTarget = false;  // allowed on ?token=...
 };
 

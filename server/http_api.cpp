@@ -92,22 +92,20 @@ void HttpSession::writeStream(std::shared_ptr<BodyStream> body, bool keepAlive) 
     streamSerializer = std::make_shared<http::response_serializer<http::empty_body>>(*streamHeader);
     const bool head = parser->get().method() == http::verb::head;
     stream.expires_after(kWriteTimeout);
-    http::async_write_header(
-        stream, *streamSerializer,
-        [self = shared_from_this(), body = head ? nullptr : std::move(body), length,
-         keepAlive](beast::error_code ec, std::size_t) mutable {
-            self->streamSerializer.reset();
-            self->streamHeader.reset();
-            if (ec || !body) {
-                self->onWrite(keepAlive, ec);
-                return;
-            }
-            self->writePiece(std::move(body), length, keepAlive);
-        });
+    http::async_write_header(stream, *streamSerializer,
+                             [self = shared_from_this(), body = head ? nullptr : std::move(body),
+                              length, keepAlive](beast::error_code ec, std::size_t) mutable {
+                                 self->streamSerializer.reset();
+                                 self->streamHeader.reset();
+                                 if (ec || !body) {
+                                     self->onWrite(keepAlive, ec);
+                                     return;
+                                 }
+                                 self->writePiece(std::move(body), length, keepAlive);
+                             });
 }
 
-void HttpSession::writePiece(std::shared_ptr<BodyStream> body, std::uint64_t left,
-                             bool keepAlive) {
+void HttpSession::writePiece(std::shared_ptr<BodyStream> body, std::uint64_t left, bool keepAlive) {
     if (!body->next(piece) || piece.size() > left || (piece.empty() && left > 0)) {
         // The body is not what its header promised: the client must not take it whole.
         logLine("uWS export to %s cut short: its file could not be read", peerAddress.c_str());

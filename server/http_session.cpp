@@ -156,10 +156,10 @@ void HttpSession::onRead(beast::error_code ec) {
     target = target.substr(0, target.find('?'));
     if (const WebAsset* asset = findWebAsset(target)) {
         // A page opened with its token keeps it as a cookie for what it loads next.
-        const std::string cookie = tokenInTarget ? std::string(kTokenCookie) + "=" +
-                                                       shared.policy.token +
-                                                       "; Path=/; HttpOnly; SameSite=Strict"
-                                                 : std::string();
+        const std::string cookie = tokenInTarget
+                                       ? std::string(kTokenCookie) + "=" + shared.policy.token +
+                                             "; Path=/; HttpOnly; SameSite=Strict"
+                                       : std::string();
         respond(http::status::ok, asset->contentType, asset->body, !head, cookie);
     } else {
         respond(http::status::not_found, "text/plain", "not found\n", !head);
@@ -187,12 +187,12 @@ bool HttpSession::admitted(bool& tokenInTarget) {
     const std::string_view origin = asked.origin.value_or("none");
     logLine("uWS refused %s %.*s from %s (origin %.*s): %d %s",
             std::string(view(request.method_string())).c_str(), static_cast<int>(path.size()),
-            path.data(), peerAddress.c_str(), static_cast<int>(std::min<std::size_t>(origin.size(), 80)),
-            origin.data(), verdict.status, verdict.reason.c_str());
-    const std::string body =
-        nlohmann::json{{"error", verdict.reason}}.dump(-1, ' ', false,
-                                                       nlohmann::json::error_handler_t::replace) +
-        "\n";
+            path.data(), peerAddress.c_str(),
+            static_cast<int>(std::min<std::size_t>(origin.size(), 80)), origin.data(),
+            verdict.status, verdict.reason.c_str());
+    const std::string body = nlohmann::json{{"error", verdict.reason}}.dump(
+                                 -1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                             "\n";
     refuseAndClose(static_cast<http::status>(verdict.status), body);
     return false;
 }

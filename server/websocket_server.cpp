@@ -200,33 +200,34 @@ void WebSocketServer::Impl::acceptLater(Listener& listener, const beast::error_c
 }
 
 void WebSocketServer::Impl::acceptNext(Listener& listener) {
-    listener.acceptor.async_accept(ioc, [this, &listener](beast::error_code ec, tcp::socket socket) {
-        if (ec == net::error::operation_aborted || !listener.acceptor.is_open()) {
-            return;
-        }
-        if (outOfResources(ec)) {
-            acceptLater(listener, ec);
-            return;
-        }
-        if (!ec) {
-            if (listener.stalled) {
-                logLine("uWS accepts connections again");
-                listener.stalled = false;
+    listener.acceptor.async_accept(
+        ioc, [this, &listener](beast::error_code ec, tcp::socket socket) {
+            if (ec == net::error::operation_aborted || !listener.acceptor.is_open()) {
+                return;
             }
-            if (makeRoomForHttpSession(shared)) {
-                refusalLogged = false;
-                // Answers are a few bytes each: send each at once.
-                beast::error_code ignored;
-                socket.set_option(tcp::no_delay(true), ignored);
-                std::make_shared<HttpSession>(std::move(socket), shared)->start();
-            } else if (!refusalLogged) {
-                logLine("uWS refuses connections: %zu are busy with requests",
-                        shared.httpSessions.size());
-                refusalLogged = true;
+            if (outOfResources(ec)) {
+                acceptLater(listener, ec);
+                return;
             }
-        }
-        acceptNext(listener);
-    });
+            if (!ec) {
+                if (listener.stalled) {
+                    logLine("uWS accepts connections again");
+                    listener.stalled = false;
+                }
+                if (makeRoomForHttpSession(shared)) {
+                    refusalLogged = false;
+                    // Answers are a few bytes each: send each at once.
+                    beast::error_code ignored;
+                    socket.set_option(tcp::no_delay(true), ignored);
+                    std::make_shared<HttpSession>(std::move(socket), shared)->start();
+                } else if (!refusalLogged) {
+                    logLine("uWS refuses connections: %zu are busy with requests",
+                            shared.httpSessions.size());
+                    refusalLogged = true;
+                }
+            }
+            acceptNext(listener);
+        });
 }
 
 // Every client is sent a close frame (1001, going away); the loop stops once
@@ -310,9 +311,9 @@ std::vector<std::string> WebSocketServer::readyUrls() const {
         return urls;
     }
     const std::string& address = impl->options.address;
-    const std::vector<std::string> addresses =
-        address == "0.0.0.0" || address == "::" ? machineAddresses(address == "::")
-                                                : std::vector<std::string>{address};
+    const std::vector<std::string> addresses = address == "0.0.0.0" || address == "::"
+                                                   ? machineAddresses(address == "::")
+                                                   : std::vector<std::string>{address};
     for (const std::string& one : addresses) {
         const bool v6 = one.find(':') != std::string::npos;
         urls.push_back("http://" + (v6 ? "[" + one + "]" : one) + ":" +

@@ -83,8 +83,8 @@ TEST_F(Answers, AScanIsBoundedExtendedByAnotherAndStoppedByStopIdentify) {
     const auto started = std::chrono::steady_clock::now();
     client().send({0x02, 0x00});
     EXPECT_EQ(client().nextWithCode(0x02, 45s), (Bytes{0x02, 0xF0}));
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
-                               .count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("a scan with no armband answered 02 F0 after %.1f s\n", seconds);
     EXPECT_TRUE(server.waitForLog("no armband found within 30000 ms, given up"));
     ASSERT_EQ(server.sim("present"), "ok");

@@ -79,11 +79,11 @@ std::string machineAddress() {
 
 HttpResponse requestAt(const std::string& address, std::uint16_t port, const std::string& target,
                        const std::string& headers = {}) {
-    const auto responses = parseResponses(httpExchange(
-        port,
-        "GET " + target + " HTTP/1.1\r\nHost: " + address + ":" + std::to_string(port) +
-            "\r\nConnection: close\r\n" + headers + "\r\n",
-        address));
+    const auto responses = parseResponses(
+        httpExchange(port,
+                     "GET " + target + " HTTP/1.1\r\nHost: " + address + ":" +
+                         std::to_string(port) + "\r\nConnection: close\r\n" + headers + "\r\n",
+                     address));
     return responses.empty() ? HttpResponse{} : responses.front();
 }
 
@@ -238,12 +238,10 @@ TEST_F(WebServer, OnlyTheServersOwnOriginAndTheOnesNamedAreTrusted) {
     EXPECT_TRUE(server.waitForLog("(origin http://localhost:3000): 403"));
     EXPECT_TRUE(WireClient(server.port(), ownOrigin()).connected());
     EXPECT_TRUE(WireClient(server.port(), "http://dev.example:5173").connected());
-    EXPECT_EQ(
-        httpRequest(server.port(), "GET", "/api/status", {}, "Origin: http://localhost:" +
-                                                                  std::to_string(server.port()) +
-                                                                  "\r\n")
-            .status,
-        200);
+    EXPECT_EQ(httpRequest(server.port(), "GET", "/api/status", {},
+                          "Origin: http://localhost:" + std::to_string(server.port()) + "\r\n")
+                  .status,
+              200);
 }
 
 TEST_F(WebServer, RequestsAddressedToAnotherNameAreRefusedBeforeAnyWork) {
@@ -297,9 +295,9 @@ TEST(NetworkAccess, ByDefaultOnlyLoopbackIsOpenBeyondItEveryRequestNeedsTheToken
     const HttpResponse page = requestAt(address, port, "/?speed=2&token=" + token);
     EXPECT_EQ(page.status, 200);
     EXPECT_TRUE(contains(page.header("set-cookie"), "quillon_token=" + token + ";"));
-    EXPECT_EQ(requestAt(address, port, "/api/status", "Cookie: quillon_token=" + token + "\r\n")
-                  .status,
-              200);
+    EXPECT_EQ(
+        requestAt(address, port, "/api/status", "Cookie: quillon_token=" + token + "\r\n").status,
+        200);
     EXPECT_EQ(requestAt(address, port, "/api/status", "X-Quillon-Token: " + token + "\r\n").status,
               200);
     WireClient phone(port, "http://" + address + ":" + std::to_string(port), address,
@@ -343,10 +341,10 @@ TEST_F(WebServer, OddRequestsAreAnsweredAndClosedAndIdleOnesCannotLockOthersOut)
                           R"({"names": ["A", "B", "C"], "names": []})", header)
                   .status,
               400);
-    ASSERT_EQ(httpRequest(server.port(), "PUT", "/api/gestures", R"({"names": ["A", "B", "C"]})",
-                          header)
-                  .status,
-              200);
+    ASSERT_EQ(
+        httpRequest(server.port(), "PUT", "/api/gestures", R"({"names": ["A", "B", "C"]})", header)
+            .status,
+        200);
     const HttpResponse renamed =
         httpRequest(server.port(), "PUT", "/api/gestures", R"({"names": ["Fist"]})", header);
     EXPECT_TRUE(contains(renamed.body, "\"Fist\",\n    \"B\",\n    \"C\"")) << renamed.body;
@@ -354,9 +352,9 @@ TEST_F(WebServer, OddRequestsAreAnsweredAndClosedAndIdleOnesCannotLockOthersOut)
     // Idle connections beyond the bound give way to a client with a request.
     rlimit usual{};
     ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, nullptr, &usual), 0);
-    const auto open = static_cast<rlim_t>(std::distance(
-        fs::directory_iterator("/proc/" + std::to_string(server.processId()) + "/fd"),
-        fs::directory_iterator()));
+    const auto open = static_cast<rlim_t>(
+        std::distance(fs::directory_iterator("/proc/" + std::to_string(server.processId()) + "/fd"),
+                      fs::directory_iterator()));
     const rlimit tight{open + 100, usual.rlim_max};
     ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &tight, nullptr), 0);
     std::vector<int> idle;
@@ -381,8 +379,8 @@ TEST_F(WebServer, OddRequestsAreAnsweredAndClosedAndIdleOnesCannotLockOthersOut)
     ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &usual, nullptr), 0);
 
     // The identification mode chosen through the API outlives the server.
-    ASSERT_EQ(httpRequest(server.port(), "PUT", "/api/settings", R"({"identifyMode": "calibrated"})",
-                          header)
+    ASSERT_EQ(httpRequest(server.port(), "PUT", "/api/settings",
+                          R"({"identifyMode": "calibrated"})", header)
                   .status,
               200);
     WireClient stopper(server.port());

@@ -17,7 +17,8 @@ AccessRequest asked(std::string_view host, std::optional<std::string_view> origi
 
 TEST(AccessPolicy, OnlyNamesAndAddressesTheServerAnswersToAreServed) {
     AccessPolicy policy;
-    for (const char* host : {"localhost:8888", "LOCALHOST", "127.0.0.1:8888", "127.3.4.5", "[::1]:8888"}) {
+    for (const char* host :
+         {"localhost:8888", "LOCALHOST", "127.0.0.1:8888", "127.3.4.5", "[::1]:8888"}) {
         EXPECT_EQ(checkAccess(policy, asked(host)).status, 0) << host;
     }
     // A page's domain re-pointed at this machine is not served (DNS rebinding).
@@ -31,7 +32,8 @@ TEST(AccessPolicy, OnlyNamesAndAddressesTheServerAnswersToAreServed) {
     // The address the connection came in on, and names the user gave.
     EXPECT_EQ(checkAccess(policy, asked("192.0.2.2:8888", {}, "192.0.2.7", "192.0.2.2")).status, 0);
     EXPECT_EQ(checkAccess(policy, asked("[fd00::2]", {}, "fd00::7", "fd00::2")).status, 0);
-    EXPECT_EQ(checkAccess(policy, asked("192.0.2.2", {}, "192.0.2.7", "::ffff:192.0.2.2")).status, 0);
+    EXPECT_EQ(checkAccess(policy, asked("192.0.2.2", {}, "192.0.2.7", "::ffff:192.0.2.2")).status,
+              0);
     policy.hosts = {"mypc.local"};
     EXPECT_EQ(checkAccess(policy, asked("MyPC.local:8888")).status, 0);
 }
@@ -40,8 +42,9 @@ TEST(AccessPolicy, PagesAreTrustedFromTheServersOwnOriginAndNamedOnesOnly) {
     AccessPolicy policy;
     EXPECT_EQ(checkAccess(policy, asked("localhost:8888", "http://localhost:8888")).status, 0);
     EXPECT_EQ(checkAccess(policy, asked("127.0.0.1", "HTTP://127.0.0.1:80")).status, 0);
-    for (const char* origin : {"http://localhost:3000", "http://127.0.0.1:8888", "https://localhost:8888",
-                               "null", "http://evil.example", "http://localhost:8888/x", ""}) {
+    for (const char* origin :
+         {"http://localhost:3000", "http://127.0.0.1:8888", "https://localhost:8888", "null",
+          "http://evil.example", "http://localhost:8888/x", ""}) {
         EXPECT_EQ(checkAccess(policy, asked("localhost:8888", origin)).status, 403) << origin;
     }
     policy.origins = {normalisedOrigin("http://LOCALHOST:3000")};

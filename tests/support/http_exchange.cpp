@@ -59,8 +59,7 @@ std::vector<HttpResponse> parseResponses(std::string raw) {
     }
 }
 
-std::string httpExchange(std::uint16_t port, const std::string& request,
-                         const std::string& at) {
+std::string httpExchange(std::uint16_t port, const std::string& request, const std::string& at) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return {};
