@@ -59,8 +59,22 @@ TEST(WindowLog, AStartAfterAKillCutsAnUnfinishedAppendAndRemovesWhatTheRunLeft) 
     }
     writeFile("W&B.txt", "kept");
     writeFile("notes.tmp", "not ours");
+    // Window deletes killed after the new raw file took its place (gesture 6)
+    // and before it did (gesture 7).
+    writeBytes("raw6.bin", std::vector<std::uint8_t>(800, 6));
+    writeFile("raw6.windows", "0 1600 255 5\n1600 800 255 9\n");
+    writeFile("raw6.windows.new", "0 800 255 9\n");
+    writeBytes("raw7.bin", std::vector<std::uint8_t>(900, 7));
+    writeFile("raw7.windows", "0 900 255 5\n");
+    writeBytes("raw7.bin.new", {});
+    writeFile("raw7.windows.new", "");
 
     recoverWorkingDirectory();
+    EXPECT_EQ(readWindowLog(6, 800)->size(), 1u);
+    EXPECT_EQ(readWindowLog(7, 900)->size(), 1u);
+    for (const char* gone : {"raw6.windows.new", "raw7.bin.new", "raw7.windows.new"}) {
+        EXPECT_FALSE(fileExists(gone)) << gone;
+    }
     EXPECT_EQ(std::filesystem::file_size("raw2.bin"), 1600u);
     ASSERT_TRUE(readWindowLog(2, 1600));
     EXPECT_EQ(std::filesystem::file_size("raw4.bin"), 900u);
