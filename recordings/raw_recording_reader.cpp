@@ -39,11 +39,11 @@ RawRecordingRead readRawRecording(int gesture, const RawRecordingWants& wants, R
     }
     out.channels = std::popcount(out.channelMask);
     if (out.channels == 0) {
-        const bool logged = out.windows && !out.windows->empty();
-        out.problem = name +
-                      (logged ? " was recorded without configured channels"
-                              : " was made without a window log and no channels are configured") +
-                      ": its frames cannot be told apart";
+        const char* why = !out.windows           ? " was made without a window log and no channels "
+                                                   "are configured"
+                          : out.windows->empty() ? " holds no window and no channels are configured"
+                                                 : " was recorded without configured channels";
+        out.problem = name + why + ": its frames cannot be told apart";
         return RawRecordingRead::noChannels;
     }
     if (wants.configuredChannels && out.channelMask != wants.configuredMask) {
