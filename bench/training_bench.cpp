@@ -178,7 +178,7 @@ void BM_GenerateRealisticThreeGestureModel(benchmark::State& state) {
     std::vector<std::uint8_t> response;
     for (auto _ : state) {
         response.clear();
-        generateModelFromRecordings(0x07, kChannels, response);
+        generateModelFromRecordings(0x07, 0xFF, response);
     }
     state.counters["ok"] = response.size() == 1 && response[0] == 0x00;
 }

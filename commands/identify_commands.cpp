@@ -16,18 +16,22 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("start identify command recieved.");
-    ModelShape shape;
-    const IdentifyMode mode = identifyMode();  // one reading for the whole run
-    if (dataMode.load() != IDLE_MODE || !checkIdentifyModel(shape, channelCount.load()) ||
-        !modelTrainedOnGestures(shape, gestureMask.load()) ||
-        (mode == IdentifyMode::calibrated &&
-         !recogniserFitsModel(channelCount.load(), gestureMask.load()))) {
+    if (dataMode.load() != IDLE_MODE) {
         response.push_back(STATUS_FAILED);
         return;
     }
     if (!handle->currentDevice()) {
         logLine("START_IDENTIFY, no armband");
         response.push_back(STATUS_NO_DEVICE);
+        return;
+    }
+    ModelShape shape;
+    const IdentifyMode mode = identifyMode();  // one reading for the whole run
+    if (!checkIdentifyModel(shape, channelCount.load()) ||
+        !modelTrainedOnGestures(shape, gestureMask.load()) ||
+        (mode == IdentifyMode::calibrated &&
+         !recogniserFitsModel(channelCount.load(), gestureMask.load()))) {
+        response.push_back(STATUS_FAILED);
         return;
     }
     const std::uint32_t windowLength = identifyWindowLengthFor(shape);
@@ -55,6 +59,10 @@ void commandStopIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("stop identify command recieved.");
+    if (handle->stopScan()) {
+        const std::uint8_t scanStopped[] = {SCAN_DEVICE, STATUS_STOPPED};
+        sendToClients(scanStopped, sizeof scanStopped);
+    }
     // It stops whatever runs; with nothing running the armband is not asked.
     const std::int32_t before = dataMode.exchange(IDLE_MODE);
     if (before == RECORD_MODE) {

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <optional>
 
-#include "core/whole_file.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/raw_recording_reader.h"
 #include "recordings/recording_inventory.h"
 #include "training/raw_recording_file.h"
 #include "training/selected_recordings.h"
@@ -72,15 +72,12 @@ Evaluation evaluateFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
     }
     std::vector<GestureRecording> recordings;
     const auto refusal = readSelectedRecordings(
-        gestureMask, kMaxAnalysedRawBytes,
+        gestureMask, channelMask, kMaxAnalysedRawBytes,
         [&recordings](GestureRecording& recording) { recordings.push_back(std::move(recording)); });
     if (refusal) {
-        const std::string name = rawFileName(static_cast<std::uint8_t>(refusal->gesture));
-        refused.problem =
-            refusal->read == FileRead::Missing
-                ? gestureLabel(refusal->gesture, names) + " has no recording: record it"
-                : name + (refusal->read == FileRead::TooLarge ? " is too large to evaluate"
-                                                              : " could not be read");
+        refused.problem = refusal->read == RawRecordingRead::missing
+                              ? gestureLabel(refusal->gesture, names) + " has no recording: record it"
+                              : refusal->problem;
         return refused;
     }
     return evaluateRecordings(recordings, std::popcount(channelMask), names, identifyMode());

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -77,7 +78,8 @@ Server& server() {
         auto* made = new Server;
         tessel::sim::Options options;
         options.delayScale = 0.0;
-        options.streamSpeed = 20.0;
+        // A window of 19500 frames fills in 0.15 s.
+        options.streamSpeed = 200.0;
         options.controlPort = tessel::sim::kNoControlPort;
         made->simulation = tessel::sim::makeSimulation(options);
         hub = made->simulation.hub;
@@ -88,6 +90,12 @@ Server& server() {
         recordingWindowMs.store(40);
         clientRegistry.add(made->client);
         std::thread(identifyWorker).detach();
+        // A recording may be streaming when fuzzing ends: the armband's
+        // threads stop before the objects they feed are destroyed.
+        std::atexit([] {
+            hub->deinit();
+            identifyQueue.pushUrgent(nullptr);
+        });
         return made;
     }();
     return *made;

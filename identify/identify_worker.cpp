@@ -1,5 +1,7 @@
 #include "identify/identify_worker.h"
 
+#include <bit>
+
 #include "core/event_queue.h"
 #include "core/log.h"
 #include "device/acquisition_state.h"

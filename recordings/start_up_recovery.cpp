@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -9,8 +10,10 @@
 
 #include "core/log.h"
 #include "identify/recogniser_file.h"
+#include "recordings/delete_recording_window.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/model_provenance.h"
+#include "recordings/server_settings.h"
 #include "recordings/window_log.h"
 #include "training/model_gestures.h"
 #include "training/model_image.h"
@@ -56,7 +59,8 @@ bool isLeftoverTemporary(std::string_view name) {
             return true;
         }
     }
-    return gestureOf(replaced, ".windows") >= 0;
+    return gestureOf(replaced, ".windows") >= 0 || gestureOf(replaced, ".windows.new") >= 0 ||
+           replaced == kSettingsFileName;
 }
 
 std::vector<std::string> workingDirectoryFiles() {
@@ -73,6 +77,7 @@ std::vector<std::string> workingDirectoryFiles() {
 }  // namespace
 
 void recoverWorkingDirectory() {
+    std::vector<int> gestures;
     for (const std::string& name : workingDirectoryFiles()) {
         if (isLeftoverTemporary(name) || isFeatureFile(name)) {
             if (std::remove(name.c_str()) == 0) {
@@ -80,9 +85,16 @@ void recoverWorkingDirectory() {
             }
             continue;
         }
-        const int gesture = gestureOf(name, ".bin");
-        if (gesture >= 0) {
-            settleRawFile(gesture);
+        for (const std::string_view suffix : {".bin", ".bin.new", ".windows.new"}) {
+            const int gesture = gestureOf(name, suffix);
+            if (gesture >= 0 &&
+                std::find(gestures.begin(), gestures.end(), gesture) == gestures.end()) {
+                gestures.push_back(gesture);
+            }
         }
+    }
+    for (const int gesture : gestures) {
+        finishWindowDelete(gesture);
+        settleRawFile(gesture);
     }
 }

@@ -49,11 +49,12 @@ bool rawFilesFitInMemory(std::uint8_t gestureMask) {
 // False when a raw file could not be read; the gestures after it are skipped.
 // The windows of every recording read go to the recogniser's training, the
 // k-th selected gesture as position k.
-bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount,
+bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelMask,
                              RecogniserTraining& recogniser) {
+    const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     int position = 0;
     const auto refused =
-        readSelectedRecordings(gestureMask, kMaxRawFileBytes, [&](GestureRecording& recording) {
+        readSelectedRecordings(gestureMask, channelMask, kMaxRawFileBytes, [&](GestureRecording& recording) {
             const std::uint8_t* bytes = recording.bytes.data();
             const std::size_t length = recording.bytes.size();
             recogniser.add(recordingWindowFeatures(bytes, length, channelCount), ++position);
@@ -68,6 +69,7 @@ bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount
         });
     if (refused) {
         logLine("raw_file_name open error.");
+        logLine("generateModel, %s", refused->problem.c_str());
         return false;
     }
     return true;
@@ -134,15 +136,16 @@ void writeRecogniser(const RecogniserTraining& training, std::uint8_t gestureMas
 
 }  // namespace
 
-void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
+void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelMask,
                                  std::vector<std::uint8_t>& response) {
+    const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     if (!rawFilesFitInMemory(gestureMask)) {
         response.push_back(STATUS_FAILED);
         return;
     }
     removeFeatureFiles();
     RecogniserTraining recogniser;
-    if (!extractSelectedFeatures(gestureMask, channelCount, recogniser)) {
+    if (!extractSelectedFeatures(gestureMask, channelMask, recogniser)) {
         response.push_back(STATUS_FAILED);
     }
     if (!everyFeatureFilePresent(gestureMask)) {

@@ -9,7 +9,9 @@
 #include <optional>
 #include <vector>
 
-#include "core/whole_file.h"
+#include <string>
+
+#include "recordings/raw_recording_reader.h"
 
 struct GestureRecording {
     int gesture = 0;  // 1 to 8
@@ -18,13 +20,15 @@ struct GestureRecording {
 
 struct RecordingRefused {
     int gesture = 0;
-    FileRead read = FileRead::Failed;  // Missing, TooLarge or Failed
+    RawRecordingRead read = RawRecordingRead::failed;  // anything but read
+    std::string problem;                               // in words
 };
 
 // Reads "raw" + n + ".bin" of every gesture n whose bit n - 1 is set in
-// gestureMask, in increasing order, each at most maxBytes, and hands it to
-// `use`, which may keep the bytes (move them out). Stops at the first file
-// that cannot be read and says which and why; nothing when all were read.
+// gestureMask, in increasing order, each at most maxBytes and recorded with
+// the channels of channelMask (readRawRecording), and hands it to `use`,
+// which may keep the bytes (move them out). Stops at the first file that
+// cannot be read and says which and why; nothing when all were read.
 std::optional<RecordingRefused> readSelectedRecordings(
-    std::uint8_t gestureMask, std::size_t maxBytes,
+    std::uint8_t gestureMask, std::uint8_t channelMask, std::size_t maxBytes,
     const std::function<void(GestureRecording& recording)>& use);

@@ -2,6 +2,8 @@
 // the armband has gone, never answers or refuses.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -51,13 +53,44 @@ TEST_F(Answers, ConnectingToAnArmbandThatHasGoneIsAnsweredFailed) {
     connectArmband();
 }
 
-TEST_F(Answers, AConnectionThatNeverCompletesIsGivenUpAndTheNextOneWorks) {
+TEST_F(Answers, AConnectionThatNeverCompletesIsGivenUpAndEveryRefusalSaysTheTrueReason) {
     scan();
     ASSERT_EQ(server.sim("mute connect"), "ok");
     EXPECT_EQ(answerTo({0x03}, kGiveUp), (Bytes{0x03, 0xF0}));
     EXPECT_TRUE(server.waitForLog("TesselHandle::connect, no answer within 5000 ms, given up"));
+    // The armband given up is no longer known: scan again.
+    EXPECT_EQ(answerTo({0x03}), (Bytes{0x03, 0xF2}));
+    EXPECT_EQ(answerTo({0x04}), (Bytes{0x04, 0xF2}));
+    writeModel();
+    connectArmband();
+    ASSERT_EQ(answerTo({0x05, 0xFF, 0x07}), (Bytes{0x05, 0x00}));
+    ASSERT_EQ(server.sim("drop"), "ok");
+    ASSERT_EQ(client().nextWithCode(0x04), (Bytes{0x04, 0x00}));
+    EXPECT_EQ(answerTo({0x0C}), (Bytes{0x0C, 0xF2})) << "an upload after the armband dropped";
+    EXPECT_EQ(answerTo({0x08}), (Bytes{0x08, 0xF2}));
     connectArmband();
     EXPECT_EQ(answerTo({0x04}), (Bytes{0x04, 0x00}));
+}
+
+TEST_F(Answers, AScanIsBoundedExtendedByAnotherAndStoppedByStopIdentify) {
+    ASSERT_EQ(server.sim("absent"), "ok");
+    client().send({0x02, 0x00});
+    client().send({0x02, 0x00});
+    EXPECT_TRUE(server.waitForLog("the scan under way goes on for 30000 ms from now"));
+    client().send({0x09});
+    EXPECT_EQ(client().nextWithCode(0x02), (Bytes{0x02, 0xFD}));
+    EXPECT_EQ(client().nextWithCode(0x08), (Bytes{0x08, 0xFD}));
+    EXPECT_TRUE(client().silentFor(4s)) << "a stopped scan answers nothing more";
+
+    const auto started = std::chrono::steady_clock::now();
+    client().send({0x02, 0x00});
+    EXPECT_EQ(client().nextWithCode(0x02, 45s), (Bytes{0x02, 0xF0}));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("a scan with no armband answered 02 F0 after %.1f s\n", seconds);
+    EXPECT_TRUE(server.waitForLog("no armband found within 30000 ms, given up"));
+    ASSERT_EQ(server.sim("present"), "ok");
+    connectArmband();
 }
 
 TEST_F(Answers, ARawConfigurationTheArmbandNeverAnswersIsGivenUp) {

@@ -4,10 +4,12 @@
 
 #include <cstdio>
 
-WireClient::WireClient(std::uint16_t port, const std::string& origin) {
+WireClient::WireClient(std::uint16_t port, const std::string& origin, const std::string& host,
+                       const std::string& target) {
     WsConnectOptions options;
     options.origin = origin;
-    ok = client.connect("127.0.0.1", port, failure, options, &status);
+    options.target = target;
+    ok = client.connect(host, port, failure, options, &status);
 }
 
 std::optional<Bytes> WireClient::next(std::chrono::milliseconds timeout) {

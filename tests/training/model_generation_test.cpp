@@ -43,7 +43,7 @@ const std::string kModelBefore = "9.000000 9.000000 9.000000\n";
 Response generate(std::uint8_t gestureMask, std::string* log = nullptr) {
     Response response;
     const std::string logged =
-        logOf([&] { generateModelFromRecordings(gestureMask, 2, response); });
+        logOf([&] { generateModelFromRecordings(gestureMask, 0x03, response); });
     if (log != nullptr) {
         *log = logged;
     }

@@ -42,8 +42,8 @@ const std::array<CommandSpec, 27> kCommands{{
      "Sends PING and prints the answer.\n"},
     {CommandId::Scan, "scan", "", 0, 0, kUsual, "scan for the armband",
      "Asks the server to scan and waits until an armband is found (the\n"
-     "notification 02 00). The server goes on scanning until one turns up, also\n"
-     "after quillonctl has stopped waiting.\n"},
+     "notification 02 00). The server scans for 30 s in all (02 F0 when none\n"
+     "turned up), also after quillonctl has stopped waiting.\n"},
     {CommandId::Connect, "connect", "", 0, 0, kUsual, "connect the armband found by a scan",
      "Asks the server to connect the armband that the last scan found and waits\n"
      "until it is connected (the notification 03 00).\n"},
