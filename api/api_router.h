@@ -4,15 +4,17 @@
 //   GET    /api/recordings           the recordings inventory
 //   GET    /api/recordings/N         one gesture's entry
 //   DELETE /api/recordings/N         removes rawN.bin and its window log
-//   GET    /api/recordings/N.csv     the raw samples as CSV
-//   GET    /api/recordings/N.edf     the raw samples as EDF+
+//   DELETE /api/recordings/N/windows/K  removes window K (1-based) of rawN.bin
+//   GET    /api/recordings/N.csv     the raw samples as CSV, sent as they are read
+//   GET    /api/recordings/N.edf     the raw samples as EDF+, likewise
 //   GET    /api/evaluation           cross-validated scores of the recordings
 //   GET    /api/gestures             the gesture names
 //   PUT    /api/gestures             replaces them
 //   GET    /api/settings             {"identifyMode": "exact" or "calibrated"}
 //   PUT    /api/settings             chooses the identification mode
 //
-// Every request passes the WebSocket upgrade's Origin policy (403). A request
+// Every request has passed the server's access checks (server/access_policy.h)
+// before it gets here. A request
 // that changes something must carry "X-Quillon-Request: 1", which a page of
 // another site cannot send without a preflight that is never granted (403),
 // and is carried out only while the server is idle (409). HEAD is answered as

@@ -50,11 +50,25 @@ nlohmann::json evaluationJson(const CachedEvaluation& result, const GestureNameL
                                    {"precision", orNull(g.precision)},
                                    {"online", onlineJson(g.online)}});
     }
-    nlohmann::json counts = nlohmann::json::array();
+    // Rest first, then the gestures in position order; the matrix's rows and
+    // columns follow the same order.
     const ConfusionMatrix& confusion = evaluation.confusion;
-    for (std::size_t r = 1; r <= confusion.gestures(); ++r) {
+    out["classes"] = nlohmann::json::array();
+    out["classes"].push_back({{"gesture", 0},
+                              {"name", "Rest"},
+                              {"recall", orNull(confusion.recall(0))},
+                              {"precision", orNull(confusion.precision(0))}});
+    for (std::size_t k = 0; k < evaluation.gestures.size(); ++k) {
+        const int gesture = evaluation.gestures[k];
+        out["classes"].push_back({{"gesture", gesture},
+                                  {"name", names[static_cast<std::size_t>(gesture - 1)]},
+                                  {"recall", orNull(confusion.recall(k + 1))},
+                                  {"precision", orNull(confusion.precision(k + 1))}});
+    }
+    nlohmann::json counts = nlohmann::json::array();
+    for (std::size_t r = 0; r < confusion.classes(); ++r) {
         nlohmann::json row = nlohmann::json::array();
-        for (std::size_t c = 1; c <= confusion.gestures(); ++c) {
+        for (std::size_t c = 0; c < confusion.classes(); ++c) {
             row.push_back(confusion.count(r, c));
         }
         counts.push_back(row);

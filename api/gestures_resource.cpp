@@ -21,7 +21,7 @@ ApiResponse putGestureNames(const std::string& body) {
             413, "the names take at most " + std::to_string(kMaxNamesBodyBytes) + " bytes");
     }
     std::string error;
-    const std::optional<GestureNameList> names = parseGestureNames(body, error);
+    const std::optional<GestureNameList> names = mergeGestureNames(body, loadGestureNames(), error);
     if (!names) {
         return errorResponse(400, error);
     }

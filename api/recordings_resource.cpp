@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstdio>
 
 #include "api/api_resources.h"
@@ -6,7 +7,9 @@
 #include "core/log.h"
 #include "core/whole_file.h"
 #include "device/acquisition_state.h"
+#include "recordings/delete_recording_window.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/raw_recording_reader.h"
 #include "recordings/recording_export.h"
 #include "recordings/recording_inventory.h"
 #include "training/raw_recording_file.h"
@@ -31,14 +34,17 @@ nlohmann::json entryJson(const RecordingEntry& entry, const GestureNameList& nam
         out["windows"] = entry.windows->size();
         nlohmann::json log = nlohmann::json::array();
         for (const RecordedWindow& window : *entry.windows) {
+            const int channels = std::popcount(window.channelMask);
             log.push_back({{"firstByte", window.firstByte},
                            {"bytes", window.bytes},
                            {"channelMask", window.channelMask},
+                           {"frames", channels > 0 ? window.bytes / channels : 0},
                            {"ended", window.endTime}});
         }
         out["windowLog"] = log;
     }
     out["activeWindows"] = orNull(entry.activeWindows);
+    out["windowsLeft"] = orNull(entry.windowsLeft);
     out["activity"] = entry.finding ? nlohmann::json(activityFindingName(*entry.finding)) : nullptr;
     out["notes"] = entry.notes;
     return out;
@@ -96,50 +102,57 @@ ApiResponse deleteRecording(int gesture) {
     return jsonResponse(200, {{"deleted", gesture}, {"files", {raw, log}}});
 }
 
+ApiResponse deleteRecordingWindow(int gesture, std::size_t window) {
+    const std::string label = "gesture " + std::to_string(gesture);
+    switch (removeRecordingWindow(gesture, window)) {
+        case WindowDelete::deleted:
+            return getRecording(gesture);
+        case WindowDelete::noRecording:
+            return errorResponse(404, label + " has no recording");
+        case WindowDelete::noSuchWindow:
+            return errorResponse(404, label + " has no window " + std::to_string(window));
+        case WindowDelete::windowsUnknown:
+            return errorResponse(409, label +
+                                          "'s recording was made without a window log: its "
+                                          "windows are not known; delete it whole");
+        case WindowDelete::failed:
+            break;
+    }
+    return errorResponse(500, "the window could not be deleted; the recording is as it was");
+}
+
 ApiResponse exportRecording(int gesture, ExportFormat format) {
-    const auto entry =
-        inventoryEntry(gesture, channelMask.load(), gestureMask.load(), /*analyse=*/false);
-    if (!entry) {
+    RawRecording raw;
+    RawRecordingWants wants;
+    wants.configuredMask = channelMask.load();
+    wants.bytes = false;
+    const RawRecordingRead read = readRawRecording(gesture, wants, raw);
+    if (read == RawRecordingRead::missing) {
         return errorResponse(404, "gesture " + std::to_string(gesture) + " has no recording");
     }
-    if (entry->channels == 0) {
-        return errorResponse(409,
-                             "the channels of this recording are not known: configure them first");
+    if (read != RawRecordingRead::read) {
+        return errorResponse(409, raw.problem);
     }
-    if (entry->bytes > kMaxExportedRawBytes) {
-        return errorResponse(507, "the recording holds " + std::to_string(entry->bytes) +
-                                      " bytes; recordings of at most " +
-                                      std::to_string(kMaxExportedRawBytes) + " bytes are exported");
-    }
-    // The body is about 6 bytes per raw byte as CSV text, 2 as EDF+.
-    if (bodyBytesInFlight() + 6 * entry->bytes > kMaxBodyBytesInFlight) {
-        return errorResponse(503, "earlier exports are still being sent; try again shortly");
-    }
-    std::vector<std::uint8_t> bytes;
-    if (readWholeFile(rawFileName(static_cast<std::uint8_t>(gesture)), kMaxExportedRawBytes,
-                      bytes) != FileRead::Read) {
-        return errorResponse(500, "the recording could not be read");
-    }
+    const auto entry =
+        inventoryEntry(gesture, channelMask.load(), gestureMask.load(), /*analyse=*/false);
     ExportSource source;
-    source.bytes = bytes.data();
-    source.length = bytes.size();
-    source.channelMask = entry->channelMask;
+    source.path = rawFileName(static_cast<std::uint8_t>(gesture));
+    source.length = raw.size;
+    source.channelMask = raw.channelMask;
     source.gesture = gesture;
     source.gestureName = loadGestureNames()[static_cast<std::size_t>(gesture - 1)];
-    source.windows = entry->windows;
-    source.startTime = startTimeOf(*entry);
+    source.windows = raw.windows;
+    source.startTime = entry ? startTimeOf(*entry) : 0;
     const std::string stem = "raw" + std::to_string(gesture);
-    if (format == ExportFormat::csv) {
-        ApiResponse response = textResponse(200, "text/csv; charset=utf-8", recordingCsv(source));
-        response.disposition = "attachment; filename=\"" + stem + ".csv\"";
-        return response;
-    }
-    std::string file;
     std::string error;
-    if (!recordingEdf(source, file, error)) {
+    const bool csv = format == ExportFormat::csv;
+    std::shared_ptr<BodyStream> stream = csv ? csvExport(source, error) : edfExport(source, error);
+    if (!stream) {
         return errorResponse(500, error);
     }
-    ApiResponse response = textResponse(200, "application/octet-stream", std::move(file));
-    response.disposition = "attachment; filename=\"" + stem + ".edf\"";
+    ApiResponse response = textResponse(
+        200, csv ? "text/csv; charset=utf-8" : "application/octet-stream", std::string());
+    response.stream = std::move(stream);
+    response.disposition = "attachment; filename=\"" + stem + (csv ? ".csv" : ".edf") + "\"";
     return response;
 }

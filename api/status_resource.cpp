@@ -7,6 +7,7 @@
 #include "identify/identify_mode.h"
 #include "identify/model_load.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/model_provenance.h"
 #include "training/model_file.h"
 #include "training/model_gestures.h"
 
@@ -83,6 +84,11 @@ nlohmann::json model() {
     const std::optional<std::uint8_t> trained = loadModelGestures();
     out["trainedGestureMask"] = orNull(trained);
     out["trainedGestures"] = trained ? gestureList(*trained) : nlohmann::json(nullptr);
+    // Whether it was trained on the recordings and the configuration there are now.
+    const ModelFreshness freshness =
+        modelFreshness(channelMask.load(), gestureMask.load(), loadGestureNames());
+    out["current"] = freshness.current;
+    out["staleBecause"] = freshness.staleBecause;
     return out;
 }
 
@@ -113,6 +119,7 @@ ApiResponse getStatus() {
                                  {"gestureMask", gestures},
                                  {"gestures", gestureList(gestures)}};
     document["armband"] = armband();
+    document["preview"] = handle && handle->preview().isOpen();
     document["model"] = model();
     document["gestureNames"] = loadGestureNames();
     return jsonResponse(200, document);

@@ -12,6 +12,7 @@
 
 #include "bench/training_libsvm.h"
 #include "bench/training_recordings.h"
+#include "signal/recogniser.h"
 #include "training/feature_extraction.h"
 #include "training/feature_file.h"
 #include "training/generate_model.h"
@@ -177,7 +178,7 @@ void BM_GenerateRealisticThreeGestureModel(benchmark::State& state) {
     std::vector<std::uint8_t> response;
     for (auto _ : state) {
         response.clear();
-        generateModelFromRecordings(0x07, kChannels, response);
+        generateModelFromRecordings(0x07, 0xFF, response);
     }
     state.counters["ok"] = response.size() == 1 && response[0] == 0x00;
 }
@@ -186,5 +187,40 @@ BENCHMARK(BM_GenerateRealisticThreeGestureModel)
     ->Arg(3)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The whole GENERATE_MODEL work for eight gestures of 30 s at eight channels:
+// feature extraction, the pairs of "W&B.txt" and the calibrated mode's
+// recogniser, writing them all.
+void BM_GenerateRealisticEightGestureModel(benchmark::State& state) {
+    BenchDirectory directory;
+    writeRealisticRawFiles(kGestures, kChannels, 1, kSeed + 2);
+    std::vector<std::uint8_t> response;
+    for (auto _ : state) {
+        response.clear();
+        generateModelFromRecordings(0xFF, kChannels, response);
+    }
+    state.counters["ok"] = response.size() == 1 && response[0] == 0x00;
+    state.counters["recogniser"] = std::filesystem::exists("recogniser.txt");
+}
+BENCHMARK(BM_GenerateRealisticEightGestureModel)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The recogniser alone for the same recordings: its windows' features and its
+// discriminant.
+void BM_TrainRecogniserEightGestures(benchmark::State& state) {
+    std::vector<std::vector<std::uint8_t>> recordings;
+    for (int g = 1; g <= kGestures; ++g) {
+        recordings.push_back(realisticRecording(g, kChannels, 1, kSeed + 2));
+    }
+    for (auto _ : state) {
+        RecogniserTraining training;
+        for (int g = 1; g <= kGestures; ++g) {
+            const auto& bytes = recordings[static_cast<std::size_t>(g - 1)];
+            training.add(recordingWindowFeatures(bytes.data(), bytes.size(), kChannels), g);
+        }
+        RecogniserModel model;
+        benchmark::DoNotOptimize(training.train(kChannels, kGestures, model));
+    }
+}
+BENCHMARK(BM_TrainRecogniserEightGestures)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -22,6 +22,8 @@ inline constexpr std::uint8_t MODEL_UPDATE = 0x0C;
 inline constexpr std::uint8_t STOP_MODEL_UPDATE = 0x0D;
 inline constexpr std::uint8_t START_GESTURE_STREAM = 0x10;
 inline constexpr std::uint8_t STOP_GESTURE_STREAM = 0x11;
+inline constexpr std::uint8_t START_PREVIEW = 0x12;
+inline constexpr std::uint8_t STOP_PREVIEW = 0x13;
 inline constexpr std::uint8_t GET_VERSION = 0x30;
 inline constexpr std::uint8_t EXIT_SERVER = 0xFF;
 

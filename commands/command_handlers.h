@@ -23,6 +23,13 @@ void commandConnectDevice(const CommandFrame& frame, Response& response);
 void commandDisconnectDevice(const CommandFrame& frame, Response& response);
 void commandStartGestureStream(const CommandFrame& frame, Response& response);
 void commandStopGestureStream(const CommandFrame& frame, Response& response);
+void commandStartPreview(const CommandFrame& frame, Response& response);
+void commandStopPreview(const CommandFrame& frame, Response& response);
+
+// Before anything else switches the raw stream (a recording, the armband's
+// gesture stream, the end of identification): a preview that runs ends, and
+// every client hears 12 FD.
+void endPreview();
 
 void commandSetEmgConfig(const CommandFrame& frame, Response& response);
 void commandStartRecord(const CommandFrame& frame, Response& response);
@@ -38,5 +45,14 @@ void commandStopModelUpdate(const CommandFrame& frame, Response& response);
 // answers nothing), the raw stream switched off and the timer stopped.
 void abandonRecording();
 
-// START_RECORD with a window of any length; the command uses RECORD_WINDOW_MS.
-void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs);
+// How long a recording window lasts: the frames that fill it, and the real
+// time after which a window the armband has not filled is given up (06 F0).
+struct WindowLimits {
+    std::uint32_t frames;
+    std::int64_t timeLimitMs;
+};
+
+// START_RECORD with a window of any length; the command uses 19500 frames
+// (30 s of EMG). Refused (06 FF) without configured channels, and when one
+// more window would take the gesture's raw file past what training takes.
+void startRecordingWindow(const CommandFrame& frame, Response& response, WindowLimits limits);

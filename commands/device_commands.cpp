@@ -4,8 +4,7 @@
 #include "device/acquisition_state.h"
 #include "device/hub_events.h"
 #include "device/tessel_handle.h"
-
-namespace {}  // namespace
+#include "server/client_registry.h"
 
 void commandScanDevice(const CommandFrame& frame, Response& response) {
     response.push_back(SCAN_DEVICE);
@@ -13,7 +12,7 @@ void commandScanDevice(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    const int result = hub->startScan(kScanThreshold);
+    const int result = handle->startScan();
     if (result != 0) {
         logLine("scan starting failed: %d", result);
         response.push_back(STATUS_FAILED);
@@ -22,15 +21,25 @@ void commandScanDevice(const CommandFrame& frame, Response& response) {
 
 void commandConnectDevice(const CommandFrame& frame, Response& response) {
     response.push_back(CONNECT_DEVICE);
-    const tessel::DevicePtr device = handle->currentDevice();
-    if (frame.length != 1 || !device) {
+    if (frame.length != 1) {
         response.push_back(STATUS_FAILED);
+        return;
+    }
+    const tessel::DevicePtr device = handle->currentDevice();
+    if (!device) {
+        logLine("CONNECT_DEVICE, no armband: scan first");
+        response.push_back(STATUS_NO_DEVICE);
         return;
     }
     const tessel::ConnectionState state = device->getConnectionState();
     if (state == tessel::Connecting || state == tessel::Connected) {
         response.push_back(STATUS_FAILED);
         return;
+    }
+    // The armband is known: a scan still under way has done its work.
+    if (handle->stopScan()) {
+        const std::uint8_t scanStopped[] = {SCAN_DEVICE, STATUS_STOPPED};
+        sendToClients(scanStopped, sizeof scanStopped);
     }
     // Watched before it is asked: the outcome may come before connect returns.
     handle->watchConnect();
@@ -42,9 +51,14 @@ void commandConnectDevice(const CommandFrame& frame, Response& response) {
 
 void commandDisconnectDevice(const CommandFrame& frame, Response& response) {
     response.push_back(DISCONNECT_DEVICE);
-    const tessel::DevicePtr device = handle->currentDevice();
-    if (frame.length != 1 || !device) {
+    if (frame.length != 1) {
         response.push_back(STATUS_FAILED);
+        return;
+    }
+    const tessel::DevicePtr device = handle->currentDevice();
+    if (!device) {
+        logLine("DISCONNECT_DEVICE, no armband");
+        response.push_back(STATUS_NO_DEVICE);
         return;
     }
     // A device that is not connected is not asked to disconnect.
@@ -64,6 +78,7 @@ void commandStartGestureStream(const CommandFrame&, Response& response) {
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
+    endPreview();  // the gesture stream switches the raw stream off
     std::int32_t idle = IDLE_MODE;
     if (!dataMode.compare_exchange_strong(idle, GESTURE_MODE)) {
         response.push_back(STATUS_WRONG_MODE);

@@ -39,6 +39,10 @@ CommandFunction commandFor(std::uint8_t code) {
             return commandStartGestureStream;
         case STOP_GESTURE_STREAM:
             return commandStopGestureStream;
+        case START_PREVIEW:
+            return commandStartPreview;
+        case STOP_PREVIEW:
+            return commandStopPreview;
         case GET_VERSION:
             return commandGetVersion;
         case EXIT_SERVER:

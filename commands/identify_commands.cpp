@@ -16,9 +16,7 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("start identify command recieved.");
-    ModelShape shape;
-    if (dataMode.load() != IDLE_MODE || !checkIdentifyModel(shape, channelCount.load()) ||
-        !modelTrainedOnGestures(shape, gestureMask.load())) {
+    if (dataMode.load() != IDLE_MODE) {
         response.push_back(STATUS_FAILED);
         return;
     }
@@ -27,9 +25,17 @@ void commandStartIdentify(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
+    ModelShape shape;
+    const IdentifyMode mode = identifyMode();  // one reading for the whole run
+    if (!checkIdentifyModel(shape, channelCount.load()) ||
+        !modelTrainedOnGestures(shape, gestureMask.load()) ||
+        (mode == IdentifyMode::calibrated &&
+         !recogniserFitsModel(channelCount.load(), gestureMask.load()))) {
+        response.push_back(STATUS_FAILED);
+        return;
+    }
     const std::uint32_t windowLength = identifyWindowLengthFor(shape);
     logLine("identify buffer length:%d", static_cast<int>(windowLength));
-    const IdentifyMode mode = identifyMode();  // one reading for the whole run
     requestIdentifyModelLoad(windowLength, mode);
     // The accumulator is emptied and the mode set before the stream is switched on.
     identifyAccumulator.reset(windowLength, identifyWindowStepFor(windowLength, mode));
@@ -53,6 +59,10 @@ void commandStopIdentify(const CommandFrame& frame, Response& response) {
         return;
     }
     logLine("stop identify command recieved.");
+    if (handle->stopScan()) {
+        const std::uint8_t scanStopped[] = {SCAN_DEVICE, STATUS_STOPPED};
+        sendToClients(scanStopped, sizeof scanStopped);
+    }
     // It stops whatever runs; with nothing running the armband is not asked.
     const std::int32_t before = dataMode.exchange(IDLE_MODE);
     if (before == RECORD_MODE) {
@@ -60,6 +70,7 @@ void commandStopIdentify(const CommandFrame& frame, Response& response) {
         const std::uint8_t recordingStopped[] = {START_RECORD, STATUS_STOPPED};
         sendToClients(recordingStopped, sizeof recordingStopped);
     } else if (before != IDLE_MODE) {
+        endPreview();
         handle->setDataNotifySwitch(tessel::kNotifyNone);
     }
     response.push_back(STATUS_STOPPED);

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "device/acquisition_state.h"
 #include "device/tessel_handle.h"
+#include "recordings/model_provenance.h"
 #include "training/model_generation.h"
 #include "training/model_image.h"
 
@@ -12,7 +13,17 @@ void commandGenerateModel(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    generateModelFromRecordings(gestureMask.load(), channelCount.load(), response);
+    const std::uint8_t gestures = gestureMask.load();
+    // What training reads, described before it reads it; kept beside the new
+    // model with its fingerprint, so that the two are known to belong together.
+    ModelProvenance trained = describeModelSources(channelMask.load(), gestures);
+    generateModelFromRecordings(gestures, channelMask.load(), response);
+    if (response.size() == 2 && response[1] == STATUS_OK) {
+        trained.modelFingerprint = modelFileFingerprint();
+        if (!saveModelProvenance(trained)) {
+            logLine("generateModel, %s could not be written", kModelProvenanceFileName);
+        }
+    }
 }
 
 void commandStopGenerateModel(const CommandFrame& frame, Response& response) {
@@ -29,12 +40,12 @@ void commandModelUpdate(const CommandFrame& frame, Response& response) {
         response.push_back(STATUS_BAD_LENGTH);
         return;
     }
-    std::vector<std::uint8_t> image;
-    std::uint8_t status =
-        buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
     // "model.bin" is rewritten only for an upload that the armband can take.
+    std::vector<std::uint8_t> image;
+    std::uint8_t status = handle->settingStatus("MODEL_UPDATE");
     if (status == STATUS_OK) {
-        status = handle->settingStatus("MODEL_UPDATE");
+        status =
+            buildModelImage(channelMask.load(), gestureCount.load(), channelCount.load(), image);
     }
     if (status == STATUS_OK) {
         status = saveModelImage(image);

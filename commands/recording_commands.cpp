@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <thread>
 
@@ -5,10 +6,14 @@
 #include "commands/command_handlers.h"
 #include "core/log.h"
 #include "core/recording_timer.h"
+#include "core/whole_file.h"
 #include "device/acquisition_state.h"
 #include "device/hub_events.h"
 #include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
+#include "recordings/recording_inventory.h"
+#include "training/model_generation.h"
+#include "training/raw_recording_file.h"
 
 void commandSetEmgConfig(const CommandFrame& frame, Response& response) {
     response.push_back(SET_EMG_CONFIG);
@@ -34,7 +39,7 @@ void commandSetEmgConfig(const CommandFrame& frame, Response& response) {
     handle->setEmgRawDataConfig(channels, channelCount.load());
 }
 
-void startRecordingWindow(const CommandFrame& frame, Response& response, std::int64_t windowMs) {
+void startRecordingWindow(const CommandFrame& frame, Response& response, WindowLimits limits) {
     response.push_back(START_RECORD);
     if (frame.length != 2 || dataMode.load() != IDLE_MODE) {
         response.push_back(STATUS_FAILED);
@@ -45,19 +50,43 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, std::in
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
-    // The buffer is emptied and the mode set before the stream is switched on,
+    const std::uint8_t gesture = frame.bytes[1];
+    const std::uint8_t channels = channelMask.load();
+    if (channels == 0) {
+        logLine("START_RECORD refused: no channels are configured (05 first)");
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    const std::string rawName = rawFileName(gesture);
+    const std::int64_t held = std::max<std::int64_t>(0, fileSize(rawName));
+    const std::uint64_t windowBytes =
+        static_cast<std::uint64_t>(limits.frames) * static_cast<unsigned>(std::popcount(channels));
+    if (windowsLeft(static_cast<std::uint64_t>(held), windowBytes) == 0) {
+        logLine(
+            "START_RECORD refused: %s holds %lld bytes, one more window of %llu would pass "
+            "the %llu bytes that training takes",
+            rawName.c_str(), static_cast<long long>(held),
+            static_cast<unsigned long long>(windowBytes), kMaxRawFileBytes);
+        response.push_back(STATUS_FAILED);
+        return;
+    }
+    // The window's own preview takes over from a preview asked for while idle.
+    endPreview();
+    // The buffer is started and the mode set before the stream is switched on,
     // so every packet of this window lands in this window's buffer.
-    rawBuffer.clear();
+    const std::uint32_t window = openRecordingWindow();
+    rawBuffer.start(RecordingPlan{window, gesture, channels, limits.frames});
     dataMode.store(RECORD_MODE);
     const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
     if (switched != STATUS_OK) {
+        closeRecordingWindow(window);
+        rawBuffer.stop();
         std::int32_t recording = RECORD_MODE;
         dataMode.compare_exchange_strong(recording, IDLE_MODE);
         response.push_back(switched);
         return;
     }
-    recordingGesture.store(frame.bytes[1]);
-    const std::uint32_t window = openRecordingWindow();
+    recordingGesture.store(gesture);
     recordingTimer.stop();
     // A timer the worker took off its heap an instant ago is idle a moment
     // later; arming it before then would be refused and the window never end.
@@ -65,15 +94,20 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, std::in
         std::this_thread::yield();
     }
     recordTimerArmed.store(1);
-    recordingTimer.start(windowMs, [window] { postRecordingWindowEnd(window); });
+    recordingTimer.start(limits.timeLimitMs, [window] { postRecordingWindowEnd(window); });
 }
 
 void commandStartRecord(const CommandFrame& frame, Response& response) {
-    startRecordingWindow(frame, response, recordingWindowMs.load());
+    // The window ends when it holds its frames; an armband that has not sent
+    // them in the window's time and kArmbandSilenceMs more has failed it.
+    startRecordingWindow(
+        frame, response,
+        WindowLimits{kRecordWindowFrames, recordingWindowMs.load() + kArmbandSilenceMs});
 }
 
 void abandonRecording() {
     abandonRecordingWindow();
+    rawBuffer.stop();
     handle->setDataNotifySwitch(tessel::kNotifyNone);
     if (recordTimerArmed.load() != 0) {
         recordingTimer.stop();

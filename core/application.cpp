@@ -1,6 +1,8 @@
 #include "core/application.h"
 
 #include <atomic>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "api/api_calls.h"
@@ -16,6 +18,7 @@
 #include "device/tessel_handle.h"
 #include "identify/identify_mode.h"
 #include "identify/identify_worker.h"
+#include "recordings/server_settings.h"
 #include "recordings/start_up_recovery.h"
 #include "server/websocket_server.h"
 #include "training/raw_recording_file.h"
@@ -89,17 +92,23 @@ int runServer(const ServerOptions& options, const std::function<void()>& hubRead
     }
     recoverWorkingDirectory();
     recordingWindowMs.store(recordingWindowMsAt(options.simSpeed));
-    setIdentifyMode(options.identifyMode);
-    if (options.identifyModeGiven) {
-        logLine("identify mode:%s", identifyModeName(options.identifyMode));
+    // The command line's mode counts over the one last chosen through the API.
+    const std::optional<IdentifyMode> saved = loadSavedIdentifyMode();
+    const IdentifyMode mode =
+        options.identifyModeGiven ? options.identifyMode : saved.value_or(options.identifyMode);
+    setIdentifyMode(mode);
+    if (options.identifyModeGiven || saved) {
+        logLine("identify mode:%s", identifyModeName(mode));
     }
 
     ServerThreads threads;
     // The port is taken before any thread starts, so a busy port ends the
     // server at once instead of leaving it running without clients.
-    threads.webSocketServer = std::make_unique<WebSocketServer>(options.port);
-    if (!threads.webSocketServer->listen()) {
-        logLine("uWS failed to listen");
+    threads.webSocketServer = std::make_unique<WebSocketServer>(ListenOptions{
+        options.port, options.listenAddress, options.allowedOrigins, options.allowedHosts});
+    std::string listenError;
+    if (!threads.webSocketServer->listen(listenError)) {
+        logLine("uWS failed to listen: %s", listenError.c_str());
         hub->unregisterListener(handle);
         hub->deinit();
         handle.reset();
@@ -112,6 +121,9 @@ int runServer(const ServerOptions& options, const std::function<void()>& hubRead
         if (options.portGiven) {
             logLine("uWS server listening on port %u",
                     static_cast<unsigned>(threads.webSocketServer->listeningPort()));
+        }
+        for (const std::string& url : threads.webSocketServer->readyUrls()) {
+            logLine("open %s on a phone or another computer", url.c_str());
         }
         const EventHandlers handlers{handleClientCommands, handleHubEvents, handleTimerEvents,
                                      handleInternalEvents, handleApiEvents};

@@ -14,8 +14,8 @@ using EventRecord = std::shared_ptr<std::vector<std::uint8_t>>;
 enum EventType : std::uint8_t {
     APP_CLIENT_EVT = 0,  // a client message, as received
     HUB_EVT = 1,         // a device notification: code, value
-    TIMER_EVT = 2,       // the recording timer fired: whether the window was still open
-    INTERNAL_EVT = 3,    // 1 = the timed recording window is over
+    TIMER_EVT = 2,       // the recording window's time ran out: whether it was still open
+    INTERNAL_EVT = 3,    // 1 = the recording window holds its frames and is over
     EXIT_EVT = 4,        // the server ends
     API_EVT = 5,         // an HTTP API request waits for the main thread: its id, 8 bytes
 };

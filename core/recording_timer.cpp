@@ -48,10 +48,12 @@ std::uint32_t recordingWindowIn(const std::uint8_t* bytes, std::size_t length) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+EventRecord recordingWindowRecord(std::uint8_t type, std::uint8_t code, std::uint32_t window) {
+    return makeEventRecord(
+        type, {code, static_cast<std::uint8_t>(window), static_cast<std::uint8_t>(window >> 8),
+               static_cast<std::uint8_t>(window >> 16), static_cast<std::uint8_t>(window >> 24)});
+}
+
 void postRecordingWindowEnd(std::uint32_t window) {
-    const std::uint8_t armed = recordTimerArmed.exchange(0);
-    eventQueue.push(makeEventRecord(
-        TIMER_EVT,
-        {armed, static_cast<std::uint8_t>(window), static_cast<std::uint8_t>(window >> 8),
-         static_cast<std::uint8_t>(window >> 16), static_cast<std::uint8_t>(window >> 24)}));
+    eventQueue.push(recordingWindowRecord(TIMER_EVT, recordTimerArmed.exchange(0), window));
 }

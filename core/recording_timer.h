@@ -6,10 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/event_record.h"
 #include "core/timer.h"
 
 // The recording window lasts 30 s.
 inline constexpr std::int64_t RECORD_WINDOW_MS = 30000;
+// The frames a recording window holds: 30 s of EMG at 650 frames a second.
+inline constexpr std::uint32_t kRecordWindowFrames = 19500;
+
+// The code that answers for a recording window (START_RECORD's).
+inline constexpr std::uint8_t kRecordAnswer = 0x06;
+// INTERNAL_EVT code: the open window holds its frames and is over.
+inline constexpr std::uint8_t kRecordingWindowClosed = 1;
 
 // The window that START_RECORD arms, in milliseconds of real time: 30 s, or
 // less when the armband streams faster than real time. Set once at start-up,
@@ -41,7 +49,9 @@ bool abandonRecordingWindow();
 // fewer than four are there.
 std::uint32_t recordingWindowIn(const std::uint8_t* bytes, std::size_t length);
 
+// The record `type`, `code`, then the window identity (four bytes, low byte first).
+EventRecord recordingWindowRecord(std::uint8_t type, std::uint8_t code, std::uint32_t window);
+
 // The recording-window callback of `window`: queues TIMER_EVT with the value
-// that recordTimerArmed had and the window's identity (four bytes, low byte
-// first), and clears the flag.
+// that recordTimerArmed had and the window's identity, and clears the flag.
 void postRecordingWindowEnd(std::uint32_t window);

@@ -1,10 +1,14 @@
 #include "core/server_options.h"
 
+#include <arpa/inet.h>
+
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <optional>
 
 #include "core/recording_timer.h"
+#include "server/access_policy.h"
 
 namespace {
 
@@ -19,6 +23,12 @@ bool parsePort(const std::string& text, std::uint16_t& port) {
     }
     port = static_cast<std::uint16_t>(value);
     return true;
+}
+
+bool isAddressLiteral(const std::string& text) {
+    unsigned char address[16];
+    return inet_pton(AF_INET, text.c_str(), address) == 1 ||
+           inet_pton(AF_INET6, text.c_str(), address) == 1;
 }
 
 bool parseSpeed(const std::string& text, double& speed) {
@@ -52,7 +62,8 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
         }
         const bool takesValue = name == "--port" || name == "--sim-control-port" ||
                                 name == "--sim-speed" || name == "--identify-mode" ||
-                                name == "--data-dir";
+                                name == "--data-dir" || name == "--listen" ||
+                                name == "--allow-origin" || name == "--allow-host";
         if (!takesValue) {
             error = "unknown option \"" + arguments[i] + "\"";
             return OptionsOutcome::Invalid;
@@ -83,6 +94,31 @@ OptionsOutcome parseServerOptions(const std::vector<std::string>& arguments, Ser
                 return OptionsOutcome::Invalid;
             }
             options.dataDir = value;
+        } else if (name == "--listen") {
+            if (!isAddressLiteral(value)) {
+                error = "--listen takes an IPv4 or IPv6 address (0.0.0.0 or :: for all), not \"" +
+                        value + "\"";
+                return OptionsOutcome::Invalid;
+            }
+            options.listenAddress = value;
+        } else if (name == "--allow-origin") {
+            const std::string origin = normalisedOrigin(value);
+            if (origin.empty()) {
+                error = "--allow-origin takes an origin such as http://localhost:5173, not \"" +
+                        value + "\"";
+                return OptionsOutcome::Invalid;
+            }
+            options.allowedOrigins.push_back(origin);
+        } else if (name == "--allow-host") {
+            if (!isAcceptableHostName(value)) {
+                error = "--allow-host takes a host name such as mypc.local, not \"" + value + "\"";
+                return OptionsOutcome::Invalid;
+            }
+            std::string host = value;
+            for (char& c : host) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            options.allowedHosts.push_back(host);
         } else if (name == "--identify-mode") {
             const std::optional<IdentifyMode> mode = identifyModeNamed(value);
             if (!mode) {
@@ -108,6 +144,13 @@ std::string serverUsage() {
            "Options:\n"
            "  --port N              WebSocket and HTTP port (default 8888); 0 picks a free\n"
            "                        port and logs it\n"
+           "  --listen ADDRESS      listen on ADDRESS as well as on loopback (0.0.0.0 or ::\n"
+           "                        for every address), for a phone or another computer;\n"
+           "                        they then need the token of the address it prints\n"
+           "  --allow-origin ORIGIN trust pages of ORIGIN (http://host:port) besides the\n"
+           "                        server's own; may be repeated\n"
+           "  --allow-host NAME     answer requests addressed to NAME (the machine's name on\n"
+           "                        the network, say); may be repeated\n"
            "  --sim-control-port N  port of the simulated armband's wearer control on\n"
            "                        127.0.0.1 (default 8889); 0 picks a free port and logs it\n"
            "  --sim-speed X         the simulated armband streams X times faster and answers\n"
@@ -115,8 +158,9 @@ std::string serverUsage() {
            "                        so a window still holds 30 s of EMG (default 1, at most\n"
            "                        1000)\n"
            "  --identify-mode M     how live identification decides: exact (the default)\n"
-           "                        or calibrated (movement thresholds from the wearer's\n"
-           "                        own recordings, quicker starts and ends)\n"
+           "                        or calibrated (rest and gestures learnt from the\n"
+           "                        wearer's own recordings, reports that hold); without\n"
+           "                        it, the mode last chosen through the API (settings.json)\n"
            "  --data-dir DIR        keep the recordings, the model and the other files in\n"
            "                        DIR (made if missing) instead of the working directory\n"
            "  --help                print this text and exit\n";

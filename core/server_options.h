@@ -1,6 +1,6 @@
-// The server's command line. With no options the server behaves exactly as
-// it always has: port 8888, the wearer control of the simulated armband on
-// 8889, everything at real speed.
+// The server's command line. With no options the server listens on port 8888
+// of the loopback addresses only, the wearer control of the simulated armband
+// is on 8889, and everything runs at real speed.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,13 @@ struct ServerOptions {
     // TCP port of the WebSocket server; 0 picks a free one.
     std::uint16_t port = 8888;
     bool portGiven = false;  // the listening port is logged when --port was given
+    // An address beyond loopback to listen on as well ("0.0.0.0" or "::" for
+    // every one); empty: loopback only. Peers beyond loopback need the token.
+    std::string listenAddress;
+    // Origins whose pages may use the server besides its own (--allow-origin),
+    // and further names requests may address it by (--allow-host).
+    std::vector<std::string> allowedOrigins;
+    std::vector<std::string> allowedHosts;
     // TCP port of the simulated armband's wearer control on 127.0.0.1; 0 picks
     // a free one.
     std::uint16_t simControlPort = 8889;

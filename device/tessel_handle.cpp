@@ -68,13 +68,81 @@ void TesselHandle::setResponseTimeout(std::chrono::milliseconds timeout) {
 
 void TesselHandle::onScanFinished() {
     const char* name = "TesselHandle::onScanFinished";
+    if (!scanning()) {
+        logLine("%s, no scan is wanted any more", name);
+        return;
+    }
     if (currentDevice()) {
         logLine("%s, device found, wait for conn", name);
-        postHubEvent(kNotifyDeviceFound, 0);
+        if (settleScan()) {
+            postHubEvent(kNotifyDeviceFound, 0);
+        }
     } else {
         logLine("%s, no device found, continue scanning", name);
         hub->startScan(kScanThreshold);
     }
+}
+
+bool TesselHandle::settleScan() {
+    std::uint64_t watched = scanWatch.load();
+    // A watch that has expired is answered by its give-up, already queued.
+    if (watched == 0 || !requestWatchdog.disarm(watched)) {
+        return false;
+    }
+    scanWatch.compare_exchange_strong(watched, 0);
+    return true;
+}
+
+int TesselHandle::startScan() {
+    const std::chrono::milliseconds bound(kScanBoundMs);
+    const std::uint64_t running = scanWatch.load();
+    if (running != 0 && requestWatchdog.extend(running, bound)) {
+        logLine("TesselHandle::startScan, the scan under way goes on for %d ms from now",
+                static_cast<int>(kScanBoundMs));
+        return 0;
+    }
+    // The watch is in place before the scan starts: its end may come first.
+    // Its give-up names it, so that it cannot end a later scan.
+    auto self = std::make_shared<std::atomic<std::uint64_t>>(0);
+    const std::uint64_t watched = requestWatchdog.arm(bound, [self] {
+        const std::uint64_t id = self->load();
+        std::vector<std::uint8_t> payload{kScanGivenUp};
+        for (int i = 0; i < 8; ++i) {
+            payload.push_back(static_cast<std::uint8_t>(id >> (8 * i)));
+        }
+        eventQueue.push(makeEventRecord(INTERNAL_EVT, payload.data(), payload.size()));
+    });
+    self->store(watched);
+    scanWatch.store(watched);
+    const int result = hub->startScan(kScanThreshold);
+    if (result != 0) {
+        requestWatchdog.disarm(watched);
+        std::uint64_t expected = watched;
+        scanWatch.compare_exchange_strong(expected, 0);
+    }
+    return result;
+}
+
+bool TesselHandle::stopScan() {
+    std::uint64_t watched = scanWatch.load();
+    if (watched == 0 || !requestWatchdog.disarm(watched)) {
+        return false;  // none, or one whose give-up is queued and answers it
+    }
+    scanWatch.compare_exchange_strong(watched, 0);
+    hub->stopScan();
+    logLine("TesselHandle::stopScan, scan stopped");
+    return true;
+}
+
+void TesselHandle::giveUpScan(std::uint64_t watched) {
+    if (watched == 0 || !scanWatch.compare_exchange_strong(watched, 0)) {
+        return;
+    }
+    hub->stopScan();
+    logLine("TesselHandle::startScan, no armband found within %d ms, given up",
+            static_cast<int>(kScanBoundMs));
+    const std::uint8_t answer[] = {kNotifyDeviceFound, STATUS_DEVICE_ERROR};
+    sendToClients(answer, sizeof answer);
 }
 
 void TesselHandle::onStateChanged(std::int32_t state) {
@@ -130,6 +198,8 @@ void TesselHandle::giveUpConnect() {
                 tearingDownConnect.store(false);
             }
         }
+        // An armband that never answered is not offered again: a new scan finds it.
+        storeDevice(nullptr);
     }
     const std::uint8_t answer[] = {kConnectAnswer, STATUS_DEVICE_ERROR};
     sendToClients(answer, sizeof answer);
@@ -158,12 +228,19 @@ void TesselHandle::onDeviceDisconnected(tessel::DevicePtr, std::uint8_t reason) 
     logLine("%s, reason(%d)", "TesselHandle::onDeviceDisconnected", reason);
     storeDevice(nullptr);
     dataMode.store(IDLE_MODE);
-    abandonRecordingWindow();
+    // A window that holds its frames is saved by its queued end; one still
+    // filling is lost with the link, and answered so at once.
+    const bool windowLost = !rawBuffer.filled() && abandonRecordingWindow();
     if (recordTimerArmed.load() != 0) {
         recordingTimer.stop();
         recordTimerArmed.store(0);
     }
     resetAcquisitionState();
+    previewSwitch.close();
+    if (windowLost) {
+        logLine("%s, the recording window under way is lost", "TesselHandle::onDeviceDisconnected");
+        postHubEvent(kRecordAnswer, STATUS_NO_DEVICE);
+    }
     if (tearingDownConnect.exchange(false)) {
         return;  // the end of an attempt already answered as given up
     }
@@ -183,7 +260,7 @@ void TesselHandle::onDeviceStatusChanged(tessel::DevicePtr, std::uint8_t status)
 
 void TesselHandle::onDeviceData(tessel::DevicePtr, std::uint32_t, tessel::RawPacket data) {
     if (data) {
-        routeRawPacket(*data);
+        routeRawPacket(*data, &previewSwitch);
     }
 }
 

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/mutex.h"
+#include "device/preview_switch.h"
 #include "tessel/tessel.h"
 
 using VersionMap = std::map<std::string, std::wstring>;  // "HW" and "FW"
@@ -35,6 +36,13 @@ inline constexpr std::uint8_t kScanThreshold = 0xD0;
 
 // INTERNAL_EVT code: a connection attempt was given up (see giveUpConnect).
 inline constexpr std::uint8_t kConnectGivenUp = 3;
+
+// How long a scan looks for the armband, in real time; a new scan command
+// while one runs gives it this long again from then.
+inline constexpr std::int64_t kScanBoundMs = 30000;
+// INTERNAL_EVT code, followed by the scan's watch (eight bytes, low byte
+// first): a scan found nothing in time (see giveUpScan).
+inline constexpr std::uint8_t kScanGivenUp = 4;
 
 class TesselHandle : public tessel::HubListener {
   public:
@@ -78,9 +86,27 @@ class TesselHandle : public tessel::HubListener {
     // reaches giveUpConnect. unwatchConnect when the device refused to connect.
     void watchConnect();
     void unwatchConnect();
-    // Main thread: tears the attempt down (its disconnection is not reported)
+    // Main thread: tears the attempt down (its disconnection is not reported),
+    // forgets the armband (03 and 04 then answer F2 until a scan finds it)
     // and answers 03 F0.
     void giveUpConnect();
+
+    // The preview clients asked for while idle or identifying: opened by the
+    // preview command, closed by whatever else switches the raw stream and by
+    // a disconnection.
+    PreviewSwitch& preview() { return previewSwitch; }
+    // Main thread. Starts a scan bounded to kScanBoundMs, or gives the scan
+    // under way kScanBoundMs more from now without starting another. Returns
+    // the hub's result: 0 when the scan runs. Its end comes as notification 2:
+    // 02 00 once an armband was found, 02 F0 (giveUpScan) when none was.
+    int startScan();
+    // Main thread. Stops the scan under way, which then answers nothing;
+    // false when none ran.
+    bool stopScan();
+    // Main thread, when the scan watched by `watched` reached its bound: stops
+    // the armband's scan and answers 02 F0, unless the scan ended meanwhile.
+    void giveUpScan(std::uint64_t watched);
+    bool scanning() const { return scanWatch.load() != 0; }
 
     tessel::DevicePtr currentDevice() const EXCLUDES(deviceLock);
     // How long one wait for the armband may last (2 s unless changed).
@@ -100,6 +126,9 @@ class TesselHandle : public tessel::HubListener {
     // True when the outcome of the connection attempt is to be reported: no
     // attempt was watched, or its wait was still on.
     bool settleConnect();
+    // True when the scan's end is to be reported here: a scan was watched and
+    // its bound had not passed (then giveUpScan answers).
+    bool settleScan();
 
     const std::shared_ptr<tessel::Hub> hub;
     mutable Mutex deviceLock;
@@ -107,6 +136,10 @@ class TesselHandle : public tessel::HubListener {
     std::atomic<std::int64_t> responseTimeoutMs{2000};
     std::atomic<std::uint64_t> connectWatch{0};   // the watched attempt; 0 none
     std::atomic<bool> tearingDownConnect{false};  // set by giveUpConnect
+    PreviewSwitch previewSwitch;
+    // The watch of the scan under way; 0 none. Set and cleared on the main
+    // thread, cleared on the SDK callback thread when the scan finds the armband.
+    std::atomic<std::uint64_t> scanWatch{0};
 };
 
 // Owner: the main thread, which sets both at start-up before any other thread

@@ -2,8 +2,6 @@
 
 #include "evaluation/fold_models.h"
 #include "evaluation/fold_plan.h"
-#include "identify/calibration_file.h"
-#include "identify/classifier.h"
 
 namespace {
 
@@ -47,7 +45,7 @@ void warnAboutConfusion(const Evaluation& evaluation, const GestureNames& names,
     }
     const ConfusionMatrix::Pair& pair = *evaluation.mostConfused;
     const std::uint32_t windows =
-        evaluation.confusion.recorded(pair.first) + evaluation.confusion.recorded(pair.second);
+        evaluation.confusion.truly(pair.first) + evaluation.confusion.truly(pair.second);
     if (windows == 0 ||
         static_cast<float>(pair.windows) < kConfusedShare * static_cast<float>(windows)) {
         return;
@@ -59,24 +57,8 @@ void warnAboutConfusion(const Evaluation& evaluation, const GestureNames& names,
                         "The model confuses " + gestureLabel(a, names) + " and " +
                             gestureLabel(b, names) + " most: " + std::to_string(pair.windows) +
                             " of their " + std::to_string(windows) +
-                            " held-out windows went to the other. Record them again, making "
+                            " held-out decisions went to the other. Record them again, making "
                             "them as different as you can, or train one of them only."});
-}
-
-// The calibration training would write for these recordings, or the fixed
-// levels identification falls back on without one.
-Calibration wearerCalibration(const std::vector<GestureRecording>& recordings, int channels) {
-    std::vector<RecordingLevels> levels;
-    for (const GestureRecording& recording : recordings) {
-        levels.push_back(measureRecording(recording.gesture, recording.bytes.data(),
-                                          recording.bytes.size(),
-                                          static_cast<std::size_t>(channels)));
-    }
-    Calibration calibration;
-    if (!calibrateFromRecordings(levels, calibration)) {
-        calibration = fallbackCalibration();
-    }
-    return calibration;
 }
 
 }  // namespace
@@ -140,34 +122,20 @@ Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, i
             return evaluation;
         }
     }
-    std::array<PairTable, kFolds> tables;
-    if (!trainFoldModels(analyses, plans, channels, tables)) {
+    std::array<IdentifyModel, kFolds> models;
+    if (!trainFoldModels(analyses, plans, channels, mode, models)) {
         evaluation.problem = "the models of the cross-validation could not be trained";
         return evaluation;
     }
 
-    LivePath path;
-    path.mode = mode;
-    path.gestures = static_cast<int>(G);
-    if (mode == IdentifyMode::calibrated) {
-        path.calibration = wearerCalibration(recordings, channels);
-    }
     evaluation.confusion = ConfusionMatrix(G);
-    const std::size_t D = static_cast<std::size_t>(channels);
     for (std::size_t k = 0; k < G; ++k) {
-        const RecordingAnalysis& analysis = analyses[k];
         for (std::size_t f = 0; f < kFolds; ++f) {
             const FoldSplit& split = plans[k][f];
-            for (std::size_t rank = split.firstRank; rank < split.endRank; ++rank) {
-                const std::int32_t chosen = pairVoteWinner(
-                    analysis.features.data() + rank * D, channels, static_cast<int>(G), tables[f]);
-                evaluation.confusion.add(k + 1, static_cast<std::size_t>(chosen));
-            }
             if (!split.empty()) {
-                path.table = &tables[f];
-                replayStretch(recordings[k].bytes.data(), analysis, split.firstWindow,
-                              split.endWindow, static_cast<int>(k + 1), path,
-                              evaluation.perGesture[k].online);
+                replayStretch(recordings[k].bytes.data(), analyses[k], split.firstWindow,
+                              split.endWindow, static_cast<int>(k + 1), mode, models[f],
+                              evaluation.perGesture[k].online, evaluation.confusion);
             }
         }
         evaluation.online.add(evaluation.perGesture[k].online);

@@ -1,16 +1,16 @@
 // How well the current recordings would train a model, measured before anyone
 // relies on it, with the system's own code: feature extraction picks the
-// active windows, the pair classifiers are trained as GENERATE_MODEL trains
-// them, and the live classifier identifies.
+// active windows, the models are trained as GENERATE_MODEL trains them, and
+// the live classifier of the identification mode asked for identifies.
 //
-// Cross-validation over kFolds contiguous blocks of each gesture's active
-// windows gives the offline scores (confusion matrix, accuracy, recall and
-// precision per gesture); playing each fold's stretch of every recording
-// through the live path with that fold's model, in the identification mode
-// asked for, gives the online ones (active error rate and instability, see
-// live_replay.h). In calibrated mode the wearer's calibration is measured on
-// the whole recordings, as training measures it. Warnings say what a person
-// can do about weak data.
+// Cross-validation over kFolds contiguous stretches of each recording (each
+// around a block of the gesture's active windows): every fold's models are
+// trained on what it does not hold out, and its stretch of every recording is
+// played through the live path with them (live_replay.h). Each decision is
+// scored against what the wearer did in the window it classified, rest or the
+// recorded gesture: the confusion matrix (rest as class 0), accuracy, recall
+// and precision, the active error rate and the instability. Warnings say what
+// a person can do about weak data.
 //
 // Works in memory only; any thread.
 #pragma once
@@ -25,14 +25,10 @@
 #include "evaluation/live_replay.h"
 #include "evaluation/recording_analysis.h"
 #include "identify/identify_mode.h"
+#include "training/selected_recordings.h"
 
 // Fewer active windows than this (about 5 s of holding) are too few to train on.
 inline constexpr std::size_t kFewestActiveWindows = 25;
-
-struct GestureRecording {
-    int gesture = 0;  // 1 to 8
-    std::vector<std::uint8_t> bytes;
-};
 
 struct EvaluationWarning {
     enum class Kind { recordAgain, noActivity, noRest, confused };
@@ -57,7 +53,7 @@ struct Evaluation {
     int channels = 0;
     std::vector<int> gestures;  // in position order
     std::vector<GestureEvaluation> perGesture;
-    ConfusionMatrix confusion;
+    ConfusionMatrix confusion;  // rest and the gestures
     ReplayCounts online;
     std::optional<ConfusionMatrix::Pair> mostConfused;  // positions
     std::vector<EvaluationWarning> warnings;

@@ -7,10 +7,11 @@
 #include <chrono>
 #include <optional>
 
-#include "core/whole_file.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/raw_recording_reader.h"
 #include "recordings/recording_inventory.h"
 #include "training/raw_recording_file.h"
+#include "training/selected_recordings.h"
 
 namespace {
 
@@ -70,23 +71,14 @@ Evaluation evaluateFiles(std::uint8_t gestureMask, std::uint8_t channelMask,
         return refused;
     }
     std::vector<GestureRecording> recordings;
-    for (int g = 1; g <= 8; ++g) {
-        if (((gestureMask >> (g - 1)) & 1u) == 0) {
-            continue;
-        }
-        GestureRecording recording{g, {}};
-        const std::string name = rawFileName(static_cast<std::uint8_t>(g));
-        const FileRead read = readWholeFile(name, kMaxAnalysedRawBytes, recording.bytes);
-        if (read == FileRead::Missing) {
-            refused.problem = gestureLabel(g, names) + " has no recording: record it";
-            return refused;
-        }
-        if (read != FileRead::Read) {
-            refused.problem = name + (read == FileRead::TooLarge ? " is too large to evaluate"
-                                                                 : " could not be read");
-            return refused;
-        }
-        recordings.push_back(std::move(recording));
+    const auto refusal = readSelectedRecordings(
+        gestureMask, channelMask, kMaxAnalysedRawBytes,
+        [&recordings](GestureRecording& recording) { recordings.push_back(std::move(recording)); });
+    if (refusal) {
+        refused.problem = refusal->read == RawRecordingRead::missing
+                              ? gestureLabel(refusal->gesture, names) + " has no recording: record it"
+                              : refusal->problem;
+        return refused;
     }
     return evaluateRecordings(recordings, std::popcount(channelMask), names, identifyMode());
 }

@@ -1,10 +1,7 @@
 #include "evaluation/fold_models.h"
 
-#include <cstdio>
-#include <cstdlib>
-
+#include "identify/model_load.h"
 #include "training/generate_model.h"
-#include "training/pair_training_pool.h"
 
 namespace {
 
@@ -25,46 +22,36 @@ std::vector<float> trainingSamples(const RecordingAnalysis& recording, const Fol
 
 }  // namespace
 
-float asWrittenInModelFile(float value) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-    return std::strtof(text, nullptr);
-}
-
 bool trainFoldModels(const std::vector<RecordingAnalysis>& recordings,
-                     const std::vector<GestureFolds>& plans, int channels,
-                     std::array<PairTable, kFolds>& tables) {
+                     const std::vector<GestureFolds>& plans, int channels, IdentifyMode mode,
+                     std::array<IdentifyModel, kFolds>& models) {
     const std::size_t G = recordings.size();
     const std::size_t D = static_cast<std::size_t>(channels);
-    std::vector<PairProblem> problems;
     for (std::size_t f = 0; f < kFolds; ++f) {
+        IdentifyModel& model = models[f];
+        model = IdentifyModel{};
+        model.channels = channels;
+        model.gestures = static_cast<int>(G);
         std::vector<std::vector<float>> samples;
         for (std::size_t k = 0; k < G; ++k) {
             samples.push_back(trainingSamples(recordings[k], plans[k][f], D));
         }
-        for (std::size_t i = 0; i < G; ++i) {
-            for (std::size_t j = i + 1; j < G; ++j) {
-                problems.push_back(buildPairProblem(samples[i], samples[j], channels));
-            }
+        std::vector<PairModel> pairs;
+        if (!trainGesturePairs(samples, channels, pairs)) {
+            return false;
         }
-    }
-    std::vector<PairModel> models;
-    std::vector<bool> trained;
-    trainPairsInParallel(problems, models, trained);
-
-    const std::size_t pairs = G * (G - 1) / 2;
-    for (std::size_t f = 0; f < kFolds; ++f) {
-        tables[f] = PairTable{};
-        for (std::size_t p = 0; p < pairs; ++p) {
-            const std::size_t index = f * pairs + p;
-            if (!trained[index]) {
-                return false;
-            }
-            PairRow& row = tables[f][p];
-            row[0] = asWrittenInModelFile(models[index].bias);
-            for (std::size_t c = 0; c < D; ++c) {
-                row[1 + c] = asWrittenInModelFile(models[index].weights[c]);
-            }
+        model.pairTable = pairTableFromModels(pairs, channels);
+        if (mode != IdentifyMode::calibrated) {
+            continue;
+        }
+        RecogniserTraining training;
+        for (std::size_t k = 0; k < G; ++k) {
+            const FoldSplit& split = plans[k][f];
+            training.add(recordings[k].recogniser, static_cast<int>(k + 1),
+                         split.firstWindow * ANALYSIS_WINDOW, split.endWindow * ANALYSIS_WINDOW);
+        }
+        if (!training.train(D, G, model.recogniser)) {
+            return false;
         }
     }
     return true;

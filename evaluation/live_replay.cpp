@@ -4,8 +4,6 @@
 
 #include "core/emg_rate.h"
 #include "device/identify_window_cutter.h"
-#include "identify/calibrated_classifier.h"
-#include "identify/classifier.h"
 #include "identify/identify_model_check.h"
 #include "training/feature_extraction.h"
 
@@ -50,6 +48,16 @@ class HoldScorer {
     int lastResult = 0;
 };
 
+// The role of the recogniser's window nearest to the one starting at `start`.
+WindowRole roleAt(const WindowFeatures& windows, std::size_t start) {
+    if (windows.roles.empty()) {
+        return WindowRole::transition;
+    }
+    const std::size_t index =
+        std::min((start + kTrainingHopFrames / 2) / kTrainingHopFrames, windows.roles.size() - 1);
+    return windows.roles[index];
+}
+
 }  // namespace
 
 void ReplayCounts::add(const ReplayCounts& other) {
@@ -60,52 +68,59 @@ void ReplayCounts::add(const ReplayCounts& other) {
     holdSeconds += other.holdSeconds;
 }
 
-void replayStretch(const std::uint8_t* bytes, const RecordingAnalysis& analysis,
-                   std::size_t firstWindow, std::size_t endWindow, int heldPosition,
-                   const LivePath& path, ReplayCounts& counts) {
-    const std::size_t channels = analysis.channels;
-    endWindow = std::min(endWindow, analysis.windows);
-    if (channels == 0 || firstWindow >= endWindow || path.table == nullptr) {
+void replayThroughCutter(
+    const std::uint8_t* bytes, std::size_t channels, std::size_t firstFrame, std::size_t endFrame,
+    IdentifyMode mode,
+    const std::function<void(std::span<const std::uint8_t> window, std::size_t windowStart,
+                             std::size_t answerFrame)>& decide) {
+    if (channels == 0 || firstFrame >= endFrame) {
         return;
     }
-    const bool calibrated = path.mode == IdentifyMode::calibrated;
-    Identifier exact;
-    CalibratedIdentifier calibratedState;
-    if (calibrated) {
-        calibratedState.reset(static_cast<int>(channels), path.gestures, path.calibration);
-    } else {
-        exact.reset(static_cast<int>(channels), path.gestures);
-    }
     const auto windowLength = static_cast<std::uint32_t>(channels * kIdentifyWindowFrames);
-    const std::uint32_t stepBytes = identifyWindowStepFor(windowLength, path.mode);
-    // Frames from one window to the next; the result of an exact window judges
-    // the frames from half a window before its start to half a window after
-    // it, a calibrated one the window's own 130 frames.
-    const std::size_t step = stepBytes == 0 ? kHalfWindowFrames : stepBytes / channels;
-    const std::size_t centreOffset = calibrated ? kHalfWindowFrames : 0;
+    const std::uint32_t stepBytes = identifyWindowStepFor(windowLength, mode);
+    const std::size_t step = stepBytes == 0 ? windowLength / 2 / channels : stepBytes / channels;
     IdentifyWindowCutter cutter;
     cutter.reset(windowLength, stepBytes);
-    HoldScorer scorer(heldPosition, static_cast<double>(step) / kEmgFramesPerSecond, counts);
-
-    const std::size_t firstFrame = firstWindow * ANALYSIS_WINDOW;
-    const std::size_t endFrame = endWindow * ANALYSIS_WINDOW;
-    std::size_t cut = 0;  // windows cut so far; window k starts k steps in
+    std::size_t windowStart = firstFrame;
     for (std::size_t frame = firstFrame; frame < endFrame; frame += kPacketFrames) {
         const std::size_t frames = std::min(kPacketFrames, endFrame - frame);
-        const std::uint8_t* packet = bytes + frame * channels;
-        const EventRecord window = cutter.cut({packet, frames * channels});
-        if (!window) {
-            continue;
+        const EventRecord window = cutter.cut({bytes + frame * channels, frames * channels});
+        if (window) {
+            decide(*window, windowStart, frame + frames);
+            windowStart += step;
         }
-        const int result = calibrated
-                               ? classifyCalibratedWindow(*window, calibratedState, *path.table)
-                               : classifyWindow(*window, exact, *path.table);
-        const std::size_t centre = firstFrame + cut * step + centreOffset;
-        if (analysis.activity[centre / ANALYSIS_WINDOW] == WindowActivity::active) {
-            scorer.inHold(result);
-        } else {
-            scorer.outOfHold();
-        }
-        ++cut;
     }
+}
+
+void replayStretch(const std::uint8_t* bytes, const RecordingAnalysis& analysis,
+                   std::size_t firstWindow, std::size_t endWindow, int heldPosition,
+                   IdentifyMode mode, const IdentifyModel& model, ReplayCounts& counts,
+                   ConfusionMatrix& confusion) {
+    endWindow = std::min(endWindow, analysis.windows);
+    if (analysis.channels == 0 || firstWindow >= endWindow) {
+        return;
+    }
+    LiveIdentifier identifier;
+    identifier.start(mode, model);
+    const std::uint32_t stepBytes = identifyWindowStepFor(
+        static_cast<std::uint32_t>(analysis.channels * kIdentifyWindowFrames), mode);
+    const std::size_t step =
+        stepBytes == 0 ? kIdentifyWindowFrames / 2 : stepBytes / analysis.channels;
+    HoldScorer scorer(heldPosition, static_cast<double>(step) / kEmgFramesPerSecond, counts);
+    replayThroughCutter(bytes, analysis.channels, firstWindow * ANALYSIS_WINDOW,
+                        endWindow * ANALYSIS_WINDOW, mode,
+                        [&](std::span<const std::uint8_t> window, std::size_t start, std::size_t) {
+                            const int result = identifier.classify(window);
+                            const WindowRole role = roleAt(analysis.recogniser, start);
+                            if (role == WindowRole::gesture) {
+                                scorer.inHold(result);
+                                confusion.add(static_cast<std::size_t>(heldPosition),
+                                              static_cast<std::size_t>(result));
+                            } else {
+                                scorer.outOfHold();
+                                if (role == WindowRole::rest) {
+                                    confusion.add(0, static_cast<std::size_t>(result));
+                                }
+                            }
+                        });
 }

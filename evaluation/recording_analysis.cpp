@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "training/feature_file.h"
+
 namespace {
 
 // Kept windows must carry clearly more energy than the quiet ones; below this
@@ -49,23 +51,23 @@ RecordingAnalysis analyseRecording(const std::uint8_t* data, std::size_t length,
     if (channels < 1 || channels > 8) {
         return analysis;
     }
-    FeatureMatrix matrix;
-    loadFeatureMatrix(data, length, channels, matrix);
-    removeChannelMeans(matrix);
-    const std::vector<float> signal = activitySignal(matrix);
+    RecordingFeatures extracted = extractRecording(data, length, channels);
+    const FeatureMatrix& matrix = extracted.matrix;
     analysis.channels = channels;
     analysis.frames = matrix.frames;
     analysis.windows = matrix.frames / ANALYSIS_WINDOW;
-    analysis.energy = windowEnergies(signal, analysis.windows);
-    analysis.activity = windowActivity(analysis.energy);
+    analysis.energy = std::move(extracted.energy);
+    analysis.activity = std::move(extracted.activity);
     for (std::size_t w = 0; w < analysis.windows; ++w) {
         if (analysis.activity[w] == WindowActivity::active) {
             analysis.activeWindows.push_back(w);
         }
     }
-    FeatureList list;
-    extractWindowFeatures(signal, matrix, list);
-    analysis.features = std::move(list.values);
+    analysis.features = std::move(extracted.samples.values);
+    for (float& value : analysis.features) {
+        value = asWrittenAsText(value);
+    }
+    analysis.recogniser = recordingWindowFeatures(data, length, channels);
     std::size_t kept = 0;
     analysis.activeEnergy =
         meanOf(analysis.energy, analysis.activity, WindowActivity::active, kept);

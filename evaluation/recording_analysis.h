@@ -1,8 +1,9 @@
-// What feature extraction makes of one raw recording, window by window: the
-// energy of each 130-frame analysis window, what the activity detector decided
-// for it, and the samples of the windows it keeps. The inventory and the
-// evaluation both read recordings through this, so they count exactly the
-// windows that training would use.
+// What training makes of one raw recording, window by window: the energy of
+// each 130-frame analysis window, what the activity detector decided for it,
+// and the samples of the windows it keeps (feature extraction, for "W&B.txt");
+// and the recogniser's windows with their roles (rest, gesture or transition).
+// The inventory and the evaluation both read recordings through this, so they
+// count exactly the windows that training would use.
 //
 // Plain functions, no shared state: any thread.
 #pragma once
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "signal/recogniser.h"
 #include "training/feature_extraction.h"
 
 struct RecordingAnalysis {
@@ -20,7 +22,9 @@ struct RecordingAnalysis {
     std::vector<float> energy;               // per window
     std::vector<WindowActivity> activity;    // per window
     std::vector<std::size_t> activeWindows;  // the windows kept as samples, in order
-    std::vector<float> features;             // `channels` values per kept window, as extracted
+    // `channels` values per kept window, as the feature file gives them back
+    std::vector<float> features;
+    WindowFeatures recogniser;  // the recogniser's windows and their roles
     // Mean energy of the kept windows and of the quiet ones (0 when there are none).
     float activeEnergy = 0.0f;
     float quietEnergy = 0.0f;

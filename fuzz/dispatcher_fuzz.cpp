@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -77,7 +78,8 @@ Server& server() {
         auto* made = new Server;
         tessel::sim::Options options;
         options.delayScale = 0.0;
-        options.streamSpeed = 20.0;
+        // A window of 19500 frames fills in 0.15 s.
+        options.streamSpeed = 200.0;
         options.controlPort = tessel::sim::kNoControlPort;
         made->simulation = tessel::sim::makeSimulation(options);
         hub = made->simulation.hub;
@@ -88,6 +90,12 @@ Server& server() {
         recordingWindowMs.store(40);
         clientRegistry.add(made->client);
         std::thread(identifyWorker).detach();
+        // A recording may be streaming when fuzzing ends: the armband's
+        // threads stop before the objects they feed are destroyed.
+        std::atexit([] {
+            hub->deinit();
+            identifyQueue.pushUrgent(nullptr);
+        });
         return made;
     }();
     return *made;
@@ -130,6 +138,7 @@ bool isResponseCode(std::uint8_t code) {
         case 0x0C:
         case 0x0D:
         case 0x10:
+        case 0x12:
         case 0x30:
             return true;
         default:
@@ -188,6 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // From idle: whatever runs is stopped, the wearer and the faults reset.
     handleClientCommands(std::vector<std::uint8_t>{STOP_IDENTIFY}.data(), 1);
     handleClientCommands(std::vector<std::uint8_t>{STOP_GESTURE_STREAM}.data(), 1);
+    handleClientCommands(std::vector<std::uint8_t>{STOP_PREVIEW}.data(), 1);
     running.simulation.controller->reset();
     emptyWorkingDirectory();
     pumpEvents(3ms);

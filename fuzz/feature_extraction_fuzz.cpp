@@ -1,7 +1,7 @@
 // Feature extraction on any raw bytes and any channel count: each active
 // window gives exactly one sample of channelCount finite means within 0..255,
-// the calibration's measure of the same recording sees the same windows, and
-// nothing is read or written outside the recording.
+// the recogniser's windows of the same recording have finite features and a
+// role each, and nothing is read or written outside the recording.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "identify/calibration.h"
+#include "signal/recogniser.h"
 #include "training/feature_extraction.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -44,9 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzzCheck(std::isfinite(value) && value >= 0.0f && value <= 255.0f, "means within 0..255");
     }
 
-    const RecordingLevels levels = measureRecording(1, bytes, raw.size(), channels);
-    fuzzCheck(levels.active.size() <= windows && levels.quiet.size() <= windows,
-              "the calibration measures the recording's windows");
+    const WindowFeatures recogniser = recordingWindowFeatures(bytes, raw.size(), channels);
+    fuzzCheck(recogniser.roles.size() == recogniser.starts.size() &&
+                  recogniser.values.size() == recogniser.starts.size() * recogniser.dimension,
+              "a role and a feature vector for every recogniser window");
+    for (const float value : recogniser.values) {
+        fuzzCheck(std::isfinite(value), "finite recogniser features");
+    }
 
     fuzzCheck(featureExtraction("1", bytes, raw.size(), channels) == 0,
               "the feature file is written");

@@ -1,7 +1,9 @@
 // "W&B.txt" as anyone could leave it: the one reader accepts only a model of
 // 1 to 28 lines of 2 to 9 finite numbers, and what it accepts the model image,
 // the start of identification and the identification thread's load take
-// alike, without reading or writing outside their buffers.
+// alike, without reading or writing outside their buffers. The same bytes as
+// "recogniser.txt": what its reader accepts it writes back alike and
+// classifies a window with.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include "identify/identifier.h"
 #include "identify/identify_model_check.h"
 #include "identify/model_load.h"
+#include "identify/recogniser_file.h"
 #include "training/model_file.h"
 #include "training/model_image.h"
 
@@ -54,6 +57,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     } else {
         fuzzCheck(!model.problem.empty(), "a refusal says why");
+    }
+
+    RecogniserFile recogniser;
+    std::string problem;
+    if (parseRecogniser(text, recogniser, problem)) {
+        RecogniserFile again;
+        fuzzCheck(parseRecogniser(recogniserText(recogniser), again, problem) &&
+                      again.model.lda.weights == recogniser.model.lda.weights,
+                  "an accepted recogniser is written back alike");
+        Recogniser live;
+        live.start(&recogniser.model);
+        const std::vector<std::uint8_t> window(recogniser.model.channels * kRecogniserWindowFrames,
+                                               static_cast<std::uint8_t>(windowChannels * 25));
+        const int report = live.classify(window);
+        fuzzCheck(report >= 0 && static_cast<std::size_t>(report) <= recogniser.model.gestures,
+                  "a report names rest or a gesture of the recogniser");
+    } else {
+        fuzzCheck(!problem.empty(), "a refused recogniser says why");
     }
 
     Identifier identifier;

@@ -2,10 +2,9 @@
 //
 // `exact` is the classifier identification has always used: fixed movement
 // thresholds, and a class held once it has been decided three times. It stays
-// the default. `calibrated` takes its movement thresholds from the wearer's own
-// recordings, classifies from the first active window, reports rest as soon as
-// the activity falls back to the wearer's rest level and follows a switch from
-// one held gesture to the next.
+// the default. `calibrated` classifies with the recogniser trained beside the
+// model on the wearer's own recordings (signal/recogniser.h): rest is a class
+// of its own, and a vote over the last decisions makes the report hold.
 //
 // The choice is read when identification starts; a run keeps the mode it
 // started with. Any thread may set or read it (an atomic); the command line

@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "identify/identifier.h"
+#include "identify/recogniser_file.h"
 #include "training/model_file.h"
 #include "training/model_gestures.h"
 
@@ -75,6 +76,23 @@ bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask) {
     if (shape.rows != gestures * (gestures - 1) / 2) {
         logLine("checkIdentifyModel, W&B.txt has %d lines, %d gestures make %d pairs", shape.rows,
                 gestures, gestures * (gestures - 1) / 2);
+        return false;
+    }
+    return true;
+}
+
+bool recogniserFitsModel(std::uint8_t channelCount, std::uint8_t gestureMask) {
+    ModelFile model;
+    std::string text;
+    RecogniserFile recogniser;
+    std::string problem;
+    if (readModelFile(model, &text) != ModelFileRead::Read ||
+        readRecogniserFile(text, channelCount, gestureMask, recogniser, problem) !=
+            RecogniserRead::read) {
+        logLine(
+            "checkIdentifyModel, calibrated identification needs the recogniser trained with "
+            "W&B.txt: %s; train the model again",
+            problem.empty() ? "W&B.txt cannot be read" : problem.c_str());
         return false;
     }
     return true;

@@ -53,6 +53,11 @@ bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount);
 // Otherwise logs why and returns false.
 bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask);
 
+// For START_IDENTIFY in calibrated mode: true when "recogniser.txt" was
+// trained with the current "W&B.txt", on channelCount channels and the
+// gestures of gestureMask. Otherwise logs why and returns false.
+bool recogniserFitsModel(std::uint8_t channelCount, std::uint8_t gestureMask);
+
 // For START_IDENTIFY, once the model is accepted: stores the new window length
 // and the run's mode, then sets newModelFlag, so that the identification
 // thread loads "W&B.txt" before its next window and already sees both when it

@@ -13,9 +13,9 @@
 #include <span>
 #include <vector>
 
-#include "identify/calibrated_classifier.h"
 #include "identify/identifier.h"
 #include "identify/identify_mode.h"
+#include "identify/live_identifier.h"
 
 // What handleWindow returns for a window that was not classified.
 inline constexpr int kWindowDropped = -1;
@@ -26,9 +26,9 @@ class IdentifyWorkerState {
     // 1. If newModelFlag is set, it is cleared and "W&B.txt" is loaded for
     //    windows of identifyWindowLength / 130 channels, to be classified in
     //    the run's mode (identifyRunMode); in calibrated mode with the
-    //    wearer's calibration (loadWearerCalibration). A load that fails
-    //    (file missing, or a model that does not fit) drops this window and
-    //    keeps the model loaded before, if any.
+    //    recogniser trained beside it ("recogniser.txt"). A load that fails
+    //    (a file missing, a model that does not fit, a recogniser of another
+    //    training) drops this window and keeps the model loaded before, if any.
     // 2. With no model ever loaded, or a window whose length is not the
     //    model's channels x 130 (one cut before a restart with other
     //    channels), the window is dropped.
@@ -37,25 +37,20 @@ class IdentifyWorkerState {
     // Returns the classifier's result, or kWindowDropped.
     int handleWindow(std::span<const std::uint8_t> window);
 
-    const Identifier& identifier() const { return identifierState; }
-    const CalibratedIdentifier& calibratedIdentifier() const { return calibratedState; }
-    IdentifyMode mode() const { return runMode; }
+    const Identifier& identifier() const { return live.exactState(); }
+    IdentifyMode mode() const { return live.mode(); }
 
   private:
-    Identifier identifierState;
-    CalibratedIdentifier calibratedState;
-    IdentifyMode runMode = IdentifyMode::exact;
-    PairTable pairTable{};
+    // Loads the model for the run that newModelFlag announced; false when it
+    // cannot be had (logged), leaving the model loaded before.
+    bool loadRunModel();
+
+    IdentifyModel model;
+    LiveIdentifier live;
     bool modelLoaded = false;
     bool sizeMismatchLogged = false;
     std::vector<std::uint8_t> response;
 };
-
-// The calibration calibrated identification uses for a model of `channels`
-// channels: "calibration.txt"; failing that, one measured on the raw
-// recordings of the gestures in gestureMask; failing that too, the fixed
-// levels of fallbackCalibration. Which one is logged.
-Calibration loadWearerCalibration(std::uint8_t channels);
 
 // The identification thread's body: pops windows from identifyQueue and hands
 // each to one IdentifyWorkerState, waiting while the queue is empty.

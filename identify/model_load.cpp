@@ -4,6 +4,7 @@
 
 #include "core/log.h"
 #include "identify/identify_model_check.h"
+#include "training/feature_file.h"
 #include "training/model_file.h"
 
 namespace {
@@ -51,10 +52,10 @@ int gestureCountForRows(std::int32_t rows) {
 }
 
 ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
-                          PairTable& pairTable) {
+                          PairTable& pairTable, std::string* text) {
     logLine("Identify init, detect new model");
     ModelFile model;
-    const ModelFileRead read = readModelFile(model);
+    const ModelFileRead read = readModelFile(model, text);
     return loadParsed(read, model, windowChannels, identifier, pairTable);
 }
 
@@ -63,4 +64,15 @@ ModelLoadResult loadModelText(const std::string& text, std::uint32_t windowChann
     ModelFile model;
     const ModelFileRead read = parseModelText(text, model);
     return loadParsed(read, model, windowChannels, identifier, pairTable);
+}
+
+PairTable pairTableFromModels(const std::vector<PairModel>& models, int D) {
+    PairTable table{};
+    for (std::size_t p = 0; p < models.size() && p < table.size(); ++p) {
+        table[p][0] = asWrittenAsText(models[p].bias);
+        for (int c = 0; c < D && c < kMaxChannels; ++c) {
+            table[p][static_cast<std::size_t>(1 + c)] = asWrittenAsText(models[p].weights[c]);
+        }
+    }
+    return table;
 }

@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "identify/identifier.h"
+#include "training/pair_training.h"
 
 // The gesture count of a model of this many lines: the integer part of
 // sqrt(2 x rows + 0.5) + 0.5, in double precision. rows = G(G-1)/2 gives G back.
@@ -23,9 +25,14 @@ enum class ModelLoadResult {
 // refused; the model must also fit windows of windowChannels channels
 // (identifyModelFits). Only on loaded are identifier and pairTable changed;
 // every outcome is logged.
+// text, when given, receives the file's bytes as read.
 ModelLoadResult loadModel(std::uint32_t windowChannels, Identifier& identifier,
-                          PairTable& pairTable);
+                          PairTable& pairTable, std::string* text = nullptr);
 
 // The same from the text of a model already read.
 ModelLoadResult loadModelText(const std::string& text, std::uint32_t windowChannels,
                               Identifier& identifier, PairTable& pairTable);
+
+// The pair table that loading the "W&B.txt" of these models (in pair order,
+// D weights each) gives: every number as the file holds it.
+PairTable pairTableFromModels(const std::vector<PairModel>& models, int D);

@@ -1,7 +1,9 @@
 #include "recordings/gesture_name_file.h"
 
-#include <nlohmann/json.hpp>
+#include <algorithm>
+#include <vector>
 
+#include "core/strict_json.h"
 #include "core/whole_file.h"
 #include "training/atomic_file.h"
 
@@ -23,11 +25,16 @@ bool isAcceptableGestureName(std::string_view name) {
     return true;
 }
 
-std::optional<GestureNameList> parseGestureNames(std::string_view text, std::string& error) {
+namespace {
+
+// The names given, at most eight.
+std::optional<std::vector<std::string>> namesGiven(std::string_view text, std::string& error) {
     // The parser checks the UTF-8 of every string; it reports by value, not by throwing.
-    const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+    const nlohmann::json document = parseJsonStrictly(text);
     if (document.is_discarded() || !document.is_object()) {
-        error = "the body must be a JSON object such as {\"names\": [\"Fist\", \"Open hand\"]}";
+        error =
+            "the body must be a JSON object such as {\"names\": [\"Fist\", \"Open hand\"]}, "
+            "each key once";
         return std::nullopt;
     }
     const auto names = document.find("names");
@@ -35,7 +42,7 @@ std::optional<GestureNameList> parseGestureNames(std::string_view text, std::str
         error = "\"names\" must be an array of at most 8 strings, for gestures 1 to 8";
         return std::nullopt;
     }
-    GestureNameList list;
+    std::vector<std::string> list;
     for (std::size_t i = 0; i < names->size(); ++i) {
         const nlohmann::json& name = (*names)[i];
         if (!name.is_string()) {
@@ -48,8 +55,26 @@ std::optional<GestureNameList> parseGestureNames(std::string_view text, std::str
                     std::to_string(kMaxGestureNameBytes) + " bytes or holds control characters";
             return std::nullopt;
         }
-        list[i] = value;
+        list.push_back(value);
     }
+    return list;
+}
+
+}  // namespace
+
+std::optional<GestureNameList> parseGestureNames(std::string_view text, std::string& error) {
+    return mergeGestureNames(text, GestureNameList{}, error);
+}
+
+std::optional<GestureNameList> mergeGestureNames(std::string_view text,
+                                                 const GestureNameList& current,
+                                                 std::string& error) {
+    const std::optional<std::vector<std::string>> given = namesGiven(text, error);
+    if (!given) {
+        return std::nullopt;
+    }
+    GestureNameList list = current;
+    std::copy(given->begin(), given->end(), list.begin());
     return list;
 }
 

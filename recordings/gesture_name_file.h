@@ -21,7 +21,13 @@ GestureNameList loadGestureNames();
 bool saveGestureNames(const GestureNameList& names);
 
 // Reads {"names": [...]} with at most eight names (the rest are empty).
-// Nothing, with `error` in words, when the text is not that.
+// Nothing, with `error` in words, when the text is not that (an object that
+// names a key twice included).
 std::optional<GestureNameList> parseGestureNames(std::string_view text, std::string& error);
+// The same text as a change of `current`: the k-th name given names gesture
+// k; the gestures after the last one given keep their names ("" clears one).
+std::optional<GestureNameList> mergeGestureNames(std::string_view text,
+                                                 const GestureNameList& current,
+                                                 std::string& error);
 // A name is acceptable: short enough, no control characters.
 bool isAcceptableGestureName(std::string_view name);

@@ -1,7 +1,9 @@
 #include "recordings/recording_export.h"
 
 #include <edflib.h>
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <bit>
@@ -10,7 +12,6 @@
 #include <filesystem>
 
 #include "core/emg_rate.h"
-#include "core/whole_file.h"
 
 namespace {
 
@@ -56,6 +57,41 @@ class TemporaryPath {
     std::string path;
 };
 
+// A file opened for reading, closed when the object goes.
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(const std::string& path)
+        : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ReadOnlyFile() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    bool isOpen() const { return fd >= 0; }
+    // Exactly `length` bytes at `offset`, or false.
+    bool readAt(std::uint64_t offset, std::uint8_t* into, std::size_t length) const {
+        while (length > 0) {
+            const ssize_t got = ::pread(fd, into, length, static_cast<off_t>(offset));
+            if (got <= 0) {
+                return false;
+            }
+            into += got;
+            offset += static_cast<std::uint64_t>(got);
+            length -= static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+    std::int64_t size() const {
+        struct stat status {};
+        return ::fstat(fd, &status) == 0 ? static_cast<std::int64_t>(status.st_size) : -1;
+    }
+
+  private:
+    int fd;
+};
+
 bool describeSignals(int edf, const ExportSource& source, const std::vector<int>& channels) {
     bool ok = edf_set_datarecord_duration(edf, kRecordDuration) == 0;
     for (std::size_t s = 0; s < channels.size() && ok; ++s) {
@@ -89,15 +125,20 @@ bool describeSignals(int edf, const ExportSource& source, const std::vector<int>
     return ok;
 }
 
-bool writeSamples(int edf, const ExportSource& source, std::size_t channels, std::size_t frames) {
+bool writeSamples(int edf, const ReadOnlyFile& raw, std::size_t channels, std::size_t frames) {
     const std::size_t records = (frames + kEdfRecordFrames - 1) / kEdfRecordFrames;
+    std::vector<std::uint8_t> record(kEdfRecordFrames * channels);
     short samples[kEdfRecordFrames];
     for (std::size_t r = 0; r < records; ++r) {
+        const std::size_t first = r * kEdfRecordFrames;
+        const std::size_t held = std::min<std::size_t>(kEdfRecordFrames, frames - first);
+        if (!raw.readAt(first * channels, record.data(), held * channels)) {
+            return false;
+        }
         for (std::size_t c = 0; c < channels; ++c) {
             for (std::size_t t = 0; t < static_cast<std::size_t>(kEdfRecordFrames); ++t) {
                 // The last record is completed by repeating the last frame.
-                const std::size_t frame = std::min(r * kEdfRecordFrames + t, frames - 1);
-                samples[t] = static_cast<short>(source.bytes[frame * channels + c]);
+                samples[t] = static_cast<short>(record[std::min(t, held - 1) * channels + c]);
             }
             if (edfwrite_digital_short_samples(edf, samples) != 0) {
                 return false;
@@ -127,66 +168,165 @@ bool writeAnnotations(int edf, const ExportSource& source, std::size_t channels,
     return ok;
 }
 
+// The CSV text, made a few thousand frames at a time.
+class CsvStream : public BodyStream {
+  public:
+    explicit CsvStream(const ExportSource& source)
+        : raw(source.path), channels(channelNumbers(source.channelMask)) {
+        const std::size_t count = channels.size();
+        frames = count == 0 ? 0 : source.length / count;
+        header = "time_s";
+        for (int channel : channels) {
+            header += ",ch" + std::to_string(channel);
+        }
+        header += '\n';
+    }
+    bool isOpen() const { return raw.isOpen(); }
+
+    // The text's length without making it: a time field of the integer
+    // seconds' digits and seven more per line, and a comma and the value's
+    // digits per sample.
+    std::uint64_t length() override {
+        std::uint64_t total = header.size();
+        for (std::uint64_t first = 0, digits = 1, bound = 10; first < frames;
+             ++digits, bound *= 10) {
+            const std::uint64_t end = std::min<std::uint64_t>(frames, bound * 650);
+            total += (end - first) * (digits + 8);
+            first = end;
+        }
+        std::vector<std::uint8_t> bytes;
+        for (std::uint64_t frame = 0; frame < frames; frame += kPieceFrames) {
+            if (!read(frame, bytes)) {
+                return total;  // the pieces fail alike, and the body is cut short
+            }
+            for (const std::uint8_t value : bytes) {
+                total += value >= 100 ? 4 : value >= 10 ? 3 : 2;
+            }
+        }
+        return total;
+    }
+
+    bool next(std::string& piece) override {
+        piece.clear();
+        if (!headerSent) {
+            headerSent = true;
+            piece = header;
+            return true;
+        }
+        std::vector<std::uint8_t> bytes;
+        if (nextFrame >= frames) {
+            return true;
+        }
+        if (!read(nextFrame, bytes)) {
+            return false;
+        }
+        const std::size_t count = channels.size();
+        piece.reserve(bytes.size() / count * (12 + 4 * count));
+        char line[16 + 4 * 8];
+        for (std::size_t at = 0; at < bytes.size(); at += count, ++nextFrame) {
+            int used = std::snprintf(line, sizeof line, "%.6f",
+                                     static_cast<double>(nextFrame) / kEmgFramesPerSecond);
+            for (std::size_t c = 0; c < count; ++c) {
+                used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used),
+                                      ",%u", static_cast<unsigned>(bytes[at + c]));
+            }
+            piece.append(line, static_cast<std::size_t>(used));
+            piece += '\n';
+        }
+        return true;
+    }
+
+  private:
+    static constexpr std::uint64_t kPieceFrames = 4096;
+
+    bool read(std::uint64_t frame, std::vector<std::uint8_t>& bytes) const {
+        const std::uint64_t count = std::min(kPieceFrames, frames - frame);
+        bytes.resize(static_cast<std::size_t>(count * channels.size()));
+        return raw.readAt(frame * channels.size(), bytes.data(), bytes.size());
+    }
+
+    ReadOnlyFile raw;
+    std::vector<int> channels;
+    std::uint64_t frames = 0;
+    std::string header;
+    bool headerSent = false;
+    std::uint64_t nextFrame = 0;
+};
+
+// A finished file, handed out in pieces.
+class FileStream : public BodyStream {
+  public:
+    explicit FileStream(const std::string& path) : file(path) {}
+    bool isOpen() const { return file.isOpen(); }
+    std::uint64_t length() override {
+        total = static_cast<std::uint64_t>(std::max<std::int64_t>(0, file.size()));
+        return total;
+    }
+    bool next(std::string& piece) override {
+        constexpr std::uint64_t kPieceBytes = 256 * 1024;
+        const std::uint64_t count = std::min(kPieceBytes, total - sent);
+        piece.resize(static_cast<std::size_t>(count));
+        if (count > 0 &&
+            !file.readAt(sent, reinterpret_cast<std::uint8_t*>(piece.data()), piece.size())) {
+            return false;
+        }
+        sent += count;
+        return true;
+    }
+
+  private:
+    ReadOnlyFile file;
+    std::uint64_t total = 0;
+    std::uint64_t sent = 0;
+};
+
 }  // namespace
 
-std::string recordingCsv(const ExportSource& source) {
-    const std::vector<int> channels = channelNumbers(source.channelMask);
-    std::string text = "time_s";
-    for (int channel : channels) {
-        text += ",ch" + std::to_string(channel);
+std::unique_ptr<BodyStream> csvExport(const ExportSource& source, std::string& error) {
+    auto stream = std::make_unique<CsvStream>(source);
+    if (!stream->isOpen()) {
+        error = source.path + " could not be opened";
+        return nullptr;
     }
-    text += '\n';
-    if (channels.empty()) {
-        return text;
-    }
-    const std::size_t count = channels.size();
-    const std::size_t frames = source.length / count;
-    text.reserve(text.size() + frames * (12 + 4 * count));
-    char line[16 + 4 * 8];
-    for (std::size_t f = 0; f < frames; ++f) {
-        int used =
-            std::snprintf(line, sizeof line, "%.6f", static_cast<double>(f) / kEmgFramesPerSecond);
-        const std::uint8_t* frame = source.bytes + f * count;
-        for (std::size_t c = 0; c < count; ++c) {
-            used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used), ",%u",
-                                  static_cast<unsigned>(frame[c]));
-        }
-        text.append(line, static_cast<std::size_t>(used));
-        text += '\n';
-    }
-    return text;
+    return stream;
 }
 
-bool recordingEdf(const ExportSource& source, std::string& file, std::string& error) {
+std::unique_ptr<BodyStream> edfExport(const ExportSource& source, std::string& error) {
     const std::vector<int> channels = channelNumbers(source.channelMask);
     const std::size_t frames = channels.empty() ? 0 : source.length / channels.size();
     if (frames == 0) {
         error = "the recording holds no whole frame";
-        return false;
+        return nullptr;
+    }
+    const ReadOnlyFile raw(source.path);
+    if (!raw.isOpen()) {
+        error = source.path + " could not be opened";
+        return nullptr;
     }
     TemporaryPath temporary;
     if (temporary.path.empty()) {
         error = "no temporary file could be made";
-        return false;
+        return nullptr;
     }
     const int edf = edfopen_file_writeonly(temporary.path.c_str(), EDFLIB_FILETYPE_EDFPLUS,
                                            static_cast<int>(channels.size()));
     if (edf < 0) {
         error = "libedf could not open its file (" + std::to_string(edf) + ")";
-        return false;
+        return nullptr;
     }
     const bool written = describeSignals(edf, source, channels) &&
-                         writeSamples(edf, source, channels.size(), frames) &&
+                         writeSamples(edf, raw, channels.size(), frames) &&
                          writeAnnotations(edf, source, channels.size(), frames);
     const bool closed = edfclose_file(edf) == 0;
     if (!written || !closed) {
         error = "libedf could not write the recording";
-        return false;
+        return nullptr;
     }
-    if (readWholeFile(temporary.path, 4 * kMaxExportedRawBytes + (1u << 20), file) !=
-        FileRead::Read) {
+    // Opened before the temporary name goes: the file lives as long as the stream.
+    auto stream = std::make_unique<FileStream>(temporary.path);
+    if (!stream->isOpen()) {
         error = "the EDF+ file could not be read back";
-        return false;
+        return nullptr;
     }
-    return true;
+    return stream;
 }

@@ -6,83 +6,55 @@
 #include <cstdio>
 
 #include "core/emg_rate.h"
-#include "core/whole_file.h"
+#include "core/recording_timer.h"
+#include "recordings/raw_recording_reader.h"
 #include "training/raw_recording_file.h"
 
 namespace {
 
-std::string hexMask(std::uint8_t mask) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02x", mask);
-    return text;
-}
-
-void noteChannelMismatch(RecordingEntry& entry, std::uint8_t configuredMask) {
-    if (!entry.windows || configuredMask == 0) {
-        return;
-    }
-    for (const RecordedWindow& window : *entry.windows) {
-        if (window.channelMask != configuredMask) {
-            entry.notes.push_back("recorded with channels " + hexMask(window.channelMask) +
-                                  " but the configuration has " + hexMask(configuredMask) +
-                                  ": its frames are read wrongly; delete it and record it again");
-            return;
-        }
-    }
-}
-
-void analyse(RecordingEntry& entry) {
-    if (entry.channels == 0) {
-        return;
-    }
-    if (entry.bytes > kMaxAnalysedRawBytes) {
-        entry.notes.push_back("larger than " + std::to_string(kMaxAnalysedRawBytes) +
-                              " bytes: not analysed");
-        return;
-    }
-    std::vector<std::uint8_t> bytes;
-    if (readWholeFile(rawFileName(static_cast<std::uint8_t>(entry.gesture)), kMaxAnalysedRawBytes,
-                      bytes) != FileRead::Read) {
-        entry.notes.push_back("could not be read");
-        return;
-    }
-    const RecordingAnalysis analysis =
-        analyseRecording(bytes.data(), bytes.size(), static_cast<std::size_t>(entry.channels));
+void analyse(RecordingEntry& entry, const RawRecording& recording) {
+    const RecordingAnalysis analysis = analyseRecording(
+        recording.bytes.data(), recording.bytes.size(), static_cast<std::size_t>(entry.channels));
     entry.activeWindows = analysis.activeWindows.size();
     entry.finding = judgeActivity(analysis);
 }
 
+std::int64_t modifiedTimeOf(int gesture) {
+    struct stat status {};
+    if (::stat(rawFileName(static_cast<std::uint8_t>(gesture)).c_str(), &status) != 0) {
+        return 0;
+    }
+    return static_cast<std::int64_t>(status.st_mtime);
+}
+
 }  // namespace
 
-std::uint8_t recordingChannelMask(std::uint8_t configuredMask,
-                                  const std::optional<std::vector<RecordedWindow>>& windows) {
-    if (configuredMask != 0 || !windows || windows->empty()) {
-        return configuredMask;
+std::uint64_t windowsLeft(std::uint64_t rawBytes, std::uint64_t windowBytes) {
+    if (windowBytes == 0 || rawBytes > kMaxRawFileBytes) {
+        return 0;
     }
-    const std::uint8_t first = windows->front().channelMask;
-    for (const RecordedWindow& window : *windows) {
-        if (window.channelMask != first) {
-            return 0;
-        }
-    }
-    return first;
+    return (kMaxRawFileBytes - rawBytes) / windowBytes;
 }
 
 std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMask,
                                              std::uint8_t gestureMask, bool withAnalysis) {
-    const std::string name = rawFileName(static_cast<std::uint8_t>(gesture));
-    struct stat status {};
-    if (::stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    RawRecording recording;
+    RawRecordingWants wants;
+    wants.configuredMask = channelMask;
+    wants.bytes = withAnalysis;
+    wants.maxBytes = kMaxAnalysedRawBytes;
+    const RawRecordingRead read = readRawRecording(gesture, wants, recording);
+    if (read == RawRecordingRead::missing) {
         return std::nullopt;
     }
     RecordingEntry entry;
     entry.gesture = gesture;
-    entry.bytes = static_cast<std::uint64_t>(status.st_size);
-    entry.modifiedTime = static_cast<std::int64_t>(status.st_mtime);
+    entry.bytes = recording.size;
+    entry.modifiedTime = modifiedTimeOf(gesture);
     entry.selected = ((gestureMask >> (gesture - 1)) & 1u) != 0;
-    entry.windows = readWindowLog(gesture, entry.bytes);
-    entry.channelMask = recordingChannelMask(channelMask, entry.windows);
-    entry.channels = std::popcount(entry.channelMask);
+    entry.windows = recording.windows;
+    entry.channelMask = recording.channelMask;
+    entry.channels = recording.channels;
     if (entry.channels > 0) {
         entry.frames = entry.bytes / static_cast<std::uint64_t>(entry.channels);
         entry.seconds = static_cast<double>(entry.frames) / kEmgFramesPerSecond;
@@ -90,9 +62,29 @@ std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMa
     if (!entry.windows) {
         entry.notes.push_back("made without a window log: its windows are unknown");
     }
-    noteChannelMismatch(entry, channelMask);
-    if (withAnalysis) {
-        analyse(entry);
+    if (read == RawRecordingRead::tooLarge) {
+        entry.notes.push_back("larger than " + std::to_string(kMaxAnalysedRawBytes) +
+                              " bytes: not analysed");
+    } else if (read != RawRecordingRead::read) {
+        entry.notes.push_back(recording.problem);
+    } else if (withAnalysis) {
+        analyse(entry, recording);
+    }
+    if (entry.windows && entry.channels > 0 && channelMask != 0 &&
+        entry.channelMask != channelMask) {
+        entry.notes.push_back("recorded with channels " + channelMaskText(entry.channelMask) +
+                              " but the configuration has " + channelMaskText(channelMask) +
+                              ": training and the evaluation refuse it until the two agree");
+    }
+    const int nextChannels = channelMask != 0 ? std::popcount(channelMask) : entry.channels;
+    if (nextChannels > 0) {
+        entry.windowsLeft = windowsLeft(
+            entry.bytes, static_cast<std::uint64_t>(kRecordWindowFrames) * nextChannels);
+        if (*entry.windowsLeft == 0) {
+            entry.notes.push_back("full: one more window would pass the " +
+                                  std::to_string(kMaxRawFileBytes) +
+                                  " bytes that training takes; delete a window to record again");
+        }
     }
     return entry;
 }

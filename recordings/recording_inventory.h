@@ -1,8 +1,9 @@
 // Which recordings the working directory holds: for every gesture 1 to 8 with
-// a raw file, its size, how many frames and seconds of EMG that is, how many
-// recording windows were appended (from the window log; unknown without one)
-// and how many analysis windows feature extraction would keep. Main thread
-// (it reads the working directory's files).
+// a raw file, its size, how many frames and seconds of EMG that is (with the
+// channels it was recorded with), how many recording windows were appended
+// (from the window log; unknown without one), how many more it takes and how
+// many analysis windows feature extraction would keep. Main thread (it reads
+// the working directory's files).
 #pragma once
 
 #include <cstdint>
@@ -23,8 +24,8 @@ struct RecordingEntry {
     std::uint64_t bytes = 0;
     std::int64_t modifiedTime = 0;  // seconds since 1970
     bool selected = false;          // in the configured gesture mask
-    // The channel layout the frames are counted with: the configured one, or,
-    // with none configured, the one the window log recorded. 0 when unknown.
+    // The channels its frames were recorded with (see readRawRecording); 0
+    // when unknown or when its windows disagree.
     std::uint8_t channelMask = 0;
     int channels = 0;
     std::uint64_t frames = 0;
@@ -32,6 +33,9 @@ struct RecordingEntry {
     std::optional<std::vector<RecordedWindow>> windows;  // nothing: unknown
     std::optional<std::size_t> activeWindows;            // nothing: not analysed
     std::optional<ActivityFinding> finding;
+    // Windows of the configured channels it can still take before training
+    // refuses it; nothing when no channels are known.
+    std::optional<std::uint64_t> windowsLeft;
     std::vector<std::string> notes;  // what a person should know, in words
 };
 
@@ -43,7 +47,6 @@ std::vector<RecordingEntry> takeInventory(std::uint8_t channelMask, std::uint8_t
 std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMask,
                                              std::uint8_t gestureMask, bool analyse = true);
 
-// The channel layout the bytes of a raw file are read with: the configured
-// mask, or the one every logged window agrees on; 0 when neither is known.
-std::uint8_t recordingChannelMask(std::uint8_t configuredMask,
-                                  const std::optional<std::vector<RecordedWindow>>& windows);
+// How many more windows of `windowBytes` a raw file holding `rawBytes` takes
+// before it passes kMaxRawFileBytes, the most that training takes.
+std::uint64_t windowsLeft(std::uint64_t rawBytes, std::uint64_t windowBytes);

@@ -7,11 +7,11 @@
 
 #include "core/log.h"
 #include "core/whole_file.h"
-#include "device/acquisition_state.h"
 #include "recordings/window_log.h"
 #include "training/raw_recording_file.h"
 
-bool saveRecordingWindow(std::uint8_t gesture, const std::uint8_t* data, std::size_t length) {
+bool saveRecordingWindow(std::uint8_t gesture, std::uint8_t channelMask, const std::uint8_t* data,
+                         std::size_t length) {
     const std::string name = rawFileName(gesture);
     std::optional<std::uint64_t> logged = settleRawFile(gesture);
     const std::int64_t size = fileSize(name);
@@ -26,7 +26,7 @@ bool saveRecordingWindow(std::uint8_t gesture, const std::uint8_t* data, std::si
         return true;  // earlier bytes unaccounted for: the file's windows stay unknown
     }
     // The window exists once the log holds it: without the log the bytes go.
-    if (!logRecordedWindow(gesture, before, length, channelMask.load(),
+    if (!logRecordedWindow(gesture, before, length, channelMask,
                            static_cast<std::int64_t>(std::time(nullptr)))) {
         logLine("%s could not be written", windowLogName(gesture).c_str());
         if (::truncate(name.c_str(), static_cast<off_t>(before)) != 0) {

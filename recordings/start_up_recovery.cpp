@@ -2,14 +2,18 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/log.h"
-#include "identify/calibration_file.h"
+#include "identify/recogniser_file.h"
+#include "recordings/delete_recording_window.h"
 #include "recordings/gesture_name_file.h"
+#include "recordings/model_provenance.h"
+#include "recordings/server_settings.h"
 #include "recordings/window_log.h"
 #include "training/model_gestures.h"
 #include "training/model_image.h"
@@ -49,13 +53,14 @@ bool isLeftoverTemporary(std::string_view name) {
     const std::string_view replaced = name.substr(0, name.size() - 4);
     for (const std::string_view ours :
          {std::string_view(kModelFileName), std::string_view(kModelImageFileName),
-          std::string_view(kModelGesturesFileName), std::string_view(kCalibrationFileName),
-          std::string_view(kGestureNamesFileName)}) {
+          std::string_view(kModelGesturesFileName), std::string_view(kRecogniserFileName),
+          std::string_view(kGestureNamesFileName), std::string_view(kModelProvenanceFileName)}) {
         if (replaced == ours) {
             return true;
         }
     }
-    return gestureOf(replaced, ".windows") >= 0;
+    return gestureOf(replaced, ".windows") >= 0 || gestureOf(replaced, ".windows.new") >= 0 ||
+           replaced == kSettingsFileName;
 }
 
 std::vector<std::string> workingDirectoryFiles() {
@@ -72,6 +77,7 @@ std::vector<std::string> workingDirectoryFiles() {
 }  // namespace
 
 void recoverWorkingDirectory() {
+    std::vector<int> gestures;
     for (const std::string& name : workingDirectoryFiles()) {
         if (isLeftoverTemporary(name) || isFeatureFile(name)) {
             if (std::remove(name.c_str()) == 0) {
@@ -79,9 +85,16 @@ void recoverWorkingDirectory() {
             }
             continue;
         }
-        const int gesture = gestureOf(name, ".bin");
-        if (gesture >= 0) {
-            settleRawFile(gesture);
+        for (const std::string_view suffix : {".bin", ".bin.new", ".windows.new"}) {
+            const int gesture = gestureOf(name, suffix);
+            if (gesture >= 0 &&
+                std::find(gestures.begin(), gestures.end(), gesture) == gestures.end()) {
+                gestures.push_back(gesture);
+            }
         }
+    }
+    for (const int gesture : gestures) {
+        finishWindowDelete(gesture);
+        settleRawFile(gesture);
     }
 }

@@ -5,6 +5,7 @@
 
 // Removes the temporary files of the server's atomic replacements ("W&B.txt.tmp"
 // and the like, never the files they were to replace) and the feature files of
-// an unfinished training, and cuts every raw file back to its last logged
+// an unfinished training, completes or drops a window delete left half done
+// (finishWindowDelete), and cuts every raw file back to its last logged
 // window (settleRawFile). Each removal is logged.
 void recoverWorkingDirectory();

@@ -114,6 +114,14 @@ std::optional<std::uint64_t> settleRawFile(int gesture) {
     return logged;
 }
 
+std::string windowLogText(const std::vector<RecordedWindow>& windows) {
+    std::string text;
+    for (const RecordedWindow& window : windows) {
+        text += lineFor(window);
+    }
+    return text;
+}
+
 bool startWindowLog(int gesture) {
     return writeFileAtomically(windowLogName(gesture), "", 0);
 }

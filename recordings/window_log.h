@@ -59,3 +59,6 @@ std::optional<std::uint64_t> settleRawFile(int gesture);
 // Starts an empty window log for a raw file that holds nothing yet. False
 // when it cannot be written.
 bool startWindowLog(int gesture);
+
+// The text of a log of these windows.
+std::string windowLogText(const std::vector<RecordedWindow>& windows);

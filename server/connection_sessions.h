@@ -12,9 +12,11 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "api/api_request.h"
+#include "server/access_policy.h"
 #include "server/client_registry.h"
 #include "server/inbound_budget.h"
 
@@ -37,29 +39,61 @@ inline constexpr std::size_t kOutboxMessageOverhead = 128;
 // How long stop waits for clients to answer the close frame.
 inline constexpr auto kCloseGrace = std::chrono::milliseconds(300);
 
+// Connections that have not become WebSocket clients, at most; a new one
+// beyond that closes the one that has waited longest for a request, or, when
+// none waits, is refused. Each waits at most kRequestWait for its next request.
+inline constexpr std::size_t kMaxHttpSessions = 64;
+inline constexpr auto kRequestWait = std::chrono::seconds(10);
+// WebSocket clients at most; an upgrade beyond them is answered 503.
+inline constexpr std::size_t kMaxWebSocketClients = 64;
+
+class HttpSession;
 class WebSocketSession;
 
-// The open WebSocket sessions, so that stop can close them. Server thread only.
-using SessionList = std::vector<std::weak_ptr<WebSocketSession>>;
+// What the sessions of one server share. The policy is fixed before the
+// server runs; the lists belong to the server thread.
+struct SessionShared {
+    AccessPolicy policy;
+    std::vector<std::weak_ptr<WebSocketSession>> sessions;  // so that stop can close them
+    std::vector<std::weak_ptr<HttpSession>> httpSessions;
+};
 
-// Reads HTTP requests: a WebSocket upgrade becomes a WebSocketSession, a GET
-// is answered with an embedded file of the browser client or 404, a HEAD as
-// the GET would be but without the body.
+// Server thread: room for one more HTTP session (see kMaxHttpSessions);
+// false when there is none.
+bool makeRoomForHttpSession(SessionShared& shared);
+
+// Reads HTTP requests, each checked by the access policy first: a WebSocket
+// upgrade becomes a WebSocketSession, an /api/ request goes to the main thread,
+// a GET is answered with an embedded file of the browser client or 404, a HEAD
+// as the GET would be but without the body. A request the parser refuses is
+// answered 431, 413 or 400, and the connection closed.
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
   public:
-    HttpSession(tcp::socket socket, SessionList& sessions);
+    HttpSession(tcp::socket socket, SessionShared& shared);
     void start();
+    // Waiting for a request since then; nothing while one is being handled.
+    std::optional<std::chrono::steady_clock::time_point> waitingSince() const { return waiting; }
+    void closeNow();
 
   private:
     void readRequest();
     void onRead(beast::error_code ec);
+    // The access policy's verdict, answered and logged when it refuses.
+    bool admitted(bool& tokenInTarget);
     void upgrade();
     // An /api/ request: carried out on the main thread, answered here.
     void submitApiRequest();
     void answerApiRequest(const ApiResponse& answer);
+    // A body handed out piece by piece: the header, then each piece in turn.
+    void writeStream(std::shared_ptr<BodyStream> body, bool keepAlive);
+    void writePiece(std::shared_ptr<BodyStream> body, std::uint64_t left, bool keepAlive);
     void respond(http::status status, std::string_view contentType, std::string_view body,
-                 bool withBody = true);
+                 bool withBody = true, std::string_view cookie = {});
+    // After a request that cannot be read: answers and closes.
+    void refuseAndClose(http::status status, std::string_view text);
     void onWrite(bool keepAlive, beast::error_code ec);
+    // Reads what the client still sends for a moment, so that it sees the answer.
+    void drainAndClose();
 
     beast::tcp_stream stream;
     beast::flat_buffer buffer;
@@ -68,7 +102,13 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     // An API response; its body stays in apiBody until it has been written.
     std::shared_ptr<http::response<http::span_body<const char>>> apiResponse;
     std::shared_ptr<const std::string> apiBody;
-    SessionList& sessions;
+    std::shared_ptr<http::response<http::empty_body>> streamHeader;
+    std::shared_ptr<http::response_serializer<http::empty_body>> streamSerializer;
+    std::string piece;
+    SessionShared& shared;
+    std::string peerAddress;
+    std::string localAddress;
+    std::optional<std::chrono::steady_clock::time_point> waiting;
 };
 
 // One client connection: reads messages into the event queue while its

@@ -2,6 +2,7 @@
 // main thread, and its response is written here once the main thread posts it
 // back. The session reads nothing more until then.
 #include "api/api_calls.h"
+#include "core/log.h"
 #include "server/connection_sessions.h"
 
 namespace server_detail {
@@ -21,12 +22,6 @@ void HttpSession::submitApiRequest() {
     ApiRequest api;
     api.method = std::string(view(request.method_string()));
     api.target = std::string(view(request.target()));
-    const auto origin = request.find(http::field::origin);
-    api.hasOrigin = origin != request.end();
-    if (api.hasOrigin) {
-        api.origin = std::string(view(origin->value()));
-    }
-    api.host = std::string(view(request[http::field::host]));
     api.quillonRequest = std::string(view(request["X-Quillon-Request"]));
     api.body = request.body();
     // The session travels to the main thread and back inside the reply, which
@@ -47,6 +42,20 @@ void HttpSession::submitApiRequest() {
 
 void HttpSession::answerApiRequest(const ApiResponse& answer) {
     const auto& request = parser->get();
+    const bool keepAlive = request.keep_alive() && answer.status != 403;
+    if (answer.stream) {
+        streamHeader = std::make_shared<http::response<http::empty_body>>(
+            static_cast<http::status>(answer.status), request.version());
+        streamHeader->set(http::field::content_type, answer.contentType);
+        streamHeader->set(http::field::cache_control, "no-store");
+        streamHeader->set("X-Content-Type-Options", "nosniff");
+        if (!answer.disposition.empty()) {
+            streamHeader->set(http::field::content_disposition, answer.disposition);
+        }
+        streamHeader->keep_alive(keepAlive);
+        writeStream(answer.stream, keepAlive);
+        return;
+    }
     apiBody = answer.body ? answer.body : std::make_shared<const std::string>();
     apiResponse = std::make_shared<http::response<http::span_body<const char>>>(
         static_cast<http::status>(answer.status), request.version());
@@ -60,7 +69,7 @@ void HttpSession::answerApiRequest(const ApiResponse& answer) {
     if (!answer.disposition.empty()) {
         out.set(http::field::content_disposition, answer.disposition);
     }
-    out.keep_alive(request.keep_alive() && answer.status != 403);
+    out.keep_alive(keepAlive);
     if (request.method() == http::verb::head) {
         out.content_length(apiBody->size());  // what a GET would carry
     } else {
@@ -75,6 +84,50 @@ void HttpSession::answerApiRequest(const ApiResponse& answer) {
                           self->apiBody.reset();
                           self->onWrite(keepAlive, ec);
                       });
+}
+
+void HttpSession::writeStream(std::shared_ptr<BodyStream> body, bool keepAlive) {
+    const std::uint64_t length = body->length();
+    streamHeader->content_length(length);
+    streamSerializer = std::make_shared<http::response_serializer<http::empty_body>>(*streamHeader);
+    const bool head = parser->get().method() == http::verb::head;
+    stream.expires_after(kWriteTimeout);
+    http::async_write_header(stream, *streamSerializer,
+                             [self = shared_from_this(), body = head ? nullptr : std::move(body),
+                              length, keepAlive](beast::error_code ec, std::size_t) mutable {
+                                 self->streamSerializer.reset();
+                                 self->streamHeader.reset();
+                                 if (ec || !body) {
+                                     self->onWrite(keepAlive, ec);
+                                     return;
+                                 }
+                                 self->writePiece(std::move(body), length, keepAlive);
+                             });
+}
+
+void HttpSession::writePiece(std::shared_ptr<BodyStream> body, std::uint64_t left, bool keepAlive) {
+    if (!body->next(piece) || piece.size() > left || (piece.empty() && left > 0)) {
+        // The body is not what its header promised: the client must not take it whole.
+        logLine("uWS export to %s cut short: its file could not be read", peerAddress.c_str());
+        closeNow();
+        return;
+    }
+    if (piece.empty()) {
+        piece.shrink_to_fit();
+        onWrite(keepAlive, {});
+        return;
+    }
+    left -= piece.size();
+    stream.expires_after(kWriteTimeout);
+    net::async_write(stream, net::buffer(piece),
+                     [self = shared_from_this(), body = std::move(body), left, keepAlive](
+                         beast::error_code ec, std::size_t) mutable {
+                         if (ec) {
+                             self->closeNow();
+                             return;
+                         }
+                         self->writePiece(std::move(body), left, keepAlive);
+                     });
 }
 
 }  // namespace server_detail

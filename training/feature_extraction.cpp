@@ -139,31 +139,45 @@ std::vector<float> activitySignal(const FeatureMatrix& matrix) {
     return activity;
 }
 
-void extractWindowFeatures(std::span<const float> activity, const FeatureMatrix& matrix,
-                           FeatureList& out) {
+namespace {
+
+void featuresOfActiveWindows(const FeatureMatrix& matrix, const std::vector<WindowActivity>& kinds,
+                             FeatureList& out) {
     out.values.clear();
-    const std::size_t frames = std::min(activity.size(), matrix.frames);
-    const std::size_t windows = frames / ANALYSIS_WINDOW;
-    if (windows < 3 || matrix.channelCount == 0) {
+    if (kinds.size() < 3 || matrix.channelCount == 0) {
         return;
     }
-    const std::vector<float> energy = windowEnergies(activity, windows);
-    const std::vector<WindowActivity> kinds = windowActivity(energy);
-    for (std::size_t k = 0; k < windows; ++k) {
+    for (std::size_t k = 0; k < kinds.size(); ++k) {
         if (kinds[k] == WindowActivity::active) {
             appendWindowFeatures(matrix, k, out);
         }
     }
 }
 
+}  // namespace
+
+void extractWindowFeatures(std::span<const float> activity, const FeatureMatrix& matrix,
+                           FeatureList& out) {
+    const std::size_t frames = std::min(activity.size(), matrix.frames);
+    const std::vector<float> energy = windowEnergies(activity, frames / ANALYSIS_WINDOW);
+    featuresOfActiveWindows(matrix, windowActivity(energy), out);
+}
+
+RecordingFeatures extractRecording(const std::uint8_t* data, std::size_t length,
+                                   std::size_t channelCount) {
+    RecordingFeatures result;
+    loadFeatureMatrix(data, length, channelCount, result.matrix);
+    removeChannelMeans(result.matrix);
+    const std::vector<float> activity = activitySignal(result.matrix);
+    result.energy = windowEnergies(activity, result.matrix.frames / ANALYSIS_WINDOW);
+    result.activity = windowActivity(result.energy);
+    featuresOfActiveWindows(result.matrix, result.activity, result.samples);
+    return result;
+}
+
 int featureExtraction(const char* numberText, const std::uint8_t* data, std::size_t length,
                       std::uint8_t channelCount) {
     const std::string name = std::string("feature") + numberText + ".txt";
-    FeatureMatrix matrix;
-    loadFeatureMatrix(data, length, channelCount, matrix);
-    removeChannelMeans(matrix);
-    const std::vector<float> activity = activitySignal(matrix);
-    FeatureList list;
-    extractWindowFeatures(activity, matrix, list);
-    return appendFeatureFile(name, list) ? 0 : 1;
+    const RecordingFeatures features = extractRecording(data, length, channelCount);
+    return appendFeatureFile(name, features.samples) ? 0 : 1;
 }

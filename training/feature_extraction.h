@@ -74,6 +74,20 @@ void extractWindowFeatures(std::span<const float> activity, const FeatureMatrix&
 // space, no line breaks). False when the file cannot be opened or a write fails.
 bool appendFeatureFile(const std::string& fileName, const FeatureList& list);
 
+// Everything extraction makes of one recording: its samples, every window's
+// energy and what the activity detector decided for it. Training, the
+// inventory, the evaluation and the evaluation tool all extract through this.
+struct RecordingFeatures {
+    FeatureMatrix matrix;  // raw and centred samples
+    std::vector<float> energy;
+    std::vector<WindowActivity> activity;
+    FeatureList samples;  // of the active windows, as extractWindowFeatures gives them
+};
+
+// The features of length bytes of frames of channelCount bytes.
+RecordingFeatures extractRecording(const std::uint8_t* data, std::size_t length,
+                                   std::size_t channelCount);
+
 // Appends the samples of the recording to "feature" + numberText + ".txt" in
 // the working directory, each value as "%f ". Returns 0 when the file was
 // written, 1 when it cannot be opened or a write fails. The file is opened

@@ -48,3 +48,9 @@ bool readFeatureFile(const std::string& fileName, std::vector<float>& values) {
 std::string featureFileName(int n) {
     return "feature" + std::to_string(n) + ".txt";
 }
+
+float asWrittenAsText(float value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
+    return std::strtof(text, nullptr);
+}

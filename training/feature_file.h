@@ -12,3 +12,8 @@ std::string featureFileName(int n);
 // number ends the reading, with a log line naming the file; the numbers before
 // it are kept. False when the file cannot be opened or read.
 bool readFeatureFile(const std::string& fileName, std::vector<float>& values);
+
+// The value as a text file holds it, "%f", and its reader reads it back: what
+// training makes of a sample that went through a feature file, and what
+// identification makes of a number of "W&B.txt".
+float asWrittenAsText(float value);

@@ -52,6 +52,27 @@ PairProblem buildPairProblem(const std::vector<float>& featuresI,
     return problem;
 }
 
+bool trainGesturePairs(const std::vector<std::vector<float>>& samples, int D,
+                       std::vector<PairModel>& models, std::size_t* failedPair, unsigned threads) {
+    std::vector<PairProblem> problems;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        for (std::size_t j = i + 1; j < samples.size(); ++j) {
+            problems.push_back(buildPairProblem(samples[i], samples[j], D));
+        }
+    }
+    std::vector<bool> trained;
+    trainPairsInParallel(problems, models, trained, threads);
+    for (std::size_t p = 0; p < trained.size(); ++p) {
+        if (!trained[p]) {
+            if (failedPair != nullptr) {
+                *failedPair = p;
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
 void appendModelLine(const PairModel& model, int D, std::string& text) {
     char number[64];
     for (int c = 0; c < D && c < kMaxFeatureDimension; ++c) {
@@ -62,7 +83,8 @@ void appendModelLine(const PairModel& model, int D, std::string& text) {
     text += number;
 }
 
-int generateModel(int gestureCount, int channelCount, const std::function<void()>& beforeReplace) {
+int generateModel(int gestureCount, int channelCount, const std::function<void()>& beforeReplace,
+                  std::string* modelText) {
     const int G = gestureCount;
     const int D = channelCount;
     if (G < 2 || G > kMostGestures) {
@@ -79,26 +101,21 @@ int generateModel(int gestureCount, int channelCount, const std::function<void()
         return 1;
     }
 
-    std::vector<PairProblem> problems;
     std::vector<std::pair<int, int>> pairs;
     for (int i = 1; i <= G; ++i) {
         for (int j = i + 1; j <= G; ++j) {
             pairs.emplace_back(i, j);
-            problems.push_back(buildPairProblem(features[static_cast<std::size_t>(i - 1)],
-                                                features[static_cast<std::size_t>(j - 1)], D));
         }
     }
     std::vector<PairModel> models;
-    std::vector<bool> trained;
-    trainPairsInParallel(problems, models, trained);
-
+    std::size_t failed = 0;
+    if (!trainGesturePairs(features, D, models, &failed)) {
+        logLine("generateModel, pair (%d,%d) could not be trained", pairs[failed].first,
+                pairs[failed].second);
+        return 1;
+    }
     std::string text;
     for (std::size_t p = 0; p < pairs.size(); ++p) {
-        if (!trained[p]) {
-            logLine("generateModel, pair (%d,%d) could not be trained", pairs[p].first,
-                    pairs[p].second);
-            return 1;
-        }
         if (models[p].reachedIterationCap) {
             logLine(
                 "generateModel, pair (%d,%d) reached the iteration cap; its bias is that of "
@@ -114,6 +131,9 @@ int generateModel(int gestureCount, int channelCount, const std::function<void()
         logLine("generateModel, \"%s\" could not be written; the earlier model stays",
                 kModelFileName);
         return 1;
+    }
+    if (modelText != nullptr) {
+        *modelText = std::move(text);
     }
     return 0;
 }

@@ -19,9 +19,11 @@
 // it was, when G is not 2..8 or D not 1..8, a feature file cannot be read, a
 // gesture has no whole sample, or the file cannot be written. beforeReplace,
 // if given, runs once the new model is trained, right before it replaces the
-// old one (so that files describing the old model can go first).
+// old one (so that files describing the old model can go first); modelText,
+// if given, receives the text written.
 int generateModel(int gestureCount, int channelCount,
-                  const std::function<void()>& beforeReplace = {});
+                  const std::function<void()>& beforeReplace = {},
+                  std::string* modelText = nullptr);
 
 // The problem of pair (i, j): the numbers of gesture i followed by those of
 // gesture j as one flat list cut into rows of D; the first
@@ -31,3 +33,12 @@ PairProblem buildPairProblem(const std::vector<float>& featuresI,
 
 // Appends one line of "W&B.txt" for model.
 void appendModelLine(const PairModel& model, int D, std::string& text);
+
+// Trains every pair (1,2), (1,3), ..., (G-1,G) of G = samples.size()
+// positions, samples[k] holding the numbers of position k + 1 as its feature
+// file gives them, exactly as "W&B.txt" is trained: on up to `threads` threads
+// (0: as many as the machine has). models gets one per pair, in pair order.
+// False when a pair cannot be trained; *failedPair (when given) is then its index.
+bool trainGesturePairs(const std::vector<std::vector<float>>& samples, int D,
+                       std::vector<PairModel>& models, std::size_t* failedPair = nullptr,
+                       unsigned threads = 0);

@@ -84,7 +84,7 @@ ModelFileRead parseModelText(const std::string& text, ModelFile& model) {
     return ModelFileRead::Read;
 }
 
-ModelFileRead readModelFile(ModelFile& model) {
+ModelFileRead readModelFile(ModelFile& model, std::string* read) {
     std::FILE* file = std::fopen(kModelFileName, "rb");
     if (file == nullptr) {
         model.problem = "it cannot be opened";
@@ -99,5 +99,8 @@ ModelFileRead readModelFile(ModelFile& model) {
         return ModelFileRead::Missing;
     }
     text.resize(got);
+    if (read != nullptr) {
+        *read = text;
+    }
     return parseModelText(text, model);
 }

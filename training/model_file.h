@@ -30,8 +30,8 @@ struct ModelFile {
 enum class ModelFileRead { Read, Missing, Refused };
 
 // Reads "W&B.txt" in the working directory. Only on Read are shape and values
-// filled; on Refused, problem says why.
-ModelFileRead readModelFile(ModelFile& model);
+// filled; on Refused, problem says why. text, when given, receives the bytes read.
+ModelFileRead readModelFile(ModelFile& model, std::string* text = nullptr);
 
 // The same rules over text already read.
 ModelFileRead parseModelText(const std::string& text, ModelFile& model);

@@ -8,13 +8,15 @@
 
 #include "commands/client_commands.h"
 #include "core/log.h"
-#include "core/whole_file.h"
-#include "identify/calibration_file.h"
+#include "identify/recogniser_file.h"
+#include "signal/recogniser.h"
 #include "training/feature_extraction.h"
 #include "training/feature_file.h"
 #include "training/generate_model.h"
 #include "training/model_gestures.h"
 #include "training/model_shape.h"
+#include "training/raw_recording_file.h"
+#include "training/selected_recordings.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ void removeFeatureFiles() {
 bool rawFilesFitInMemory(std::uint8_t gestureMask) {
     for (int n = 1; n <= kMostGestures; ++n) {
         struct stat status {};
-        const std::string rawName = "raw" + std::to_string(n) + ".bin";
+        const std::string rawName = rawFileName(static_cast<std::uint8_t>(n));
         if (selected(gestureMask, n) && ::stat(rawName.c_str(), &status) == 0 &&
             static_cast<unsigned long long>(status.st_size) > kMaxRawFileBytes) {
             logLine("generateModel, %s holds %lld bytes, training takes at most %llu",
@@ -45,27 +47,30 @@ bool rawFilesFitInMemory(std::uint8_t gestureMask) {
 }
 
 // False when a raw file could not be read; the gestures after it are skipped.
-// The movement levels of every recording read go to `levels`.
-bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelCount,
-                             std::vector<RecordingLevels>& levels) {
-    for (int n = 1; n <= kMostGestures; ++n) {
-        if (!selected(gestureMask, n)) {
-            continue;
-        }
-        const std::string rawName = "raw" + std::to_string(n) + ".bin";
-        std::vector<std::uint8_t> bytes;
-        if (readWholeFile(rawName, kMaxRawFileBytes, bytes) != FileRead::Read) {
-            logLine("raw_file_name open error.");
-            return false;
-        }
-        levels.push_back(measureRecording(n, bytes.data(), bytes.size(), channelCount));
-        const std::string number = std::to_string(n);
-        if (featureExtraction(number.c_str(), bytes.data(), bytes.size(), channelCount) != 0) {
-            // A feature file cut short by a failed write would train a model on
-            // part of the recording: without it the check below reports it.
-            logLine("generateModel, %s could not be written", featureFileName(n).c_str());
-            std::remove(featureFileName(n).c_str());
-        }
+// The windows of every recording read go to the recogniser's training, the
+// k-th selected gesture as position k.
+bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelMask,
+                             RecogniserTraining& recogniser) {
+    const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
+    int position = 0;
+    const auto refused =
+        readSelectedRecordings(gestureMask, channelMask, kMaxRawFileBytes, [&](GestureRecording& recording) {
+            const std::uint8_t* bytes = recording.bytes.data();
+            const std::size_t length = recording.bytes.size();
+            recogniser.add(recordingWindowFeatures(bytes, length, channelCount), ++position);
+            const int n = recording.gesture;
+            const std::string number = std::to_string(n);
+            if (featureExtraction(number.c_str(), bytes, length, channelCount) != 0) {
+                // A feature file cut short by a failed write would train a model
+                // on part of the recording: without it the check below reports it.
+                logLine("generateModel, %s could not be written", featureFileName(n).c_str());
+                std::remove(featureFileName(n).c_str());
+            }
+        });
+    if (refused) {
+        logLine("raw_file_name open error.");
+        logLine("generateModel, %s", refused->problem.c_str());
+        return false;
     }
     return true;
 }
@@ -100,31 +105,47 @@ void renumberFeatureFiles(std::uint8_t gestureMask) {
     }
 }
 
-// The wearer's calibration goes beside the model; a calibration that cannot
-// be made or written leaves none, so that an old one never outlives its model.
-void writeCalibration(const std::vector<RecordingLevels>& levels) {
-    Calibration calibration;
-    if (!calibrateFromRecordings(levels, calibration)) {
-        std::remove(kCalibrationFileName);
+// The recogniser goes beside the model, tied to it; one that cannot be
+// trained or written leaves none, so that an old one never outlives its model.
+void writeRecogniser(const RecogniserTraining& training, std::uint8_t gestureMask,
+                     std::uint8_t channelCount, const std::string& modelText) {
+    RecogniserFile file;
+    file.gestureMask = gestureMask;
+    file.modelChecksum = modelChecksum(modelText);
+    const auto gestures = static_cast<std::size_t>(std::popcount(gestureMask));
+    if (training.windowsOf(0) == 0) {
+        logLine(
+            "generateModel, WARNING: no recording holds rest that its gesture stands clearly "
+            "above; calibrated identification needs it: record each gesture again, relaxing "
+            "fully between its holds");
+        std::remove(kRecogniserFileName);
         return;
     }
-    if (!writeCalibrationFile(calibration)) {
-        logLine("generateModel, %s could not be written", kCalibrationFileName);
-        std::remove(kCalibrationFileName);
+    if (!training.train(channelCount, gestures, file.model)) {
+        logLine(
+            "generateModel, the recogniser could not be trained (a gesture without holds "
+            "clearly above rest); calibrated identification needs it");
+        std::remove(kRecogniserFileName);
+        return;
+    }
+    if (!writeRecogniserFile(file)) {
+        logLine("generateModel, %s could not be written", kRecogniserFileName);
+        std::remove(kRecogniserFileName);
     }
 }
 
 }  // namespace
 
-void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
+void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelMask,
                                  std::vector<std::uint8_t>& response) {
+    const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     if (!rawFilesFitInMemory(gestureMask)) {
         response.push_back(STATUS_FAILED);
         return;
     }
     removeFeatureFiles();
-    std::vector<RecordingLevels> levels;
-    if (!extractSelectedFeatures(gestureMask, channelCount, levels)) {
+    RecogniserTraining recogniser;
+    if (!extractSelectedFeatures(gestureMask, channelMask, recogniser)) {
         response.push_back(STATUS_FAILED);
     }
     if (!everyFeatureFilePresent(gestureMask)) {
@@ -132,15 +153,17 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         return;
     }
     renumberFeatureFiles(gestureMask);
-    // The old model's gestures and calibration go before the new model takes
+    // The old model's gestures and recogniser go before the new model takes
     // its place: a server killed in between leaves a model without them,
-    // which identification refuses or calibrates afresh, never one described
-    // by another model's files.
+    // which identification refuses until it is trained again, never one
+    // described by another training's files.
     const auto dropOldModelFiles = [] {
         std::remove(kModelGesturesFileName);
-        std::remove(kCalibrationFileName);
+        std::remove(kRecogniserFileName);
     };
-    if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles) != 0) {
+    std::string modelText;
+    if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles, &modelText) !=
+        0) {
         response.push_back(STATUS_FAILED);
         return;
     }
@@ -150,7 +173,7 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelC
         std::remove(kModelGesturesFileName);
     }
     logLine("start generate model ....");
-    writeCalibration(levels);
+    writeRecogniser(recogniser, gestureMask, channelCount, modelText);
     newModelFlag.store(1);
     response.push_back(STATUS_OK);
     removeFeatureFiles();

@@ -17,17 +17,19 @@ inline constexpr unsigned long long kMaxRawFileBytes = 16ull * 1024 * 1024;
 // is larger than kMaxRawFileBytes. Otherwise starts clean by removing
 // "feature1.txt" to "feature8.txt"; extracts the
 // features of "raw" + n + ".bin" for every gesture n whose bit n - 1 is set in
-// gestureMask; checks that every selected gesture has its feature file;
+// gestureMask, frames of the channels in channelMask (a file recorded with
+// other channels counts as one that cannot be read); checks that every
+// selected gesture has its feature file;
 // renumbers them so that the k-th selected gesture is "feature" + k + ".txt";
 // trains every pair into "W&B.txt"; on success remembers the gesture mask in
-// "W&B.gestures", writes the wearer's calibration (measured on the same
-// recordings) to "calibration.txt", sets newModelFlag and removes the feature
-// files. Appends to response the status bytes that follow the command's 0x0A:
+// "W&B.gestures", writes the recogniser of the calibrated mode (trained on the
+// same recordings) to "recogniser.txt", sets newModelFlag and removes the
+// feature files. Appends to response the status bytes that follow the command's 0x0A:
 //   00     trained
 //   EE     a selected feature file is missing after extraction
 //   FF     training failed (fewer than two gestures, a gesture without active
 //          windows, a file that cannot be written); "W&B.txt" is as it was
 // A raw file that cannot be read appends FF first, skips the later gestures'
 // extraction and the steps above still follow (FF EE, FF FF or FF 00).
-void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelCount,
+void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelMask,
                                  std::vector<std::uint8_t>& response);

@@ -43,6 +43,9 @@ void Wearer::setProfile(const WearerProfile& profile, std::uint32_t day) {
 void Wearer::restart(std::uint64_t seed, WearerAction action) {
     random = Random(seed);
     extras = Random(mixSeed(seed, kExtrasStream));
+    reactionFrames = 0;
+    peak = 1.0f;
+    heldFrames = 0;
     std::fill(std::begin(commonHistory), std::end(commonHistory), 0.0f);
     wobbleFactor = 1.0f;
     fading = 0;
@@ -61,6 +64,17 @@ void Wearer::restart(std::uint64_t seed, WearerAction action) {
 }
 
 void Wearer::setAction(WearerAction action) {
+    if (kind->reactionSeconds > 0.0f) {
+        told = action;
+        const float seconds = kind->reactionSeconds * extras.uniform(0.75f, 1.25f);
+        reactionFrames = std::max<std::int64_t>(
+            1, static_cast<std::int64_t>(seconds * static_cast<float>(kFramesPerSecond)));
+        return;
+    }
+    act(action);
+}
+
+void Wearer::act(WearerAction action) {
     current = action;
     switch (phase) {
         case Phase::Resting:
@@ -74,7 +88,7 @@ void Wearer::setAction(WearerAction action) {
             } else if (current.kind == WearerAction::Rest || current.gesture != active) {
                 beginRelease();
             } else if (phase == Phase::Holding) {
-                beginHold();
+                framesLeft = current.kind == WearerAction::Perform ? drawFrames(kHoldSeconds) : -1;
             }
             break;
         case Phase::Release:
@@ -109,6 +123,9 @@ void Wearer::beginOnset() {
     }
     rampFrames = drawRamp(kind->riseShortest, kind->riseLongest);
     rampDone = 0;
+    if (kind->overshoot > 1.0f) {
+        peak = 1.0f + (kind->overshoot - 1.0f) * extras.uniform(0.7f, 1.3f);
+    }
 }
 
 std::int64_t Wearer::drawRamp(std::uint32_t shortest, std::uint32_t longest) {
@@ -131,7 +148,8 @@ void Wearer::beginCrossfade() {
 
 void Wearer::beginHold() {
     phase = Phase::Holding;
-    level = 1.0f;
+    level = kind->overshoot > 1.0f ? peak : 1.0f;
+    heldFrames = 0;
     framesLeft = current.kind == WearerAction::Perform ? drawFrames(kHoldSeconds) : -1;
 }
 
@@ -153,12 +171,16 @@ void Wearer::advanceTimeline() {
             ++rampDone;
             const float t = static_cast<float>(rampDone) / static_cast<float>(rampFrames);
             level = 0.5f - 0.5f * std::cos(kPi * t);
+            if (kind->overshoot > 1.0f) {
+                level *= peak;
+            }
             if (rampDone >= rampFrames) {
                 beginHold();
             }
             break;
         }
         case Phase::Holding:
+            advanceOvershoot();
             if (framesLeft > 0 && --framesLeft == 0) {
                 beginRelease();
             }
@@ -174,6 +196,16 @@ void Wearer::advanceTimeline() {
             break;
         }
     }
+}
+
+// A held contraction settles from its peak towards the level it is held at.
+void Wearer::advanceOvershoot() {
+    if (kind->overshoot <= 1.0f) {
+        return;
+    }
+    ++heldFrames;
+    const float settle = kind->settleSeconds * static_cast<float>(kFramesPerSecond);
+    level = 1.0f + (peak - 1.0f) * std::exp(-static_cast<float>(heldFrames) / settle);
 }
 
 float Wearer::bandSample(float* h, float white) const {
@@ -233,6 +265,9 @@ void Wearer::advanceExtras() {
 }
 
 void Wearer::nextFrame(std::uint8_t samples[kElectrodes]) {
+    if (reactionFrames > 0 && --reactionFrames == 0) {
+        act(told);
+    }
     advanceTimeline();
     advanceExtras();
     // Band-limited source per electrode: (w[n] + w[n-1] - w[n-2] - w[n-3]) / 2

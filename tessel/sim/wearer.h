@@ -45,11 +45,13 @@ class Wearer {
     // does).
     void setProfile(const WearerProfile& profile, std::uint32_t day = 1);
     const WearerProfile& profile() const { return *kind; }
-    // Changes what the wearer does from the next frame on: a gesture being
-    // held is released first, unless the new action keeps holding it (or,
-    // for a profile that crossfades, fades while the new one rises).
+    // Tells the wearer what to do: from the next frame on, or, for a profile
+    // with a reaction time, that much later. A gesture being held is released
+    // first, unless the new action keeps holding it (or, for a profile that
+    // crossfades, fades while the new one rises).
     void setAction(WearerAction action);
-    const WearerAction& action() const { return current; }
+    // What the wearer was last told to do.
+    const WearerAction& action() const { return reactionFrames > 0 ? told : current; }
 
     // Writes the next frame's eight samples.
     void nextFrame(std::uint8_t samples[kElectrodes]);
@@ -57,7 +59,8 @@ class Wearer {
     // while its envelope is at least half way up, else the one fading out of a
     // crossfade while it is still half way up, else 0.
     std::uint8_t gesture() const;
-    // How far the active gesture is expressed, 0..1.
+    // How far the active gesture is expressed: 1 at the level it is held at,
+    // more while a contraction overshoots.
     float envelope() const { return level; }
     // The gesture being expressed or ramping up or down; 0 at rest.
     std::uint8_t activeGesture() const { return active; }
@@ -70,7 +73,9 @@ class Wearer {
     void beginHold();
     void beginRelease();
     void beginCrossfade();
+    void act(WearerAction action);
     void advanceTimeline();
+    void advanceOvershoot();
     void advanceExtras();
     std::int64_t drawFrames(float seconds);
     std::int64_t drawRamp(std::uint32_t shortest, std::uint32_t longest);
@@ -103,6 +108,13 @@ class Wearer {
     float fadeLevel = 0.0f;
     std::int64_t fadeFrames = 1;
     std::int64_t fadeDone = 0;
+    // A cue not yet acted on, and the frames until it is.
+    WearerAction told;
+    std::int64_t reactionFrames = 0;
+    // The overshoot of the contraction being held: its peak over the held
+    // level, and the frames it has been held.
+    float peak = 1.0f;
+    std::int64_t heldFrames = 0;
     // A small movement of the hand while resting.
     std::int64_t nextFidget = 0;  // frames until it starts
     std::int64_t fidgetFrames = 0;

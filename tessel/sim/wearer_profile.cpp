@@ -1,13 +1,16 @@
 #include "wearer_profile.h"
 
+#include <cmath>
+
 #include "letter_case.h"
 #include "random.h"
 
 namespace tessel::sim {
 namespace {
 
-// Stream number of the day gains' random source.
+// Stream numbers of the day gains' and the day level's random sources.
 constexpr std::uint64_t kDayStream = 0xDA7;
+constexpr std::uint64_t kDayLevelStream = 0xD1E;
 
 std::vector<WearerProfile> makeProfiles() {
     std::vector<WearerProfile> profiles;
@@ -16,9 +19,10 @@ std::vector<WearerProfile> makeProfiles() {
     standard.name = "default";
     profiles.push_back(standard);
 
-    // The kinds below share what real wearers show: slow fades, strength that
-    // wanders within a hold, and electrodes that sit a little differently
-    // every day.
+    // The kinds below share what real wearers show: contractions that peak and
+    // settle lower, slow fades, strength that wanders within a hold, a
+    // reaction time, electrodes that sit a little differently every day and
+    // levels that move from one day to the next.
     WearerProfile real;
     real.riseShortest = 65;   // 100 ms
     real.riseLongest = 130;   // 200 ms
@@ -27,11 +31,16 @@ std::vector<WearerProfile> makeProfiles() {
     real.wobble = 0.15f;
     real.crossfade = true;
     real.daySpread = 0.2f;
+    real.dayLevelLow = 0.4f;
+    real.dayLevelHigh = 3.0f;
+    real.overshoot = 1.8f;
+    real.settleSeconds = 0.4f;
+    real.reactionSeconds = 0.27f;
 
-    // Quiet rest, strong gestures: 60 to 300 times the rest level.
+    // Quiet rest, strong gestures: hundreds of times the rest level.
     WearerProfile calm = real;
     calm.name = "calm";
-    calm.restNoise = 2.0f;
+    calm.restNoise = 1.0f;
     calm.fidgetsPerMinute = 4.0f;
     calm.fidgetAmplitude = 1.5f;
     profiles.push_back(calm);
@@ -67,6 +76,17 @@ std::vector<WearerProfile> makeProfiles() {
     faint.fidgetsPerMinute = 6.0f;
     faint.fidgetAmplitude = 2.0f;
     profiles.push_back(faint);
+
+    // The noisiest rest, ten counts, under gestures that stand out from it only
+    // a few times over.
+    WearerProfile noisy = real;
+    noisy.name = "noisy";
+    noisy.restNoise = 10.0f;
+    noisy.gestureScale = 1.4f;
+    noisy.overshoot = 1.5f;
+    noisy.fidgetsPerMinute = 6.0f;
+    noisy.fidgetAmplitude = 8.0f;
+    profiles.push_back(noisy);
 
     // Gestures that share muscles: Spread borrows from WaveOut, WaveIn from
     // Fist, Pinch from WaveIn.
@@ -131,15 +151,30 @@ std::string wearerProfileList() {
     return list;
 }
 
+float dayLevel(const WearerProfile& profile, std::uint32_t day) {
+    if (day == 1 || !(profile.dayLevelHigh > profile.dayLevelLow)) {
+        return day == 1 ? 1.0f : profile.dayLevelLow;
+    }
+    Random random(mixSeed(nameSeed(profile.name) ^ kDayLevelStream, day));
+    const float low = std::log(profile.dayLevelLow);
+    const float high = std::log(profile.dayLevelHigh);
+    return std::exp(random.uniform(low, high));
+}
+
 std::array<float, kElectrodes> dayGains(const WearerProfile& profile, std::uint32_t day) {
     std::array<float, kElectrodes> gains;
     gains.fill(1.0f);
-    if (profile.daySpread <= 0.0f) {
-        return gains;
+    if (profile.daySpread > 0.0f) {
+        Random random(mixSeed(nameSeed(profile.name) ^ kDayStream, day));
+        for (float& gain : gains) {
+            gain = random.uniform(1.0f - profile.daySpread, 1.0f + profile.daySpread);
+        }
     }
-    Random random(mixSeed(nameSeed(profile.name) ^ kDayStream, day));
-    for (float& gain : gains) {
-        gain = random.uniform(1.0f - profile.daySpread, 1.0f + profile.daySpread);
+    const float level = dayLevel(profile, day);
+    if (level != 1.0f) {
+        for (float& gain : gains) {
+            gain *= level;
+        }
     }
     return gains;
 }

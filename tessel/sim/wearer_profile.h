@@ -4,12 +4,14 @@
 //
 // "default" is the wearer the simulated armband has always had: one count of
 // noise at rest, strong gestures, 100 to 200 ms ramps, nothing else. The other
-// profiles span what recordings of real people show: a channel-sum variance at
-// rest from about 30 to about 500 (650 frames per second), small movements of
-// the hand while resting, gestures from 5 to 300 times the rest level, some of
-// them alike, contractions that rise over 100 to 200 ms and fade over 300 to
-// 500 ms, repetitions and windows of varying strength, and electrode gains that
-// differ by up to a fifth between days.
+// profiles span what recordings of real people show: rest noise from about one
+// to about ten counts (a factor of ten between people), small movements of the
+// hand while resting, gestures from a few to hundreds of times the rest level,
+// some of them alike, contractions that rise over 100 to 200 ms to a peak,
+// settle to about half of it within a second and fade over 300 to 500 ms, a
+// reaction of about 0.27 s to every cue, repetitions and windows of varying
+// strength, electrode gains that differ by up to a fifth between days, and an
+// overall level that moves by a factor of 0.4 to 3 from one day to another.
 //
 // Profiles are constant data; any thread may read them.
 #pragma once
@@ -66,6 +68,18 @@ struct WearerProfile {
     bool crossfade = false;
     // Each electrode's gain on a given day is 1 +- up to this share.
     float daySpread = 0.0f;
+    // Every electrode's level on a day other than day 1 is multiplied by a
+    // factor drawn for the day, log-uniformly from [dayLevelLow, dayLevelHigh]
+    // (the wearer's skin, sweat and where the band sits); day 1 keeps 1.
+    float dayLevelLow = 1.0f;
+    float dayLevelHigh = 1.0f;
+    // A contraction rises to overshoot times the level it is then held at, and
+    // settles to that level with this time constant. 1 for none.
+    float overshoot = 1.0f;
+    float settleSeconds = 0.4f;
+    // A cue (hold, rest) is acted on this many seconds later, +- a quarter;
+    // 0 for at once.
+    float reactionSeconds = 0.0f;
 
     // The standard deviation, in counts, of electrode c while gesture g is
     // fully held by an average repetition of this wearer.
@@ -89,7 +103,12 @@ const WearerProfile& defaultWearerProfile();
 std::string wearerProfileList();
 
 // The eight electrode gains of `profile` on `day`: the same numbers for the
-// same profile and day on every machine; all 1 when daySpread is 0.
+// same profile and day on every machine; all 1 when daySpread is 0 and the
+// day's level factor is 1.
 std::array<float, kElectrodes> dayGains(const WearerProfile& profile, std::uint32_t day);
+
+// The overall level factor of `profile` on `day`: 1 on day 1; on other days
+// drawn from [dayLevelLow, dayLevelHigh], the same for the same profile and day.
+float dayLevel(const WearerProfile& profile, std::uint32_t day);
 
 }  // namespace tessel::sim

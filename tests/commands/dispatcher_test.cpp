@@ -33,7 +33,7 @@ TEST_F(Dispatcher, PingIsAnsweredOnlyWhenItIsOneByteLong) {
 
 TEST_F(Dispatcher, UnknownCodesAndEmptyMessagesGetNoAnswer) {
     command({});
-    for (std::uint8_t code : {0x00, 0x0E, 0x0F, 0x12, 0x2F, 0x31, 0xFE}) {
+    for (std::uint8_t code : {0x00, 0x0E, 0x0F, 0x14, 0x2F, 0x31, 0xFE}) {
         command({code});
     }
     EXPECT_TRUE(client->messages().empty());
@@ -64,12 +64,12 @@ TEST_F(Dispatcher, GestureStreamCommandsRefuseTheWrongMode) {
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{{0x10, 0xFC}, {0x10, 0xFC}}));
 }
 
-TEST_F(Dispatcher, DeviceCommandsWithoutAnArmbandFail) {
+TEST_F(Dispatcher, DeviceCommandsWithoutAnArmbandSayNoArmband) {
     command({0x02});
     command({0x03});
     command({0x04});
     command({0x03, 0x00});
-    EXPECT_EQ(client->messages(), (std::vector<Bytes>{{2, 0xFF}, {3, 0xFF}, {4, 0xFF}, {3, 0xFF}}));
+    EXPECT_EQ(client->messages(), (std::vector<Bytes>{{2, 0xFF}, {3, 0xF2}, {4, 0xF2}, {3, 0xFF}}));
 }
 
 }  // namespace

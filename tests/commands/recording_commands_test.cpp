@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <filesystem>
 
 #include "commands/client_commands.h"
@@ -28,11 +29,15 @@ class Recording : public testing::Test {
   protected:
     void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
 
-    // START_RECORD with a short window, as the dispatcher would answer it.
-    void startShortRecording(std::uint8_t gesture) {
+    // START_RECORD of a window of `frames` frames of the channels of `mask`,
+    // given up after a short time, as the dispatcher would answer it.
+    void startShortRecording(std::uint8_t gesture, std::uint8_t mask, std::uint32_t frames) {
+        channelMask.store(mask);
+        channelCount.store(static_cast<std::uint8_t>(std::popcount(mask)));
         const Bytes frame{START_RECORD, gesture};
         Response response;
-        startRecordingWindow(CommandFrame{frame.data(), frame.size()}, response, kShortWindowMs);
+        startRecordingWindow(CommandFrame{frame.data(), frame.size()}, response,
+                             WindowLimits{frames, kShortWindowMs});
         ASSERT_EQ(response.size(), 1u) << "START_RECORD answered at once";
     }
 
@@ -70,51 +75,54 @@ TEST_F(Recording, AConfigurationOfTheWrongLengthIsRefusedAndChangesNothing) {
     EXPECT_EQ(client->messagesWithCode(0x05).at(0), (Bytes{0x05, 0xFF}));
 }
 
-TEST_F(Recording, AWindowAppendsItsPacketsToTheGesturesRawFileAndAnswersDone) {
-    startShortRecording(3);
+TEST_F(Recording, AWindowHoldsExactlyItsFramesInItsRawFileAndAnswersDone) {
+    startShortRecording(3, 0x07, 40);
     EXPECT_EQ(dataMode.load(), RECORD_MODE);
     EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>{0x80});
     routeRawPacket(Bytes(48, 0x11));
+    routeRawPacket(Bytes(32, 0x33));  // another channel layout: left out
     routeRawPacket(Bytes(48, 0x22));
+    routeRawPacket(Bytes(48, 0x44));  // the window fills within it, at 40 frames
+    routeRawPacket(Bytes(48, 0x55));  // after it is full: left out
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0x00}));
     EXPECT_EQ(dataMode.load(), IDLE_MODE);
     EXPECT_EQ(armband.device->setting->switches(), (std::vector<std::uint32_t>{0x80, 0x00}));
-    const std::string file = readFile("raw3.bin");
-    ASSERT_EQ(file.size(), 96u);
-    EXPECT_EQ(file[0], 0x11);
-    EXPECT_EQ(file[95], 0x22);
-    // The preview went out while recording.
-    EXPECT_EQ(client->messagesWithCode(0x07).size(), 2u);
+    EXPECT_EQ(readFile("raw3.bin"),
+              std::string(48, '\x11') + std::string(48, '\x22') + std::string(24, '\x44'));
+    EXPECT_EQ(readFile("raw3.windows").substr(0, 9), "0 120 7 1");
+    // The preview went out for the packets that went in.
+    EXPECT_EQ(client->messagesWithCode(0x07).size(), 3u);
 }
 
 TEST_F(Recording, TwoRecordingsOfAGestureFollowEachOtherInItsFile) {
     for (std::uint8_t fill : {0xAA, 0xBB}) {
         client->clear();
-        startShortRecording(2);
+        startShortRecording(2, 0x03, 16);
         routeRawPacket(Bytes(32, fill));
         ASSERT_TRUE(waitForRecordAnswer());
     }
     EXPECT_EQ(readFile("raw2.bin"), std::string(32, '\xAA') + std::string(32, '\xBB'));
 }
 
-TEST_F(Recording, AWindowWithoutPacketsCreatesAnEmptyFileAndStillAnswersDone) {
-    startShortRecording(5);
+TEST_F(Recording, AWindowTheArmbandDoesNotFillInTimeIsGivenUpAndSavesNothing) {
+    startShortRecording(5, 0x01, 32);
+    routeRawPacket(Bytes(16, 1));
     ASSERT_TRUE(waitForRecordAnswer());
-    EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0x00}));
-    EXPECT_TRUE(fileExists("raw5.bin"));
-    EXPECT_EQ(readFile("raw5.bin").size(), 0u);
+    EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0xF0}));
+    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_FALSE(fileExists("raw5.bin"));
 }
 
 TEST_F(Recording, GestureNumbersBeyondEightAreRecordedToo) {
-    startShortRecording(9);
+    startShortRecording(9, 0x01, 16);
     routeRawPacket(Bytes(16, 1));
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_EQ(readFile("raw9.bin").size(), 16u);
 }
 
 TEST_F(Recording, StoppingAWindowAnswersStoppedWritesNothingAndNoDoneFollows) {
-    startShortRecording(1);
+    startShortRecording(1, 0x01, 1000);
     routeRawPacket(Bytes(16, 1));
     command({STOP_RECORD});
     EXPECT_EQ(client->messages().back(), (Bytes{0x06, 0xFD}));
@@ -137,7 +145,7 @@ TEST_F(Recording, RecordCommandsRefuseTheWrongModeAndLength) {
 
 TEST_F(Recording, ARawFileThatCannotBeOpenedAnswersFailed) {
     std::filesystem::create_directory("raw4.bin");
-    startShortRecording(4);
+    startShortRecording(4, 0x01, 16);
     routeRawPacket(Bytes(16, 1));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(waitForRecordAnswer());
@@ -148,7 +156,7 @@ TEST_F(Recording, ARawFileThatCannotBeOpenedAnswersFailed) {
 
 TEST_F(Recording, AFailedWriteAnswersFailedInsteadOfDone) {
     std::filesystem::create_symlink("/dev/full", "raw6.bin");
-    startShortRecording(6);
+    startShortRecording(6, 0x0F, 16);
     routeRawPacket(Bytes(64, 1));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(waitForRecordAnswer());
@@ -157,15 +165,15 @@ TEST_F(Recording, AFailedWriteAnswersFailedInsteadOfDone) {
     EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0xFF}));
 }
 
-TEST_F(Recording, ADisconnectionDuringAWindowEndsItWithoutAnAnswer) {
-    startShortRecording(7);
+TEST_F(Recording, ADisconnectionDuringAWindowAnswersItLostAtOnce) {
+    startShortRecording(7, 0x01, 1000);
     routeRawPacket(Bytes(16, 1));
     handle->onDeviceDisconnected(armband.device, 8);
     EXPECT_EQ(recordTimerArmed.load(), 0);
     EXPECT_EQ(dataMode.load(), IDLE_MODE);
     EXPECT_EQ(recordingGesture.load(), 0xFF);
     pumpEventsFor(3 * std::chrono::milliseconds(kShortWindowMs));
-    EXPECT_TRUE(client->messagesWithCode(0x06).empty());
+    EXPECT_EQ(client->messagesWithCode(0x06), std::vector<Bytes>{(Bytes{0x06, 0xF2})});
     EXPECT_EQ(client->messagesWithCode(0x04).size(), 1u);
     EXPECT_FALSE(fileExists("raw7.bin"));
 }

@@ -18,6 +18,11 @@ class RawDataRouting : public testing::Test {
         resetAcquisitionState();
         rawBuffer.clear();
     }
+    // A window of `frames` frames of the channels of `mask`.
+    static void recording(std::uint8_t mask, std::uint32_t frames = 1000) {
+        rawBuffer.start(RecordingPlan{1, 1, mask, frames});
+        dataMode.store(RECORD_MODE);
+    }
 };
 
 Bytes countingPacket(std::size_t length) {
@@ -28,7 +33,7 @@ Bytes countingPacket(std::size_t length) {
 
 TEST_F(RawDataRouting, WhileRecordingAPacketIsKeptWholeAndPreviewedByRowsZeroFourEightTwelve) {
     ScopedCapturingClient client;
-    dataMode.store(RECORD_MODE);
+    recording(0xFF);
     const Bytes packet = countingPacket(128);
     routeRawPacket(packet);
     EXPECT_EQ(rawBuffer.size(), 128u);
@@ -45,21 +50,23 @@ TEST_F(RawDataRouting, WhileRecordingAPacketIsKeptWholeAndPreviewedByRowsZeroFou
 
 TEST_F(RawDataRouting, ATwoChannelPacketPreviewsEightSamples) {
     ScopedCapturingClient client;
-    dataMode.store(RECORD_MODE);
+    recording(0x03);
     routeRawPacket(countingPacket(32));
     EXPECT_EQ(client->messages().at(0), (Bytes{7, 0, 1, 8, 9, 16, 17, 24, 25}));
 }
 
-TEST_F(RawDataRouting, APacketShorterThanOneRowPreviewsAsTheCodeAlone) {
+TEST_F(RawDataRouting, APacketOfAnotherChannelLayoutIsLeftOutAndNotPreviewed) {
     ScopedCapturingClient client;
-    dataMode.store(RECORD_MODE);
+    recording(0x0F);
     routeRawPacket(countingPacket(15));
-    EXPECT_EQ(client->messages().at(0), Bytes{7});
-    EXPECT_EQ(rawBuffer.size(), 15u);
+    routeRawPacket(countingPacket(128));
+    EXPECT_TRUE(client->messages().empty());
+    EXPECT_EQ(rawBuffer.size(), 0u);
+    EXPECT_EQ(buildPreviewFrame(countingPacket(15).data(), 15), Bytes{7});
 }
 
 TEST_F(RawDataRouting, PacketsAppendInArrivalOrder) {
-    dataMode.store(RECORD_MODE);
+    recording(0x07);
     routeRawPacket(Bytes(48, 1));
     routeRawPacket(Bytes(48, 2));
     Bytes seen;

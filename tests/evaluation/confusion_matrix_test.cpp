@@ -4,20 +4,24 @@
 
 namespace {
 
-TEST(ConfusionMatrix, ScoresComeFromRowsColumnsAndTheDiagonal) {
+TEST(ConfusionMatrix, ScoresComeFromRowsColumnsAndTheDiagonalWithRestAsClassZero) {
     ConfusionMatrix matrix(3);
-    const std::pair<int, int> windows[] = {{1, 1}, {1, 1}, {1, 2}, {2, 2}, {3, 2},
-                                           {3, 2}, {3, 3}, {2, 1}, {4, 1}, {1, 0}};
-    for (auto [recorded, chosen] : windows) {
-        matrix.add(static_cast<std::size_t>(recorded), static_cast<std::size_t>(chosen));
+    EXPECT_EQ(matrix.classes(), 4u);
+    const std::pair<int, int> decisions[] = {{1, 1}, {1, 1}, {1, 2}, {2, 2}, {3, 2}, {3, 2},
+                                             {3, 3}, {2, 1}, {0, 0}, {0, 3}, {1, 0}, {4, 1}};
+    for (auto [truth, reported] : decisions) {
+        matrix.add(static_cast<std::size_t>(truth), static_cast<std::size_t>(reported));
     }
-    EXPECT_EQ(matrix.total(), 8u);  // the last two name no gesture of the model
-    EXPECT_FLOAT_EQ(*matrix.accuracy(), 4.0f / 8.0f);
+    EXPECT_EQ(matrix.total(), 11u);  // the last names no class of the model
+    EXPECT_FLOAT_EQ(*matrix.accuracy(), 5.0f / 11.0f);
     EXPECT_FLOAT_EQ(*matrix.recall(3), 1.0f / 3.0f);
+    EXPECT_FLOAT_EQ(*matrix.recall(0), 1.0f / 2.0f);
     EXPECT_FLOAT_EQ(*matrix.precision(2), 1.0f / 4.0f);
+    EXPECT_FLOAT_EQ(*matrix.precision(0), 1.0f / 2.0f);
     const auto pair = matrix.mostConfused();
     ASSERT_TRUE(pair);
-    // 1 and 2 are taken for each other twice, as are 2 and 3: the lower pair is named.
+    // 1 and 2 are taken for each other twice, as are 2 and 3: the lower pair
+    // is named; rest taken for a gesture is not a confusion of two gestures.
     EXPECT_EQ(pair->first, 1u);
     EXPECT_EQ(pair->second, 2u);
     EXPECT_EQ(pair->windows, 2u);

@@ -10,12 +10,10 @@
 
 #include "core/event_queue.h"
 #include "device/acquisition_state.h"
-#include "identify/calibration_file.h"
 #include "identify/gesture_report.h"
 #include "identify/identify_model_check.h"
+#include "identify/recogniser_file.h"
 #include "identify_test_support.h"
-#include "tessel/sim/wearer_profile.h"
-#include "tools/identify_eval/eval_streams.h"
 #include "training/model_shape.h"
 
 namespace {
@@ -294,50 +292,57 @@ Bytes loudWholeWindow() {
     return frames;
 }
 
-// 30 s of raw frames of one channel of the default wearer performing `gesture`.
-std::string rawRecording(int gesture) {
-    const identify_eval::LabelledStream recording =
-        identify_eval::recordGesture(tessel::sim::defaultWearerProfile(), 1,
-                                     40 + static_cast<std::uint64_t>(gesture), gesture, 1);
-    return std::string(recording.bytes.begin(), recording.bytes.end());
+// A recogniser of one channel beside `modelText`: rest wins on a flat window,
+// class 2 on a loud one (the log mean absolute value decides), classes 1 and 3
+// never.
+void writeRecogniser(const std::string& modelText) {
+    RecogniserFile file;
+    file.gestureMask = 0b00100110;
+    file.modelChecksum = modelChecksum(modelText);
+    RecogniserModel& model = file.model;
+    model.channels = 1;
+    model.gestures = 3;
+    model.restLevel = -3.0f;
+    model.lda.classes = 4;
+    model.lda.dimension = recogniserDimension(1);
+    model.lda.offsets = {0.0f, -100.0f, 0.0f, -100.0f};
+    model.lda.weights.assign(4 * model.lda.dimension, 0.0f);
+    model.lda.weights[0] = -1.0f;
+    model.lda.weights[2 * model.lda.dimension] = 1.0f;
+    writeFile(kRecogniserFileName, recogniserText(file));
 }
 
-TEST_F(IdentifyWorker, ACalibratedRunClassifiesWithTheWearersCalibration) {
+TEST_F(IdentifyWorker, ACalibratedRunReportsTheMajorityOfTheRecognisersRecentDecisions) {
     writeModel(modelVotingFor(2, 3));
-    writeFile(kCalibrationFileName,
-              "rest_variance 10.0\nactive_variance 900.0\non_threshold 100.0\n"
-              "off_threshold 50.0\nrest_found 1\n");
+    writeRecogniser(modelVotingFor(2, 3));
     requestIdentifyModelLoad(130, IdentifyMode::calibrated);
-    const std::vector<int> results =
-        feed({flatWindow(), loudWholeWindow(), loudWholeWindow(), flatWindow()});
+    std::vector<Bytes> windows{flatWindow()};
+    windows.insert(windows.end(), 5, loudWholeWindow());
+    windows.insert(windows.end(), 5, flatWindow());
+    const std::vector<int> results = feed(windows);
 
     EXPECT_EQ(worker.mode(), IdentifyMode::calibrated);
-    EXPECT_EQ(worker.calibratedIdentifier().calibration.onThreshold, 100.0f);
-    EXPECT_EQ(results, (std::vector<int>{0, 2, 2, 0})) << "from the first loud window on";
+    EXPECT_EQ(results, (std::vector<int>{0, 0, 0, 0, 0, 2, 2, 2, 2, 2, 0}))
+        << "five of the last eight decisions make the report";
     EXPECT_EQ(client->messages(),
               (std::vector<Bytes>{report(kNoGesture), report(3), report(kNoGesture)}));
 }
 
-TEST_F(IdentifyWorker, ACalibratedRunWithoutCalibrationMeasuresTheRecordingsOrWarns) {
+TEST_F(IdentifyWorker, ACalibratedRunNeedsTheRecogniserOfItsOwnTraining) {
     writeModel(modelVotingFor(2, 3));
     requestIdentifyModelLoad(130, IdentifyMode::calibrated);
-    std::string log = logOf([&] { feed({flatWindow()}); });
-    EXPECT_NE(log.find("WARNING: no calibration could be made"), std::string::npos) << log;
-    EXPECT_EQ(worker.calibratedIdentifier().calibration.onThreshold,
-              fallbackCalibration().onThreshold);
+    std::string log = logOf([&] { EXPECT_EQ(feed({flatWindow()}), (std::vector<int>{-1})); });
+    EXPECT_NE(log.find("recogniser.txt is missing: train the model again"), std::string::npos)
+        << log;
 
-    for (const int gesture : {2, 3, 6}) {
-        writeFile("raw" + std::to_string(gesture) + ".bin", rawRecording(gesture));
-    }
+    writeRecogniser(modelVotingFor(3, 3));  // trained beside another W&B.txt
     requestIdentifyModelLoad(130, IdentifyMode::calibrated);
-    log = logOf([&] { feed({flatWindow()}); });
-    EXPECT_NE(log.find("calibrating on the raw recordings"), std::string::npos) << log;
-    EXPECT_TRUE(worker.calibratedIdentifier().calibration.restFound);
-    EXPECT_LT(worker.calibratedIdentifier().calibration.onThreshold, 100.0f)
-        << "one channel of the default wearer rests at about one count of noise";
+    log = logOf([&] { EXPECT_EQ(feed({flatWindow()}), (std::vector<int>{-1})); });
+    EXPECT_NE(log.find("belongs to another training"), std::string::npos) << log;
+    EXPECT_TRUE(client->messages().empty());
 }
 
-TEST_F(IdentifyWorker, AnExactRunIgnoresTheCalibration) {
+TEST_F(IdentifyWorker, AnExactRunNeedsNoRecogniser) {
     writeModel(modelVotingFor(2, 3));
     requestIdentifyModelLoad(130, IdentifyMode::exact);
     EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow()}), (std::vector<int>{0, 0, 0}));

@@ -2,6 +2,9 @@
 // API and quillonctl, against the real server and its simulated armband.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -169,6 +172,93 @@ TEST_F(DataApi, ADeleteWhileRecordingIsRefusedAndTheWindowLogKeepsInStep) {
     EXPECT_EQ(std::stoul(windows[3].str()), both.size() - first.size());
     const HttpResponse listed = httpRequest(server.port(), "GET", "/api/recordings/1");
     EXPECT_TRUE(contains(listed.body, "\"windows\": 2")) << listed.body;
+}
+
+TEST_F(DataApi, RecordingsAreReadWithTheChannelsTheirWindowsWereRecordedWith) {
+    WireClient client(server.port());
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(client));
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, 0xFF, 0x03));
+    client.send({0x06, 0x01});
+    ASSERT_EQ(client.nextWithCode(0x06, 45s), (Bytes{0x06, 0x00}));
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, 0x0F, 0x03));
+
+    const auto lines = [](const std::string& text) {
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    const HttpResponse eight = httpGet(server.port(), "/api/recordings/1.csv");
+    EXPECT_EQ(eight.body.substr(0, 41), "time_s,ch1,ch2,ch3,ch4,ch5,ch6,ch7,ch8\n0.");
+    EXPECT_EQ(lines(eight.body), 19501);
+    const std::string mismatch =
+        "raw1.bin was recorded with channels 0xff but the configuration has 0x0f";
+    EXPECT_TRUE(contains(httpGet(server.port(), "/api/evaluation").body, mismatch));
+    EXPECT_TRUE(contains(httpGet(server.port(), "/api/recordings/1").body,
+                         "recorded with channels 0xff but the configuration has 0x0f"));
+    client.send({0x0A});
+    EXPECT_EQ(client.nextWithCode(0x0A, 20s)->at(1), 0xFF);
+    EXPECT_TRUE(server.waitForLog("generateModel, " + mismatch));
+
+    // A second window with four channels: the file can no longer be read as one.
+    client.send({0x06, 0x01});
+    ASSERT_EQ(client.nextWithCode(0x06, 45s), (Bytes{0x06, 0x00}));
+    const HttpResponse mixed = httpGet(server.port(), "/api/recordings/1.csv");
+    EXPECT_EQ(mixed.status, 409);
+    EXPECT_TRUE(contains(mixed.body, "holds windows recorded with different channels"))
+        << mixed.body;
+    EXPECT_EQ(
+        httpRequest(server.port(), "DELETE", "/api/recordings/1/windows/3", {}, kHeader).status,
+        404);
+    const HttpResponse deleted =
+        httpRequest(server.port(), "DELETE", "/api/recordings/1/windows/1", {}, kHeader);
+    ASSERT_EQ(deleted.status, 200) << deleted.body;
+    EXPECT_TRUE(contains(deleted.body, "\"windows\": 1")) << deleted.body;
+    EXPECT_TRUE(contains(deleted.body, "\"frames\": 19500")) << deleted.body;
+    const HttpResponse four = httpGet(server.port(), "/api/recordings/1.csv");
+    EXPECT_EQ(four.body.substr(0, 25), "time_s,ch1,ch2,ch3,ch4\n0.");
+    EXPECT_EQ(lines(four.body), 19501);
+    EXPECT_EQ(readFile(server.file("raw1.bin")).size(), 19500u * 4);
+}
+
+TEST_F(DataApi, ARecordingStopsGrowingBeforeTrainingRefusesItAndAnySizeIsExported) {
+    constexpr long long kNearlyFull = 16LL * 1024 * 1024 - 100000;
+    writeFile(server.file("raw1.bin"), "");
+    ASSERT_EQ(truncate(server.file("raw1.bin").c_str(), kNearlyFull), 0);
+    writeFile(server.file("raw1.windows"),
+              "0 " + std::to_string(kNearlyFull) + " 255 1700000000\n");
+    std::string large(5 * 1024 * 1024, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) {
+        large[i] = static_cast<char>((i * 7 + i / 8) % 251);
+    }
+    writeFile(server.file("raw2.bin"), large);
+    writeFile(server.file("raw2.windows"),
+              "0 " + std::to_string(large.size()) + " 255 1700000000\n");
+
+    WireClient client(server.port());
+    ASSERT_NO_FATAL_FAILURE(scanAndConnect(client));
+    ASSERT_NO_FATAL_FAILURE(configureEmg(client, 0xFF, 0x03));
+    client.send({0x06, 0x01});
+    EXPECT_EQ(client.nextWithCode(0x06), (Bytes{0x06, 0xFF}));
+    EXPECT_TRUE(
+        server.waitForLog("START_RECORD refused: raw1.bin holds 16677216 bytes, one more "
+                          "window of 156000 would pass the 16777216 bytes"));
+    const std::string entry = httpGet(server.port(), "/api/recordings/1").body;
+    EXPECT_TRUE(contains(entry, "\"windowsLeft\": 0")) << entry;
+    EXPECT_TRUE(contains(entry, "full: one more window would pass")) << entry;
+    client.send({0x06, 0x02});
+    EXPECT_TRUE(client.nextWithCode(0x07)) << "a gesture with room records";
+    client.send({0x07});
+    EXPECT_EQ(client.nextWithCode(0x06), (Bytes{0x06, 0xFD}));
+
+    const HttpResponse edf = httpGet(server.port(), "/api/recordings/2.edf");
+    ASSERT_EQ(edf.status, 200) << edf.body;
+    EXPECT_EQ(edf.header("content-length"), std::to_string(edf.body.size()));
+    EXPECT_GT(edf.body.size(), 2 * large.size());
+    EXPECT_EQ(edf.body.substr(0, 8), "0       ");
+    const HttpResponse csv = httpGet(server.port(), "/api/recordings/2.csv");
+    ASSERT_EQ(csv.status, 200) << csv.body.substr(0, 200);
+    EXPECT_EQ(csv.header("content-length"), std::to_string(csv.body.size()));
+    EXPECT_EQ(std::count(csv.body.begin(), csv.body.end(), '\n'), 1 + 5 * 1024 * 1024 / 8);
+    EXPECT_TRUE(
+        csv.body.ends_with("," + std::to_string(static_cast<unsigned char>(large.back())) + "\n"));
 }
 
 }  // namespace

@@ -2,6 +2,16 @@
 // HTTP beside the WebSocket on port 8888.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -12,6 +22,7 @@
 #include "tests/support/http_exchange.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text.h"
 #include "tests/support/wire_client.h"
 
 namespace {
@@ -46,10 +57,48 @@ std::map<std::string, fs::path> clientFiles() {
     return files;
 }
 
+// This machine's first IPv4 address beyond loopback; empty when it has none.
+std::string machineAddress() {
+    std::string found;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) {
+        return found;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr && found.empty(); entry = entry->ifa_next) {
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET &&
+            (entry->ifa_flags & IFF_UP) != 0 && (entry->ifa_flags & IFF_LOOPBACK) == 0) {
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr,
+                      text, sizeof text);
+            found = text;
+        }
+    }
+    freeifaddrs(list);
+    return found;
+}
+
+HttpResponse requestAt(const std::string& address, std::uint16_t port, const std::string& target,
+                       const std::string& headers = {}) {
+    const auto responses = parseResponses(
+        httpExchange(port,
+                     "GET " + target + " HTTP/1.1\r\nHost: " + address + ":" +
+                         std::to_string(port) + "\r\nConnection: close\r\n" + headers + "\r\n",
+                     address));
+    return responses.empty() ? HttpResponse{} : responses.front();
+}
+
+// The one response to a request as sent, and whether the server then closed.
+HttpResponse onlyAnswerTo(std::uint16_t port, const std::string& request) {
+    const auto responses = parseResponses(httpExchange(port, request));
+    EXPECT_EQ(responses.size(), 1u) << request.substr(0, 200);
+    return responses.empty() ? HttpResponse{} : responses.front();
+}
+
 class WebServer : public testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(server.start()) << server.log(); }
-    ServerProcess server;
+    std::string ownOrigin() const { return "http://127.0.0.1:" + std::to_string(server.port()); }
+    ServerProcess server{kTestSpeed, {"--allow-origin", "http://dev.example:5173"}};
 };
 
 TEST_F(WebServer, TheRootServesTheIndexPageAsHtml) {
@@ -165,26 +214,180 @@ TEST_F(WebServer, AKeptAliveConnectionServesOneRequestAfterAnother) {
 
 TEST_F(WebServer, AWebSocketUpgradeStillWorksOnTheSamePortBesidePageRequests) {
     ASSERT_EQ(httpGet(server.port(), "/").status, 200);
-    WireClient page(server.port(), "http://localhost:8888");
+    WireClient page(server.port(), ownOrigin());
     ASSERT_TRUE(page.connected()) << page.error();
     EXPECT_EQ(httpGet(server.port(), "/js/app.js").status, 200);
     page.send({0x01});
     EXPECT_EQ(page.next(), (Bytes{0x01, 0x00}));
-    WireClient byAddress(server.port(), "http://127.0.0.1:8888");
-    EXPECT_TRUE(byAddress.connected()) << byAddress.error();
 }
 
-TEST_F(WebServer, ACrossSiteOriginIsStillRefused) {
-    for (const std::string origin :
-         {"http://evil.example", "http://localhost.evil.example:8888", "null",
-          "http://localhost:8888.evil.example", "http://localhost/evil"}) {
+TEST_F(WebServer, OnlyTheServersOwnOriginAndTheOnesNamedAreTrusted) {
+    const std::string otherPort = "http://127.0.0.1:" + std::to_string(server.port() + 1);
+    for (const std::string& origin :
+         {std::string("http://evil.example"), std::string("http://localhost:3000"), otherPort,
+          std::string("null"), std::string("http://localhost.evil.example"),
+          std::string("https://127.0.0.1:") + std::to_string(server.port())}) {
         SCOPED_TRACE(origin);
         WireClient foreign(server.port(), origin);
         EXPECT_FALSE(foreign.connected());
         EXPECT_EQ(foreign.httpStatus(), 403);
+        EXPECT_EQ(httpRequest(server.port(), "GET", "/api/status", {}, "Origin: " + origin + "\r\n")
+                      .status,
+                  403);
     }
-    WireClient local(server.port(), "http://localhost:8888");
-    EXPECT_TRUE(local.connected());
+    EXPECT_TRUE(server.waitForLog("(origin http://localhost:3000): 403"));
+    EXPECT_TRUE(WireClient(server.port(), ownOrigin()).connected());
+    EXPECT_TRUE(WireClient(server.port(), "http://dev.example:5173").connected());
+    EXPECT_EQ(httpRequest(server.port(), "GET", "/api/status", {},
+                          "Origin: http://localhost:" + std::to_string(server.port()) + "\r\n")
+                  .status,
+              200);
+}
+
+TEST_F(WebServer, RequestsAddressedToAnotherNameAreRefusedBeforeAnyWork) {
+    // A page whose domain was re-pointed at this machine (DNS rebinding).
+    const std::string host = "Host: rebind.attacker.example:" + std::to_string(server.port());
+    for (const char* target :
+         {"/api/recordings/1.csv", "/api/status", "/api/gestures", "/api/evaluation", "/"}) {
+        SCOPED_TRACE(target);
+        const HttpResponse refused = onlyAnswerTo(
+            server.port(), std::string("GET ") + target + " HTTP/1.1\r\n" + host + "\r\n\r\n");
+        EXPECT_EQ(refused.status, 421);
+    }
+    const std::string upgrade =
+        "GET / HTTP/1.1\r\n" + host +
+        "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: "
+        "dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    EXPECT_EQ(onlyAnswerTo(server.port(), upgrade).status, 421);
+    EXPECT_EQ(server.countInLog("api GET"), 0) << "no request reached the main loop";
+    EXPECT_EQ(server.countInLog("uWS connect"), 0);
+    EXPECT_TRUE(server.waitForLog("are not served here"));
+    EXPECT_EQ(onlyAnswerTo(server.port(), "GET /api/status HTTP/1.0\r\n\r\n").status, 400);
+}
+
+TEST(NetworkAccess, ByDefaultOnlyLoopbackIsOpenBeyondItEveryRequestNeedsTheToken) {
+    const std::string address = machineAddress();
+    if (address.empty()) {
+        GTEST_SKIP() << "this machine has no address beyond loopback";
+    }
+    ServerProcess local;
+    ASSERT_TRUE(local.start()) << local.log();
+    EXPECT_EQ(httpExchange(local.port(), "GET / HTTP/1.1\r\n\r\n", address), "")
+        << "reachable on " << address;
+    EXPECT_EQ(requestAt("127.0.0.1", local.port(), "/api/status").status, 200);
+
+    ServerProcess server(kTestSpeed, {"--listen", "0.0.0.0"});
+    ASSERT_TRUE(server.start()) << server.log();
+    const std::string url = "http://" + address + ":" + std::to_string(server.port()) + "/?token=";
+    ASSERT_TRUE(server.waitForLog(url)) << server.log();
+    const std::string log = server.log();
+    const std::string token = log.substr(log.find(url) + url.size(), 64);
+    const std::uint16_t port = server.port();
+
+    EXPECT_EQ(requestAt(address, port, "/api/status").status, 401);
+    EXPECT_TRUE(server.waitForLog("uWS refused GET /api/status from " + address));
+    EXPECT_EQ(requestAt(address, port, "/api/status?token=" + std::string(64, '0')).status, 403);
+    EXPECT_EQ(requestAt(address, port, "/", "X-Quillon-Token: x\r\n").status, 403);
+    EXPECT_EQ(server.countInLog("api GET"), 0) << "nothing else happened";
+    WireClient refused(port, {}, address);
+    EXPECT_EQ(refused.httpStatus(), 401);
+
+    const HttpResponse page = requestAt(address, port, "/?speed=2&token=" + token);
+    EXPECT_EQ(page.status, 200);
+    EXPECT_TRUE(contains(page.header("set-cookie"), "quillon_token=" + token + ";"));
+    EXPECT_EQ(
+        requestAt(address, port, "/api/status", "Cookie: quillon_token=" + token + "\r\n").status,
+        200);
+    EXPECT_EQ(requestAt(address, port, "/api/status", "X-Quillon-Token: " + token + "\r\n").status,
+              200);
+    WireClient phone(port, "http://" + address + ":" + std::to_string(port), address,
+                     "/?token=" + token);
+    ASSERT_TRUE(phone.connected()) << phone.error();
+    phone.send({0x01});
+    EXPECT_EQ(phone.next(), (Bytes{0x01, 0x00}));
+    EXPECT_EQ(requestAt("127.0.0.1", port, "/api/status").status, 200) << "loopback needs none";
+}
+
+TEST_F(WebServer, OddRequestsAreAnsweredAndClosedAndIdleOnesCannotLockOthersOut) {
+    const std::string start = "PUT /api/gestures HTTP/1.1\r\nHost: localhost\r\n";
+    struct Case {
+        std::string request;
+        int status;
+    };
+    const Case cases[] = {
+        {"GET / HTTP/1.1\r\nHost: localhost\r\nX-Long: " + std::string(9000, 'a') + "\r\n\r\n",
+         431},
+        {start + "X-Quillon-Request: 1\r\nContent-Length: 100000\r\n\r\n" +
+             std::string(100000, ' '),
+         413},
+        {start + "Content-Length: 2\r\nContent-Length: 2\r\n\r\n{}", 400},
+        {start + "Content-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\n{}", 400},
+        {start + "Transfer-Encoding: gzip\r\n\r\n{}", 400},
+        {"GET /\x01 HTTP/1.1\r\nHost: localhost\r\n\r\n", 400},
+        {"NOT HTTP AT ALL\r\n\r\n", 400},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(onlyAnswerTo(server.port(), c.request).status, c.status)
+            << c.request.substr(0, 80);
+    }
+
+    // JSON naming a key twice is refused; a short list of names keeps the others.
+    const std::string header = "X-Quillon-Request: 1\r\n";
+    EXPECT_EQ(httpRequest(server.port(), "PUT", "/api/settings",
+                          R"({"identifyMode": "exact", "identifyMode": "calibrated"})", header)
+                  .status,
+              400);
+    EXPECT_EQ(httpRequest(server.port(), "PUT", "/api/gestures",
+                          R"({"names": ["A", "B", "C"], "names": []})", header)
+                  .status,
+              400);
+    ASSERT_EQ(
+        httpRequest(server.port(), "PUT", "/api/gestures", R"({"names": ["A", "B", "C"]})", header)
+            .status,
+        200);
+    const HttpResponse renamed =
+        httpRequest(server.port(), "PUT", "/api/gestures", R"({"names": ["Fist"]})", header);
+    EXPECT_TRUE(contains(renamed.body, "\"Fist\",\n    \"B\",\n    \"C\"")) << renamed.body;
+
+    // Idle connections beyond the bound give way to a client with a request.
+    rlimit usual{};
+    ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, nullptr, &usual), 0);
+    const auto open = static_cast<rlim_t>(
+        std::distance(fs::directory_iterator("/proc/" + std::to_string(server.processId()) + "/fd"),
+                      fs::directory_iterator()));
+    const rlimit tight{open + 100, usual.rlim_max};
+    ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &tight, nullptr), 0);
+    std::vector<int> idle;
+    for (int i = 0; i < 150; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(server.port());
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        idle.push_back(fd);
+    }
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(httpGet(server.port(), "/api/settings").status, 200);
+    std::printf("answered beside 150 idle connections in %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - asked)
+                                           .count()));
+    for (const int fd : idle) {
+        close(fd);
+    }
+    ASSERT_EQ(prlimit(server.processId(), RLIMIT_NOFILE, &usual, nullptr), 0);
+
+    // The identification mode chosen through the API outlives the server.
+    ASSERT_EQ(httpRequest(server.port(), "PUT", "/api/settings",
+                          R"({"identifyMode": "calibrated"})", header)
+                  .status,
+              200);
+    WireClient stopper(server.port());
+    stopper.send({0xFF});
+    ASSERT_EQ(server.waitForExit(), 0);
+    ASSERT_TRUE(server.start()) << server.log();
+    EXPECT_TRUE(contains(httpGet(server.port(), "/api/settings").body, "calibrated"));
 }
 
 }  // namespace

@@ -9,9 +9,11 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/http_exchange.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text.h"
 #include "tests/support/wire_client.h"
 
 namespace {
@@ -49,12 +51,27 @@ TEST_F(ModelRefusals, IdentificationNamesOnlyTheGesturesTheModelWasTrainedOn) {
     ASSERT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0x00}));
     ASSERT_EQ(answerTo({0x0A}, 120s), (Bytes{0x0A, 0x00}));
     EXPECT_EQ(readFile(server.file("W&B.gestures")), "0x13\n");
+    const auto model = [this] {
+        const std::string status = httpRequest(server.port(), "GET", "/api/status").body;
+        return status.substr(status.find("\"model\""));
+    };
+    EXPECT_TRUE(contains(model(), "\"current\": true")) << model();
     // Gestures 1, 2 and 6: three as well, but not the model's.
     ASSERT_EQ(answerTo({0x05, 0x07, 0x23}), (Bytes{0x05, 0x00}));
     EXPECT_EQ(answerTo({0x08}), (Bytes{0x08, 0xFF}));
     EXPECT_TRUE(
         server.waitForLog("the model was trained on gestures 0x13, the configuration names 0x23"));
+    EXPECT_TRUE(contains(model(),
+                         "The gestures changed: the model knows gesture 1, gesture 2 and "
+                         "gesture 5; gesture 1, gesture 2 and gesture 6 are chosen now."))
+        << model();
     ASSERT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0x00}));
+    EXPECT_TRUE(contains(model(), "\"current\": true")) << model();
+    writeFile(server.file("raw2.bin"), readFile(server.file("raw2.bin")) + "more");
+    EXPECT_TRUE(
+        contains(model(), "\"staleBecause\": [\n      \"The recording of gesture 2 changed.\"\n"))
+        << model();
+
     client().send({0x08});
     ASSERT_TRUE(server.waitForLog("identify buffer length:390"));
     EXPECT_EQ(answerTo({0x05, 0x07, 0x13}), (Bytes{0x05, 0xFC})) << "no change while identifying";
@@ -64,6 +81,9 @@ TEST_F(ModelRefusals, IdentificationNamesOnlyTheGesturesTheModelWasTrainedOn) {
     while ((stopped = client().nextWithCode(0x08, 10s)) && *stopped != Bytes{0x08, 0xFD}) {
     }
     EXPECT_TRUE(stopped) << "no 08 FD after STOP_IDENTIFY";
+    writeFile(server.file("W&B.txt"), readFile(server.file("W&B.txt")) + "\n");
+    EXPECT_TRUE(contains(model(), "The model file is not the one trained from these recordings."))
+        << model();
 }
 
 }  // namespace

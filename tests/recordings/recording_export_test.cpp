@@ -19,9 +19,11 @@ std::vector<std::uint8_t> someFrames() {
     return bytes;
 }
 
-ExportSource sourceOf(const std::vector<std::uint8_t>& bytes) {
+// The bytes as a raw file of `dir`.
+ExportSource sourceOf(const TempDir& dir, const std::vector<std::uint8_t>& bytes) {
+    writeBytes(dir.file("raw3.bin"), bytes);
     ExportSource source;
-    source.bytes = bytes.data();
+    source.path = dir.file("raw3.bin");
     source.length = bytes.size();
     source.channelMask = 0x85;
     source.gesture = 3;
@@ -32,9 +34,31 @@ ExportSource sourceOf(const std::vector<std::uint8_t>& bytes) {
     return source;
 }
 
+// The whole body, checked against the length announced before it.
+std::string drained(std::unique_ptr<BodyStream> stream) {
+    EXPECT_TRUE(stream);
+    if (!stream) {
+        return {};
+    }
+    const std::uint64_t length = stream->length();
+    std::string body;
+    std::string piece;
+    while (stream->next(piece) && !piece.empty()) {
+        body += piece;
+    }
+    EXPECT_EQ(body.size(), length);
+    return body;
+}
+
 TEST(RecordingExport, CsvHoldsATimeColumnAndEveryWholeFrameExactly) {
-    const auto bytes = someFrames();
-    std::istringstream csv(recordingCsv(sourceOf(bytes)));
+    // Past 10 s of frames, so that the time field grows a digit.
+    auto bytes = someFrames();
+    for (int i = 0; i < 3 * 7000; ++i) {
+        bytes.insert(bytes.end() - 2, static_cast<std::uint8_t>(i % 256));
+    }
+    TempDir dir;
+    std::string error;
+    std::istringstream csv(drained(csvExport(sourceOf(dir, bytes), error)));
     std::string line;
     std::getline(csv, line);
     EXPECT_EQ(line, "time_s,ch1,ch3,ch8");
@@ -50,16 +74,15 @@ TEST(RecordingExport, CsvHoldsATimeColumnAndEveryWholeFrameExactly) {
         }
         ++frame;
     }
-    EXPECT_EQ(frame, 1000u);
+    EXPECT_EQ(frame, 8000u);
 }
 
 TEST(RecordingExport, EdfPlusReadBackWithLibedfHoldsTheRawSamplesAndMarksTheWindows) {
     const auto bytes = someFrames();
-    std::string file;
-    std::string error;
-    ASSERT_TRUE(recordingEdf(sourceOf(bytes), file, error)) << error;
     TempDir dir;
-    writeFile(dir.file("raw3.edf"), file);
+    std::string error;
+    writeFile(dir.file("raw3.edf"), drained(edfExport(sourceOf(dir, bytes), error)));
+    ASSERT_TRUE(error.empty()) << error;
 
     edf_hdr_struct header{};
     const int opened =

@@ -26,8 +26,8 @@ TEST(WindowLog, ALogMustAccountForEveryByteOfItsRawFileInOrder) {
 TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
     ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> window(1600, 7);
-    ASSERT_TRUE(saveRecordingWindow(3, window.data(), window.size()));
-    ASSERT_TRUE(saveRecordingWindow(3, window.data(), 800));
+    ASSERT_TRUE(saveRecordingWindow(3, 0xFF, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(3, 0xFF, window.data(), 800));
     const auto windows = readWindowLog(3, 2400);
     ASSERT_TRUE(windows);
     ASSERT_EQ(windows->size(), 2u);
@@ -37,7 +37,7 @@ TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
 
     // Bytes recorded before windows were logged.
     writeBytes("raw5.bin", std::vector<std::uint8_t>(640, 1));
-    ASSERT_TRUE(saveRecordingWindow(5, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(5, 0xFF, window.data(), window.size()));
     EXPECT_FALSE(readWindowLog(5, 640 + 1600));
     EXPECT_FALSE(fileExists("raw5.windows"));
     // A raw file that grew behind the log's back.
@@ -48,27 +48,43 @@ TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
 TEST(WindowLog, AStartAfterAKillCutsAnUnfinishedAppendAndRemovesWhatTheRunLeft) {
     ScopedWorkingDirectory scratch;
     const std::vector<std::uint8_t> window(1600, 7);
-    ASSERT_TRUE(saveRecordingWindow(2, window.data(), window.size()));
+    ASSERT_TRUE(saveRecordingWindow(2, 0xFF, window.data(), window.size()));
     // The bytes of a second window reached the raw file, its log line never did.
     std::vector<std::uint8_t> torn(1600 + 700, 7);
     writeBytes("raw2.bin", torn);
     writeBytes("raw4.bin", std::vector<std::uint8_t>(900, 1));  // never logged: left alone
-    for (const char* leftover :
-         {"W&B.txt.tmp", "model.bin.tmp", "raw2.windows.tmp", "feature1.txt"}) {
+    for (const char* leftover : {"W&B.txt.tmp", "model.bin.tmp", "recogniser.txt.tmp",
+                                 "raw2.windows.tmp", "feature1.txt"}) {
         writeFile(leftover, "part");
     }
     writeFile("W&B.txt", "kept");
+    writeFile("recogniser.txt", "kept");
     writeFile("notes.tmp", "not ours");
+    // Window deletes killed after the new raw file took its place (gesture 6)
+    // and before it did (gesture 7).
+    writeBytes("raw6.bin", std::vector<std::uint8_t>(800, 6));
+    writeFile("raw6.windows", "0 1600 255 5\n1600 800 255 9\n");
+    writeFile("raw6.windows.new", "0 800 255 9\n");
+    writeBytes("raw7.bin", std::vector<std::uint8_t>(900, 7));
+    writeFile("raw7.windows", "0 900 255 5\n");
+    writeBytes("raw7.bin.new", {});
+    writeFile("raw7.windows.new", "");
 
     recoverWorkingDirectory();
+    EXPECT_EQ(readWindowLog(6, 800)->size(), 1u);
+    EXPECT_EQ(readWindowLog(7, 900)->size(), 1u);
+    for (const char* gone : {"raw6.windows.new", "raw7.bin.new", "raw7.windows.new"}) {
+        EXPECT_FALSE(fileExists(gone)) << gone;
+    }
     EXPECT_EQ(std::filesystem::file_size("raw2.bin"), 1600u);
     ASSERT_TRUE(readWindowLog(2, 1600));
     EXPECT_EQ(std::filesystem::file_size("raw4.bin"), 900u);
-    for (const char* leftover :
-         {"W&B.txt.tmp", "model.bin.tmp", "raw2.windows.tmp", "feature1.txt"}) {
+    for (const char* leftover : {"W&B.txt.tmp", "model.bin.tmp", "recogniser.txt.tmp",
+                                 "raw2.windows.tmp", "feature1.txt"}) {
         EXPECT_FALSE(fileExists(leftover)) << leftover;
     }
     EXPECT_EQ(readFile("W&B.txt"), "kept");
+    EXPECT_EQ(readFile("recogniser.txt"), "kept");
     EXPECT_TRUE(fileExists("notes.tmp"));
 }
 

@@ -22,7 +22,9 @@ using namespace std::chrono_literals;
 class ServerOnEphemeralPort {
   public:
     ServerOnEphemeralPort()
-        : server(0), listening(server.listen()), thread([this] { server.run(); }) {}
+        : server(ListenOptions{0, {}, {}, {}}),
+          listening(server.listen(error)),
+          thread([this] { server.run(); }) {}
     ~ServerOnEphemeralPort() {
         server.stop();
         thread.join();
@@ -31,6 +33,7 @@ class ServerOnEphemeralPort {
 
   private:
     WebSocketServer server;
+    std::string error;
     bool listening;
     std::thread thread;
 };

@@ -59,7 +59,7 @@ std::vector<HttpResponse> parseResponses(std::string raw) {
     }
 }
 
-std::string httpExchange(std::uint16_t port, const std::string& request) {
+std::string httpExchange(std::uint16_t port, const std::string& request, const std::string& at) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return {};
@@ -69,7 +69,7 @@ std::string httpExchange(std::uint16_t port, const std::string& request) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, at.c_str(), &address.sin_addr);
     std::string received;
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==

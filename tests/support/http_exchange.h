@@ -16,9 +16,10 @@ struct HttpResponse {
 // Parses every response in `raw`, one after another (several on a kept-alive connection).
 std::vector<HttpResponse> parseResponses(std::string raw);
 
-// Sends `request` as it stands on a fresh connection and reads until the
-// server closes it (or 10 s pass without a byte).
-std::string httpExchange(std::uint16_t port, const std::string& request);
+// Sends `request` as it stands on a fresh connection to `address` (an IPv4
+// address) and reads until the server closes it (or 10 s pass without a byte).
+std::string httpExchange(std::uint16_t port, const std::string& request,
+                         const std::string& address = "127.0.0.1");
 
 // One request with "Connection: close"; `headers` are extra lines, each
 // ending in "\r\n". A body is sent with its length.

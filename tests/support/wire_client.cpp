@@ -4,10 +4,12 @@
 
 #include <cstdio>
 
-WireClient::WireClient(std::uint16_t port, const std::string& origin) {
+WireClient::WireClient(std::uint16_t port, const std::string& origin, const std::string& host,
+                       const std::string& target) {
     WsConnectOptions options;
     options.origin = origin;
-    ok = client.connect("127.0.0.1", port, failure, options, &status);
+    options.target = target;
+    ok = client.connect(host, port, failure, options, &status);
 }
 
 std::optional<Bytes> WireClient::next(std::chrono::milliseconds timeout) {
@@ -73,7 +75,8 @@ void scanAndConnect(WireClient& client) {
 }
 
 Bytes answerTo(WireClient& client, const Bytes& command, std::chrono::milliseconds timeout) {
-    const bool stop = command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11;
+    const bool stop =
+        command[0] == 0x07 || command[0] == 0x09 || command[0] == 0x11 || command[0] == 0x13;
     client.send(command);
     return client.nextWithCode(static_cast<std::uint8_t>(command[0] - (stop ? 1 : 0)), timeout)
         .value_or(Bytes{});

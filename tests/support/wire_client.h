@@ -13,8 +13,9 @@ using Bytes = std::vector<std::uint8_t>;
 // A WebSocket client of the server under test, with the waits tests need.
 class WireClient {
   public:
-    // Connects to the server on 127.0.0.1; check connected().
-    explicit WireClient(std::uint16_t port, const std::string& origin = {});
+    // Connects to the server on `host` (127.0.0.1 unless given); check connected().
+    explicit WireClient(std::uint16_t port, const std::string& origin = {},
+                        const std::string& host = "127.0.0.1", const std::string& target = "/");
     bool connected() const { return ok; }
     const std::string& error() const { return failure; }
     int httpStatus() const { return status; }

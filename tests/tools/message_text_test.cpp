@@ -85,6 +85,9 @@ TEST(MessageText, RecordingIdentificationAndStreamEndsAreTold) {
     EXPECT_TRUE(contains(describeMessage({0x06, 0x00}), "raw file written"));
     EXPECT_TRUE(contains(describeMessage({0x06, 0xFD}), "recording stopped: STATUS_STOPPED"));
     EXPECT_TRUE(contains(describeMessage({0x06, 0xFF}), "recording failed: STATUS_FAILED"));
+    EXPECT_TRUE(contains(describeMessage({0x06, 0xF2}), "its link dropped; nothing written"));
+    EXPECT_TRUE(contains(describeMessage({0x02, 0xF0}), "no armband found within 30 s"));
+    EXPECT_TRUE(contains(describeMessage({0x03, 0xF2}), "no armband is known; scan first"));
     EXPECT_EQ(describeMessage({0x08, 0x03}), "identified: gesture 3");
     EXPECT_TRUE(contains(describeMessage({0x08, 0xFF}), "no gesture"));
     EXPECT_TRUE(contains(describeMessage({0x08, 0xFF}), "START_IDENTIFY refused"));

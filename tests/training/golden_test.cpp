@@ -61,7 +61,7 @@ TEST_P(Golden, GenerationAndTheModelImageGiveTheExpectedFiles) {
         std::filesystem::copy_file(golden.directory / ("raw" + n + ".bin"), "raw" + n + ".bin");
     }
     std::vector<std::uint8_t> response;
-    logOf([&] { generateModelFromRecordings(golden.gestureMask, golden.channelCount, response); });
+    logOf([&] { generateModelFromRecordings(golden.gestureMask, golden.channelMask, response); });
     EXPECT_EQ(response, std::vector<std::uint8_t>{0x00});
     EXPECT_EQ(readFile("W&B.txt"), readFile(golden.directory / "expected" / "W&B.txt"));
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "identify/recogniser_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/training/feature_text.h"
 #include "training/model_shape.h"
@@ -16,16 +17,20 @@ using Response = std::vector<std::uint8_t>;
 
 // Two channels: rest windows hold 120, active windows alternate around 120
 // by the gesture's swings, a little larger in some windows than in others.
-std::vector<std::uint8_t> recording(int swing0, int swing1,
-                                    const std::string& pattern = "LLHHHHHLLLLHHHHHHLLLLHHHHHLLL") {
+// A window is 0.2 s: rests and holds last more than a second. An 'h' window
+// is held three quarters as strongly.
+std::vector<std::uint8_t> recording(
+    int swing0, int swing1,
+    const std::string& pattern = "LLLLLLHHHHHLLLLLLHHHHHHLLLLLLHHHHHLLLLLL") {
     std::vector<std::uint8_t> bytes;
     for (std::size_t w = 0; w < pattern.size(); ++w) {
-        const int grow = pattern[w] == 'H' ? static_cast<int>(w % 3) : 0;
-        const int a = pattern[w] == 'H' ? swing0 + grow : 0,
-                  b = pattern[w] == 'H' ? swing1 + 2 * grow : 0;
+        const bool held = pattern[w] != 'L';
+        const int grow = held ? static_cast<int>(w % 3) : 0;
+        const int a = held ? swing0 + grow : 0, b = held ? swing1 + 2 * grow : 0;
+        const int share = pattern[w] == 'h' ? 3 : 4;
         for (int t = 0; t < 130; ++t) {
-            bytes.push_back(static_cast<std::uint8_t>(120 + (t % 2 ? a : -a)));
-            bytes.push_back(static_cast<std::uint8_t>(120 + (t % 2 ? b : -b)));
+            bytes.push_back(static_cast<std::uint8_t>(120 + (t % 2 ? a : -a) * share / 4));
+            bytes.push_back(static_cast<std::uint8_t>(120 + (t % 2 ? b : -b) * share / 4));
         }
     }
     return bytes;
@@ -38,7 +43,7 @@ const std::string kModelBefore = "9.000000 9.000000 9.000000\n";
 Response generate(std::uint8_t gestureMask, std::string* log = nullptr) {
     Response response;
     const std::string logged =
-        logOf([&] { generateModelFromRecordings(gestureMask, 2, response); });
+        logOf([&] { generateModelFromRecordings(gestureMask, 0x03, response); });
     if (log != nullptr) {
         *log = logged;
     }
@@ -70,6 +75,23 @@ TEST(ModelGeneration, RecordingsBecomeAModelAndTheFeatureFilesAreRemoved) {
     EXPECT_EQ(newModelFlag.load(), 1);
     EXPECT_FALSE(anyFeatureFile());
     EXPECT_TRUE(fileExists("raw1.bin"));
+    RecogniserFile recogniser;
+    std::string problem;
+    EXPECT_EQ(readRecogniserFile(readFile("W&B.txt"), 2, 0x07, recogniser, problem),
+              RecogniserRead::read)
+        << problem << log;
+}
+
+TEST(ModelGeneration, RecordingsWithoutRestTrainTheModelButNoRecogniser) {
+    ScopedWorkingDirectory scratch;
+    writeFile("recogniser.txt", "of an earlier model");
+    const std::string held = "hhhhhhHHHHHHhhhhhhHHHHHHhhhhhhHHHHHHhhhh";
+    writeBytes("raw1.bin", recording(30, 6, held));
+    writeBytes("raw2.bin", recording(5, 25, held));
+    std::string log;
+    EXPECT_EQ(generate(0x03, &log), Response{0x00});
+    EXPECT_NE(log.find("WARNING: no recording holds rest"), std::string::npos) << log;
+    EXPECT_FALSE(fileExists("recogniser.txt")) << "it never outlives its model";
 }
 
 // The model trained from gestures 1 and 2 holding these recordings.
@@ -124,6 +146,7 @@ TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
 TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFailed) {
     ScopedWorkingDirectory scratch;
     writeFile("W&B.txt", kModelBefore);
+    writeFile("recogniser.txt", "beside the model before");
     writeBytes("raw1.bin", kFist);
     writeBytes("raw2.bin", recording(30, 6, std::string(30, 'L')));
     writeBytes("raw3.bin", kPinch);
@@ -134,6 +157,7 @@ TEST(ModelGenerationFailure, FewerThanTwoGesturesOrOneWithoutActivityAnswerFaile
     EXPECT_EQ(generate(0x07, &log), Response{0xFF});
     EXPECT_NE(log.find("gesture position 2 had no active windows"), std::string::npos) << log;
     EXPECT_EQ(readFile("W&B.txt"), kModelBefore);
+    EXPECT_EQ(readFile("recogniser.txt"), "beside the model before");
     EXPECT_EQ(newModelFlag.load(), 0);
 }
 

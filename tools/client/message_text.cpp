@@ -53,18 +53,29 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
             if (value == kOk) {
                 return "device found: an armband answered the scan and can be connected";
             }
+            if (value == kStopped) {
+                return "scan stopped: STATUS_STOPPED";
+            }
+            if (value == kDeviceError) {
+                return "scan ended: " + named(value, "no armband found within 30 s");
+            }
             return "SCAN_DEVICE refused: " + named(value, "the scan could not start");
         case 0x03:
             if (value == kOk) {
                 return "armband connected";
             }
+            if (value == kNoDevice) {
+                return "CONNECT_DEVICE refused: " + named(value, "no armband is known; scan first");
+            }
             return "CONNECT_DEVICE refused: " +
-                   named(value, "no armband found yet, or it is connecting or connected");
+                   named(value, !armband.empty() ? armband : "it is connecting or connected");
         case 0x04:
             if (value == kOk) {
                 return "armband disconnected";
             }
-            return "DISCONNECT_DEVICE refused: " + named(value, "no armband is connected");
+            return "DISCONNECT_DEVICE refused: " + named(value, value == kNoDevice
+                                                                    ? "no armband is known"
+                                                                    : "no armband is connected");
         case 0x05:
             return configOutcomeText(value);
         case 0x06:
@@ -74,13 +85,24 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
             if (value == kStopped) {
                 return "recording stopped: STATUS_STOPPED (nothing written)";
             }
+            if (value == kDeviceError) {
+                return "recording failed: " +
+                       named(value,
+                             "the armband refused the stream or did not send the window's "
+                             "frames in time; nothing written");
+            }
+            if (value == kNoDevice) {
+                return "recording failed: " +
+                       named(value, "no armband, or its link dropped; nothing written");
+            }
             if (!armband.empty()) {
                 return "START_RECORD failed: " + named(value, armband);
             }
             return "recording failed: " +
                    named(value,
-                         "refused when not idle or not recording, or the raw file "
-                         "could not be opened");
+                         "refused when not idle or not recording, with no channels configured "
+                         "or a raw file that would pass what training takes, or the raw file "
+                         "could not be written");
         case 0x08:
             if (value == kStopped) {
                 return "identification stopped: STATUS_STOPPED";
@@ -110,6 +132,21 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
                 return "START_GESTURE_STREAM failed: " + named(value, armband);
             }
             return "armband gesture: " + armbandGestureText(value);
+        case 0x12:
+            if (value == kOk) {
+                return "signal preview on: STATUS_OK";
+            }
+            if (value == kStopped) {
+                return "signal preview off: STATUS_STOPPED";
+            }
+            if (!armband.empty()) {
+                return "START_PREVIEW failed: " + named(value, armband);
+            }
+            return "signal preview refused: " +
+                   named(value, value == kWrongMode
+                                    ? "the server records or streams the armband's gestures, "
+                                      "or no preview runs"
+                                    : "wrong length");
         default:
             return "unknown message";
     }

@@ -134,7 +134,7 @@ bool WsClient::connect(const std::string& host, std::uint16_t port, std::string&
     impl->ws.read_message_max(64 * 1024 * 1024);
     websocket::response_type response;
     lowest.expires_after(options.timeout);
-    impl->ws.async_handshake(response, host + ":" + std::to_string(port), "/",
+    impl->ws.async_handshake(response, host + ":" + std::to_string(port), options.target,
                              [&](beast::error_code result) { ec = result; });
     impl->ioc.run();
     impl->ioc.restart();

@@ -16,7 +16,8 @@ struct WsMessage {
 };
 
 struct WsConnectOptions {
-    std::string origin;  // sent as the Origin header when not empty
+    std::string origin;        // sent as the Origin header when not empty
+    std::string target = "/";  // the upgrade's path and query
     std::chrono::milliseconds timeout{5000};
 };
 

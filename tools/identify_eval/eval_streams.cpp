@@ -26,25 +26,17 @@ class Recorder {
         std::uint8_t samples[tessel::sim::kElectrodes];
         for (std::size_t i = 0; i < frames; ++i) {
             wearer.nextFrame(samples);
-            // A gesture that waited for the last one's release starts here.
-            if (pendingOnset != 0 && wearer.activeGesture() == pendingOnset) {
-                stream.events.push_back({pendingKind, stream.frames(), pendingOnset});
-                pendingOnset = 0;
-            }
             stream.bytes.insert(stream.bytes.end(), samples, samples + stream.channels);
             stream.truth.push_back(wearer.gesture());
         }
     }
 
+    // Delays count from the cue, whenever the wearer acts on it.
     void hold(int gesture) {
-        const bool fromRest = wearer.activeGesture() == 0;
-        pendingKind = fromRest ? StreamEvent::onset : StreamEvent::switchTo;
-        pendingOnset = static_cast<std::uint8_t>(gesture);
+        const bool fromRest = wearer.action().kind == WearerAction::Rest;
+        stream.events.push_back({fromRest ? StreamEvent::onset : StreamEvent::switchTo,
+                                 stream.frames(), static_cast<std::uint8_t>(gesture)});
         wearer.setAction({WearerAction::Hold, static_cast<std::uint8_t>(gesture)});
-        if (wearer.activeGesture() == pendingOnset) {
-            stream.events.push_back({pendingKind, stream.frames(), pendingOnset});
-            pendingOnset = 0;
-        }
     }
 
     void rest() {
@@ -56,8 +48,6 @@ class Recorder {
 
   private:
     Wearer wearer;
-    std::uint8_t pendingOnset = 0;
-    StreamEvent::Kind pendingKind = StreamEvent::onset;
 };
 
 std::size_t seconds(float s) {

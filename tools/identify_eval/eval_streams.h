@@ -11,18 +11,20 @@
 namespace identify_eval {
 
 inline constexpr int kFramesPerSecond = 650;
+// A frame whose truth the score leaves out.
+inline constexpr std::uint8_t kUnscored = 0xFF;
 
 struct StreamEvent {
     enum Kind : std::uint8_t { onset, switchTo, release };
     Kind kind = onset;
-    std::size_t frame = 0;     // the contraction (or relaxation) begins here
+    std::size_t frame = 0;     // the cue (or the start of a label) is here
     std::uint8_t gesture = 0;  // held from here on; 0 for a release
 };
 
 struct LabelledStream {
     int channels = 0;
     std::vector<std::uint8_t> bytes;  // frames of `channels` bytes
-    std::vector<std::uint8_t> truth;  // per frame: the gesture the wearer makes, 0 rest
+    std::vector<std::uint8_t> truth;  // per frame: the gesture made, 0 rest, or kUnscored
     std::vector<StreamEvent> events;  // in frame order
 
     std::size_t frames() const { return truth.size(); }

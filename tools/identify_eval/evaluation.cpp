@@ -2,118 +2,78 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <span>
 
-#include "device/identify_window_cutter.h"
-#include "identify/calibrated_classifier.h"
-#include "identify/classifier.h"
+#include "evaluation/live_replay.h"
+#include "identify/live_identifier.h"
 #include "identify/model_load.h"
+#include "signal/lda.h"
+#include "signal/td_features.h"
 #include "tessel/sim/random.h"
-#include "tools/identify_eval/eval_streams.h"
-#include "tools/identify_eval/lda.h"
 #include "training/feature_extraction.h"
+#include "training/feature_file.h"
 #include "training/generate_model.h"
-#include "training/pair_training_pool.h"
 
 namespace identify_eval {
 namespace {
 
-constexpr std::size_t kPacketFrames = 16;
 constexpr std::uint32_t kTrainingDay = 1;
 constexpr std::uint32_t kIdentificationDay = 2;
+// The yardstick: 200 ms windows every 100 ms.
+constexpr std::size_t kYardstickStep = 65;
+constexpr std::size_t kWindow = kRecogniserWindowFrames;
 
-// An answer stands from `frame` (the first frame after the packet that
-// completed its window) until the next answer; gesture 0 is no gesture.
-struct Answer {
-    std::size_t frame;
-    int gesture;
-};
-using Answers = std::vector<Answer>;
-
-struct Model {
-    Identifier identifier;  // as loaded, before any window
-    PairTable table{};
-    Calibration calibration;
-    Lda lda;
+struct Models {
+    IdentifyModel live;  // what both modes classify with
+    LdaModel yardstick;
 };
 
-std::vector<float> features(const LabelledStream& recording) {
-    FeatureMatrix matrix;
-    loadFeatureMatrix(recording.bytes.data(), recording.bytes.size(),
-                      static_cast<std::size_t>(recording.channels), matrix);
-    removeChannelMeans(matrix);
-    const std::vector<float> activity = activitySignal(matrix);
-    FeatureList list;
-    extractWindowFeatures(activity, matrix, list);
-    return list.values;
-}
-
-// Trains the pairs as GENERATE_MODEL does and loads them as the
-// identification thread loads "W&B.txt", through the text of the file.
-bool trainPairs(const std::vector<LabelledStream>& recordings, Model& model) {
+// The pairs trained as GENERATE_MODEL trains "W&B.txt", on the samples as the
+// feature files give them back, and the table identification loads from it.
+bool trainPairs(const std::vector<LabelledStream>& recordings, Models& models) {
     const int D = recordings.front().channels;
     std::vector<std::vector<float>> samples;
     for (const LabelledStream& recording : recordings) {
-        samples.push_back(features(recording));
-    }
-    std::vector<PairProblem> problems;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        for (std::size_t j = i + 1; j < samples.size(); ++j) {
-            problems.push_back(buildPairProblem(samples[i], samples[j], D));
+        RecordingFeatures features = extractRecording(
+            recording.bytes.data(), recording.bytes.size(), static_cast<std::size_t>(D));
+        for (float& value : features.samples.values) {
+            value = asWrittenAsText(value);
         }
+        samples.push_back(std::move(features.samples.values));
     }
     std::vector<PairModel> pairs;
-    std::vector<bool> trained;
-    trainPairsInParallel(problems, pairs, trained, 1);
-    std::string text;
-    for (std::size_t p = 0; p < pairs.size(); ++p) {
-        if (!trained[p]) {
-            return false;
-        }
-        appendModelLine(pairs[p], D, text);
+    if (!trainGesturePairs(samples, D, pairs, nullptr, 1)) {
+        return false;
     }
-    return loadModelText(text, static_cast<std::uint32_t>(D), model.identifier, model.table) ==
-           ModelLoadResult::loaded;
+    models.live.channels = D;
+    models.live.gestures = static_cast<int>(recordings.size());
+    models.live.pairTable = pairTableFromModels(pairs, D);
+    return true;
 }
 
-bool calibrate(const std::vector<LabelledStream>& recordings, const std::vector<int>& gestures,
-               Calibration& calibration) {
-    std::vector<RecordingLevels> levels;
+bool trainRecogniser(const std::vector<LabelledStream>& recordings, Models& models) {
+    RecogniserTraining training;
+    const std::size_t channels = static_cast<std::size_t>(recordings.front().channels);
     for (std::size_t k = 0; k < recordings.size(); ++k) {
-        levels.push_back(measureRecording(gestures[k], recordings[k].bytes.data(),
-                                          recordings[k].bytes.size(),
-                                          static_cast<std::size_t>(recordings[k].channels)));
+        training.add(recordingWindowFeatures(recordings[k].bytes.data(), recordings[k].bytes.size(),
+                                             channels),
+                     static_cast<int>(k + 1));
     }
-    return calibrateFromRecordings(levels, calibration);
+    return training.train(channels, recordings.size(), models.live.recogniser);
 }
 
-// Mean absolute value of each channel about its mean over the window.
-LdaSample windowMav(const std::uint8_t* frames, int channels) {
-    LdaSample mav{};
-    const std::size_t d = static_cast<std::size_t>(channels);
-    for (std::size_t c = 0; c < d; ++c) {
-        std::int32_t sum = 0;
-        for (std::size_t t = 0; t < kWindowFrames; ++t) {
-            sum += frames[t * d + c];
-        }
-        const float mean = static_cast<float>(sum) / static_cast<float>(kWindowFrames);
-        float absolute = 0.0f;
-        for (std::size_t t = 0; t < kWindowFrames; ++t) {
-            absolute = absolute + std::fabs(static_cast<float>(frames[t * d + c]) - mean);
-        }
-        mav[c] = absolute / static_cast<float>(kWindowFrames);
-    }
-    return mav;
-}
-
-// Class 0 is rest, class k the k-th gesture of the list.
+// Class 0 is rest, class k the k-th gesture of the list; -1 for none of them.
 int classOf(int gesture, const std::vector<int>& gestures) {
+    if (gesture == 0) {
+        return 0;
+    }
     for (std::size_t k = 0; k < gestures.size(); ++k) {
         if (gestures[k] == gesture) {
             return static_cast<int>(k) + 1;
         }
     }
-    return 0;
+    return -1;
 }
 
 int gestureOf(int classPosition, const std::vector<int>& gestures) {
@@ -123,52 +83,61 @@ int gestureOf(int classPosition, const std::vector<int>& gestures) {
     return gestures[static_cast<std::size_t>(classPosition - 1)];
 }
 
-bool trainLda(const std::vector<LabelledStream>& recordings, const std::vector<int>& gestures,
-              Lda& lda) {
-    std::vector<LdaSample> samples;
-    std::vector<int> labels;
-    for (const LabelledStream& recording : recordings) {
-        const std::size_t d = static_cast<std::size_t>(recording.channels);
-        for (std::size_t start = 0; start + kWindowFrames <= recording.frames();
-             start += kWindowFrames) {
-            samples.push_back(windowMav(recording.bytes.data() + start * d, recording.channels));
-            labels.push_back(classOf(recording.truth[start + kWindowFrames / 2], gestures));
-        }
+// The classic four: the amplitudes as they are, not as their logarithms.
+void yardstickFeatures(const std::uint8_t* window, int channels, float* out) {
+    tdFeatures(window, kWindow, static_cast<std::size_t>(channels), out);
+    for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
+        out[c * kTdFeaturesPerChannel] = std::exp(out[c * kTdFeaturesPerChannel]);
+        out[c * kTdFeaturesPerChannel + 1] = std::exp(out[c * kTdFeaturesPerChannel + 1]);
     }
-    return lda.train(samples, labels, static_cast<int>(gestures.size()) + 1,
-                     recordings.front().channels);
 }
 
-// Feeds the stream to a window cutter packet by packet, as the raw data
-// routing does, and hands every window and the frame it starts at to `decide`.
-template <typename Decide>
-Answers cutAndDecide(const LabelledStream& stream, std::uint32_t stepFrames, Decide decide) {
-    const std::size_t d = static_cast<std::size_t>(stream.channels);
-    IdentifyWindowCutter cutter;
-    cutter.reset(static_cast<std::uint32_t>(d * kWindowFrames),
-                 static_cast<std::uint32_t>(d * stepFrames));
-    const std::size_t step =
-        stepFrames == 0 || stepFrames > kWindowFrames / 2 ? kWindowFrames / 2 : stepFrames;
-    Answers answers;
-    std::size_t windowStart = 0;
-    for (std::size_t first = 0; first + kPacketFrames <= stream.frames(); first += kPacketFrames) {
-        const std::span<const std::uint8_t> packet(stream.bytes.data() + first * d,
-                                                   kPacketFrames * d);
-        if (EventRecord window = cutter.cut(packet)) {
-            answers.push_back({first + kPacketFrames, decide(*window, windowStart)});
-            windowStart += step;
+bool trainYardstick(const std::vector<LabelledStream>& recordings, const std::vector<int>& gestures,
+                    LdaModel& lda) {
+    std::vector<float> samples;
+    std::vector<int> labels;
+    const int channels = recordings.front().channels;
+    const std::size_t dimension = kTdFeaturesPerChannel * static_cast<std::size_t>(channels);
+    float features[kMaxTdFeatures];
+    for (const LabelledStream& recording : recordings) {
+        const std::size_t d = static_cast<std::size_t>(recording.channels);
+        for (std::size_t start = 0; start + kWindow <= recording.frames();
+             start += kYardstickStep) {
+            const std::uint8_t truth = recording.truth[start + kWindow / 2];
+            const int label = truth == kUnscored ? -1 : classOf(truth, gestures);
+            if (label < 0) {
+                continue;
+            }
+            yardstickFeatures(recording.bytes.data() + start * d, channels, features);
+            samples.insert(samples.end(), features, features + dimension);
+            labels.push_back(label);
         }
     }
+    return trainLda(samples, labels, gestures.size() + 1, dimension, 0.0, lda);
+}
+
+// The stream through the cutter of a run in `mode`, as the raw data routing
+// cuts it, every window handed to `decide` with the frame it starts at.
+template <typename Decide>
+Answers cutAndDecide(const LabelledStream& stream, IdentifyMode mode, Decide decide) {
+    Answers answers;
+    replayThroughCutter(
+        stream.bytes.data(), static_cast<std::size_t>(stream.channels), 0, stream.frames(), mode,
+        [&](std::span<const std::uint8_t> window, std::size_t start, std::size_t answerFrame) {
+            answers.push_back({answerFrame, decide(window, start)});
+        });
     return answers;
 }
 
-float median(std::vector<float> values) {
+float quantile(std::vector<float> values, float share) {
     if (values.empty()) {
         return 0.0f;
     }
     std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 == 1 ? values[middle] : 0.5f * (values[middle - 1] + values[middle]);
+    const float at = share * static_cast<float>(values.size() - 1);
+    const std::size_t low = static_cast<std::size_t>(at);
+    const std::size_t high = std::min(low + 1, values.size() - 1);
+    return values[low] + (at - static_cast<float>(low)) * (values[high] - values[low]);
 }
 
 float framesToMs(std::size_t frames) {
@@ -187,21 +156,28 @@ float balanced(const std::vector<std::size_t>& right, const std::vector<std::siz
     return classes == 0 ? 0.0f : sum / static_cast<float>(classes);
 }
 
+}  // namespace
+
 Score score(const LabelledStream& stream, const Answers& answers,
             const std::vector<int>& gestures) {
     Score result;
     std::vector<std::size_t> right(gestures.size() + 1, 0);
     std::vector<std::size_t> total(gestures.size() + 1, 0);
+    std::vector<int> standing(stream.frames(), 0);
     std::size_t next = 0;
-    int standing = 0;
+    int now = 0;
     for (std::size_t f = 0; f < stream.frames(); ++f) {
         while (next < answers.size() && answers[next].frame <= f) {
-            standing = answers[next++].gesture;
+            now = answers[next++].gesture;
         }
-        const std::size_t truth = static_cast<std::size_t>(classOf(stream.truth[f], gestures));
-        ++total[truth];
-        right[truth] += static_cast<std::size_t>(standing) ==
-                        static_cast<std::size_t>(gestureOf(static_cast<int>(truth), gestures));
+        standing[f] = now;
+        const std::uint8_t truth = stream.truth[f];
+        const int k = truth == kUnscored ? -1 : classOf(truth, gestures);
+        if (k < 0) {
+            continue;
+        }
+        ++total[static_cast<std::size_t>(k)];
+        right[static_cast<std::size_t>(k)] += now == truth;
     }
     result.balancedAccuracy = balanced(right, total);
     result.restAsNone =
@@ -214,82 +190,128 @@ Score score(const LabelledStream& stream, const Answers& answers,
         const StreamEvent& event = stream.events[e];
         const std::size_t end =
             e + 1 < stream.events.size() ? stream.events[e + 1].frame : stream.frames();
-        int* count = event.kind == StreamEvent::onset     ? &result.onsets
-                     : event.kind == StreamEvent::release ? &result.releases
-                                                          : &result.switches;
-        ++*count;
-        for (const Answer& answer : answers) {
-            if (answer.frame > event.frame && answer.frame <= end &&
-                answer.gesture == event.gesture) {
-                const float ms = framesToMs(answer.frame - event.frame);
-                (event.kind == StreamEvent::onset     ? onsets
-                 : event.kind == StreamEvent::release ? releases
-                                                      : switches)
-                    .push_back(ms);
+        std::vector<float>& delays = event.kind == StreamEvent::onset     ? onsets
+                                     : event.kind == StreamEvent::release ? releases
+                                                                          : switches;
+        (event.kind == StreamEvent::onset     ? result.onsets
+         : event.kind == StreamEvent::release ? result.releases
+                                              : result.switches)++;
+        for (std::size_t f = event.frame; f < end; ++f) {
+            if (standing[f] == event.gesture) {
+                delays.push_back(framesToMs(f - event.frame));
                 break;
             }
         }
     }
-    result.onsetMs = median(onsets);
+    result.onsetMs = quantile(onsets, 0.5f);
+    result.onsetP90Ms = quantile(onsets, 0.9f);
     result.onsetsReported = static_cast<int>(onsets.size());
-    result.releaseMs = median(releases);
+    result.releaseMs = quantile(releases, 0.5f);
     result.releasesReported = static_cast<int>(releases.size());
-    result.switchMs = median(switches);
+    result.switchMs = quantile(switches, 0.5f);
     result.switchesReported = static_cast<int>(switches.size());
+    int last = 0;
+    std::size_t lastFrame = 0;
+    bool any = false;
+    for (const Answer& answer : answers) {
+        if (answer.gesture == last) {
+            continue;
+        }
+        ++result.changes;
+        if (any && answer.frame - lastFrame < static_cast<std::size_t>(kFramesPerSecond / 10)) {
+            ++result.quickChanges;
+        }
+        any = true;
+        last = answer.gesture;
+        lastFrame = answer.frame;
+    }
     return result;
 }
 
-}  // namespace
-
-ProfileEvaluation evaluateProfile(const tessel::sim::WearerProfile& profile,
-                                  const EvaluationOptions& options) {
-    ProfileEvaluation evaluation;
-    evaluation.profile = profile.name;
+Evaluated evaluateStreams(const std::string& name, const std::vector<LabelledStream>& recordings,
+                          const LabelledStream& stream, const EvaluationOptions& options) {
+    Evaluated evaluation;
+    evaluation.name = name;
     const std::vector<int>& gestures = options.gestures;
-    std::vector<LabelledStream> recordings;
-    for (const int gesture : gestures) {
-        recordings.push_back(recordGesture(profile, kTrainingDay,
-                                           tessel::sim::mixSeed(options.seed, 100 + gesture),
-                                           gesture, options.channels));
+    Models models;
+    if (recordings.empty() || !trainPairs(recordings, models)) {
+        std::fprintf(stderr, "%s: the pair classifiers could not be trained\n", name.c_str());
+        return evaluation;
     }
-    Model model;
-    if (!trainPairs(recordings, model) || !calibrate(recordings, gestures, model.calibration) ||
-        !trainLda(recordings, gestures, model.lda)) {
+    if (!trainRecogniser(recordings, models)) {
+        std::fprintf(stderr, "%s: the recogniser could not be trained\n", name.c_str());
+        return evaluation;
+    }
+    if (!trainYardstick(recordings, gestures, models.yardstick)) {
+        std::fprintf(stderr, "%s: the yardstick could not be trained\n", name.c_str());
         return evaluation;
     }
     evaluation.trained = true;
-    evaluation.calibration = model.calibration;
+    const int channels = stream.channels;
 
-    const LabelledStream stream =
-        identificationStream(profile, kIdentificationDay, tessel::sim::mixSeed(options.seed, 7),
-                             gestures, options.channels);
-
-    Identifier exact = model.identifier;
-    const Answers exactAnswers = cutAndDecide(stream, 0, [&](const auto& window, std::size_t) {
-        return gestureOf(classifyWindow(window, exact, model.table), gestures);
-    });
-    CalibratedIdentifier calibrated;
-    calibrated.reset(model.identifier.channels, model.identifier.gestures, model.calibration);
-    const Answers calibratedAnswers =
-        cutAndDecide(stream, options.calibratedStep, [&](const auto& window, std::size_t) {
-            return gestureOf(classifyCalibratedWindow(window, calibrated, model.table), gestures);
-        });
+    LiveIdentifier exact;
+    exact.start(IdentifyMode::exact, models.live);
+    const Answers exactAnswers = cutAndDecide(
+        stream, IdentifyMode::exact,
+        [&](auto window, std::size_t) { return gestureOf(exact.classify(window), gestures); });
+    LiveIdentifier calibrated;
+    calibrated.start(IdentifyMode::calibrated, models.live);
+    const Answers calibratedAnswers = cutAndDecide(
+        stream, IdentifyMode::calibrated,
+        [&](auto window, std::size_t) { return gestureOf(calibrated.classify(window), gestures); });
+    // The yardstick decides on 200 ms windows every 100 ms, as the exact mode cuts them.
     std::vector<std::size_t> right(gestures.size() + 1, 0);
     std::vector<std::size_t> total(gestures.size() + 1, 0);
-    const Answers ldaAnswers =
-        cutAndDecide(stream, options.calibratedStep, [&](const auto& window, std::size_t start) {
-            const int decided = model.lda.classify(windowMav(window.data(), options.channels));
-            const std::size_t truth = static_cast<std::size_t>(
-                classOf(stream.truth[start + kWindowFrames / 2], gestures));
-            ++total[truth];
-            right[truth] += static_cast<std::size_t>(decided) == truth;
+    const Answers yardstickAnswers =
+        cutAndDecide(stream, IdentifyMode::exact, [&](auto window, std::size_t start) {
+            float features[kMaxTdFeatures];
+            float scores[kMaxLdaClasses];
+            yardstickFeatures(window.data(), channels, features);
+            const int decided = static_cast<int>(models.yardstick.classify(features, scores));
+            const std::uint8_t truth = stream.truth[start + kWindow / 2];
+            const int k = truth == kUnscored ? -1 : classOf(truth, gestures);
+            if (k >= 0) {
+                ++total[static_cast<std::size_t>(k)];
+                right[static_cast<std::size_t>(k)] += decided == k;
+            }
             return gestureOf(decided, gestures);
         });
     evaluation.exact = score(stream, exactAnswers, gestures);
     evaluation.calibrated = score(stream, calibratedAnswers, gestures);
-    evaluation.lda = score(stream, ldaAnswers, gestures);
-    evaluation.ldaOfflineAccuracy = balanced(right, total);
+    evaluation.yardstick = score(stream, yardstickAnswers, gestures);
+    evaluation.yardstickOffline = balanced(right, total);
     return evaluation;
+}
+
+Evaluated evaluateProfile(const tessel::sim::WearerProfile& profile,
+                          const EvaluationOptions& options) {
+    std::vector<LabelledStream> recordings;
+    for (const int gesture : options.gestures) {
+        recordings.push_back(recordGesture(profile, kTrainingDay,
+                                           tessel::sim::mixSeed(options.seed, 100 + gesture),
+                                           gesture, options.channels));
+    }
+    tessel::sim::WearerProfile nextDay = profile;
+    if (options.dayLevel > 0.0f) {
+        nextDay.dayLevelLow = options.dayLevel;
+        nextDay.dayLevelHigh = options.dayLevel;
+    }
+    const LabelledStream stream =
+        identificationStream(nextDay, kIdentificationDay, tessel::sim::mixSeed(options.seed, 7),
+                             options.gestures, options.channels);
+    Evaluated evaluated = evaluateStreams(profile.name, recordings, stream, options);
+    evaluated.dayLevel = tessel::sim::dayLevel(nextDay, kIdentificationDay);
+    return evaluated;
+}
+
+Evaluated evaluateDevPerson(const DevPerson& person, const EvaluationOptions& options) {
+    std::vector<LabelledStream> recordings;
+    for (const int gesture : options.gestures) {
+        recordings.push_back(
+            devRecordingWindow(person.gestures[static_cast<std::size_t>(gesture - 1)]));
+    }
+    return evaluateStreams(person.name, recordings, devTestStream(person.stream, options.gestures),
+                           options);
 }
 
 }  // namespace identify_eval

@@ -1,19 +1,21 @@
-// Evaluating live identification on a simulated wearer: train on 30 s
-// recordings of each gesture from one day, identify a stream from another day,
-// and score the exact mode, the calibrated mode and an LDA yardstick alike.
+// Evaluating live identification: train on recordings of each gesture (30 s
+// windows, as the server records them), identify a stream recorded at another
+// time, and score the exact mode, the calibrated mode and the yardstick (LDA
+// on the four classic time-domain features, rest as a class) alike.
 //
 // Every method answers as the server would: windows are cut from 16-frame
 // packets as they arrive, and an answer stands from the packet that completed
-// its window until the next. Each frame of the stream is scored against the
-// answer standing at it, so late answers cost what they cost a user.
+// its window until the next. Each scored frame of the stream is scored against
+// the answer standing at it, so late answers cost what they cost a user.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "identify/calibration.h"
 #include "tessel/sim/wearer_profile.h"
+#include "tools/identify_eval/dev_set.h"
+#include "tools/identify_eval/eval_streams.h"
 
 namespace identify_eval {
 
@@ -21,19 +23,22 @@ struct EvaluationOptions {
     std::vector<int> gestures{1, 2, 3, 4};
     int channels = 8;
     std::uint64_t seed = 1;
-    // Frames from one calibrated window to the next.
-    std::uint32_t calibratedStep = 16;
+    // The simulated wearer's level on the day of identification over the day
+    // of recording; 0 for the profile's own draw.
+    float dayLevel = 0.0f;
 };
 
 struct Score {
     float balancedAccuracy = 0.0f;  // mean recall over rest and every gesture
     float restAsNone = 0.0f;        // recall of rest
-    // From the start of a contraction out of rest to the first report of its
-    // gesture; the median over the onsets reported, in ms.
+    // From an onset (a cue, or the start of a label) to the first frame at
+    // which its gesture is reported; median and 90th percentile over the
+    // onsets reported, in ms.
     float onsetMs = 0.0f;
+    float onsetP90Ms = 0.0f;
     int onsetsReported = 0;
     int onsets = 0;
-    // From the start of a relaxation to the first report of no gesture.
+    // From a release to the first report of no gesture.
     float releaseMs = 0.0f;
     int releasesReported = 0;
     int releases = 0;
@@ -41,20 +46,43 @@ struct Score {
     float switchMs = 0.0f;
     int switchesReported = 0;
     int switches = 0;
+    // Changes of the report within 100 ms of the one before, over all changes.
+    int quickChanges = 0;
+    int changes = 0;
 };
 
-struct ProfileEvaluation {
-    std::string profile;
-    bool trained = false;  // the model and the calibration could be made
-    Calibration calibration;
+// An answer stands from `frame` until the next; gesture 0 is no gesture.
+struct Answer {
+    std::size_t frame = 0;
+    int gesture = 0;
+};
+using Answers = std::vector<Answer>;
+
+struct Evaluated {
+    std::string name;
+    float dayLevel = 1.0f;  // of the identification day over the recording day
+    bool trained = false;   // every model could be trained
     Score exact;
     Score calibrated;
-    Score lda;
+    Score yardstick;
     // The yardstick offline: each window against the truth at its centre.
-    float ldaOfflineAccuracy = 0.0f;
+    float yardstickOffline = 0.0f;
 };
 
-ProfileEvaluation evaluateProfile(const tessel::sim::WearerProfile& profile,
-                                  const EvaluationOptions& options);
+// recordings[k] is the recording of gestures[k].
+Evaluated evaluateStreams(const std::string& name, const std::vector<LabelledStream>& recordings,
+                          const LabelledStream& stream, const EvaluationOptions& options);
+
+// A simulated wearer: recorded on day 1, identified on day 2.
+Evaluated evaluateProfile(const tessel::sim::WearerProfile& profile,
+                          const EvaluationOptions& options);
+
+// A person of the development set: their first series, each file replayed
+// into a 30 s window, trained on; their second series identified.
+Evaluated evaluateDevPerson(const DevPerson& person, const EvaluationOptions& options);
+
+// The score of answers on a stream (frames of truth kUnscored, and gestures
+// other than `gestures`, are left out).
+Score score(const LabelledStream& stream, const Answers& answers, const std::vector<int>& gestures);
 
 }  // namespace identify_eval

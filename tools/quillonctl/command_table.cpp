@@ -28,8 +28,8 @@ const std::array<CommandSpec, 27> kCommands{{
      "default: 1 Fist, 2 Spread, 3 WaveIn); the wearer makes the armband's gesture\n"
      "of the same number.\n"
      "\n"
-     "--mode M: how the server identifies, exact or calibrated (the default; it\n"
-     "takes its thresholds from the wearer's own recordings).\n"
+     "--mode M: how the server identifies, exact or calibrated (the default; its\n"
+     "recogniser learns rest and the gestures from the wearer's own recordings).\n"
      "\n"
      "The server appends every recording to rawG.bin in its working directory, so\n"
      "a server that holds recordings already trains on the old and the new ones\n"
@@ -42,8 +42,8 @@ const std::array<CommandSpec, 27> kCommands{{
      "Sends PING and prints the answer.\n"},
     {CommandId::Scan, "scan", "", 0, 0, kUsual, "scan for the armband",
      "Asks the server to scan and waits until an armband is found (the\n"
-     "notification 02 00). The server goes on scanning until one turns up, also\n"
-     "after quillonctl has stopped waiting.\n"},
+     "notification 02 00). The server scans for 30 s in all (02 F0 when none\n"
+     "turned up), also after quillonctl has stopped waiting.\n"},
     {CommandId::Connect, "connect", "", 0, 0, kUsual, "connect the armband found by a scan",
      "Asks the server to connect the armband that the last scan found and waits\n"
      "until it is connected (the notification 03 00).\n"},
@@ -126,8 +126,8 @@ const std::array<CommandSpec, 27> kCommands{{
      "stops it (STOP_IDENTIFY). The time-out applies to the start only.\n"
      "\n"
      "--mode M: exact or calibrated (the default), set on the server through its\n"
-     "settings first; calibrated takes its movement thresholds from the wearer's\n"
-     "own recordings and follows onsets, switches and rest sooner.\n"},
+     "settings first; calibrated knows rest as a class of its own, learnt with the\n"
+     "gestures from the wearer's own recordings, and follows onsets and rest sooner.\n"},
     {CommandId::StopIdentify, "stop-identify", "", 0, 0, kUsual, "stop identification",
      "Stops identification; the server also ends a recording or a gesture stream\n"
      "with it.\n"},

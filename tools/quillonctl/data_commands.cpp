@@ -165,28 +165,35 @@ int runEvaluate(const Invocation& invocation) {
             "identification in " +
             text(field(*document, "identifyMode")) + " mode");
         say("");
-        say("held-out windows by gesture recorded (rows) and gesture chosen (columns):");
+        say("held-out decisions by what the wearer did (rows) and what was reported (columns):");
+        const json& classes = field(*document, "classes");
+        std::vector<std::string> labels;
+        for (const json& c : classes) {
+            const int number =
+                field(c, "gesture").is_number_integer() ? field(c, "gesture").get<int>() : 0;
+            labels.push_back(number == 0 ? "rest" : std::to_string(number));
+        }
         std::string header = "         ";
-        for (int number : numbers) {
-            header += padLeft(std::to_string(number), 9);
+        for (const std::string& label : labels) {
+            header += padLeft(label, 9);
         }
         say(header + "     recall");
         const json& confusion = field(*document, "confusion");
-        for (std::size_t r = 0; r < numbers.size() && r < confusion.size(); ++r) {
-            std::string line = padLeft(std::to_string(numbers[r]), 6) + "   ";
+        for (std::size_t r = 0; r < labels.size() && r < confusion.size(); ++r) {
+            std::string line = padLeft(labels[r], 6) + "   ";
             for (const json& count : confusion[r]) {
                 line += padLeft(text(count, "0"), 9);
             }
-            say(line + padLeft(percent(field(gestures[r], "recall")), 11));
+            say(line + padLeft(percent(field(classes[r], "recall")), 11));
         }
         std::string precision = "precision";
-        for (const json& g : gestures) {
-            precision += padLeft(percent(field(g, "precision")), 9);
+        for (const json& c : classes) {
+            precision += padLeft(percent(field(c, "precision")), 9);
         }
         say(precision);
         say("");
         say("accuracy: " + percent(field(*document, "accuracy")) + " of " +
-            text(field(*document, "windowsTested")) + " held-out windows");
+            text(field(*document, "windowsTested")) + " held-out decisions");
         const json& online = field(*document, "online");
         const json& rate = field(online, "instability");
         say("live identification of the held-out stretches: active error rate " +

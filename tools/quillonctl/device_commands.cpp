@@ -58,8 +58,8 @@ int runPing(Session& session) {
 int scanForArmband(Session& session, const std::string& found) {
     return requestAndAwait(
         session, {0x02, 0x00}, "the notification that an armband was found (02 00)", found,
-        "the server goes on scanning; is the armband switched on, near, and not connected "
-        "already?");
+        "the server scans for 30 s in all; is the armband switched on, near, and not "
+        "connected already?");
 }
 
 int connectArmband(Session& session) {

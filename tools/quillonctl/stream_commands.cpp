@@ -34,7 +34,8 @@ const StreamSpec kIdentification{
     0xFF,
     "identification",
     "the server refused to identify (08 FF STATUS_FAILED): it is busy recording, identifying or "
-    "streaming gestures, or W&B.txt is missing or malformed (`quillonctl generate` makes it)",
+    "streaming gestures, or W&B.txt is missing or malformed, or in calibrated mode "
+    "recogniser.txt is missing or from another training (`quillonctl generate` makes both)",
     identifiedGestureText};
 
 int stopStream(Session& session, const StreamSpec& stream) {

@@ -8,7 +8,10 @@ import {
   RECORD_WINDOW_MS,
   Status,
   armbandGestureName,
+  bitsOf,
+  channelWords,
   configWords,
+  listWords,
   describeIncoming,
   generateWords,
   parsePreview,
@@ -16,6 +19,7 @@ import {
   uploadWords,
 } from './protocol.js';
 import { apiFailureWords } from './api.js';
+import { checkPractice, notePracticeReport, startPractice } from './practice.js';
 
 export const HISTORY_LENGTH = 8;
 // A 06 FF this late in a window is the server failing to save it.
@@ -24,6 +28,8 @@ const SAVE_FAILURE_AFTER_MS = RECORD_WINDOW_MS - 5000;
 export const UPLOAD_STALL_MS = 15000;
 // A scan this long without an armband gets a word of advice.
 export const SCAN_NOTICE_MS = 20000;
+// The count-in before a recording window, on the page's clock: a person's time.
+export const COUNT_IN_MS = 3000;
 
 export function dispatchAnswer(session, bytes) {
   const [code, status = 0] = bytes;
@@ -47,6 +53,8 @@ export function dispatchAnswer(session, bytes) {
       return onUpload(session, code, status);
     case Answer.GESTURE_STREAM:
       return onGestureStream(session, status);
+    case Answer.PREVIEW_STREAM:
+      return onPreviewStream(session, status);
     case Answer.VERSION:
       return onVersions(session, bytes);
     default:
@@ -57,6 +65,15 @@ export function dispatchAnswer(session, bytes) {
 export function onLink(session, code, status) {
   const s = session.state;
   if (code === Answer.DEVICE_FOUND) {
+    if (status === Status.STOPPED || status === Status.DEVICE_ERROR) {
+      session.end('scan');
+      if (s.link === 'scanning') s.link = 'disconnected';
+      s.note =
+        status === Status.STOPPED
+          ? 'Scanning stopped.'
+          : 'No armband was found in 30 s: check that it is on, charged and near, then scan again.';
+      return status === Status.STOPPED ? 'The scan was stopped.' : 'The scan ended: no armband found.';
+    }
     if (status !== Status.OK) return null;
     session.end('scan');
     s.note = null; // news of the link makes an earlier refusal stale
@@ -64,6 +81,7 @@ export function onLink(session, code, status) {
     return 'Armband found: it can be connected now.';
   }
   if (code === Answer.CONNECTED) {
+    const asked = session.isBusy('connect'); // this page connected it
     session.end('connect');
     session.refresh('status');
     if (status === Status.DEVICE_ERROR) {
@@ -74,6 +92,9 @@ export function onLink(session, code, status) {
     if (status !== Status.OK) return null;
     s.note = null;
     s.link = 'connected';
+    // The page that connected it applies the last configuration again, once the
+    // status read above says the server holds none.
+    session.reapplyDue = asked;
     return 'Armband connected.';
   }
   if (status !== Status.OK) return null;
@@ -83,6 +104,7 @@ export function onLink(session, code, status) {
   s.mode = 'idle';
   s.versions = s.versions && { ...s.versions, firmware: null, hardware: null };
   s.config.server = null; // the server forgets channels and gestures
+  if (s.recording.phase === 'countIn') s.recording.phase = 'idle';
   if (s.recording.phase !== 'idle') {
     Object.assign(s.recording, {
       phase: 'idle',
@@ -91,6 +113,7 @@ export function onLink(session, code, status) {
   }
   s.identify.phase = 'idle';
   s.stream.phase = 'idle';
+  s.preview.phase = 'off';
   session.refresh('status');
   return 'Armband disconnected.';
 }
@@ -99,10 +122,24 @@ export function onConfig(session, status) {
   const c = session.state.config;
   session.end('apply');
   const ok = status === Status.OK;
-  if (c.pending && status !== Status.WRONG_MODE && status !== Status.FAILED) c.server = c.pending;
+  const sent = c.pending;
+  if (sent && status !== Status.WRONG_MODE && status !== Status.FAILED) {
+    c.server = { channelMask: sent.channelMask, gestureMask: sent.gestureMask };
+    c.last = c.server;
+  }
   c.armbandOk = ok;
   c.pending = null;
-  c.outcome = { ok, words: configWords(status) };
+  // Another page's acceptance does not replace what this page said of its own.
+  if (sent || !ok || !c.outcome?.ok)
+    c.outcome = {
+      ok,
+      words:
+        ok && sent?.again
+          ? `The armband came back: ${channelWords(sent.channelMask)} and ${listWords(
+              bitsOf(sent.gestureMask).map((slot) => session.nameOf(slot)),
+            )} were applied again.`
+          : configWords(status),
+    };
   session.state.evaluation.stale = true;
   session.refresh('status');
   session.refresh('recordings');
@@ -114,14 +151,19 @@ export function onRecord(session, status) {
   const r = s.recording;
   if (status === Status.OK || status === Status.STOPPED) {
     session.end('stopRecord');
-    const slot = r.phase === 'idle' ? null : r.slot; // null: a window this page never saw
-    const words = status === Status.OK ? 'Recording saved.' : 'Recording stopped; nothing was saved.';
-    Object.assign(r, { phase: 'idle', mine: false, outcome: { ok: status === Status.OK, words, slot } });
-    s.mode = 'idle';
-    if (status === Status.OK) {
-      s.evaluation.stale = true;
-      session.refresh('recordings');
+    const running = r.phase !== 'idle' && r.phase !== 'countIn';
+    const slot = running ? r.slot : null; // null: a window this page never saw
+    const replacing = running && r.mine && r.replace;
+    let words = status === Status.OK ? 'Recording saved.' : 'Recording stopped; nothing was saved.';
+    if (replacing && status === Status.STOPPED) words += ' The earlier recording is kept.';
+    if (running && r.mine) session.memory?.clear();
+    if (r.phase !== 'countIn') {
+      const outcome = { ok: status === Status.OK, words, slot };
+      Object.assign(r, { phase: 'idle', mine: false, replace: false, outcome });
     }
+    s.mode = 'idle';
+    if (status === Status.OK && replacing) session.removeOlderWindows(slot);
+    else if (status === Status.OK) session.recordingsChanged();
     session.emit({ type: 'window-end', slot, saved: status === Status.OK });
     return slot === null ? words : `${session.nameOf(slot)}: ${words}`;
   }
@@ -166,7 +208,12 @@ export function onPreview(session, bytes) {
     return;
   }
   const r = session.state.recording;
-  if (r.phase === 'idle') {
+  const waiting = r.phase === 'idle' || r.phase === 'countIn';
+  if (waiting && session.state.preview.phase !== 'off') {
+    session.emit({ type: 'preview', check: true, ...preview }); // the signal check
+    return;
+  }
+  if (waiting) {
     Object.assign(r, { slot: null, mine: false, outcome: null });
     windowOpens(session, r);
     session.log('note', 'Another client started a recording.');
@@ -184,22 +231,25 @@ export function onIdentify(session, status) {
   const s = session.state;
   const id = s.identify;
   if (status === Status.STOPPED) {
+    const wasRunning = id.phase !== 'idle' || s.mode === 'identifying' || session.isBusy('stopIdentify');
     session.end('stopIdentify');
-    Object.assign(id, {
-      phase: 'idle',
-      current: null,
-      outcome: { ok: true, words: 'Identification stopped.' },
-    });
+    Object.assign(id, { phase: 'idle', current: null, heldSince: null });
+    if (wasRunning) id.outcome = { ok: true, words: 'Identification stopped.' };
     s.mode = 'idle'; // stopping identification idles the server whatever it was doing
     if (s.stream.phase !== 'idle') s.stream.phase = 'idle';
     return 'Identification stopped.';
   }
   if (status !== NO_GESTURE && (status < 1 || status > 8))
     return "Another client's identification request was refused.";
-  if (id.phase === 'idle') Object.assign(id, { reports: 0, seen: [] });
+  if (id.phase === 'idle') {
+    id.reports = 0;
+    startPractice(s); // another client's run, or one from before a reload
+  }
   if (id.phase !== 'stopping') id.phase = 'running';
   s.mode = 'identifying';
+  notePracticeReport(id, status, session.now());
   id.current = status;
+  checkPractice(s, 0);
   id.reports += 1;
   if (status !== NO_GESTURE && !id.seen.includes(status)) id.seen.push(status);
   id.history.unshift({ slot: status, at: session.now() });
@@ -215,7 +265,7 @@ export function onGenerate(session, statuses) {
   const elapsedMs = g.phase === 'running' ? session.now() - g.startedAt : null;
   Object.assign(g, { phase: 'idle', elapsedMs, outcome: { ok, words: generateWords(statuses) } });
   session.refresh('status');
-  if (ok) session.refresh('evaluation');
+  if (ok) session.evaluate();
   return `Generation: ${generateWords(statuses)}`;
 }
 
@@ -269,6 +319,26 @@ export function onGestureStream(session, status) {
   return `Armband's gesture: ${armbandGestureName(status)}.`;
 }
 
+export function onPreviewStream(session, status) {
+  const p = session.state.preview;
+  if (status === Status.OK) {
+    session.end('preview');
+    Object.assign(p, { phase: 'on', outcome: null });
+    return 'Signal check: the server streams the signal.';
+  }
+  if (status === Status.STOPPED) {
+    session.end('stopPreview');
+    p.phase = 'off';
+    return 'The signal check ended.';
+  }
+  if (status === Status.WRONG_MODE && p.phase === 'stopping') {
+    session.end('stopPreview');
+    p.phase = 'off';
+    return 'There was no signal check to stop.';
+  }
+  return null; // another client's refusal
+}
+
 export function onVersions(session, bytes) {
   const versions = parseVersions(bytes);
   if (!versions) return 'A version answer that cannot be read.';
@@ -295,10 +365,16 @@ export function onTick(session, now) {
   const s = session.state;
   let change = false;
   const r = s.recording;
+  if (r.phase === 'countIn' && now - r.startedAt >= COUNT_IN_MS) {
+    session.openWindow();
+    change = true;
+  }
   if (r.phase === 'running' && session.armbandMsSince(r.startedAt, now) >= RECORD_WINDOW_MS) {
     r.phase = 'saving';
     change = true;
   }
+  const id = s.identify;
+  if (id.heldSince !== null && checkPractice(s, session.armbandMsSince(id.heldSince, now))) change = true;
   const u = s.upload;
   if (u.phase === 'running' && now - u.lastProgressAt >= UPLOAD_STALL_MS) {
     session.end('upload');

@@ -1,16 +1,19 @@
 // The server's HTTP API as the page uses it: JSON in and out, a bounded wait,
-// and the header that every request changing something must carry. Each call
-// resolves to {ok, status, body} and never throws: a server that cannot be
-// reached is {ok: false, status: 0}. `fetchFn` is the page's fetch, or a
-// stand-in in tests.
+// the header that every request changing something must carry, and the
+// server's token when the page's address holds one. Each call resolves to
+// {ok, status, body} and never throws: a server that cannot be reached is
+// {ok: false, status: 0}. `fetchFn` is the page's fetch, or a stand-in in tests.
+import { accessToken } from './server_link.js';
+
 export const API_WAIT_MS = 10000;
 // Computing the evaluation trains a model per fold: it takes longer.
 export const EVALUATION_WAIT_MS = 120000;
 
-export function createApi(fetchFn, waitMs = API_WAIT_MS) {
+export function createApi(fetchFn, waitMs = API_WAIT_MS, token = accessToken(globalThis.location)) {
   async function call(method, path, body, wait = waitMs) {
     const init = { method, signal: AbortSignal.timeout(wait), headers: {} };
     if (method !== 'GET') init.headers['X-Quillon-Request'] = '1';
+    if (token) init.headers['X-Quillon-Token'] = token;
     if (body !== undefined) {
       init.headers['Content-Type'] = 'application/json';
       init.body = JSON.stringify(body);

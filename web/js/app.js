@@ -1,7 +1,7 @@
 // The page's entry point: one Session fed by the server link and the HTTP API,
 // the panels that draw it, and a tick that moves time-outs and timers along.
 import { createApi } from './api.js';
-import { availableActions, currentStep, nextStep } from './availability.js';
+import { availableActions, currentStep, missingRecordings, nextStep } from './availability.js';
 import { createConfigPanel } from './config_panel.js';
 import { createCuePanel } from './cue_panel.js';
 import { createDevicePanel } from './device_panel.js';
@@ -13,16 +13,16 @@ import { pageOptions } from './page_options.js';
 import { createRecordPanel } from './record_panel.js';
 import { ServerLink, serverUrl } from './server_link.js';
 import { Session } from './session.js';
-import { loadSettings, saveSettings } from './settings.js';
+import { loadSettings, recordingMemory, saveSettings } from './settings.js';
 import { createSignalPanel } from './signal_panel.js';
 import { createStepLayout } from './step_layout.js';
 import { createWearerPanel } from './wearer_panel.js';
 
 const TICK_MS = 200;
 
-function storage() {
+function storage(kind = 'localStorage') {
   try {
-    return window.localStorage;
+    return window[kind];
   } catch {
     return null; // storage switched off: choices are simply not remembered
   }
@@ -36,6 +36,7 @@ const session = new Session({
   api: createApi(fetchFn),
   speed: options.speed,
   selection: loadSettings(storage()),
+  memory: recordingMemory(storage('sessionStorage')),
 });
 const log = createLogPanel(session);
 
@@ -89,6 +90,7 @@ const steps = createStepLayout();
 const serverStatus = byId('server-status');
 const banner = byId('server-banner');
 const next = byId('next-step');
+const layout = byId('layout');
 let retryText = '';
 
 function render() {
@@ -107,11 +109,32 @@ function render() {
   banner.hidden = state.server !== 'closed';
   setText(banner, `The Quillon server has gone away (stopped, or the network dropped). ${retryText}`);
   setText(next, nextStep(state));
+  layout.dataset.recording = String(state.recording.phase !== 'idle');
 }
+
+// On a phone the live card sticks under the top bar while a window is under way.
+const topbar = document.querySelector('.topbar');
+new ResizeObserver(() =>
+  document.documentElement.style.setProperty('--topbar-height', `${topbar.offsetHeight}px`),
+).observe(topbar);
 
 session.subscribe((event) => {
   if (event.type === 'change') requestRender();
   if (event.type === 'selection') saveSettings(storage(), session.state.selection);
+});
+
+// The space bar starts the next gesture's recording (with its count-in), so
+// the hand wearing the band need not reach for the pointer; not while typing
+// or on a control, where the space bar is the control's own.
+document.addEventListener('keydown', (event) => {
+  if (event.key !== ' ' || event.repeat || event.ctrlKey || event.altKey || event.metaKey) return;
+  if (event.target.closest?.('input, textarea, select, button, a, summary, [contenteditable]')) return;
+  const state = session.state;
+  const actions = availableActions(state);
+  const slot = missingRecordings(state).find((s) => actions.record(s));
+  if (currentStep(state) !== 3 || slot === undefined) return;
+  event.preventDefault();
+  session.startRecord(slot);
 });
 
 link = new ServerLink({
@@ -128,6 +151,7 @@ link.start();
 setInterval(() => {
   session.tick();
   const s = session.state;
-  if (s.recording.phase !== 'idle' || Object.keys(s.busy).length > 0) requestRender();
+  if (s.recording.phase !== 'idle' || Object.keys(s.busy).length > 0 || s.identify.heldSince !== null)
+    requestRender();
 }, TICK_MS);
 render();

@@ -29,12 +29,19 @@ export function modelFits(state) {
   return m.trainedGestureMask === null || m.trainedGestureMask === state.config.server?.gestureMask;
 }
 
+// Whether the server says the model was trained on other recordings or
+// settings than there are now (a server that does not say counts as current).
+export function modelStale(state) {
+  return Boolean(state.model?.present) && state.model.current === false;
+}
+
 export function availableActions(state) {
   const busy = (control) => Boolean(state.busy[control]);
   const open = state.server === 'open';
   const connected = open && state.link === 'connected';
   const generating = state.generate.phase !== 'idle' || busy('generate');
   const uploading = state.upload.phase !== 'idle' || busy('upload');
+  const previewing = state.preview.phase !== 'off';
   const quiet =
     connected &&
     state.mode === 'idle' &&
@@ -45,7 +52,8 @@ export function availableActions(state) {
     !uploading &&
     !busy('record') &&
     !busy('identify') &&
-    !busy('stream');
+    !busy('stream') &&
+    !busy('preview');
   const matches = configMatches(state);
   const slots = bitsOf(state.selection.gestureMask);
   const recorded = (slot) => isRecorded(state, slot);
@@ -56,6 +64,7 @@ export function availableActions(state) {
       ['unknown', 'disconnected', 'found'].concat(state.note ? ['scanning'] : []).includes(state.link) &&
       !busy('scan') &&
       !generating,
+    stopScan: open && state.link === 'scanning' && !busy('stopScan'),
     connect: open && ['unknown', 'found'].includes(state.link) && !busy('connect') && !generating,
     disconnect: connected && !busy('disconnect') && !generating && !uploading,
     applyConfig:
@@ -71,7 +80,9 @@ export function availableActions(state) {
     recordAgain: (slot) => record(slot) && recorded(slot),
     deleteRecording: (slot) => quiet && recorded(slot) && !busy(`delete${slot}`),
     stopRecord:
-      open && ['starting', 'running', 'saving'].includes(state.recording.phase) && !busy('stopRecord'),
+      open &&
+      ['countIn', 'starting', 'running', 'saving'].includes(state.recording.phase) &&
+      !busy('stopRecord'),
     generate:
       open &&
       matches &&
@@ -93,6 +104,13 @@ export function availableActions(state) {
       (['starting', 'running'].includes(state.identify.phase) || state.mode === 'identifying') &&
       !busy('stopIdentify'),
     startStream: quiet,
+    startPreview:
+      connected &&
+      !previewing &&
+      (state.mode === 'idle' || state.mode === 'identifying') &&
+      state.recording.phase === 'idle' &&
+      !busy('preview'),
+    stopPreview: open && ['starting', 'on'].includes(state.preview.phase) && !busy('stopPreview'),
     stopStream:
       open &&
       (['starting', 'running'].includes(state.stream.phase) || state.mode === 'streaming') &&
@@ -106,8 +124,11 @@ export function currentStep(state) {
   if (state.server !== 'open' || state.link !== 'connected') return 1;
   if (!configMatches(state)) return 2;
   if (state.recording.phase !== 'idle' || missingRecordings(state).length > 0) return 3;
-  if (!modelFits(state) || state.generate.phase !== 'idle' || state.upload.phase !== 'idle') return 4;
-  if (!state.upload.outcome?.ok && state.identify.phase === 'idle' && state.mode !== 'identifying') return 4;
+  const identifying = state.identify.phase !== 'idle' || state.mode === 'identifying';
+  if (identifying && modelFits(state)) return 5;
+  if (!modelFits(state) || modelStale(state)) return 4;
+  if (state.generate.phase !== 'idle' || state.upload.phase !== 'idle') return 4;
+  if (!state.upload.outcome?.ok) return 4;
   return 5;
 }
 
@@ -137,11 +158,14 @@ export function nextStep(state) {
       ? 'Tick at least two gestures (and name them), then press Apply.'
       : 'Choose channels and gestures, then press Apply.';
   }
+  if (state.recording.phase === 'countIn') return 'Get ready: the window opens after the count-in.';
   if (state.recording.phase !== 'idle') return 'Follow the cues until the window closes.';
   const missing = missingRecordings(state);
   if (missing.length > 0) return `Record each gesture: ${missing.length} of ${slots.length} still to record.`;
   if (state.generate.phase !== 'idle') return 'Training the model…';
   if (!modelFits(state)) return 'Every gesture is recorded: press Generate model.';
+  if (modelStale(state) && state.identify.phase === 'idle' && state.mode !== 'identifying')
+    return 'The recordings or settings changed since the model was trained: press Train again.';
   if (state.upload.phase !== 'idle') return 'Uploading the model to the armband…';
   if (state.identify.phase === 'idle' && state.mode !== 'identifying') {
     return state.upload.outcome?.ok

@@ -74,11 +74,30 @@ export function createConfigPanel({ session, onSelection }) {
       }
       const gestures = listWords(bitsOf(gestureMask).map((slot) => session.nameOf(slot)));
       setText(summary, matches ? `${channelWords(channelMask)} · ${gestures}` : 'not applied');
-      setText(namesNote, state.namesNote ?? (state.namesDirty ? 'Names not saved yet…' : ''));
+      const saving = state.namesDirty ? 'Names not saved yet…' : '';
+      setText(
+        namesNote,
+        state.namesNote ?? [sameNames(state.names, gestureMask), saving].filter(Boolean).join(' '),
+      );
+      // An acceptance no longer stands beside ticks that were changed since.
+      const said = state.config.outcome;
       showOutcome(
         outcome,
-        session.isBusy('apply') ? { words: 'Waiting for the armband…' } : state.config.outcome,
+        session.isBusy('apply') ? { words: 'Waiting for the armband…' } : said?.ok && !matches ? null : said,
       );
     },
   };
+}
+
+// A word when two ticked gestures have the same name, or ''.
+function sameNames(names, gestureMask) {
+  const seen = new Map();
+  for (const slot of bitsOf(gestureMask)) {
+    const name = names[slot - 1]?.trim().toLowerCase();
+    if (!name) continue;
+    if (seen.has(name))
+      return `Gestures ${seen.get(name)} and ${slot} are both named ${names[slot - 1].trim()}: give each its own name.`;
+    seen.set(name, slot);
+  }
+  return '';
 }

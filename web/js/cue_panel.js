@@ -1,8 +1,9 @@
-// The live card: during a recording window, the large cue that guides the
-// wearer (make the gesture, relax) with its countdown, on the window's own
-// clock; during identification, the gesture recognised now and a hint to rest
+// The live card: the count-in before a recording window, then the large cue
+// that guides the wearer (make the gesture, relax) with its countdown, on the
+// window's own clock; during identification, the gesture recognised now and a hint to rest
 // between gestures. Cue changes go to `onCue(slot, cue)` listeners (the
 // virtual wearer can follow them).
+import { COUNT_IN_MS } from './answer_handlers.js';
 import { cueAt, cueWords } from './cue_schedule.js';
 import { byId, setText } from './dom.js';
 import { identifiedWords, practiceHint } from './identify_words.js';
@@ -20,8 +21,27 @@ export function createCuePanel({ session, now = () => Date.now() }) {
   let shownCue = null;
   let looping = false;
 
+  // The count-in before the window: "Get ready", 3, 2, 1 on the page's clock.
+  function drawCountIn(r) {
+    const left = Math.max(1, Math.ceil((COUNT_IN_MS - (now() - r.startedAt)) / 1000));
+    if (shownCue?.kind !== 'ready' || shownCue?.slot !== r.slot) {
+      shownCue = { kind: 'ready', index: -1, slot: r.slot };
+      cueBox.dataset.kind = 'ready';
+      cueBox.dataset.index = '-1';
+      setText(word, 'Get ready');
+      setText(detail, `then make ${session.nameOf(r.slot)} when the cue says so`);
+      for (const listener of listeners) listener(r.slot, { kind: 'ready' });
+    }
+    setText(count, r.phase === 'countIn' ? String(left) : '');
+    return true;
+  }
+
   function drawCue() {
     const r = session.state.recording;
+    if ((r.phase === 'countIn' || r.phase === 'starting') && r.mine) {
+      cueBox.hidden = false;
+      return drawCountIn(r);
+    }
     const windowOpen = (r.phase === 'running' || r.phase === 'saving') && r.slot !== null;
     cueBox.hidden = !windowOpen;
     if (!windowOpen) {

@@ -1,4 +1,5 @@
-// Step 1: finding, connecting and disconnecting the armband, and its versions.
+// Step 1: finding the armband (a scan may be stopped), connecting and
+// disconnecting it, and its versions.
 import { byId, setButton, setText, showOutcome } from './dom.js';
 
 const linkWords = {
@@ -15,7 +16,9 @@ export function createDevicePanel(session) {
   const scan = byId('scan');
   const connect = byId('connect');
   const disconnect = byId('disconnect');
+  const stopScan = byId('stop-scan');
   scan.addEventListener('click', () => session.scan());
+  stopScan.addEventListener('click', () => session.stopScan());
   connect.addEventListener('click', () => session.connect());
   disconnect.addEventListener('click', () => session.disconnect());
   const stateText = byId('device-state');
@@ -35,6 +38,8 @@ export function createDevicePanel(session) {
       const firmware = state.versions?.firmware;
       setText(summary, state.link === 'connected' && firmware ? `${words} · firmware ${firmware}` : words);
       setButton(scan, actions.scan, session.isBusy('scan'));
+      stopScan.hidden = state.link !== 'scanning';
+      setButton(stopScan, actions.stopScan, session.isBusy('stopScan'));
       setButton(connect, actions.connect, session.isBusy('connect'));
       setButton(disconnect, actions.disconnect, session.isBusy('disconnect'));
       scan.classList.toggle('primary', actions.scan && state.link !== 'found');

@@ -30,10 +30,13 @@ export function showOutcome(node, outcome) {
   node.dataset.ok = outcome.ok === undefined ? '' : String(outcome.ok);
 }
 
+// Back to empty at once; forward smoothly.
 export function setProgress(node, fraction) {
   const percent = Math.max(0, Math.min(100, Math.round(fraction * 100)));
   node.setAttribute('aria-valuenow', String(percent));
-  node.querySelector('.bar').style.width = `${percent}%`;
+  const bar = node.querySelector('.bar');
+  bar.style.transition = percent === 0 ? 'none' : '';
+  bar.style.width = `${percent}%`;
 }
 
 export function clockTime(ms) {

@@ -1,8 +1,8 @@
 // What live identification says to the person, from the session's state: the
-// gesture recognised now, and the practice hint that asks for a rest between
-// gestures (going from one held gesture straight into another is what the
-// classifier handles worst). Pure functions.
-import { bitsOf, NO_GESTURE } from './protocol.js';
+// gesture recognised now, and the practice hint that names the gesture to make
+// and asks for a rest between gestures (going from one held gesture straight
+// into another is what the classifier handles worst). Pure functions.
+import { NO_GESTURE } from './protocol.js';
 
 export function identifiedWords(identify, nameOf) {
   if (identify.phase === 'starting') return 'Starting…';
@@ -16,10 +16,10 @@ export function identifiedWords(identify, nameOf) {
 export function practiceHint(state, nameOf) {
   const id = state.identify;
   if (id.phase !== 'running') return '';
-  const slots = bitsOf(state.config.server?.gestureMask ?? state.selection.gestureMask);
-  if (id.current !== null && id.current !== NO_GESTURE)
+  const reported = id.current !== null && id.current !== NO_GESTURE;
+  if (reported && id.current !== id.target && id.recognised.includes(id.current))
     return `Recognised ${nameOf(id.current)}. Now relax fully for a moment before the next gesture.`;
-  const next = slots.find((slot) => !id.seen.includes(slot));
-  if (next === undefined) return 'Every gesture was recognised. Keep practising, resting between gestures.';
-  return `Make ${nameOf(next)} and hold it.`;
+  if (id.target === null) return 'Every gesture was recognised. Keep practising, resting between gestures.';
+  if (reported && id.current === id.target) return `${nameOf(id.target)}: keep holding it…`;
+  return `Make ${nameOf(id.target)} and hold it.`;
 }

@@ -3,10 +3,11 @@
 // armband's own built-in gesture recognition beside it.
 import { byId, el, setButton, setText, showOutcome } from './dom.js';
 import { identifiedWords } from './identify_words.js';
-import { armbandGestureName, bitsOf, NO_GESTURE } from './protocol.js';
+import { practiceSlots } from './practice.js';
+import { armbandGestureName, NO_GESTURE } from './protocol.js';
 
 const modeWords = {
-  calibrated: 'Mode: calibrated (thresholds from your own recordings).',
+  calibrated: 'Mode: calibrated (rest and gestures learnt from your own recordings).',
   exact: 'Mode: exact. Start switches the server to the calibrated mode, which follows a wearer better.',
 };
 
@@ -35,8 +36,8 @@ export function createIdentifyPanel({ session }) {
       setText(mode, modeWords[state.identifyMode] ?? '');
       const running = id.phase !== 'idle' || state.mode === 'identifying';
       setText(summary, running ? `running · ${identifiedWords(id, (s) => session.nameOf(s))}` : '');
-      const slots = bitsOf(state.config.server?.gestureMask ?? state.selection.gestureMask);
-      const key = JSON.stringify([id.history, id.seen, slots, state.names, running]);
+      const slots = practiceSlots(state);
+      const key = JSON.stringify([id.history, id.recognised, id.target, slots, state.names, running]);
       if (key !== shown) {
         shown = key;
         const name = (slot) => (slot === NO_GESTURE ? 'Rest' : session.nameOf(slot));
@@ -44,13 +45,21 @@ export function createIdentifyPanel({ session }) {
           history,
           id.history.slice(1).map((h) => name(h.slot)),
         );
+        // Each gesture ticks once it was recognised and held while it was the
+        // one to make; a press makes another gesture the one to make.
         practice.replaceChildren(
           ...(running ? slots : []).map((slot) => {
-            const seen = id.seen.includes(slot);
-            return el('li', {
-              'data-seen': String(seen),
-              text: `${seen ? '✓ ' : ''}${session.nameOf(slot)}${seen ? ' recognised' : ''}`,
-            });
+            const done = id.recognised.includes(slot);
+            const button = el(
+              'button',
+              {
+                class: 'small',
+                'aria-pressed': String(id.target === slot),
+                onclick: () => session.practise(slot),
+              },
+              `${done ? '✓ ' : ''}${session.nameOf(slot)}${done ? ' recognised' : ''}`,
+            );
+            return el('li', { 'data-slot': slot, 'data-seen': String(done) }, button);
           }),
         );
       }

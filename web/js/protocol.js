@@ -18,6 +18,8 @@ export const Command = Object.freeze({
   STOP_MODEL_UPDATE: 0x0d,
   START_GESTURE_STREAM: 0x10,
   STOP_GESTURE_STREAM: 0x11,
+  START_PREVIEW: 0x12,
+  STOP_PREVIEW: 0x13,
   GET_VERSION: 0x30,
   EXIT_SERVER: 0xff,
 });
@@ -36,6 +38,7 @@ export const Answer = Object.freeze({
   UPLOAD: 0x0c,
   UPLOAD_PROGRESS: 0x0d,
   GESTURE_STREAM: 0x10,
+  PREVIEW_STREAM: 0x12,
   VERSION: 0x30,
 });
 
@@ -99,6 +102,8 @@ export const frames = Object.freeze({
   uploadModel: () => Uint8Array.of(Command.MODEL_UPDATE),
   startGestureStream: () => Uint8Array.of(Command.START_GESTURE_STREAM),
   stopGestureStream: () => Uint8Array.of(Command.STOP_GESTURE_STREAM),
+  startPreview: () => Uint8Array.of(Command.START_PREVIEW),
+  stopPreview: () => Uint8Array.of(Command.STOP_PREVIEW),
   getVersion: () => Uint8Array.of(Command.GET_VERSION),
 });
 
@@ -264,6 +269,11 @@ export function refusalWords(code, status = Status.FAILED) {
         armbandRefusal(status, 'start the stream') ??
         "The armband's gesture stream cannot start or stop now: the server is busy with something else."
       );
+    case Answer.PREVIEW_STREAM:
+      return (
+        armbandRefusal(status, 'check the signal') ??
+        "The signal check cannot start now: the server is recording or streaming the armband's gestures."
+      );
     default:
       return `The server refused the command (${hexByte(code)}).`;
   }
@@ -281,6 +291,7 @@ export function isRefusal(code, status) {
         Status.NO_SETTING,
       ].includes(status);
     case Answer.GESTURE_STREAM:
+    case Answer.PREVIEW_STREAM:
       return [Status.WRONG_MODE, Status.NO_DEVICE, Status.DEVICE_ERROR, Status.NO_SETTING].includes(status);
     case Answer.RECORD:
     case Answer.IDENTIFY:
@@ -322,6 +333,7 @@ export function describeIncoming(bytes) {
     [Answer.GENERATE, 'Generation'],
     [Answer.UPLOAD, 'Upload'],
     [Answer.GESTURE_STREAM, 'Armband gesture'],
+    [Answer.PREVIEW_STREAM, 'Signal check'],
   ]);
   const what = known.get(code);
   if (!what) return `A message the page does not know (code ${hexByte(code)}).`;

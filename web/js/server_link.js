@@ -4,9 +4,17 @@
 // in for the browser's.
 export const RETRY_DELAYS_MS = [1000, 2000, 4000, 5000];
 
+// A server reached over the network asks for the token of the address it
+// printed (?token=...): the page passes it on from its own address.
 export function serverUrl(location) {
   const scheme = location.protocol === 'https:' ? 'wss:' : 'ws:';
-  return `${scheme}//${location.host}/`;
+  const token = accessToken(location);
+  return `${scheme}//${location.host}/${token ? `?token=${encodeURIComponent(token)}` : ''}`;
+}
+
+// The token in the page's own address, or null.
+export function accessToken(location) {
+  return new URLSearchParams(location?.search ?? '').get('token') || null;
 }
 
 export class ServerLink {

@@ -41,7 +41,8 @@ function linkFrom(armband) {
 
 // Applies GET /api/status. `now` is the page's clock and `speed` the armband's
 // pace, to place a recording under way on the page's clock.
-export function applyStatus(state, status, now, speed = 1) {
+// `remembered`: the recording this page started before it was reloaded, {slot, at}, or null.
+export function applyStatus(state, status, now, speed = 1, remembered = null) {
   if (!status || typeof status !== 'object') return;
   const mode = modes[status.dataMode];
   if (mode) state.mode = mode;
@@ -61,6 +62,7 @@ export function applyStatus(state, status, now, speed = 1) {
       c.channelMask !== 0 && c.gestureMask !== 0
         ? { channelMask: c.channelMask, gestureMask: c.gestureMask }
         : null;
+    if (state.config.server) state.config.last = state.config.server;
   }
   if (status.model && typeof status.model === 'object') {
     const m = status.model;
@@ -69,26 +71,35 @@ export function applyStatus(state, status, now, speed = 1) {
       usable: Boolean(m.usable),
       trainedGestureMask: isMask(m.trainedGestureMask) ? m.trainedGestureMask : null,
       channels: Number.isInteger(m.channels) ? m.channels : null,
+      // null from a server that does not say whether the model is current
+      current: typeof m.current === 'boolean' ? m.current : null,
+      staleBecause: Array.isArray(m.staleBecause) ? m.staleBecause.filter((r) => typeof r === 'string') : [],
     };
+  }
+  if (typeof status.preview === 'boolean') {
+    const p = state.preview;
+    if (status.preview && p.phase === 'off') p.phase = 'on';
+    if (!status.preview && p.phase === 'on') p.phase = 'off';
   }
   if (status.identifyMode === 'exact' || status.identifyMode === 'calibrated')
     state.identifyMode = status.identifyMode;
   if (Array.isArray(status.gestureNames)) state.names = namesFrom(status.gestureNames);
-  placeRecording(state, mode, status.recording, now, speed);
+  placeRecording(state, mode, status.recording, now, speed, remembered);
 }
 
-// A recording this page did not start (another page's, or one from before a
-// reload) takes its gesture and its window's clock from the status.
-function placeRecording(state, mode, recording, now, speed) {
+// A recording this page did not start (another page's, or this page's own
+// from before a reload) takes its gesture and its window's clock from the status.
+function placeRecording(state, mode, recording, now, speed, remembered) {
   const r = state.recording;
   if (mode === 'recording' && recording && Number.isInteger(recording.gesture)) {
     if (r.phase !== 'idle' && r.slot !== null && r.mine) return;
     const seconds = Number(recording.seconds);
     const elapsed = Number.isFinite(seconds) ? Math.min(seconds * 1000, RECORD_WINDOW_MS) : 0;
+    const slot = recording.gesture >= 1 && recording.gesture <= GESTURE_SLOTS ? recording.gesture : null;
     Object.assign(r, {
       phase: r.phase === 'idle' || r.phase === 'starting' ? 'running' : r.phase,
-      slot: recording.gesture >= 1 && recording.gesture <= GESTURE_SLOTS ? recording.gesture : null,
-      mine: false,
+      slot,
+      mine: slot !== null && remembered?.slot === slot,
       startedAt: now - elapsed / speed,
       outcome: null,
     });
@@ -112,6 +123,7 @@ export function applyRecordings(state, document) {
       activeWindows: Number.isInteger(entry.activeWindows) ? entry.activeWindows : null,
       activity: typeof entry.activity === 'string' ? entry.activity : null,
       channelMask: isMask(entry.channelMask) ? entry.channelMask : 0,
+      windowLog: windowLog ?? null,
       lastWindow: windowLog?.length ? windowLog[windowLog.length - 1] : null,
       notes: Array.isArray(entry.notes) ? entry.notes.filter((n) => typeof n === 'string') : [],
     };
@@ -124,13 +136,18 @@ export function isRecorded(state, slot) {
   return Boolean(state.recordings?.[slot]);
 }
 
-// How much recording a gesture has, in words: "2 windows · 60 s · 180 active windows".
+// The EMG one analysis window holds: 130 frames at 650 a second.
+const ANALYSIS_WINDOW_S = 0.2;
+
+// How much recording a gesture has, in words: "2 windows · 60 s · 28 s of activity"
+// (the time the activity detector found the muscles at work).
 export function recordingSummary(entry) {
   if (!entry) return 'Not recorded yet';
   const parts = [];
   if (entry.windows !== null) parts.push(`${entry.windows} window${entry.windows === 1 ? '' : 's'}`);
   parts.push(`${Math.round(entry.seconds)} s`);
-  if (entry.activeWindows !== null) parts.push(`${entry.activeWindows} active`);
+  if (entry.activeWindows !== null)
+    parts.push(`${Math.round(entry.activeWindows * ANALYSIS_WINDOW_S)} s of activity`);
   return parts.join(' · ');
 }
 

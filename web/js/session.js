@@ -18,7 +18,8 @@
 // Pure logic: the socket is a `transmit(bytes)` function, the HTTP API an
 // `api` object (see api.js) and time a `now()` function, so tests drive it
 // directly. Listeners get {type: 'change'}, {type: 'log', ...},
-// {type: 'preview', rows, channels} and {type: 'window-start'}.
+// {type: 'preview', rows, channels, check} (check: the signal check's, not a
+// recording's), {type: 'window-start'} and {type: 'window-end'}.
 import * as handlers from './answer_handlers.js';
 import { installCommands } from './session_commands.js';
 import { Answer, Status, describeIncoming, isRefusal, refusalWords } from './protocol.js';
@@ -40,20 +41,46 @@ function freshState(selection) {
     versions: null, // {server, firmware, hardware}; null entries are unknown
     mode: 'idle', // the server's data mode: 'idle' | 'recording' | 'identifying' | 'streaming'
     selection: { ...selection }, // the ticked channels and gestures
-    config: { server: null, pending: null, outcome: null, armbandOk: null },
+    // server: what the server holds; last: the last configuration it held,
+    // applied again when the armband comes back (the server forgets it)
+    config: { server: null, last: null, pending: null, outcome: null, armbandOk: null },
     names: Array(8).fill(''),
     namesDirty: false,
     busy: {}, // control -> {since, deadline}
-    recording: { phase: 'idle', slot: null, mine: false, startedAt: 0, previewRows: 0, outcome: null },
+    // phase: 'idle' | 'countIn' | 'starting' | 'running' | 'saving' | 'stopping'; replace: the
+    // older windows go once this one is saved
+    recording: {
+      phase: 'idle',
+      slot: null,
+      mine: false,
+      replace: false,
+      startedAt: 0,
+      previewRows: 0,
+      outcome: null,
+    },
     recordings: null, // slot -> entry (server_truth.js) or null; null as a whole until read
     cardNotes: {}, // slot -> {ok, words} about a deletion
-    model: null, // {present, usable, trainedGestureMask, channels}
+    model: null, // {present, usable, trainedGestureMask, channels, current, staleBecause}
     evaluation: { phase: 'idle', data: null, words: null, stale: false },
     identifyMode: null,
     generate: { phase: 'idle', startedAt: 0, elapsedMs: null, outcome: null },
     upload: { phase: 'idle', percent: 0, lastProgressAt: 0, outcome: null },
-    identify: { phase: 'idle', current: null, reports: 0, seen: [], history: [], outcome: null },
+    // seen: every gesture reported; target: the gesture being practised, which
+    // counts as recognised (recognised) once reported and held; heldSince: when
+    // the target's report began
+    identify: {
+      phase: 'idle',
+      current: null,
+      reports: 0,
+      seen: [],
+      target: null,
+      heldSince: null,
+      recognised: [],
+      history: [],
+      outcome: null,
+    },
     stream: { phase: 'idle', history: [], outcome: null },
+    preview: { phase: 'off', outcome: null }, // the signal check: 'off' | 'starting' | 'on' | 'stopping'
     note: null, // the last refusal or notice about the armband link
   };
 }
@@ -67,8 +94,10 @@ export class Session {
     now = () => Date.now(),
     speed = 1,
     selection = { channelMask: 0xff, gestureMask: 0x03 },
+    memory = null,
   }) {
     this.transmit = transmit;
+    this.memory = memory; // keeps this page's recording over a reload (recordingMemory, settings.js)
     this.api = api;
     this.now = now;
     this.speed = speed;
@@ -77,6 +106,7 @@ export class Session {
     this.timeouts = {}; // control -> what to do when it waits too long
     this.reads = { status: 0, recordings: 0, evaluation: 0 }; // the latest read of each resource
     this.epoch = 0; // moves with every message that changes what the status reports
+    this.reapplyDue = false; // the armband came back: the next status says whether to configure it again
     this.listeners = new Set();
   }
 
@@ -143,6 +173,7 @@ export class Session {
     for (const key of ['recordings', 'names', 'model', 'evaluation', 'identifyMode', 'versions'])
       kept[key] = s[key];
     kept.config.server = s.config.server;
+    kept.config.last = s.config.last;
     kept.recording.outcome = s.recording.outcome;
     this.state = kept;
     this.state.server = 'open';
@@ -160,6 +191,7 @@ export class Session {
     this.fences = [];
     s.busy = {};
     this.timeouts = {};
+    if (s.recording.phase === 'countIn') s.recording.phase = 'idle';
     if (s.recording.phase !== 'idle') {
       s.recording = {
         ...s.recording,
@@ -167,6 +199,7 @@ export class Session {
         outcome: { ok: false, words: 'The server went away during the recording; it was not saved.' },
       };
     }
+    s.preview.phase = 'off';
     s.generate.phase = 'idle';
     if (s.upload.phase !== 'idle')
       s.upload = {
@@ -227,15 +260,28 @@ export class Session {
     if (resource === 'status' && answer.ok) {
       const names = this.state.names;
       const before = this.state.config.server;
-      applyStatus(this.state, answer.body, this.now(), this.speed);
+      applyStatus(this.state, answer.body, this.now(), this.speed, this.memory?.load() ?? null);
       if (this.state.namesDirty) this.state.names = names; // typing under way wins until saved
       this.followServerConfig(before);
+      this.afterStatus();
     } else if (resource === 'recordings' && answer.ok) {
       applyRecordings(this.state, answer.body);
     } else if (resource === 'evaluation') {
       handlers.onEvaluation(this, answer);
     }
     this.changed();
+  }
+
+  // What a fresh status may call for: the configuration applied again after
+  // the armband came back, and the model's quality read whenever a model exists.
+  afterStatus() {
+    const s = this.state;
+    if (this.reapplyDue && s.link === 'connected' && s.mode === 'idle') {
+      this.reapplyDue = false;
+      if (!s.config.server && s.config.last && !this.isBusy('apply')) this.applyConfig(s.config.last);
+    }
+    if (s.model?.present && s.evaluation.phase === 'idle' && !s.evaluation.data)
+      this.evaluate({ inPageMode: false });
   }
 
   // The ticks follow the server's configuration when it is new to the page

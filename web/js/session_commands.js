@@ -3,10 +3,13 @@
 // press; otherwise it marks the control busy and sends the command.
 import { apiFailureWords } from './api.js';
 import { Answer, channelWords, frames, listWords, bitsOf, refusalWords, Status } from './protocol.js';
+import { startPractice } from './practice.js';
 import { cleanName } from './settings.js';
 
 // Training blocks the server until it answers; this bounds the page's wait.
 export const GENERATE_WAIT_MS = 300000;
+// How long "Record again" may take to remove the older windows.
+const REPLACE_WAIT_MS = 60000;
 // Names are sent this long after the typing stops.
 export const NAMES_DELAY_MS = 800;
 const NAMES_RETRY_MS = 2000;
@@ -25,6 +28,18 @@ const commands = {
         this.scanStartedAt = this.now();
         this.state.note = null;
       },
+    });
+    this.changed();
+    return true;
+  },
+
+  // The server's 09 stops a scan under way (answered 02 FD) as it stops everything else.
+  stopScan() {
+    if (!this.begin('stopScan', () => (this.state.note = 'The server did not stop the scan.'))) return false;
+    this.send(frames.stopIdentify(), 'Stop scanning', {
+      code: Answer.IDENTIFY,
+      control: 'stopScan',
+      settle: 'ping',
     });
     this.changed();
     return true;
@@ -73,20 +88,22 @@ const commands = {
     this.changed();
   },
 
-  applyConfig() {
+  // Sends the ticked channels and gestures, or `again`, the last configuration
+  // the server held, when the armband came back.
+  applyConfig(again = null) {
     const c = this.state.config;
-    const { channelMask, gestureMask } = this.state.selection;
+    const { channelMask, gestureMask } = again ?? this.state.selection;
     const onTimeout = () => {
       c.pending = null;
       c.outcome = { ok: false, words: 'No answer about the configuration: apply it again.' };
     };
     if (!this.begin('apply', onTimeout)) return false;
-    c.pending = { channelMask, gestureMask };
+    c.pending = { channelMask, gestureMask, again: again !== null };
     c.outcome = null;
     const names = listWords(bitsOf(gestureMask).map((slot) => this.nameOf(slot)));
     this.send(
       frames.setEmgConfig(channelMask, gestureMask),
-      `Configure ${channelWords(channelMask)}, gestures ${names}`,
+      `${again ? 'Configure again' : 'Configure'} ${channelWords(channelMask)}, gestures ${names}`,
       {
         code: Answer.EMG_CONFIG,
         control: 'apply',
@@ -112,38 +129,37 @@ const commands = {
     );
   },
 
-  startRecord(slot) {
-    if (!this.serverFree() || !this.begin('record', () => this.recordingTimedOut())) return false;
-    this.sendRecord(slot);
+  // Records gesture `slot` after a count-in of COUNT_IN_MS (the hand that
+  // pressed may be the one wearing the band). With `replace`, the gesture's
+  // older windows are removed once the new one is saved, never before.
+  startRecord(slot, { replace = false } = {}) {
+    if (!this.serverFree() || this.isBusy('record') || this.isBusy(`delete${slot}`)) return false;
+    delete this.state.cardNotes[slot];
+    Object.assign(this.state.recording, {
+      phase: 'countIn',
+      slot,
+      mine: true,
+      replace,
+      startedAt: this.now(),
+      previewRows: 0,
+      outcome: null,
+    });
+    this.changed();
     return true;
   },
 
-  // Deletes the gesture's recordings on the server, then records it afresh.
-  async recordAgain(slot) {
-    if (!this.serverFree() || !this.begin('record', () => this.recordingTimedOut())) return false;
+  // The count-in is over: the window opens.
+  openWindow() {
     const r = this.state.recording;
-    Object.assign(r, {
-      phase: 'starting',
-      slot,
-      mine: true,
-      outcome: { words: 'Deleting the earlier recording…' },
-    });
-    this.changed();
-    const deleted = await this.removeRecording(slot);
-    if (!deleted.ok) {
-      this.end('record');
-      Object.assign(r, { phase: 'idle', outcome: { ok: false, slot, words: deleted.words } });
-      this.changed();
-      return false;
+    if (!this.begin('record', () => this.recordingTimedOut())) {
+      r.phase = 'idle';
+      return;
     }
-    if (!this.isBusy('record')) return false; // timed out or the link closed meanwhile
-    this.sendRecord(slot);
-    return true;
+    this.sendRecord(r.slot);
   },
 
   sendRecord(slot) {
     const r = this.state.recording;
-    delete this.state.cardNotes[slot];
     Object.assign(r, {
       phase: 'starting',
       slot,
@@ -164,6 +180,7 @@ const commands = {
           this.emit({ type: 'window-start', slot });
         }
         this.state.mode = 'recording';
+        this.memory?.save({ slot, at: Date.now() });
       },
       refused: (status) => {
         if (r.slot === slot && r.phase === 'starting')
@@ -188,6 +205,17 @@ const commands = {
   },
 
   stopRecord() {
+    const r = this.state.recording;
+    if (r.phase === 'countIn') {
+      Object.assign(r, {
+        phase: 'idle',
+        mine: false,
+        replace: false,
+        outcome: { ok: false, slot: r.slot, words: 'Cancelled during the count-in; nothing was recorded.' },
+      });
+      this.changed();
+      return true;
+    }
     if (!this.begin('stopRecord', () => this.recordingTimedOut())) return false;
     this.state.recording.phase = 'stopping';
     this.send(frames.stopRecord(), 'Stop the recording');
@@ -213,10 +241,71 @@ const commands = {
     if (ok) {
       this.log('note', `${this.nameOf(slot)}: its recordings were deleted on the server.`);
       if (this.state.recordings) this.state.recordings[slot] = null;
-      this.state.evaluation.stale = true;
-      this.refresh('recordings');
+      this.recordingsChanged();
     }
     return { ok, words: ok ? null : `The recording was not deleted. ${apiFailureWords(answer)}` };
+  },
+
+  // Window `k` (1-based, in the window log's order) of gesture `slot`.
+  async deleteWindow(slot, k) {
+    const control = `delete${slot}`;
+    if (!this.begin(control, null)) return false;
+    this.changed();
+    const answer = await this.api.del(`/api/recordings/${slot}/windows/${k}`);
+    this.end(control);
+    this.state.cardNotes[slot] = {
+      ok: answer.ok,
+      words: answer.ok ? `Window ${k} deleted.` : `Window ${k} was not deleted. ${apiFailureWords(answer)}`,
+    };
+    if (answer.ok) {
+      this.log('note', `${this.nameOf(slot)}: window ${k} was deleted on the server.`);
+      this.recordingsChanged();
+    }
+    this.changed();
+    return answer.ok;
+  },
+
+  // After "Record again" saved its window: the windows before it go, newest first
+  // so that the numbers of the ones still to go stay as they were. Whatever
+  // cannot be removed is kept, and the card says so.
+  async removeOlderWindows(slot) {
+    const control = `delete${slot}`;
+    if (!this.begin(control, null, REPLACE_WAIT_MS)) return;
+    this.changed();
+    const entry = await this.api.get(`/api/recordings/${slot}`);
+    const count = Array.isArray(entry.body?.windowLog) ? entry.body.windowLog.length : null;
+    let removed = 0;
+    let failure = null;
+    for (let k = (count ?? 1) - 1; k >= 1 && !failure; k -= 1) {
+      const answer = await this.api.del(`/api/recordings/${slot}/windows/${k}`);
+      if (answer.ok) removed += 1;
+      else failure = answer;
+    }
+    this.end(control);
+    const older = (n) => (n === 1 ? 'older window' : `${n} older windows`);
+    let note;
+    if (!entry.ok || count === null)
+      note = {
+        ok: false,
+        words:
+          'The new window is saved. The earlier recording was kept too: its windows are not known, so they cannot be removed one by one (Delete removes it all).',
+      };
+    else if (failure)
+      note = {
+        ok: false,
+        words: `The new window is saved, but the ${older(count - 1 - removed)} could not be removed and stayed. ${apiFailureWords(failure)}`,
+      };
+    else note = { ok: true, words: removed ? `Recorded again: the ${older(removed)} removed.` : 'Recorded.' };
+    this.state.cardNotes[slot] = note;
+    this.recordingsChanged();
+    this.changed();
+  },
+
+  // The recordings changed: what the server holds, and whether the model is current, are read again.
+  recordingsChanged() {
+    this.state.evaluation.stale = true;
+    this.refresh('recordings');
+    this.refresh('status');
   },
 
   generate() {
@@ -234,10 +323,19 @@ const commands = {
     return true;
   },
 
-  // Reads the evaluation of the recordings again.
-  evaluate() {
-    this.refresh('evaluation');
+  // Reads the evaluation of the recordings again. Pressed (or after training),
+  // it is replayed in the mode this page identifies in: the server is switched
+  // to it first when it is idle. Read when the page opens, it changes nothing.
+  async evaluate({ inPageMode = true } = {}) {
+    const e = this.state.evaluation;
+    if (e.phase === 'loading') return;
+    e.phase = 'loading';
     this.changed();
+    if (inPageMode && this.api && this.state.identifyMode === 'exact' && this.state.mode === 'idle') {
+      const answer = await this.api.put('/api/settings', { identifyMode: 'calibrated' });
+      if (answer.ok) this.state.identifyMode = answer.body?.identifyMode ?? 'calibrated';
+    }
+    this.refresh('evaluation');
   },
 
   upload() {
@@ -276,7 +374,8 @@ const commands = {
         Object.assign(id, { phase: 'idle', outcome: { ok: false, words: 'The server did not answer.' } });
     };
     if (!this.serverFree() || !this.begin('identify', onTimeout)) return false;
-    Object.assign(id, { phase: 'starting', current: null, reports: 0, seen: [], outcome: null });
+    Object.assign(id, { phase: 'starting', current: null, reports: 0, outcome: null });
+    startPractice(this.state);
     this.changed();
     if (this.state.identifyMode !== 'calibrated' && this.api) {
       const answer = await this.api.put('/api/settings', { identifyMode: 'calibrated' });
@@ -304,6 +403,8 @@ const commands = {
       accepted: () => {
         if (id.phase === 'starting') id.phase = 'running';
         this.state.mode = 'identifying';
+        // The signal, live beside what is recognised.
+        if (this.state.preview.phase === 'off') this.startPreview();
       },
       refused: (status) =>
         Object.assign(id, { phase: 'idle', outcome: { ok: false, words: this.identifyRefusal(status) } }),
@@ -322,6 +423,45 @@ const commands = {
         return 'The model was trained on other gestures than the ones configured: generate it again.';
     }
     return refusalWords(Answer.IDENTIFY, status);
+  },
+
+  // The gesture to practise next (a press on its item in the checklist).
+  practise(slot) {
+    const id = this.state.identify;
+    id.target = slot;
+    id.heldSince = id.current === slot ? this.now() : null;
+    this.changed();
+  },
+
+  // The signal check: the server streams the signal while idle or identifying.
+  startPreview() {
+    const p = this.state.preview;
+    const onTimeout = () => {
+      if (p.phase === 'starting') p.phase = 'off';
+      p.outcome = { ok: false, words: 'The server did not answer the signal check.' };
+    };
+    if (p.phase !== 'off' || !this.begin('preview', onTimeout)) return false;
+    Object.assign(p, { phase: 'starting', outcome: null });
+    this.send(frames.startPreview(), 'Check the signal', {
+      code: Answer.PREVIEW_STREAM,
+      control: 'preview',
+      settle: 'answer',
+      refused: (status) =>
+        Object.assign(p, {
+          phase: 'off',
+          outcome: { ok: false, words: refusalWords(Answer.PREVIEW_STREAM, status) },
+        }),
+    });
+    this.changed();
+    return true;
+  },
+
+  stopPreview() {
+    if (!this.begin('stopPreview', null)) return false;
+    this.state.preview.phase = 'stopping';
+    this.send(frames.stopPreview(), 'Stop the signal check');
+    this.changed();
+    return true;
   },
 
   stopIdentify() {

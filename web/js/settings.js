@@ -56,3 +56,38 @@ export function saveSettings(storage, settings) {
 }
 
 export { CHANNELS, GESTURE_SLOTS };
+
+// The recording this page started, kept in the tab's session storage so that
+// the page knows its own window again after a reload: {slot, at} (at: ms
+// since 1970). A memory older than a window's length (plus room for a slow
+// save) is forgotten.
+export const RECORDING_KEY = 'quillon.recording.v1';
+const REMEMBER_MS = 120000;
+
+export function recordingMemory(storage, now = () => Date.now()) {
+  return {
+    load() {
+      try {
+        const saved = JSON.parse(storage?.getItem(RECORDING_KEY) ?? 'null');
+        const fresh = Number.isFinite(saved?.at) && now() - saved.at < REMEMBER_MS;
+        return fresh && Number.isInteger(saved.slot) ? { slot: saved.slot, at: saved.at } : null;
+      } catch {
+        return null;
+      }
+    },
+    save(value) {
+      try {
+        storage?.setItem(RECORDING_KEY, JSON.stringify(value));
+      } catch {
+        // not remembered: after a reload the window shows as another page's
+      }
+    },
+    clear() {
+      try {
+        storage?.removeItem(RECORDING_KEY);
+      } catch {
+        // nothing to forget
+      }
+    },
+  };
+}

@@ -1,6 +1,7 @@
 // How each channel's signal looks to a person judging the electrodes: its
 // level of activity, and whether it is flat (an electrode that lost contact
-// reads one value) or saturated (the signal hits the ends of the 0-255 range).
+// reads one value), saturated (the signal hits the ends of the 0-255 range)
+// or noisy (it moves far more than the others while the hand rests).
 // Pure functions over the most recent samples of one channel.
 
 // A channel whose samples span at most this many counts over a second is flat.
@@ -32,12 +33,31 @@ export function channelStats(samples) {
   return { mean, level: deviation / n, span: high - low, clipped: clipped / n, low, high };
 }
 
-// 'saturated', 'flat' or null for a channel's stats over its last second.
-export function channelFlag(stats) {
+// At rest, a channel this active (and NOISY_RATIO times the typical channel) is noisy.
+export const NOISY_LEVEL = 8;
+export const NOISY_RATIO = 3;
+
+// 'saturated', 'flat', 'noisy' or null for a channel's stats over its last
+// second. `restLevel`, the typical level of all channels while the hand
+// rests, is given only when the hand is meant to rest (the signal check).
+export function channelFlag(stats, restLevel = null) {
   if (!stats) return null;
   if (stats.clipped >= SATURATED_SHARE) return 'saturated';
   if (stats.span <= FLAT_SPAN) return 'flat';
+  if (restLevel !== null && stats.level >= NOISY_LEVEL && stats.level >= NOISY_RATIO * restLevel)
+    return 'noisy';
   return null;
+}
+
+// The median of the channels' levels.
+export function typicalLevel(statsList) {
+  const levels = statsList
+    .filter(Boolean)
+    .map((s) => s.level)
+    .sort((a, b) => a - b);
+  if (levels.length === 0) return 0;
+  const mid = levels.length >> 1;
+  return levels.length % 2 ? levels[mid] : (levels[mid - 1] + levels[mid]) / 2;
 }
 
 // The fraction of a level bar that `level` fills.

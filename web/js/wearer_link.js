@@ -1,9 +1,9 @@
 // The simulated armband's wearer control, a WebSocket on port 8889 (or the
 // page address's ?wearer=PORT) of the machine that serves the page, taking
-// text commands ("perform 2", "hold 1", "rest", "drop", "status") each
-// answered by one text beginning "ok" or "error: ". A real armband has no such
-// port: the panel that uses this link shows only while the port answers, and
-// the link looks again every 15 s.
+// text commands ("perform 2", "hold 1", "rest", "drop", "absent", "present",
+// "status") each answered by one text beginning "ok" or "error: ". A real
+// armband has no such port: the panel that uses this link shows only while the
+// port answers, and the link looks again every 15 s.
 export const WEARER_PORT = 8889;
 export const PROBE_INTERVAL_MS = 15000;
 

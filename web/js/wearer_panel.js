@@ -1,7 +1,7 @@
 // The virtual wearer: with the simulated armband, the page can tell its wearer
-// to perform (repeat) or hold each selected gesture, rest, or drop the radio
-// link, and let it follow the recording cues (hold while the cue says so, rest
-// otherwise). Slot n is the wearer's gesture n. Hidden while the control port
+// to perform (repeat) or hold each selected gesture, rest, drop the radio
+// link or take the armband out of range (a scan then finds nothing), and let
+// it follow the recording cues (hold while the cue says so, rest otherwise). Slot n is the wearer's gesture n. Hidden while the control port
 // does not answer.
 import { byId, el, setText } from './dom.js';
 import { bitsOf, GESTURE_SLOTS } from './protocol.js';
@@ -39,6 +39,8 @@ export function createWearerPanel({ session, location, port, onLog }) {
   byId('wearer-rest').addEventListener('click', () => command('rest'));
   const follow = byId('wearer-follow');
   byId('wearer-drop').addEventListener('click', () => command('drop'));
+  const present = byId('wearer-present');
+  present.addEventListener('change', () => command(present.checked ? 'present' : 'absent'));
 
   // The simulated armband listens on 127.0.0.1 only; the page's security policy names these two hosts.
   if (LOOPBACK_HOSTS.includes(location.hostname)) {
@@ -49,7 +51,11 @@ export function createWearerPanel({ session, location, port, onLog }) {
         onLog(available ? 'The virtual wearer is available.' : 'The virtual wearer went away.');
       },
       onAnswer: (sent, text) => {
-        if (sent === 'status') return;
+        if (sent === 'status') {
+          const known = /"present":(true|false)/.exec(text);
+          if (known) present.checked = known[1] === 'true';
+          return;
+        }
         setText(
           answer,
           text.startsWith('ok')

@@ -51,6 +51,7 @@ export class Journey {
     this.problems = [];
     this.serverStopped = false;
     this.sent = []; // the first byte of every binary frame the pages sent
+    this.refusalsExpected = []; // addresses whose failed requests are part of the journey
     for (const stale of [`${name}-failure.png`, `${name}-failure-server.log`])
       rmSync(join(options.artifacts, stale), { force: true });
   }
@@ -87,6 +88,9 @@ export class Journey {
         this.serverStopped &&
         /WebSocket connection to .* failed|Failed to load resource/.test(message.text())
       )
+        return;
+      const url = message.location()?.url ?? '';
+      if (/Failed to load resource/.test(message.text()) && this.refusalsExpected.some((p) => p.test(url)))
         return;
       this.problems.push(`console: ${message.text()}`);
     });

@@ -8,9 +8,12 @@
 // simulated armband 5 times faster than real time (a 30 s recording window
 // takes 6 s); the page learns the wearer control port and the speed from its
 // address. Besides the journey itself it checks that double presses send one
-// command each, that the guided cues follow the window's clock, that a reload
-// shows the server's recordings, deleting and recording again, the confusion
-// matrix after training, and the accessibility audit. Screenshots of each step
+// command each, the signal check before recording, the count-in and the
+// space bar, that the guided cues follow the window's clock, that a reload
+// shows the server's recordings and the model's quality, that a stopped
+// "Record again" keeps the old window and a saved one makes the model out of
+// date, that only a practised and held gesture ticks, that the configuration
+// comes back with the armband, and the accessibility audit. Screenshots of each step
 // go to the artifacts directory as laptop-*.png (laptop-failure.png and the
 // server's log when a step fails).
 import assert from 'node:assert/strict';
@@ -50,9 +53,16 @@ async function wearer(command, slot) {
 }
 
 // Records the cue's changes with the number of EMG rows drawn at that moment.
-async function saved(slot, name) {
+async function saved(slot, name, windows = /^1 window · \d+ s · \d+ s of activity$/) {
   await until('#record-outcome', new RegExp(`${name}: Recording saved`), WINDOW_MS);
-  await until(`#record-card-${slot} .count`, /^1 window · \d+ s · \d+ active$/);
+  await until(`#record-card-${slot} .count`, windows);
+}
+
+// Whether the server removes single windows (DELETE /api/recordings/N/windows/K):
+// a route it knows answers OPTIONS with 405, one it does not with 404.
+async function windowDeleteServed() {
+  const url = `http://127.0.0.1:${journey.server.port}/api/recordings/1/windows/1`;
+  return (await fetch(url, { method: 'OPTIONS' })).status === 405;
 }
 
 async function run() {
@@ -105,6 +115,19 @@ async function run() {
     },
   );
 
+  await journey.step('check the signal before recording: every channel live, none flagged', async () => {
+    await page.locator('#signal-check').click();
+    await until('#plot-count', /^live check · \d+\.\d s$/);
+    const plot = page.locator('#signal-plot');
+    await waitUntil(async () => Number(await plot.getAttribute('data-samples')) > 400, 20000, 'the check');
+    assert.equal(await plot.getAttribute('data-source'), 'check');
+    assert.equal(await plot.getAttribute('data-flags'), '', 'flagged channels at rest');
+    await until('#signal-summary', /None is flagged/);
+    await journey.screenshot('3-signal-check');
+    await page.locator('#signal-check').click();
+    await until('#plot-count', /^end of the last check/);
+  });
+
   await journey.step(
     'record "Fist" with a double press, guided by cues that follow the window\'s clock',
     async () => {
@@ -113,6 +136,8 @@ async function run() {
       await watchCues(page);
       const from = journey.sent.length;
       await pressTwice(page, '#record-card-1 .record');
+      await waitForCue(page, /^Get ready$/);
+      await journey.screenshot('3-count-in');
       await waitForCue(page, /^Make Fist$/, WINDOW_MS);
       await waitForCue(page, /^Relax$/, WINDOW_MS);
       await journey.screenshot('3-recording');
@@ -149,7 +174,7 @@ async function run() {
   await journey.step("a reload shows the server's recordings and configuration", async () => {
     await page.reload();
     await serverOpen(page);
-    await until('#record-card-1 .count', /^1 window · \d+ s · \d+ active$/);
+    await until('#record-card-1 .count', /^1 window · \d+ s · \d+ s of activity$/);
     await until('#record-card-2 .count', /^Not recorded yet$/);
     assert.equal(await page.locator('#gesture-name-2').inputValue(), 'Open hand');
     assert.equal(await page.locator('#gesture-3').isChecked(), false);
@@ -177,11 +202,12 @@ async function run() {
     await page.locator('#review-close').click();
   });
 
-  await journey.step('record "Open hand" while a second page opened by address watches', async () => {
+  await journey.step('record "Open hand" with the space bar while a second page watches', async () => {
     watcher = await journey.newPage('127.0.0.1');
     await until('#record-card-1 .name', /^Fist$/, 20000, watcher); // the names come from the server
     await page.bringToFront();
-    await page.locator('#record-card-2 .record').click();
+    await page.locator('body').focus();
+    await page.keyboard.press('Space');
     await watcher.bringToFront();
     await until('#record-outcome', /Open hand is being recorded by another page/, 20000, watcher);
     await waitUntil(
@@ -193,21 +219,13 @@ async function run() {
     await saved(2, 'Open hand');
   });
 
-  await journey.step('delete "Open hand" and record it again; "Record again" replaces "Fist"', async () => {
+  await journey.step('delete "Open hand" and record it again', async () => {
     await page.locator('#record-card-2 .delete').click();
     await until('#record-card-2 .question', /^Delete Open hand's 1 window\?$/);
     await page.locator('#record-card-2 .confirm-yes').click();
     await until('#record-card-2 .count', /^Not recorded yet$/);
     await page.locator('#record-card-2 .record').click();
     await saved(2, 'Open hand');
-    const from = journey.sent.length;
-    await page.locator('#record-card-1 .record').click();
-    await until('#record-card-1 .question', /^Replace Fist's 1 window with a new recording\?$/);
-    await watchCues(page);
-    await page.locator('#record-card-1 .confirm-yes').click();
-    await waitForCue(page, /^Make Fist$/, WINDOW_MS);
-    await saved(1, 'Fist'); // one window, not two: the earlier one was deleted first
-    assert.equal(journey.count(0x06, from), 1);
   });
 
   await journey.step('generate the model: the confusion matrix names the gestures', async () => {
@@ -215,12 +233,66 @@ async function run() {
     await until('#generate-outcome', /^The model is trained\.$/, 300000);
     await until('#evaluation-accuracy', /^Accuracy \d+ % over \d+ held-out windows/, 120000);
     const columns = await page.locator('#confusion thead th').allInnerTexts();
-    assert.deepEqual(columns.slice(1), ['Fist', 'Open hand', 'Recall']);
+    assert.deepEqual(columns.slice(1), ['Rest', 'Fist', 'Open hand', 'Recall']);
     const rows = await page.locator('#confusion tbody th').allInnerTexts();
-    assert.deepEqual(rows, ['Fist', 'Open hand']);
-    assert.equal(await page.locator('#confusion tbody td.recall').count(), 2);
+    assert.deepEqual(rows, ['Rest', 'Fist', 'Open hand']);
+    assert.equal(await page.locator('#confusion tbody td.recall').count(), 3);
+    assert.equal(await page.locator('#model-stale').isVisible(), false);
+    await page.locator('#evaluation').scrollIntoViewIfNeeded();
     await journey.screenshot('6-model');
   });
+
+  await journey.step("after a reload the model's quality shows again", async () => {
+    await page.reload();
+    await serverOpen(page);
+    await until('#evaluation-accuracy', /^Accuracy \d+ % over \d+ held-out windows/, 120000);
+    assert.deepEqual(await page.locator('#confusion tbody th').allInnerTexts(), ['Rest', 'Fist', 'Open hand']);
+    await page.locator('#evaluation').scrollIntoViewIfNeeded();
+    await journey.screenshot('6-model-reloaded');
+  });
+
+  await journey.step(
+    '"Record again" stopped keeps the old window; saved, it makes the model out of date',
+    async () => {
+      await page.locator('#record-card-1 .record').click();
+      await until('#record-card-1 .question', /^Record Fist again\? Its 1 window stays until/);
+      await watchCues(page);
+      await page.locator('#record-card-1 .confirm-yes').click();
+      await waitForCue(page, /^Make Fist$/, WINDOW_MS);
+      await page.locator('#record-card-1 .stop').click();
+      await until(
+        '#record-outcome',
+        /Fist: Recording stopped; nothing was saved\. The earlier recording is kept\./,
+      );
+      await until('#record-card-1 .count', /^1 window · /);
+      assert.equal(
+        await page.locator('#model-stale').isVisible(),
+        false,
+        'a stopped window changed the model',
+      );
+
+      const from = journey.sent.length;
+      await page.locator('#record-card-1 .record').click();
+      await page.locator('#record-card-1 .confirm-yes').click();
+      if (await windowDeleteServed()) {
+        await saved(1, 'Fist');
+        await until('#record-card-1 .card-note', /^Recorded again: the older window removed\.$/);
+        await until('#model-stale', /^Train the model again: Fist was recorded again/);
+      } else {
+        // Until the server removes single windows, both are kept and the card says so.
+        journey.refusalsExpected.push(/\/api\/recordings\/1\/windows\/1$/);
+        await saved(1, 'Fist', /^2 windows · /);
+        await until('#record-card-1 .card-note', /could not be removed and stayed/);
+        await until('#model-stale', /^Train the model again: 1 window of Fist was added\./);
+      }
+      assert.equal(journey.count(0x06, from), 1);
+      await until('#model-summary', /out of date: train again/);
+      await journey.screenshot('7-stale');
+      await page.locator('#generate').click();
+      await until('#generate-outcome', /^The model is trained\.$/, 300000);
+      await page.locator('#model-stale').waitFor({ state: 'hidden' });
+    },
+  );
 
   await journey.step('a double Upload sends one upload, which reaches 100 %', async () => {
     const from = journey.sent.length;
@@ -233,10 +305,17 @@ async function run() {
   await journey.step(
     'identify live in the calibrated mode, resting between gestures as the page asks',
     async () => {
-      await wearer('hold', 1);
+      await wearer('hold', 2);
       const from = journey.sent.length;
       await pressTwice(page, '#start-identify');
       await until('#identify-mode', /^Mode: calibrated/);
+      await until('#practice-hint', /^Make Fist and hold it\.$/);
+      // Open hand, held while Fist is the one to make, ticks nothing.
+      await until('#identified-gesture', /^Open hand$/, 60000);
+      await new Promise((resolve) => setTimeout(resolve, 1000));
+      assert.equal(await page.locator('#practice [data-slot="2"]').getAttribute('data-seen'), 'false');
+      await until('#plot-count', /^live check/); // the signal, live beside what is recognised
+      await wearer('hold', 1);
       await until('#identified-gesture', /^Fist$/, 60000);
       assert.equal(journey.count(0x08, from), 1, 'identifications started');
       await until('#practice-hint', /Recognised Fist\. Now relax fully/);
@@ -246,7 +325,8 @@ async function run() {
       await until('#practice-hint', /^Make Open hand and hold it\.$/);
       await wearer('hold', 2);
       await until('#identified-gesture', /^Open hand$/, 60000);
-      await journey.screenshot('7-identification');
+      await page.locator('#live-panel').scrollIntoViewIfNeeded();
+      await journey.screenshot('8-identification');
       const problems = await journey.audit();
       assert.deepEqual(problems, [], 'accessibility while identifying');
       await page.locator('#wearer-rest').click();
@@ -278,8 +358,14 @@ async function run() {
       assert.equal(await page.locator('#server-banner').isVisible(), false);
       // A new server process: no armband, but the recordings and names are still in its directory.
       await until('#device-state', /^not connected$/);
-      await until('#record-card-1 .count', /^1 window · \d+ s/);
+      await until('#record-card-1 .count', /^\d windows? · \d+ s/);
       await until('#config-summary', /not applied/);
+      // Connected again, the armband gets the last configuration by itself.
+      await page.locator('#scan').click();
+      await until('#device-state', /^found, not connected$/, 30000);
+      await page.locator('#connect').click();
+      await until('#config-outcome', /came back: channels 1–8 and Fist and Open hand were applied again/);
+      await until('#config-summary', /channels 1–8 · Fist and Open hand/);
     },
   );
 }

@@ -40,7 +40,7 @@ describe('which buttons can be pressed', () => {
 
   test('one activity at a time: no recording while identifying, no identification while uploading or training', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x03) });
-    f.session.startRecord(1);
+    f.record(1);
     f.receive(0x01, 0x00);
     let actions = availableActions(f.state());
     assert.equal(actions.recordAgain(2), false);
@@ -116,6 +116,15 @@ describe('the next step and the current step', () => {
     look();
     f.receive(0x08, 0x01);
     look();
+    f.receive(0x08, 0xfd);
+    f.api.server.status.model = {
+      ...trainedModel(0x03),
+      current: false,
+      staleBecause: ['1 window of Fist was added.'],
+    };
+    f.session.refresh('status');
+    await settle();
+    look();
     const expected = [
       [/Scan/, 1],
       [/press Connect/, 1],
@@ -125,6 +134,7 @@ describe('the next step and the current step', () => {
       [/upload it to the armband, or press Start identification/, 4],
       [/Start identification/, 5],
       [/relax fully before the next one/, 5],
+      [/changed since the model was trained: press Train again/, 4],
     ];
     assert.equal(seen.length, expected.length);
     seen.forEach(([words, step], i) => {

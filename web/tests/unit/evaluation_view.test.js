@@ -33,7 +33,7 @@ describe("the model's quality", () => {
     );
     assert.deepEqual(
       view.gestures.map((g) => `${g.name} ${g.recallText}`),
-      ['Fist 75 %', 'Pinch 100 %'],
+      ['Fist 75\u00a0%', 'Pinch 100\u00a0%'],
     );
     assert.deepEqual(
       view.rows[0].map((c) => c.share),
@@ -46,6 +46,35 @@ describe("the model's quality", () => {
       view.warnings.map((w) => w.actions.map((a) => a.label)),
       [['Record Fist again'], ['Record Pinch again']],
     );
+  });
+
+  test('with classes the matrix has a rest row, and the live figures are told in words', () => {
+    const view = evaluationView(
+      {
+        evaluated: true,
+        identifyMode: 'calibrated',
+        classes: [
+          { gesture: 0, name: 'Rest' },
+          { gesture: 1, name: 'Fist' },
+        ],
+        confusion: [
+          [9, 1],
+          [2, 8],
+        ],
+        online: { activeErrorRate: 0.087, instability: 0.21, holdDecisions: 414, errors: 36, missed: 36 },
+        mostConfused: { gestures: [1, 4], windows: 12 },
+      },
+      names,
+    );
+    assert.deepEqual(
+      view.gestures.map((g) => `${g.name} ${g.recallText}`),
+      ['Rest 90\u00a0%', 'Fist 80\u00a0%'],
+    );
+    assert.deepEqual(view.online, [
+      'Played back as live identification (calibrated mode): while a gesture was held, 9 % of the answers were not that gesture (36 of 414; 36 of them said no gesture at all).',
+      'While a gesture was held, the answer changed about once every 5 s.',
+      'Mixed up most often: Fist and Pinch (12 windows).',
+    ]);
   });
 
   test('an evaluation the server could not make says why', () => {

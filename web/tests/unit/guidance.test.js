@@ -22,7 +22,7 @@ describe('the cues of a recording window', () => {
 
   test("the cues follow the armband's clock: at ten times the speed the window's phases pass in 0.5 s each", async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { speed: 10 });
-    f.session.startRecord(1);
+    f.record(1);
     f.receive(0x01, 0x00);
     const seen = [];
     for (let ms = 0; ms < 3000; ms += 100) {
@@ -35,16 +35,28 @@ describe('the cues of a recording window', () => {
 });
 
 describe('practising identification', () => {
-  test('after a gesture the page asks for a rest, after a rest for a gesture not yet seen', async () => {
+  test('a gesture ticks only when reported and held while it is the one to make; then a rest, then the next', async () => {
     const f = await makeConfiguredSession(0xff, 0x03);
     const hint = () => practiceHint(f.state(), (slot) => ['', 'Fist', 'Open hand'][slot]);
+    const recognised = () => f.state().identify.recognised;
     f.receive(0x08, 0xff);
     assert.equal(hint(), 'Make Fist and hold it.');
+    f.receive(0x08, 0x02); // held, but not the gesture asked for
+    f.advance(2000);
+    f.receive(0x08, 0x01); // the flurry of an onset
+    f.advance(100);
+    f.receive(0x08, 0x02);
+    f.advance(1000);
+    assert.deepEqual(recognised(), []);
     f.receive(0x08, 0x01);
+    assert.equal(hint(), 'Fist: keep holding it…');
+    f.advance(500);
+    assert.deepEqual(recognised(), [1]);
     assert.match(hint(), /Recognised Fist\. Now relax fully/);
     f.receive(0x08, 0xff);
     assert.equal(hint(), 'Make Open hand and hold it.');
     f.receive(0x08, 0x02);
+    f.advance(500);
     f.receive(0x08, 0xff);
     assert.match(hint(), /Every gesture was recognised/);
   });

@@ -1,6 +1,7 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { RETRY_DELAYS_MS, ServerLink, serverUrl } from '../../js/server_link.js';
+import { createApi } from '../../js/api.js';
+import { RETRY_DELAYS_MS, ServerLink, accessToken, serverUrl } from '../../js/server_link.js';
 import { PROBE_INTERVAL_MS, WearerLink, wearerUrl } from '../../js/wearer_link.js';
 
 class FakeSocket {
@@ -78,9 +79,24 @@ describe('the link to the server', () => {
   test('the server is the host and port that served the page', () => {
     assert.equal(serverUrl({ protocol: 'http:', host: '192.0.2.7:8888' }), 'ws://192.0.2.7:8888/');
     assert.equal(serverUrl({ protocol: 'https:', host: 'localhost:8888' }), 'wss://localhost:8888/');
+    assert.equal(
+      serverUrl({ protocol: 'http:', host: '192.0.2.2:8888', search: '?speed=2&token=a1+b' }),
+      'ws://192.0.2.2:8888/?token=a1%20b',
+    );
     assert.equal(wearerUrl({ hostname: '[::1]' }), 'ws://[::1]:8889/');
     assert.equal(wearerUrl({ hostname: 'localhost' }, 40123), 'ws://localhost:40123/');
   });
+});
+
+test('API calls carry the token of the page address, and only then', async () => {
+  const seen = [];
+  const fetchFn = async (path, init) => {
+    seen.push(init.headers);
+    return { ok: true, status: 200, json: async () => ({}) };
+  };
+  await createApi(fetchFn, 1000, accessToken({ search: '?token=abc' })).del('/api/recordings/1');
+  await createApi(fetchFn, 1000, accessToken({ search: '' })).get('/api/status');
+  assert.deepEqual(seen, [{ 'X-Quillon-Request': '1', 'X-Quillon-Token': 'abc' }, {}]);
 });
 
 describe('the link to the virtual wearer', () => {

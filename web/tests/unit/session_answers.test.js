@@ -1,6 +1,6 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
-import { makeConfiguredSession, makeSession, trainedModel } from './session_fixture.js';
+import { makeConfiguredSession, makeSession, settle, statusDoc, trainedModel } from './session_fixture.js';
 import { identifiedWords } from '../../js/identify_words.js';
 
 const calibrated = { model: trainedModel(0x03) };
@@ -82,8 +82,8 @@ describe('telling a refusal from news that looks the same', () => {
 
   test('refusals of the new kinds are named in words', async () => {
     const cases = [
-      [(s) => s.startRecord(1), [0x06, 0xf2], (st) => st.recording.outcome.words, /No armband/],
-      [(s) => s.startRecord(1), [0x06, 0xf0], (st) => st.recording.outcome.words, /refused to stream/],
+      [(s, f) => f.record(1), [0x06, 0xf2], (st) => st.recording.outcome.words, /No armband/],
+      [(s, f) => f.record(1), [0x06, 0xf0], (st) => st.recording.outcome.words, /refused to stream/],
       [(s) => s.applyConfig(), [0x05, 0xfc], (st) => st.config.outcome.words, /records or identifies/],
       [(s) => s.upload(), [0x0c, 0xf2], (st) => st.upload.outcome.words, /No armband/],
       [(s) => s.upload(), [0x0c, 0xf1], (st) => st.upload.outcome.words, /settings/],
@@ -91,7 +91,7 @@ describe('telling a refusal from news that looks the same', () => {
     ];
     for (const [command, answer, words, pattern] of cases) {
       const f = await makeConfiguredSession(0xff, 0x03, calibrated);
-      command(f.session);
+      command(f.session, f);
       f.receive(...answer);
       f.receive(0x01, 0x00);
       assert.match(words(f.state()), pattern, answer.join(' '));
@@ -105,7 +105,7 @@ describe('telling a refusal from news that looks the same', () => {
     f.session.applyConfig();
     f.receive(0x01, 0x00);
     f.receive(0x05, 0x00);
-    f.session.startRecord(2);
+    f.record(2);
     f.receive(0x01, 0x00);
     f.receive(0x06, 0x00);
     f.receive(0x08, 0x02);
@@ -193,12 +193,41 @@ describe('the armband link and configuration', () => {
     assert.match(f.state().note, /could not be connected/);
     assert.equal(f.session.isBusy('connect'), false);
     const g = await makeConfiguredSession();
-    g.session.startRecord(1);
+    g.record(1);
     g.receive(0x01, 0x00);
     g.receive(0x04, 0x00);
     assert.equal(g.state().config.server, null);
     assert.equal(g.state().recording.phase, 'idle');
     assert.match(g.state().recording.outcome.words, /disconnected/);
+    // Connected again by this page: the server forgot the configuration, the page applies it again.
+    g.api.server.status = statusDoc({ link: 'connected' });
+    g.session.connect();
+    g.sent.length = 0;
+    g.receive(0x01, 0x00);
+    g.receive(0x03, 0x00);
+    await settle();
+    assert.deepEqual(g.sent[0], [0x05, 0xff, 0x03]);
+    g.receive(0x05, 0x00);
+    assert.match(
+      g.state().config.outcome.words,
+      /came back: channels 1–8 and Gesture 1 and Gesture 2 were applied again/,
+    );
+  });
+
+  test('a scan can be stopped, and one that finds nothing in 30 s ends in words', async () => {
+    const f = await makeSession();
+    f.session.scan();
+    f.receive(0x01, 0x00);
+    assert.equal(f.state().link, 'scanning');
+    assert.equal(f.session.stopScan(), true);
+    assert.deepEqual(f.sent.at(-2), [0x09]);
+    f.receive(0x02, 0xfd);
+    assert.equal(f.state().link, 'disconnected');
+    assert.equal(f.state().note, 'Scanning stopped.');
+    f.session.scan();
+    f.receive(0x01, 0x00);
+    f.receive(0x02, 0xf0);
+    assert.match(f.state().note, /No armband was found in 30 s/);
   });
 });
 

@@ -2,19 +2,19 @@ import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { availableActions } from '../../js/availability.js';
 import { ANSWER_WAIT_MS } from '../../js/session.js';
-import { makeConfiguredSession, settle, statusDoc, trainedModel } from './session_fixture.js';
+import { makeConfiguredSession, recordingDoc, settle, statusDoc, trainedModel } from './session_fixture.js';
 
 const commandsSent = (f, code) => f.sent.filter((bytes) => bytes[0] === code).length;
 
 describe('one command in flight per control', () => {
   test('a second press of Record, Apply, Upload or Start identification sends nothing until the first is answered', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x03) });
-    f.session.startRecord(1);
-    f.session.startRecord(1);
-    f.session.startRecord(2);
+    f.record(1);
+    f.record(1);
+    f.record(2);
     assert.equal(commandsSent(f, 0x06), 1);
     f.receive(0x01, 0x00); // accepted: the window runs
-    assert.equal(f.session.startRecord(2), false, 'the server records: the page does not ask again');
+    assert.equal(f.record(2), false, 'the server records: the page does not ask again');
     f.receive(0x06, 0xfd);
 
     f.session.applyConfig();
@@ -57,14 +57,14 @@ describe('one command in flight per control', () => {
     assert.equal(f.state().config.pending, null);
     // The ping that comes after all changes nothing.
     f.receive(0x01, 0x00);
-    f.session.startRecord(1);
+    f.record(1);
     f.receive(0x01, 0x00);
     assert.equal(f.state().recording.phase, 'running');
   });
 
   test("another client's refusal does not end the window this page is recording", async () => {
     const f = await makeConfiguredSession();
-    f.session.startRecord(1);
+    f.record(1);
     f.receive(0x01, 0x00);
     f.receive(0x06, 0xff); // a second Record from elsewhere, refused
     f.receive(0x07, ...Array(32).fill(100));
@@ -95,25 +95,39 @@ describe('one command in flight per control', () => {
     assert.equal(g.session.isBusy('identify'), false);
   });
 
-  test('Record again deletes the recording on the server first, and records only when that worked', async () => {
+  test('Record again records first, removes the older windows only once the new one is saved, and keeps them otherwise', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1] });
-    await f.session.recordAgain(1);
-    assert.deepEqual(f.api.calls[0], ['DELETE', '/api/recordings/1']);
+    const deletes = () => f.api.calls.filter(([method]) => method === 'DELETE');
+    f.record(1, { replace: true });
     assert.deepEqual(f.sent, [[0x06, 0x01], [0x01]]);
+    f.receive(0x01, 0x00);
+    f.receive(0x06, 0xfd);
+    await settle();
+    assert.deepEqual(deletes(), []);
+    assert.match(f.state().recording.outcome.words, /nothing was saved\. The earlier recording is kept/);
 
-    const g = await makeConfiguredSession(0xff, 0x03, { recorded: [1] });
-    g.api.server.del = () => ({
-      ok: false,
-      status: 409,
-      body: { error: 'the server is identifying; stop that first' },
-    });
-    await g.session.recordAgain(1);
-    assert.deepEqual(g.sent, []);
-    assert.match(g.state().recording.outcome.words, /not deleted.*busy/);
-    assert.equal(availableActions(g.state()).recordAgain(1), true);
+    f.api.server.recordings = { recordings: [recordingDoc(1, 2)] }; // the old window and the new
+    f.record(1, { replace: true });
+    f.receive(0x01, 0x00);
+    f.receive(0x06, 0x00);
+    await settle();
+    assert.deepEqual(deletes(), [['DELETE', '/api/recordings/1/windows/1']]);
+    assert.match(f.state().cardNotes[1].words, /older window removed/);
+
+    // A server that cannot remove a window: both stay, and the card says so.
+    f.api.server.del = () => ({ ok: false, status: 404, body: { error: 'no such resource' } });
+    f.record(1, { replace: true });
+    f.receive(0x01, 0x00);
+    f.receive(0x06, 0x00);
+    await settle();
+    assert.match(
+      f.state().cardNotes[1].words,
+      /new window is saved, but the older window could not be removed/,
+    );
+    assert.equal(availableActions(f.state()).recordAgain(1), true);
   });
 
-  test('Delete removes the recording, reads the inventory again and marks the evaluation as out of date', async () => {
+  test('Delete removes the recording or one window, reads the inventory and the model again and marks the evaluation as out of date', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2] });
     f.state().evaluation = { phase: 'ready', data: {}, words: null, stale: false };
     f.api.server.recordings = { recordings: [] };
@@ -128,7 +142,11 @@ describe('one command in flight per control', () => {
       [
         ['DELETE', '/api/recordings/2'],
         ['GET', '/api/recordings'],
+        ['GET', '/api/status'],
       ],
     );
+    assert.equal(await f.session.deleteWindow(1, 2), true);
+    assert.deepEqual(f.api.calls.at(-3), ['DELETE', '/api/recordings/1/windows/2']);
+    assert.equal(f.state().cardNotes[1].words, 'Window 2 deleted.');
   });
 });

@@ -1,6 +1,7 @@
 // A Session wired to a recorded transmit, a stand-in for the server's HTTP API
 // and a clock the test moves by hand; `options` go to the Session as they are
 // (for instance {speed}).
+import { COUNT_IN_MS } from '../../js/answer_handlers.js';
 import { Session } from '../../js/session.js';
 
 // The server's answer to GET /api/status, from a few facts.
@@ -62,11 +63,14 @@ export function fakeApi(server) {
     get: (path) => {
       calls.push(['GET', path]);
       // The server answers with what it holds when asked; the answer may arrive later.
-      const body = {
-        '/api/status': server.status,
-        '/api/recordings': server.recordings,
-        '/api/evaluation': server.evaluation,
-      }[path];
+      const one = /^\/api\/recordings\/(\d)$/.exec(path);
+      const body = one
+        ? server.recordings?.recordings?.find((r) => r.gesture === Number(one[1]))
+        : {
+            '/api/status': server.status,
+            '/api/recordings': server.recordings,
+            '/api/evaluation': server.evaluation,
+          }[path];
       const answer = body
         ? { ok: true, status: 200, body: structuredClone(body) }
         : { ok: false, status: 404, body: null };
@@ -120,6 +124,13 @@ export async function makeSession({ server = {}, ...options } = {}) {
       session.tick();
     },
     receive: (...bytes) => session.receive(Uint8Array.from(bytes)),
+    // Record gesture `slot` (options as startRecord's): the press, then its count-in.
+    record: (slot, options) => {
+      const started = session.startRecord(slot, options);
+      clock.t += COUNT_IN_MS;
+      session.tick();
+      return started;
+    },
     // The words of the log, oldest first.
     logWords: () => events.filter((e) => e.type === 'log').map((e) => e.words),
   };

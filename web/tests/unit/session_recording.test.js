@@ -7,7 +7,7 @@ const preview8 = [0x07, ...Array(32).fill(128)];
 describe('recording a gesture', () => {
   test('an accepted window runs on its own clock, and its 06 00 has the server read the recordings again', async () => {
     const f = await makeConfiguredSession();
-    f.session.startRecord(2);
+    f.record(2);
     assert.deepEqual(f.sent, [[0x06, 0x02], [0x01]]);
     f.receive(0x01, 0x00);
     assert.equal(f.state().recording.phase, 'running');
@@ -19,12 +19,18 @@ describe('recording a gesture', () => {
     assert.equal(f.state().recording.phase, 'idle');
     assert.deepEqual(f.state().recording.outcome, { ok: true, words: 'Recording saved.', slot: 2 });
     await settle();
-    assert.deepEqual(f.api.calls.at(-1), ['GET', '/api/recordings']);
+    assert.deepEqual(
+      f.api.calls
+        .slice(-2)
+        .map((c) => c[1])
+        .sort(),
+      ['/api/recordings', '/api/status'],
+    );
   });
 
   test('the first preview frame opens the window even before the ping answer', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { speed: 10 });
-    f.session.startRecord(1);
+    f.record(1);
     f.advance(500);
     f.receive(...preview8);
     const r = f.state().recording;
@@ -39,7 +45,7 @@ describe('recording a gesture', () => {
 
   test("06 FF in the middle of this page's window is another client's refusal; at its end, a failed save", async () => {
     const f = await makeConfiguredSession();
-    f.session.startRecord(1);
+    f.record(1);
     f.receive(0x01, 0x00);
     f.advance(10_000);
     f.receive(0x06, 0xff);
@@ -52,7 +58,7 @@ describe('recording a gesture', () => {
 
   test('stopping answers 06 FD and nothing is saved; a stop with nothing to stop is refused', async () => {
     const f = await makeConfiguredSession();
-    f.session.startRecord(1);
+    f.record(1);
     f.receive(0x01, 0x00);
     f.session.stopRecord();
     f.session.stopRecord();
@@ -84,6 +90,15 @@ describe('recording a gesture', () => {
     f.receive(0x06, 0x00);
     assert.equal(f.state().mode, 'idle');
     assert.equal(f.state().recording.outcome.slot, null);
+    // While the signal check runs, the same frames are the check, not a recording.
+    f.session.startPreview();
+    assert.deepEqual(f.sent.at(-2), [0x12]);
+    f.receive(0x12, 0x00);
+    f.receive(0x07, 10, 20, 11, 21, 12, 22, 13, 23);
+    assert.equal(f.state().recording.phase, 'idle');
+    assert.equal(f.events.filter((e) => e.type === 'preview').at(-1).check, true);
+    f.receive(0x12, 0xfd); // a recording began, or the check was stopped
+    assert.equal(f.state().preview.phase, 'off');
   });
 
   test('a preview frame that does not split into four rows is logged and not drawn', async () => {

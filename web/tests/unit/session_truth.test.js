@@ -35,7 +35,7 @@ describe('what the server holds', () => {
     assert.equal(f.session.nameOf(3), 'Open hand');
     assert.equal(f.session.nameOf(2), 'Gesture 2');
     assert.equal(s.identifyMode, 'calibrated');
-    assert.equal(recordingSummary(s.recordings[1]), '2 windows · 60 s · 60 active');
+    assert.equal(recordingSummary(s.recordings[1]), '2 windows · 60 s · 12 s of activity');
     assert.match(activityWarning(s.recordings[3]), /No rest/);
     const actions = availableActions(s);
     assert.equal(actions.record(1), false, 'a recorded gesture is recorded again, not recorded');
@@ -109,6 +109,14 @@ describe('what the server holds', () => {
     assert.equal(r.mine, false);
     assert.equal(f.session.armbandMsSince(r.startedAt), 12000);
     assert.equal(availableActions(f.state()).record(1), false);
+    // This page's own window, from before a reload, is its own again.
+    const g = await makeConfiguredSession(0xff, 0x03, {
+      memory: { load: () => ({ slot: 2, at: 0 }), save() {}, clear() {} },
+    });
+    g.api.server.status = f.api.server.status;
+    g.session.refresh('status');
+    await settle();
+    assert.equal(g.state().recording.mine, true);
   });
 
   test("the ticks follow the server's configuration only while the person has not changed them", async () => {

@@ -1,0 +1,15 @@
+// The settings that clients change through the API and that the server keeps
+// across restarts: "settings.json" in the working directory,
+// {"identifyMode": "calibrated"}. Main thread.
+#pragma once
+
+#include <optional>
+
+#include "identify/identify_mode.h"
+
+inline constexpr const char* kSettingsFileName = "settings.json";
+
+// The identification mode saved last; nothing without a readable file.
+std::optional<IdentifyMode> loadSavedIdentifyMode();
+// Replaces the file, whole or not at all.
+bool saveIdentifyMode(IdentifyMode mode);
