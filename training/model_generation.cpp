@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "commands/client_commands.h"
 #include "core/log.h"
 #include "identify/recogniser_file.h"
+#include "protocol/wire.h"
 #include "signal/recogniser.h"
 #include "training/feature_extraction.h"
 #include "training/feature_file.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "commands/client_commands.h"
 #include "core/log.h"
+#include "protocol/wire.h"
 #include "training/atomic_file.h"
 #include "training/model_file.h"
 

@@ -11,6 +11,7 @@
 #include "device/acquisition_state.h"
 #include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
+#include "protocol/wire.h"
 #include "recordings/save_recording_window.h"
 #include "server/client_registry.h"
 
@@ -92,7 +93,7 @@ void handleInternalEvents(const std::uint8_t* payload, std::size_t length) {
     if (saved) {
         logLine("FeatureExtraction: SUCCESS");
     }
-    const std::uint8_t response[] = {kRecordAnswer, static_cast<std::uint8_t>(saved ? 0x00 : 0xFF)};
+    const std::uint8_t response[] = {kRecordAnswer, saved ? STATUS_OK : STATUS_FAILED};
     sendToClients(response, sizeof response);
     if (handle && handle->currentDevice()) {
         handle->setDataNotifySwitch(tessel::kNotifyNone);
