@@ -22,7 +22,10 @@ std::string rawFileName(std::uint8_t gesture) {
 bool appendToRawFile(const std::string& name, const std::uint8_t* data, std::size_t length) {
     std::FILE* file = std::fopen(name.c_str(), "ab");
     if (file == nullptr) {
+        const int error = errno;
         logLine("raw_file_name open error.");
+        logLine("appendToRawFile, %s cannot be opened to append to: %s", name.c_str(),
+                std::strerror(error));
         return false;
     }
     std::fseek(file, 0, SEEK_END);
