@@ -4,6 +4,7 @@
 #include "api/api_resources.h"
 #include "api/json_response.h"
 #include "api/response_body.h"
+#include "core/emg_rate.h"
 #include "core/log.h"
 #include "core/whole_file.h"
 #include "device/acquisition_state.h"
@@ -54,7 +55,7 @@ std::int64_t startTimeOf(const RecordingEntry& entry) {
     if (entry.channels == 0) {
         return 0;
     }
-    const double perByte = 1.0 / (650.0 * entry.channels);
+    const double perByte = 1.0 / (kEmgFramesPerSecond * entry.channels);
     if (entry.windows && !entry.windows->empty()) {
         const RecordedWindow& first = entry.windows->front();
         return first.endTime -

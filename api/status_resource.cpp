@@ -1,6 +1,7 @@
 #include "api/api_resources.h"
 #include "api/json_response.h"
 #include "commands/version_text.h"
+#include "core/emg_rate.h"
 #include "device/acquisition_state.h"
 #include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
@@ -12,9 +13,6 @@
 #include "training/model_gestures.h"
 
 namespace {
-
-// The armband's raw EMG frames a second.
-constexpr double kFramesPerSecond = 650.0;
 
 const char* modeName(std::int32_t mode) {
     switch (mode) {
@@ -99,8 +97,8 @@ nlohmann::json recordingUnderWay(std::int32_t mode) {
     if (mode != RECORD_MODE || channels == 0) {
         return nullptr;
     }
-    const double seconds =
-        static_cast<double>(rawBuffer.size()) / (kFramesPerSecond * static_cast<double>(channels));
+    const double seconds = static_cast<double>(rawBuffer.size()) /
+                           (kEmgFramesPerSecond * static_cast<double>(channels));
     return {{"gesture", recordingGesture.load()}, {"seconds", seconds}};
 }
 

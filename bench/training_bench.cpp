@@ -51,7 +51,10 @@ EightByEight readEightByEight(const std::filesystem::path& directory) {
             std::fclose(file);
         }
         made.featureTexts.push_back(text);
-        readFeatureFile(name.string(), features[g]);
+        std::string problem;
+        if (!readFeatureFile(name.string(), kChannels, features[g], problem)) {
+            std::fprintf(stderr, "%s: %s\n", name.c_str(), problem.c_str());
+        }
         made.fewestSamples = std::min(made.fewestSamples, features[g].size() / kChannels);
     }
     for (std::size_t i = 0; i < kGestures; ++i) {

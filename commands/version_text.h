@@ -4,8 +4,7 @@
 
 #include <string>
 
-inline constexpr const char* serverVersion = "000.005.002";
-inline constexpr const char* kUnknownVersion = "---.---.---";
+#include "protocol/wire.h"
 
 // Wide to narrow in the current C locale; empty on a conversion failure.
 std::string toNarrow(const std::wstring& wide);

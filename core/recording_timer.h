@@ -6,16 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/emg_rate.h"
 #include "core/event_record.h"
 #include "core/timer.h"
 
 // The recording window lasts 30 s.
 inline constexpr std::int64_t RECORD_WINDOW_MS = 30000;
-// The frames a recording window holds: 30 s of EMG at 650 frames a second.
-inline constexpr std::uint32_t kRecordWindowFrames = 19500;
-
-// The code that answers for a recording window (START_RECORD's).
-inline constexpr std::uint8_t kRecordAnswer = 0x06;
+// The frames a recording window holds: 30 s of EMG, 19500 frames.
+inline constexpr std::uint32_t kRecordWindowFrames =
+    static_cast<std::uint32_t>(RECORD_WINDOW_MS / 1000 * kEmgFramesPerSecond);
 // INTERNAL_EVT code: the open window holds its frames and is over.
 inline constexpr std::uint8_t kRecordingWindowClosed = 1;
 

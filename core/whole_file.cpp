@@ -16,7 +16,9 @@ FileRead readInto(const std::string& name, std::size_t maxBytes, Bytes& bytes) {
     }
     struct stat status {};
     if (::fstat(::fileno(file), &status) != 0) {
+        const int error = errno;
         std::fclose(file);
+        errno = error;
         return FileRead::Failed;
     }
     if (static_cast<std::uint64_t>(status.st_size) > maxBytes) {
@@ -26,7 +28,9 @@ FileRead readInto(const std::string& name, std::size_t maxBytes, Bytes& bytes) {
     bytes.resize(static_cast<std::size_t>(status.st_size));
     const std::size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file);
     const bool failed = std::ferror(file) != 0;
+    const int error = errno;
     std::fclose(file);
+    errno = error;
     bytes.resize(got);  // a file cut short meanwhile
     return failed ? FileRead::Failed : FileRead::Read;
 }

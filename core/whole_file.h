@@ -9,8 +9,8 @@
 enum class FileRead { Read, Missing, TooLarge, Failed };
 
 // Reads the file into `bytes` (replacing what it held) unless it is larger
-// than `maxBytes`. Any thread, but files of the working directory belong to
-// the main thread.
+// than `maxBytes`; on Missing or Failed, errno says why. Any thread, but files
+// of the working directory belong to the main thread.
 FileRead readWholeFile(const std::string& name, std::size_t maxBytes, std::string& bytes);
 FileRead readWholeFile(const std::string& name, std::size_t maxBytes,
                        std::vector<std::uint8_t>& bytes);

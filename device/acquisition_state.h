@@ -6,14 +6,14 @@
 #include <atomic>
 #include <cstdint>
 
+#include "protocol/wire.h"
+
 enum DataMode : std::int32_t {
     IDLE_MODE = 0,
     RECORD_MODE = 1,    // raw packets go to the recording buffer
     IDENTIFY_MODE = 2,  // raw packets go to identification
     GESTURE_MODE = 3,   // the armband's gesture events go to clients
 };
-
-inline constexpr std::uint8_t kNoGesture = 0xFF;
 
 extern std::atomic<std::int32_t> dataMode;
 extern std::atomic<std::uint8_t> channelMask;       // EMG channels chosen by the client

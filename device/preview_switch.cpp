@@ -3,19 +3,12 @@
 #include <vector>
 
 #include "device/raw_data_routing.h"
+#include "protocol/wire.h"
 #include "server/client_registry.h"
-
-namespace {
-
-constexpr std::uint8_t kPreviewAnswer = 0x12;
-constexpr std::uint8_t kStarted = 0x00;
-constexpr std::uint8_t kStopped = 0xFD;
-
-}  // namespace
 
 void PreviewSwitch::open() {
     MutexLock guard(lock);
-    const std::uint8_t started[] = {kPreviewAnswer, kStarted};
+    const std::uint8_t started[] = {kPreviewAnswer, STATUS_OK};
     sendToClients(started, sizeof started);
     on = true;
 }
@@ -26,7 +19,7 @@ bool PreviewSwitch::close() {
         return false;
     }
     on = false;
-    const std::uint8_t stopped[] = {kPreviewAnswer, kStopped};
+    const std::uint8_t stopped[] = {kPreviewAnswer, STATUS_STOPPED};
     sendToClients(stopped, sizeof stopped);
     return true;
 }

@@ -9,6 +9,7 @@
 #include "device/acquisition_state.h"
 #include "device/identify_window_cutter.h"
 #include "device/preview_switch.h"
+#include "protocol/wire.h"
 #include "server/client_registry.h"
 
 RawBuffer rawBuffer;
@@ -90,11 +91,10 @@ void RawBuffer::read(
 }
 
 std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::size_t length) {
-    constexpr std::uint8_t kPreviewCode = 0x07;
     const std::size_t channels = length / 16;
     std::vector<std::uint8_t> frame;
     frame.reserve(1 + 4 * channels);
-    frame.push_back(kPreviewCode);
+    frame.push_back(kPreviewFrameCode);
     for (std::size_t row = 0; row < 16 && channels > 0; row += 4) {
         const std::uint8_t* start = packet + row * channels;
         frame.insert(frame.end(), start, start + channels);

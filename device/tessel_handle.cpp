@@ -1,6 +1,6 @@
 #include "device/tessel_handle.h"
 
-#include "commands/client_commands.h"
+#include "core/emg_rate.h"
 #include "core/event_queue.h"
 #include "core/exit_application.h"
 #include "core/log.h"
@@ -11,6 +11,7 @@
 #include "device/hub_events.h"
 #include "device/pending_result.h"
 #include "device/raw_data_routing.h"
+#include "protocol/wire.h"
 #include "server/client_registry.h"
 
 std::shared_ptr<tessel::Hub> hub;
@@ -19,11 +20,9 @@ std::shared_ptr<TesselHandle> handle;
 namespace {
 
 constexpr int kSwitchAttempts = 3;
-constexpr std::uint32_t kRawSampleRate = 650;
+constexpr auto kRawSampleRate = static_cast<std::uint32_t>(kEmgFramesPerSecond);
 constexpr std::uint8_t kBitsPerSample = 8;
 constexpr std::uint8_t kBytesPerChannelInPacket = 16;
-
-constexpr std::uint8_t kConnectAnswer = 0x03;
 
 int asInt(tessel::ResponseResult result) {
     return static_cast<int>(result);

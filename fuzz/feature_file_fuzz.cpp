@@ -1,9 +1,10 @@
-// A feature file as anyone could leave it: reading it back keeps only finite
-// numbers, in file order, and stops at the first token that is not one.
+// A feature file as anyone could leave it: reading it back gives whole samples
+// of finite numbers, in file order, or refuses the file and says why.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
@@ -20,10 +21,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fwrite(data, 1, size, file);
     std::fclose(file);
 
+    // The sample size comes from the first byte, so that every size is tried.
+    const std::size_t sampleSize = size == 0 ? 1 : 1 + data[0] % 8;
     std::vector<float> values;
-    fuzzCheck(readFeatureFile("feature1.txt", values), "a readable file is read");
-    // Every number takes at least one byte and one separator but the last.
-    fuzzCheck(values.size() <= size / 2 + 1, "no more numbers than the text can hold");
+    std::string problem;
+    if (!readFeatureFile("feature1.txt", sampleSize, values, problem)) {
+        fuzzCheck(!problem.empty(), "a refused file says why");
+        fuzzCheck(values.empty(), "a refused file gives no number");
+        return 0;
+    }
+    // Every number takes at least one byte and one separator.
+    fuzzCheck(values.size() <= size / 2, "no more numbers than the text can hold");
+    fuzzCheck(values.size() % sampleSize == 0, "whole samples only");
     for (const float value : values) {
         fuzzCheck(std::isfinite(value), "finite numbers only");
     }

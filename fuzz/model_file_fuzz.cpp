@@ -85,7 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     writeModelFile(text);
     ModelShape checked;
-    fuzzCheck(checkModelFile(checked) == accepted, "the shape check agrees with the reader");
+    std::string checkProblem;
+    fuzzCheck(checkModelFile(checked, checkProblem) == accepted,
+              "the shape check agrees with the reader");
+    fuzzCheck(accepted || !checkProblem.empty(), "a refused shape says why");
     ModelShape identifyShape;
     const bool fits = checkIdentifyModel(identifyShape, windowChannels);
     fuzzCheck(!fits || accepted, "identification refuses what the reader refuses");

@@ -2,13 +2,8 @@
 
 #include "core/log.h"
 #include "device/acquisition_state.h"
+#include "protocol/wire.h"
 #include "server/client_registry.h"
-
-namespace {
-
-constexpr std::uint8_t kIdentifyCode = 0x08;
-
-}  // namespace
 
 std::uint8_t gestureNumberFor(int classPosition, std::uint8_t gestureMask) {
     if (classPosition > 8) {
@@ -32,7 +27,7 @@ void reportGesture(int result, std::vector<std::uint8_t>& response) {
     }
     lastIdentified.store(static_cast<std::uint8_t>(result));
     response.clear();
-    response.push_back(kIdentifyCode);
+    response.push_back(kIdentifyAnswer);
     response.push_back(gestureNumberFor(result, gestureMask.load()));
     sendToClients(response.data(), response.size());
     logLine("gesture:%d", result);

@@ -45,12 +45,12 @@ bool identifyModelFits(const ModelShape& shape, std::uint32_t windowChannels, co
 }
 
 bool checkIdentifyModel(ModelShape& shape, std::uint8_t channelCount) {
-    ModelFile model;
-    if (readModelFile(model) != ModelFileRead::Read) {
-        logLine("checkIdentifyModel, W&B.txt missing or malformed: %s", model.problem.c_str());
+    ModelShape found;
+    std::string problem;
+    if (!checkModelFile(found, problem)) {
+        logLine("checkIdentifyModel, W&B.txt missing or malformed: %s", problem.c_str());
         return false;
     }
-    const ModelShape found = model.shape;
     if (!identifyModelFits(found, channelCount, "checkIdentifyModel")) {
         return false;
     }

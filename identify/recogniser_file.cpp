@@ -143,7 +143,7 @@ bool parseRecogniser(const std::string& text, RecogniserFile& file, std::string&
     return true;
 }
 
-bool writeRecogniserFile(const RecogniserFile& file) {
+FileWrite writeRecogniserFile(const RecogniserFile& file) {
     const std::string text = recogniserText(file);
     return writeFileAtomically(kRecogniserFileName, text.data(), text.size());
 }

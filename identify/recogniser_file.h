@@ -15,6 +15,7 @@
 #include <string>
 
 #include "signal/recogniser.h"
+#include "training/atomic_file.h"
 
 inline constexpr const char* kRecogniserFileName = "recogniser.txt";
 
@@ -32,8 +33,9 @@ std::string recogniserText(const RecogniserFile& file);
 // not a whole, consistent recogniser of 1 to 8 channels and 2 to 8 gestures.
 bool parseRecogniser(const std::string& text, RecogniserFile& file, std::string& problem);
 
-// Replaces "recogniser.txt" whole; false when it cannot be written. Main thread.
-bool writeRecogniserFile(const RecogniserFile& file);
+// Replaces "recogniser.txt" whole; the result says why when it cannot be
+// written. Main thread.
+FileWrite writeRecogniserFile(const RecogniserFile& file);
 
 enum class RecogniserRead { read, missing, refused };
 // Reads "recogniser.txt" and checks that it belongs to the "W&B.txt" of

@@ -91,8 +91,9 @@ WindowDelete removeRecordingWindow(int gesture, std::size_t window) {
         logLine("%s could not be written", newName(rawName).c_str());
         return WindowDelete::failed;
     }
-    if (!writeFileAtomically(newName(logName), text.data(), text.size())) {
-        logLine("%s could not be written", newName(logName).c_str());
+    if (const FileWrite written = writeFileAtomically(newName(logName), text.data(), text.size());
+        !written) {
+        logLine("%s could not be written: %s", newName(logName).c_str(), written.reason.c_str());
         std::remove(newName(rawName).c_str());
         return WindowDelete::failed;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/log.h"
 #include "core/strict_json.h"
 #include "core/whole_file.h"
 #include "training/atomic_file.h"
@@ -95,5 +96,10 @@ bool saveGestureNames(const GestureNameList& names) {
     }
     const std::string text =
         document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    return writeFileAtomically(kGestureNamesFileName, text.data(), text.size());
+    const FileWrite written = writeFileAtomically(kGestureNamesFileName, text.data(), text.size());
+    if (!written) {
+        logLine("saveGestureNames, %s could not be written: %s", kGestureNamesFileName,
+                written.reason.c_str());
+    }
+    return static_cast<bool>(written);
 }

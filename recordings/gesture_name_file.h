@@ -17,7 +17,8 @@ inline constexpr std::size_t kMaxGestureNameBytes = 40;
 
 // The names in the file; all empty when it is missing or malformed.
 GestureNameList loadGestureNames();
-// Replaces the file, whole or not at all.
+// Replaces the file, whole or not at all; false, with a log line that says
+// why, when it cannot be written.
 bool saveGestureNames(const GestureNameList& names);
 
 // Reads {"names": [...]} with at most eight names (the rest are empty).

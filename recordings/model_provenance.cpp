@@ -9,6 +9,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "core/log.h"
 #include "core/whole_file.h"
 #include "recordings/recording_inventory.h"
 #include "training/atomic_file.h"
@@ -245,7 +246,13 @@ bool saveModelProvenance(const ModelProvenance& provenance) {
                                           {"windows", windows}});
     }
     const std::string text = document.dump() + "\n";
-    return writeFileAtomically(kModelProvenanceFileName, text.data(), text.size());
+    const FileWrite written =
+        writeFileAtomically(kModelProvenanceFileName, text.data(), text.size());
+    if (!written) {
+        logLine("saveModelProvenance, %s could not be written: %s", kModelProvenanceFileName,
+                written.reason.c_str());
+    }
+    return static_cast<bool>(written);
 }
 
 std::optional<ModelProvenance> loadModelProvenance() {

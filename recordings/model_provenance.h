@@ -39,7 +39,8 @@ std::uint64_t modelFileFingerprint();
 // with the fingerprint of "W&B.txt" as it is now (0 without one).
 ModelProvenance describeModelSources(std::uint8_t channelMask, std::uint8_t gestureMask);
 
-// Replaces the file, whole or not at all; false when it cannot be written.
+// Replaces the file, whole or not at all; false, with a log line that says
+// why, when it cannot be written.
 bool saveModelProvenance(const ModelProvenance& provenance);
 // Nothing when the file is missing, too large or malformed.
 std::optional<ModelProvenance> loadModelProvenance();

@@ -1,10 +1,27 @@
 #include "recordings/raw_recording_reader.h"
 
+#include <sys/stat.h>
+
 #include <bit>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/whole_file.h"
 #include "training/raw_recording_file.h"
+
+namespace {
+
+// Why `name` is not a file that can be read, in the system's words.
+std::string whyNotAFile(const std::string& name) {
+    struct stat status {};
+    if (::stat(name.c_str(), &status) != 0) {
+        return std::strerror(errno);
+    }
+    return S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+}
+
+}  // namespace
 
 std::string channelMaskText(std::uint8_t mask) {
     char text[8];
@@ -18,6 +35,7 @@ RawRecordingRead readRawRecording(int gesture, const RawRecordingWants& wants, R
     const std::int64_t size = fileSize(name);
     if (size < 0) {
         out.problem = "gesture " + std::to_string(gesture) + " has no recording";
+        out.failure = whyNotAFile(name);
         return RawRecordingRead::missing;
     }
     out.size = static_cast<std::uint64_t>(size);
@@ -56,7 +74,11 @@ RawRecordingRead readRawRecording(int gesture, const RawRecordingWants& wants, R
     if (!wants.bytes) {
         return RawRecordingRead::read;
     }
-    switch (readWholeFile(name, wants.maxBytes, out.bytes)) {
+    const FileRead read = readWholeFile(name, wants.maxBytes, out.bytes);
+    if (read == FileRead::Missing || read == FileRead::Failed) {
+        out.failure = std::strerror(errno);
+    }
+    switch (read) {
         case FileRead::Read:
             return RawRecordingRead::read;
         case FileRead::Missing:

@@ -23,6 +23,9 @@ struct RawRecording {
     int channels = 0;
     std::optional<std::vector<RecordedWindow>> windows;  // nothing: no (usable) window log
     std::string problem;                                 // a refusal, in words
+    // Why the file could not be opened or read, in the system's words; empty
+    // when it was read, or refused for what it holds.
+    std::string failure;
 };
 
 enum class RawRecordingRead {

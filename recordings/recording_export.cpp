@@ -19,6 +19,8 @@ namespace {
 constexpr int kRecordDuration = 10000;
 // Annotation times are in units of 100 microseconds.
 constexpr long long kAnnotationUnitsPerSecond = 10000;
+// The EMG rate for the integer arithmetic of times and lengths.
+constexpr auto kFramesPerSecond = static_cast<std::uint64_t>(kEmgFramesPerSecond);
 
 std::vector<int> channelNumbers(std::uint8_t mask) {
     std::vector<int> numbers;
@@ -32,7 +34,8 @@ std::vector<int> channelNumbers(std::uint8_t mask) {
 
 long long annotationTime(std::uint64_t frame) {
     return static_cast<long long>(
-        (frame * static_cast<std::uint64_t>(kAnnotationUnitsPerSecond) * 2 + 650) / 1300);
+        (frame * static_cast<std::uint64_t>(kAnnotationUnitsPerSecond) * 2 + kFramesPerSecond) /
+        (2 * kFramesPerSecond));
 }
 
 // A temporary file name of our own, removed when the object goes.
@@ -190,7 +193,7 @@ class CsvStream : public BodyStream {
         std::uint64_t total = header.size();
         for (std::uint64_t first = 0, digits = 1, bound = 10; first < frames;
              ++digits, bound *= 10) {
-            const std::uint64_t end = std::min<std::uint64_t>(frames, bound * 650);
+            const std::uint64_t end = std::min<std::uint64_t>(frames, bound * kFramesPerSecond);
             total += (end - first) * (digits + 8);
             first = end;
         }

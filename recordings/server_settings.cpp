@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/log.h"
 #include "core/strict_json.h"
 #include "core/whole_file.h"
 #include "training/atomic_file.h"
@@ -29,5 +30,10 @@ std::optional<IdentifyMode> loadSavedIdentifyMode() {
 bool saveIdentifyMode(IdentifyMode mode) {
     const std::string text =
         nlohmann::json{{"identifyMode", identifyModeName(mode)}}.dump(2) + "\n";
-    return writeFileAtomically(kSettingsFileName, text.data(), text.size());
+    const FileWrite written = writeFileAtomically(kSettingsFileName, text.data(), text.size());
+    if (!written) {
+        logLine("saveIdentifyMode, %s could not be written: %s", kSettingsFileName,
+                written.reason.c_str());
+    }
+    return static_cast<bool>(written);
 }

@@ -11,5 +11,6 @@ inline constexpr const char* kSettingsFileName = "settings.json";
 
 // The identification mode saved last; nothing without a readable file.
 std::optional<IdentifyMode> loadSavedIdentifyMode();
-// Replaces the file, whole or not at all.
+// Replaces the file, whole or not at all; false, with a log line that says
+// why, when it cannot be written.
 bool saveIdentifyMode(IdentifyMode mode);

@@ -25,13 +25,13 @@ std::string windowLogName(int gesture) {
     return "raw" + std::to_string(gesture) + ".windows";
 }
 
-bool logRecordedWindow(int gesture, std::uint64_t bytesBefore, std::uint64_t bytes,
-                       std::uint8_t channelMask, std::int64_t endTime) {
+FileWrite logRecordedWindow(int gesture, std::uint64_t bytesBefore, std::uint64_t bytes,
+                            std::uint8_t channelMask, std::int64_t endTime) {
     std::string text;
     if (bytesBefore > 0) {
         if (readWholeFile(windowLogName(gesture), kMaxWindowLogBytes, text) != FileRead::Read ||
             !parseWindowLog(text, bytesBefore)) {
-            return true;  // earlier bytes unaccounted for: the windows stay unknown
+            return {};  // earlier bytes unaccounted for: the windows stay unknown
         }
     }
     text += lineFor({bytesBefore, bytes, channelMask, endTime});
@@ -122,7 +122,7 @@ std::string windowLogText(const std::vector<RecordedWindow>& windows) {
     return text;
 }
 
-bool startWindowLog(int gesture) {
+FileWrite startWindowLog(int gesture) {
     return writeFileAtomically(windowLogName(gesture), "", 0);
 }
 

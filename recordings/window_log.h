@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "training/atomic_file.h"
+
 struct RecordedWindow {
     std::uint64_t firstByte = 0;
     std::uint64_t bytes = 0;
@@ -35,9 +37,9 @@ std::string windowLogName(int gesture);
 // to the raw file of `gesture`, which held `bytesBefore` bytes before. When the
 // raw file held bytes that the log does not account for (it was made before
 // windows were logged, or the log was lost), nothing is written and the file's
-// windows stay unknown. False when the log could not be written.
-bool logRecordedWindow(int gesture, std::uint64_t bytesBefore, std::uint64_t bytes,
-                       std::uint8_t channelMask, std::int64_t endTime);
+// windows stay unknown. The result says why when the log could not be written.
+FileWrite logRecordedWindow(int gesture, std::uint64_t bytesBefore, std::uint64_t bytes,
+                            std::uint8_t channelMask, std::int64_t endTime);
 
 // The windows of the raw file of `gesture`, which holds `rawBytes` bytes, or
 // nothing when the log is missing, malformed or out of step with the file.
@@ -56,9 +58,9 @@ std::optional<std::vector<RecordedWindow>> parseWindowLog(const std::string& tex
 // as it is.
 std::optional<std::uint64_t> settleRawFile(int gesture);
 
-// Starts an empty window log for a raw file that holds nothing yet. False
-// when it cannot be written.
-bool startWindowLog(int gesture);
+// Starts an empty window log for a raw file that holds nothing yet; the
+// result says why when it cannot be written.
+FileWrite startWindowLog(int gesture);
 
 // The text of a log of these windows.
 std::string windowLogText(const std::vector<RecordedWindow>& windows);

@@ -1,14 +1,12 @@
 #include "core/event_queue.h"
 #include "core/log.h"
+#include "protocol/wire.h"
 #include "server/connection_sessions.h"
 
 namespace server_detail {
 
 namespace {
 
-// The exit command goes in front of every queued record, so the server ends
-// within the event being handled, whatever clients have queued.
-constexpr std::uint8_t kExitCommand = 0xFF;
 // A read buffer that grew past this for one large message is given back.
 constexpr std::size_t kKeptReadBuffer = 64 * 1024;
 
@@ -84,7 +82,9 @@ void WebSocketSession::onRead(beast::error_code ec) {
     logLine("uWS received msg, length(%d) opCode(%d)", static_cast<int>(bytes.size()),
             ws.got_text() ? 1 : 2);
     EventRecord record = inbound->makeRecord(data, bytes.size());
-    if (bytes.size() > 0 && data[0] == kExitCommand) {
+    // The exit command goes in front of every queued record, so the server ends
+    // within the event being handled, whatever clients have queued.
+    if (bytes.size() > 0 && data[0] == EXIT_SERVER) {
         eventQueue.pushUrgent(std::move(record));
     } else {
         eventQueue.push(std::move(record));

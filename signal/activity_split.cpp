@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/emg_rate.h"
+
 namespace {
 
 // The two groups' median levels must lie at least this far apart (the log of
@@ -10,7 +12,7 @@ namespace {
 // gesture, and each must last a second somewhere: the peak of a contraction
 // that settles lower is not a hold, a dip within a hold is not a rest.
 constexpr float kLeastContrast = 0.47f;
-constexpr std::size_t kLeastRunFrames = 650;
+constexpr auto kLeastRunFrames = static_cast<std::size_t>(kEmgFramesPerSecond);  // a second
 
 // The threshold between the two groups: the level that maximises the variance
 // between the groups below and above it.

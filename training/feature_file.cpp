@@ -1,11 +1,12 @@
 #include "training/feature_file.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
-#include "core/log.h"
 #include "core/whole_file.h"
 
 namespace {
@@ -15,13 +16,19 @@ constexpr std::size_t kMaxFeatureFileBytes = 256u * 1024 * 1024;
 
 }  // namespace
 
-bool readFeatureFile(const std::string& fileName, std::vector<float>& values) {
+bool readFeatureFile(const std::string& fileName, std::size_t sampleSize,
+                     std::vector<float>& values, std::string& problem) {
     std::string text;
-    if (readWholeFile(fileName, kMaxFeatureFileBytes, text) != FileRead::Read) {
+    const FileRead read = readWholeFile(fileName, kMaxFeatureFileBytes, text);
+    if (read != FileRead::Read) {
+        problem = read == FileRead::TooLarge
+                      ? "it is larger than " + std::to_string(kMaxFeatureFileBytes) + " bytes"
+                      : std::string("it cannot be read: ") + std::strerror(errno);
         return false;
     }
     // text is terminated by its zero byte, so strtof never reads past it; a
     // zero byte inside the file is a token that is not a number.
+    std::vector<float> numbers;
     const char* next = text.c_str();
     const char* const end = next + text.size();
     for (;;) {
@@ -33,15 +40,24 @@ bool readFeatureFile(const std::string& fileName, std::vector<float>& values) {
         }
         char* after = nullptr;
         const float value = std::strtof(next, &after);
+        const auto at = static_cast<std::size_t>(next - text.c_str());
         if (after == next || !std::isfinite(value)) {
-            logLine(
-                "readFeatureFile, %s: a token that is not a number at byte %zu ends the reading",
-                fileName.c_str(), static_cast<std::size_t>(next - text.c_str()));
-            break;
+            problem = "a token that is not a number at byte " + std::to_string(at);
+            return false;
         }
-        values.push_back(value);
+        if (after == end) {
+            problem = "it ends inside the number at byte " + std::to_string(at) + ": cut short";
+            return false;
+        }
+        numbers.push_back(value);
         next = after;
     }
+    if (sampleSize == 0 || numbers.size() % sampleSize != 0) {
+        problem = "it holds " + std::to_string(numbers.size()) + " numbers, not whole samples of " +
+                  std::to_string(sampleSize) + ": cut short";
+        return false;
+    }
+    values.insert(values.end(), numbers.begin(), numbers.end());
     return true;
 }
 

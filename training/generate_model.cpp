@@ -18,8 +18,9 @@ bool loadFeatures(int G, int D, std::vector<std::vector<float>>& features) {
     for (int k = 1; k <= G; ++k) {
         const std::string name = featureFileName(k);
         std::vector<float>& values = features[static_cast<std::size_t>(k - 1)];
-        if (!readFeatureFile(name, values)) {
-            logLine("generateModel, %s open error", name.c_str());
+        std::string problem;
+        if (!readFeatureFile(name, static_cast<std::size_t>(D), values, problem)) {
+            logLine("generateModel, %s cannot be trained on: %s", name.c_str(), problem.c_str());
             return false;
         }
         if (values.size() < static_cast<std::size_t>(D)) {
@@ -127,9 +128,10 @@ int generateModel(int gestureCount, int channelCount, const std::function<void()
     if (beforeReplace) {
         beforeReplace();
     }
-    if (!writeFileAtomically(kModelFileName, text.data(), text.size())) {
-        logLine("generateModel, \"%s\" could not be written; the earlier model stays",
-                kModelFileName);
+    if (const FileWrite written = writeFileAtomically(kModelFileName, text.data(), text.size());
+        !written) {
+        logLine("generateModel, \"%s\" could not be written (%s); the earlier model stays",
+                kModelFileName, written.reason.c_str());
         return 1;
     }
     if (modelText != nullptr) {

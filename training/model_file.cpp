@@ -1,8 +1,10 @@
 #include "training/model_file.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -87,15 +89,16 @@ ModelFileRead parseModelText(const std::string& text, ModelFile& model) {
 ModelFileRead readModelFile(ModelFile& model, std::string* read) {
     std::FILE* file = std::fopen(kModelFileName, "rb");
     if (file == nullptr) {
-        model.problem = "it cannot be opened";
+        model.problem = std::string("it cannot be opened: ") + std::strerror(errno);
         return ModelFileRead::Missing;
     }
     std::string text(kMaxModelFileBytes + 1, '\0');
     const std::size_t got = std::fread(text.data(), 1, text.size(), file);
     const bool failed = std::ferror(file) != 0;
+    const int error = errno;
     std::fclose(file);
     if (failed) {
-        model.problem = "it cannot be read";
+        model.problem = std::string("it cannot be read: ") + std::strerror(error);
         return ModelFileRead::Missing;
     }
     text.resize(got);

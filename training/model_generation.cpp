@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "commands/client_commands.h"
 #include "core/log.h"
 #include "identify/recogniser_file.h"
+#include "protocol/wire.h"
 #include "signal/recogniser.h"
 #include "training/feature_extraction.h"
 #include "training/feature_file.h"
@@ -53,8 +53,8 @@ bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelMask,
                              RecogniserTraining& recogniser) {
     const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     int position = 0;
-    const auto refused =
-        readSelectedRecordings(gestureMask, channelMask, kMaxRawFileBytes, [&](GestureRecording& recording) {
+    const auto refused = readSelectedRecordings(
+        gestureMask, channelMask, kMaxRawFileBytes, [&](GestureRecording& recording) {
             const std::uint8_t* bytes = recording.bytes.data();
             const std::size_t length = recording.bytes.size();
             recogniser.add(recordingWindowFeatures(bytes, length, channelCount), ++position);
@@ -69,7 +69,13 @@ bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelMask,
         });
     if (refused) {
         logLine("raw_file_name open error.");
-        logLine("generateModel, %s", refused->problem.c_str());
+        // The line above is the one that has always stood for both; this one
+        // says that the raw file was being read, which, and why that failed.
+        const std::string name = rawFileName(static_cast<std::uint8_t>(refused->gesture));
+        const std::string outcome =
+            refused->failure.empty() ? "refused" : "failed: " + refused->failure;
+        logLine("generateModel, %s (reading %s %s)", refused->problem.c_str(), name.c_str(),
+                outcome.c_str());
         return false;
     }
     return true;
@@ -128,8 +134,9 @@ void writeRecogniser(const RecogniserTraining& training, std::uint8_t gestureMas
         std::remove(kRecogniserFileName);
         return;
     }
-    if (!writeRecogniserFile(file)) {
-        logLine("generateModel, %s could not be written", kRecogniserFileName);
+    if (const FileWrite written = writeRecogniserFile(file); !written) {
+        logLine("generateModel, %s could not be written: %s", kRecogniserFileName,
+                written.reason.c_str());
         std::remove(kRecogniserFileName);
     }
 }
@@ -167,9 +174,10 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelM
         response.push_back(STATUS_FAILED);
         return;
     }
-    if (!saveModelGestures(gestureMask)) {
+    if (const FileWrite written = saveModelGestures(gestureMask); !written) {
         // Without it identification refuses the model rather than misname gestures.
-        logLine("generateModel, %s could not be written", kModelGesturesFileName);
+        logLine("generateModel, %s could not be written: %s", kModelGesturesFileName,
+                written.reason.c_str());
         std::remove(kModelGesturesFileName);
     }
     logLine("start generate model ....");

@@ -5,7 +5,7 @@
 
 #include "training/atomic_file.h"
 
-bool saveModelGestures(std::uint8_t gestureMask) {
+FileWrite saveModelGestures(std::uint8_t gestureMask) {
     char text[8];
     const int length = std::snprintf(text, sizeof text, "0x%02x\n", gestureMask);
     return writeFileAtomically(kModelGesturesFileName, text, static_cast<std::size_t>(length));

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "training/atomic_file.h"
+
 inline constexpr const char* kModelGesturesFileName = "W&B.gestures";
 
-// Replaces the file, whole or not at all; false when it cannot be written.
-bool saveModelGestures(std::uint8_t gestureMask);
+// Replaces the file, whole or not at all; the result says why when it
+// cannot be written.
+FileWrite saveModelGestures(std::uint8_t gestureMask);
 // The mask in the file; nothing when the file is missing or malformed.
 std::optional<std::uint8_t> loadModelGestures();

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "commands/client_commands.h"
 #include "core/log.h"
+#include "protocol/wire.h"
 #include "training/atomic_file.h"
 #include "training/model_file.h"
 
@@ -54,8 +54,12 @@ std::uint8_t buildModelImage(std::uint8_t channelMask, std::uint8_t gestureCount
 }
 
 std::uint8_t saveModelImage(const std::vector<std::uint8_t>& image) {
-    if (!writeFileAtomically(kModelImageFileName, image.data(), image.size())) {
+    if (const FileWrite written =
+            writeFileAtomically(kModelImageFileName, image.data(), image.size());
+        !written) {
         logLine("Model file operate err");
+        logLine("saveModelImage, %s could not be written: %s", kModelImageFileName,
+                written.reason.c_str());
         return STATUS_FILE_ERROR;
     }
     return STATUS_OK;

@@ -4,9 +4,10 @@
 
 std::atomic<std::uint8_t> newModelFlag{0};
 
-bool checkModelFile(ModelShape& shape) {
+bool checkModelFile(ModelShape& shape, std::string& problem) {
     ModelFile model;
     if (readModelFile(model) != ModelFileRead::Read) {
+        problem = model.problem;
         return false;
     }
     shape = model.shape;

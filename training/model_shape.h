@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 struct ModelShape {
     std::int32_t rows = 0;          // lines
@@ -17,8 +18,9 @@ inline constexpr int kMostGestures = 8;
 
 // Reads "W&B.txt" in the working directory (readModelFile, model_file.h).
 // True, with shape filled, when it is a well-formed model: rows lines of
-// valuesPerRow finite numbers each. shape is untouched on false.
-bool checkModelFile(ModelShape& shape);
+// valuesPerRow finite numbers each. On false shape is untouched and problem
+// says why, for the log line of the command that refuses the model.
+bool checkModelFile(ModelShape& shape, std::string& problem);
 
 // 1 = the identification thread must load "W&B.txt" before its next window.
 // Set by the main thread after a training and at the start of identification;

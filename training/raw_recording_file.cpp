@@ -11,6 +11,7 @@
 #include "device/acquisition_state.h"
 #include "device/raw_data_routing.h"
 #include "device/tessel_handle.h"
+#include "protocol/wire.h"
 #include "recordings/save_recording_window.h"
 #include "server/client_registry.h"
 
@@ -21,7 +22,10 @@ std::string rawFileName(std::uint8_t gesture) {
 bool appendToRawFile(const std::string& name, const std::uint8_t* data, std::size_t length) {
     std::FILE* file = std::fopen(name.c_str(), "ab");
     if (file == nullptr) {
+        const int error = errno;
         logLine("raw_file_name open error.");
+        logLine("appendToRawFile, %s cannot be opened to append to: %s", name.c_str(),
+                std::strerror(error));
         return false;
     }
     std::fseek(file, 0, SEEK_END);
@@ -92,7 +96,7 @@ void handleInternalEvents(const std::uint8_t* payload, std::size_t length) {
     if (saved) {
         logLine("FeatureExtraction: SUCCESS");
     }
-    const std::uint8_t response[] = {kRecordAnswer, static_cast<std::uint8_t>(saved ? 0x00 : 0xFF)};
+    const std::uint8_t response[] = {kRecordAnswer, saved ? STATUS_OK : STATUS_FAILED};
     sendToClients(response, sizeof response);
     if (handle && handle->currentDevice()) {
         handle->setDataNotifySwitch(tessel::kNotifyNone);

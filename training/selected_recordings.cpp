@@ -1,6 +1,5 @@
 #include "training/selected_recordings.h"
 
-
 std::optional<RecordingRefused> readSelectedRecordings(
     std::uint8_t gestureMask, std::uint8_t channelMask, std::size_t maxBytes,
     const std::function<void(GestureRecording& recording)>& use) {
@@ -11,7 +10,7 @@ std::optional<RecordingRefused> readSelectedRecordings(
         RawRecording raw;
         const RawRecordingRead read = readRawRecording(n, {channelMask, true, true, maxBytes}, raw);
         if (read != RawRecordingRead::read) {
-            return RecordingRefused{n, read, raw.problem};
+            return RecordingRefused{n, read, raw.problem, raw.failure};
         }
         GestureRecording recording{n, std::move(raw.bytes)};
         use(recording);

@@ -22,6 +22,7 @@ struct RecordingRefused {
     int gesture = 0;
     RawRecordingRead read = RawRecordingRead::failed;  // anything but read
     std::string problem;                               // in words
+    std::string failure;  // the system's reason when it could not be opened or read
 };
 
 // Reads "raw" + n + ".bin" of every gesture n whose bit n - 1 is set in

@@ -41,7 +41,8 @@ inline constexpr int kNotInitialised = 1;
 inline constexpr int kRefused = 2;
 inline constexpr int kInjectedFailure = 3;
 
-inline constexpr std::uint32_t kSampleRate = 650;
+// The rate the armband streams at: its wearer's frames a second.
+inline constexpr auto kSampleRate = static_cast<std::uint32_t>(kFramesPerSecond);
 inline constexpr std::uint32_t kFramesPerPacket = 16;
 // Raw packets queued for the callback thread beyond this are dropped.
 inline constexpr std::size_t kMaxQueuedPackets = 512;

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/emg_rate.h"
+#include "core/recording_timer.h"
 #include "device/acquisition_state.h"
 #include "device/raw_data_routing.h"
 #include "identify/identify_mode.h"
@@ -96,14 +98,14 @@ TEST_F(Api, StatusAndEvaluationAreReadOnly) {
     // A window under way: its gesture and the seconds of EMG it holds so far.
     dataMode.store(RECORD_MODE);
     recordingGesture.store(2);
-    rawBuffer.start(RecordingPlan{1, 2, 0xFF, 19500});
+    rawBuffer.start(RecordingPlan{1, 2, 0xFF, kRecordWindowFrames});
     const std::vector<std::uint8_t> packet(16 * 8, 128);
-    for (int i = 0; i < 2 * 650 / 16; ++i) {
+    for (int i = 0; i < 2 * static_cast<int>(kEmgFramesPerSecond) / 16; ++i) {
         rawBuffer.append(packet.data(), packet.size());
     }
     status = nlohmann::json::parse(*call("GET", "/api/status").body);
     EXPECT_EQ(status["recording"]["gesture"], 2);
-    EXPECT_DOUBLE_EQ(status["recording"]["seconds"].get<double>(), 81 * 16 / 650.0);
+    EXPECT_DOUBLE_EQ(status["recording"]["seconds"].get<double>(), 81 * 16 / kEmgFramesPerSecond);
     rawBuffer.clear();
     dataMode.store(IDLE_MODE);
     const auto evaluation = nlohmann::json::parse(*call("GET", "/api/evaluation").body);
@@ -150,7 +152,7 @@ TEST_F(Api, RecordingsAreListedExportedAndDeletedOnlyWithTheHeaderAndWhileIdle) 
     const auto list = nlohmann::json::parse(*call("GET", "/api/recordings").body);
     ASSERT_EQ(list["recordings"].size(), 1u);
     EXPECT_EQ(list["recordings"][0]["gesture"], 2);
-    EXPECT_EQ(list["recordings"][0]["frames"], 30 * 650);
+    EXPECT_EQ(list["recordings"][0]["frames"], kRecordWindowFrames);
     EXPECT_EQ(list["recordings"][0]["windows"], nullptr);  // no window log
     EXPECT_GE(list["recordings"][0]["activeWindows"], 25);
 }

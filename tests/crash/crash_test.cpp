@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "core/recording_timer.h"
 #include "recordings/window_log.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
@@ -30,8 +31,8 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kGestures = 3;
-constexpr std::uint64_t kWindowBytes = 8 * 19500;  // 8 channels, 30 s of frames
-constexpr std::size_t kImageBytes = 48 + 112;      // 3 lines of 9 numbers, padded
+constexpr std::uint64_t kWindowBytes = 8 * kRecordWindowFrames;  // 8 channels, 30 s of frames
+constexpr std::size_t kImageBytes = 48 + 112;                    // 3 lines of 9 numbers, padded
 
 int fromEnvironment(const char* name, int fallback) {
     const char* text = std::getenv(name);

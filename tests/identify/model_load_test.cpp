@@ -79,7 +79,8 @@ TEST_F(ModelLoad, AFileTheCheckRefusesIsRefusedHereToo) {
                                    "1 nan 3\n", "1 2\n3 4 5 6\n", "1\t2 3\n"}) {
         writeModel(text);
         ModelShape checked;
-        EXPECT_FALSE(checkModelFile(checked)) << text;
+        std::string problem;
+        EXPECT_FALSE(checkModelFile(checked, problem)) << text;
         EXPECT_EQ(load(2), ModelLoadResult::refused) << text;
         EXPECT_TRUE(logged("identifyWorker, W&B.txt refused: ")) << log;
     }

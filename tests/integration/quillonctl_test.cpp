@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/emg_rate.h"
 #include "tests/support/ctl_process.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
@@ -147,7 +148,7 @@ TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
         << record.both();
     struct stat file {};
     ASSERT_EQ(stat(server.file("raw1.bin").c_str(), &file), 0);
-    const double expected = 30.0 * 650.0 * 8.0;
+    const double expected = 30.0 * kEmgFramesPerSecond * 8.0;
     EXPECT_NEAR(static_cast<double>(file.st_size), expected, expected * kSpedUpWindowShare);
 }
 

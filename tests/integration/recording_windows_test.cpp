@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/emg_rate.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
@@ -59,7 +60,7 @@ TEST_F(RecordingWindows, AWindowHoldsExactlyThirtySecondsOfEmgWhileTheMainLoopSt
     const std::size_t frames = readFile(server.file("raw1.bin")).size() / 8;
     EXPECT_EQ(frames, 19500u);
     std::printf("a window recorded while the main loop stalled holds %.2f s of EMG\n",
-                static_cast<double>(frames) / 650.0);
+                static_cast<double>(frames) / kEmgFramesPerSecond);
     EXPECT_EQ(readFile(server.file("raw1.windows")).substr(0, 13), "0 156000 255 ");
 }
 

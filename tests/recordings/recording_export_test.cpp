@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/emg_rate.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -67,7 +68,7 @@ TEST(RecordingExport, CsvHoldsATimeColumnAndEveryWholeFrameExactly) {
         std::istringstream fields(line);
         std::string field;
         std::getline(fields, field, ',');
-        EXPECT_NEAR(std::strtod(field.c_str(), nullptr), frame / 650.0, 1e-6) << line;
+        EXPECT_NEAR(std::strtod(field.c_str(), nullptr), frame / kEmgFramesPerSecond, 1e-6) << line;
         for (std::size_t c = 0; c < 3; ++c) {
             ASSERT_TRUE(std::getline(fields, field, ',')) << line;
             EXPECT_EQ(std::stoi(field), bytes[frame * 3 + c]) << line;
@@ -97,7 +98,7 @@ TEST(RecordingExport, EdfPlusReadBackWithLibedfHoldsTheRawSamplesAndMarksTheWind
         EXPECT_EQ(std::string(signal.label).substr(0, 7), labels[s]);
         EXPECT_EQ(std::string(signal.physdimension).substr(0, 3), "ADU");
         EXPECT_EQ(signal.smp_in_datarecord * EDFLIB_TIME_DIMENSION / header.datarecord_duration,
-                  650);
+                  kEmgFramesPerSecond);
         ASSERT_EQ(signal.smp_in_file, 16 * 65);
         std::vector<int> samples(static_cast<std::size_t>(signal.smp_in_file));
         ASSERT_EQ(edfread_digital_samples(header.handle, s, static_cast<int>(samples.size()),
@@ -112,8 +113,10 @@ TEST(RecordingExport, EdfPlusReadBackWithLibedfHoldsTheRawSamplesAndMarksTheWind
     ASSERT_EQ(header.annotations_in_file, 3);
     const std::pair<long long, const char*> expected[] = {
         {0, "recording window 1"},
-        {400LL * EDFLIB_TIME_DIMENSION / 650, "recording window 2"},
-        {1000LL * EDFLIB_TIME_DIMENSION / 650, "end of recording"}};
+        {400LL * EDFLIB_TIME_DIMENSION / static_cast<long long>(kEmgFramesPerSecond),
+         "recording window 2"},
+        {1000LL * EDFLIB_TIME_DIMENSION / static_cast<long long>(kEmgFramesPerSecond),
+         "end of recording"}};
     for (int a = 0; a < 3; ++a) {
         edf_annotation_struct annotation{};
         ASSERT_EQ(edf_get_annotation(header.handle, a, &annotation), 0);

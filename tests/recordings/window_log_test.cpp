@@ -7,6 +7,7 @@
 #include "recordings/save_recording_window.h"
 #include "recordings/start_up_recovery.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/text.h"
 
 namespace {
 
@@ -43,6 +44,28 @@ TEST(WindowLog, SavedWindowsAreLoggedAndAFileMadeWithoutALogStaysUnknown) {
     // A raw file that grew behind the log's back.
     writeBytes("raw3.bin", std::vector<std::uint8_t>(2500, 1));
     EXPECT_FALSE(readWindowLog(3, 2500));
+}
+
+TEST(WindowLog, AWindowThatCannotBeSavedLogsTheOperationTheFileAndTheReason) {
+    ScopedWorkingDirectory scratch;
+    const std::vector<std::uint8_t> window(160, 7);
+    std::filesystem::create_directory("raw6.bin");
+    std::string log =
+        logOf([&] { EXPECT_FALSE(saveRecordingWindow(6, 0x0F, window.data(), 160)); });
+    EXPECT_TRUE(contains(log, "raw_file_name open error.")) << log;
+    EXPECT_TRUE(contains(log,
+                         "appendToRawFile, raw6.bin cannot be opened to append to: Is a "
+                         "directory"))
+        << log;
+
+    ASSERT_TRUE(saveRecordingWindow(7, 0x0F, window.data(), 160));
+    std::filesystem::create_directory("raw7.windows.tmp");
+    log = logOf([&] { EXPECT_FALSE(saveRecordingWindow(7, 0x0F, window.data(), 160)); });
+    EXPECT_TRUE(contains(log,
+                         "raw7.windows could not be written: cannot create "
+                         "raw7.windows.tmp: Is a directory"))
+        << log;
+    EXPECT_EQ(readFile("raw7.bin").size(), 160u) << "the bytes without their log line go";
 }
 
 TEST(WindowLog, AStartAfterAKillCutsAnUnfinishedAppendAndRemovesWhatTheRunLeft) {

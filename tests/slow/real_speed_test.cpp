@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "core/recording_timer.h"
 #include "tests/support/journey.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
@@ -17,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr double kRealSpeed = 1.0;
-constexpr std::size_t kWindowFrames = 30 * 650;
+constexpr std::size_t kWindowFrames = kRecordWindowFrames;
 
 void connectAndConfigure(ServerProcess& server, WireClient& client, std::uint8_t channels,
                          std::uint8_t gestures) {

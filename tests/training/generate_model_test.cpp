@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
 #include "tests/training/feature_text.h"
+#include "training/atomic_file.h"
 #include "training/model_shape.h"
 
 namespace {
@@ -32,7 +34,8 @@ TEST(GenerateModel, EveryPairGetsALineOfWeightsThenBiasThatVotesForItsFirstGestu
     writeThreeGestures();
     ASSERT_EQ(generateModel(3, 2), 0);
     ModelShape shape;
-    ASSERT_TRUE(checkModelFile(shape));
+    std::string problem;
+    ASSERT_TRUE(checkModelFile(shape, problem)) << problem;
     EXPECT_EQ(shape.rows, 3);  // the whole earlier file is replaced
     EXPECT_EQ(shape.valuesPerRow, 3);
     EXPECT_FALSE(fileExists("W&B.txt.tmp"));
@@ -63,18 +66,16 @@ TEST(GenerateModel, PairsWithIdenticalSamplesTrainToIdenticalLines) {
 }
 
 TEST(GenerateModel, SamplesAreRowsOfTheTwoFilesReadAsOneList) {
-    // Three numbers each at two channels: rows (10,2) +1, (7,1) -1, (9,3) -1;
-    // the first file's samples are read up to a token that is not a number.
+    // Two channels: rows (10,2) +1, (7,1) +1, (9,3) -1.
     ScopedWorkingDirectory scratch;
-    writeFile("feature1.txt", "10.000000 2.000000 7.000000 oops 500.000000 ");
-    writeFeatures(2, {1, 9, 3});
-    const std::string log = logOf([] { ASSERT_EQ(generateModel(2, 2), 0); });
-    EXPECT_NE(log.find("feature1.txt"), std::string::npos) << log;
+    writeFeatures(1, {10, 2, 7, 1});
+    writeFeatures(2, {9, 3});
+    ASSERT_EQ(generateModel(2, 2), 0);
     PairProblem problem;
     problem.D = 2;
     problem.N = 3;
     problem.samples = {10, 2, 7, 1, 9, 3};
-    problem.labels = {1, -1, -1};
+    problem.labels = {1, 1, -1};
     SvmParams params;
     PairModel expected;
     ASSERT_TRUE(trainPair(problem, params, expected));
@@ -130,12 +131,22 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"no sample", 3, 2, [] { writeFeatures(2, {}); },
                             "gesture position 2 had no active windows"},
                     Refusal{"less than a sample", 3, 2, [] { writeFeatures(3, {5}); },
-                            "gesture position 3 had no active windows"},
+                            "feature3.txt cannot be trained on: it holds 1 numbers, not whole "
+                            "samples of 2: cut short"},
+                    Refusal{"a sample cut short", 3, 2,
+                            [] { writeFile("feature2.txt", "5.000000 30.000000 6.0"); },
+                            "feature2.txt cannot be trained on: it ends inside the number at "
+                            "byte 19: cut short"},
+                    Refusal{"not a number", 3, 2,
+                            [] { writeFile("feature1.txt", "30.000000 5.000000 oops 6.000000 "); },
+                            "feature1.txt cannot be trained on: a token that is not a number at "
+                            "byte 19"},
                     Refusal{"missing file", 3, 2, [] { std::filesystem::remove("feature2.txt"); },
                             "feature2.txt"},
                     Refusal{"write fails", 3, 2,
                             [] { std::filesystem::create_symlink("/dev/full", "W&B.txt.tmp"); },
-                            "could not be written"}),
+                            "could not be written (cannot write W&B.txt.tmp: No space left on "
+                            "device)"}),
     [](const testing::TestParamInfo<Refusal>& info) {
         std::string name = info.param.what;
         std::replace(name.begin(), name.end(), ' ', '_');
@@ -149,6 +160,31 @@ TEST(GenerateModelWrite, AModelThatCannotTakeItsNameFails) {
     logOf([] { EXPECT_EQ(generateModel(3, 2), 1); });
     EXPECT_TRUE(std::filesystem::is_directory("W&B.txt/inside"));
     EXPECT_FALSE(fileExists("W&B.txt.tmp"));
+}
+
+TEST(ReplacingAFile, AFailureSaysWhichStepFailedAndWhyAndLeavesNoTemporaryFile) {
+    ScopedWorkingDirectory scratch;
+    std::filesystem::create_directory("a.txt.tmp");
+    FileWrite written = writeFileAtomically("a.txt", "x", 1);
+    EXPECT_EQ(written.failed, FileWrite::Step::open);
+    EXPECT_EQ(written.reason, "cannot create a.txt.tmp: Is a directory");
+
+    std::filesystem::create_symlink("/dev/full", "b.txt.tmp");
+    written = writeFileAtomically("b.txt", "x", 1);
+    EXPECT_EQ(written.failed, FileWrite::Step::write);
+    EXPECT_EQ(written.error, ENOSPC);
+    EXPECT_EQ(written.reason, "cannot write b.txt.tmp: No space left on device");
+    EXPECT_FALSE(std::filesystem::is_symlink("b.txt.tmp"));
+
+    std::filesystem::create_directories("c.txt/inside");
+    written = writeFileAtomically("c.txt", "x", 1);
+    EXPECT_EQ(written.failed, FileWrite::Step::rename);
+    EXPECT_EQ(written.reason, "cannot rename c.txt.tmp to c.txt: Is a directory");
+    EXPECT_FALSE(fileExists("c.txt.tmp"));
+
+    written = writeFileAtomically("d.txt", "x", 1);
+    EXPECT_TRUE(written) << written.reason;
+    EXPECT_EQ(readFile("d.txt"), "x");
 }
 
 }  // namespace

@@ -69,7 +69,8 @@ TEST(ModelGeneration, RecordingsBecomeAModelAndTheFeatureFilesAreRemoved) {
     EXPECT_EQ(generate(0x07, &log), Response{0x00});
     EXPECT_NE(log.find("start generate model ...."), std::string::npos) << log;
     ModelShape shape;
-    ASSERT_TRUE(checkModelFile(shape));
+    std::string shapeProblem;
+    ASSERT_TRUE(checkModelFile(shape, shapeProblem)) << shapeProblem;
     EXPECT_EQ(shape.rows, 3);
     EXPECT_EQ(shape.valuesPerRow, 3);
     EXPECT_EQ(newModelFlag.load(), 1);
@@ -136,9 +137,14 @@ TEST(ModelGenerationFailure, AMissingRawFileAnswersFailedThenTheLaterStatus) {
     std::string log;
     EXPECT_EQ(generate(0x06, &log), (Response{0xFF, 0xEE}));
     EXPECT_NE(log.find("raw_file_name open error."), std::string::npos) << log;
+    EXPECT_NE(log.find("generateModel, gesture 2 has no recording (reading raw2.bin failed: No "
+                       "such file or directory)"),
+              std::string::npos)
+        << log;
     EXPECT_FALSE(fileExists("feature3.txt")) << "gestures after the missing one are skipped";
     std::filesystem::create_directory("raw2.bin");  // one that cannot be read counts as missing
-    EXPECT_EQ(generate(0x06), (Response{0xFF, 0xEE}));
+    EXPECT_EQ(generate(0x06, &log), (Response{0xFF, 0xEE}));
+    EXPECT_NE(log.find("(reading raw2.bin failed: Is a directory)"), std::string::npos) << log;
     EXPECT_EQ(readFile("W&B.txt"), kModelBefore);
     EXPECT_EQ(newModelFlag.load(), 0);
 }

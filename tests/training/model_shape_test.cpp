@@ -16,11 +16,13 @@ struct ShapeCase {
 
 class ModelFileShape : public testing::TestWithParam<ShapeCase> {};
 
-TEST_P(ModelFileShape, LinesOfEqualCountsOfFiniteNumbersPass) {
+TEST_P(ModelFileShape, LinesOfEqualCountsOfFiniteNumbersPassAndARefusalSaysWhy) {
     ScopedWorkingDirectory scratch;
     writeFile("W&B.txt", GetParam().text);
     ModelShape shape{7, 7};
-    ASSERT_EQ(checkModelFile(shape), GetParam().passes) << GetParam().text;
+    std::string problem;
+    ASSERT_EQ(checkModelFile(shape, problem), GetParam().passes) << GetParam().text;
+    EXPECT_EQ(problem.empty(), GetParam().passes) << problem;
     EXPECT_EQ(shape.rows, GetParam().rows);
     EXPECT_EQ(shape.valuesPerRow, GetParam().valuesPerRow);
 }
@@ -35,10 +37,12 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeCase{"1  2\n", false, 7, 7}, ShapeCase{"1 2 \n", false, 7, 7},
                     ShapeCase{"1\n", false, 7, 7}));
 
-TEST(ModelFileShapeMissing, AMissingFileFails) {
+TEST(ModelFileShapeMissing, AMissingFileFailsAndSaysWhy) {
     ScopedWorkingDirectory scratch;
     ModelShape shape;
-    EXPECT_FALSE(checkModelFile(shape));
+    std::string problem;
+    EXPECT_FALSE(checkModelFile(shape, problem));
+    EXPECT_EQ(problem, "it cannot be opened: No such file or directory");
 }
 
 }  // namespace

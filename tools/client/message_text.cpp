@@ -3,20 +3,13 @@
 #include <cstdio>
 
 #include "device/gesture_names.h"
+#include "protocol/wire.h"
+#include "protocol/wire_names.h"
 #include "tools/client/preview_frame.h"
 
 namespace {
 
-constexpr std::uint8_t kOk = 0x00;
-constexpr std::uint8_t kFailed = 0xFF;
-constexpr std::uint8_t kWrongMode = 0xFC;
-constexpr std::uint8_t kBadLength = 0xEF;
-constexpr std::uint8_t kFileError = 0xEE;
-constexpr std::uint8_t kDeviceError = 0xF0;
-constexpr std::uint8_t kNoSetting = 0xF1;
-constexpr std::uint8_t kNoDevice = 0xF2;
 constexpr std::uint8_t kHighestGestureNumber = 8;
-constexpr std::size_t kVersionTextLength = 35;
 
 std::string hexByte(std::uint8_t value) {
     char text[8];
@@ -32,11 +25,11 @@ std::string named(std::uint8_t status, const std::string& meaning) {
 // What an answer of the armband's statuses (F0, F1, F2) means; empty for others.
 std::string armbandMeaning(std::uint8_t status) {
     switch (status) {
-        case kDeviceError:
+        case STATUS_DEVICE_ERROR:
             return "the armband refused or did not answer";
-        case kNoSetting:
+        case STATUS_NO_SETTING:
             return "the armband offers no settings; reconnect it";
-        case kNoDevice:
+        case STATUS_NO_DEVICE:
             return "no armband is connected; scan and connect first";
         default:
             return {};
@@ -46,52 +39,52 @@ std::string armbandMeaning(std::uint8_t status) {
 std::string twoByteText(std::uint8_t code, std::uint8_t value) {
     const std::string armband = armbandMeaning(value);
     switch (code) {
-        case 0x01:
-            return value == kOk ? "PING answered: STATUS_OK"
-                                : "PING refused: " + named(value, "wrong length");
-        case 0x02:
-            if (value == kOk) {
+        case PING:
+            return value == STATUS_OK ? "PING answered: STATUS_OK"
+                                      : "PING refused: " + named(value, "wrong length");
+        case kNotifyDeviceFound:
+            if (value == STATUS_OK) {
                 return "device found: an armband answered the scan and can be connected";
             }
-            if (value == kStopped) {
+            if (value == STATUS_STOPPED) {
                 return "scan stopped: STATUS_STOPPED";
             }
-            if (value == kDeviceError) {
+            if (value == STATUS_DEVICE_ERROR) {
                 return "scan ended: " + named(value, "no armband found within 30 s");
             }
             return "SCAN_DEVICE refused: " + named(value, "the scan could not start");
-        case 0x03:
-            if (value == kOk) {
+        case CONNECT_DEVICE:
+            if (value == STATUS_OK) {
                 return "armband connected";
             }
-            if (value == kNoDevice) {
+            if (value == STATUS_NO_DEVICE) {
                 return "CONNECT_DEVICE refused: " + named(value, "no armband is known; scan first");
             }
             return "CONNECT_DEVICE refused: " +
                    named(value, !armband.empty() ? armband : "it is connecting or connected");
-        case 0x04:
-            if (value == kOk) {
+        case DISCONNECT_DEVICE:
+            if (value == STATUS_OK) {
                 return "armband disconnected";
             }
-            return "DISCONNECT_DEVICE refused: " + named(value, value == kNoDevice
+            return "DISCONNECT_DEVICE refused: " + named(value, value == STATUS_NO_DEVICE
                                                                     ? "no armband is known"
                                                                     : "no armband is connected");
-        case 0x05:
+        case kNotifyRawConfig:
             return configOutcomeText(value);
-        case 0x06:
-            if (value == kOk) {
+        case kRecordAnswer:
+            if (value == STATUS_OK) {
                 return "recording window closed: STATUS_OK (raw file written)";
             }
-            if (value == kStopped) {
+            if (value == STATUS_STOPPED) {
                 return "recording stopped: STATUS_STOPPED (nothing written)";
             }
-            if (value == kDeviceError) {
+            if (value == STATUS_DEVICE_ERROR) {
                 return "recording failed: " +
                        named(value,
                              "the armband refused the stream or did not send the window's "
                              "frames in time; nothing written");
             }
-            if (value == kNoDevice) {
+            if (value == STATUS_NO_DEVICE) {
                 return "recording failed: " +
                        named(value, "no armband, or its link dropped; nothing written");
             }
@@ -103,47 +96,47 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
                          "refused when not idle or not recording, with no channels configured "
                          "or a raw file that would pass what training takes, or the raw file "
                          "could not be written");
-        case 0x08:
-            if (value == kStopped) {
+        case kIdentifyAnswer:
+            if (value == STATUS_STOPPED) {
                 return "identification stopped: STATUS_STOPPED";
             }
-            if (value == kFailed) {
+            if (value == STATUS_FAILED) {
                 return "identified: no gesture (or START_IDENTIFY refused: STATUS_FAILED)";
             }
             if (!armband.empty()) {
                 return "START_IDENTIFY failed: " + named(value, armband);
             }
             return "identified: " + identifiedGestureText(value);
-        case 0x0A:
+        case GENERATE_MODEL:
             return "model generation: " + generateOutcomeText({value});
-        case 0x0C:
+        case MODEL_UPDATE:
             return uploadOutcomeText(value);
-        case 0x0D:
+        case kNotifyUploadProgress:
             return "model upload progress: " + std::to_string(value) + "%";
-        case 0x10:
-            if (value == kWrongMode) {
+        case kNotifyGesture:
+            if (value == STATUS_WRONG_MODE) {
                 return "gesture stream refused: STATUS_WRONG_MODE (the server is busy, or no "
                        "gesture stream runs)";
             }
-            if (value == kStopped) {
+            if (value == STATUS_STOPPED) {
                 return "gesture stream stopped: STATUS_STOPPED";
             }
             if (!armband.empty()) {
                 return "START_GESTURE_STREAM failed: " + named(value, armband);
             }
             return "armband gesture: " + armbandGestureText(value);
-        case 0x12:
-            if (value == kOk) {
+        case kPreviewAnswer:
+            if (value == STATUS_OK) {
                 return "signal preview on: STATUS_OK";
             }
-            if (value == kStopped) {
+            if (value == STATUS_STOPPED) {
                 return "signal preview off: STATUS_STOPPED";
             }
             if (!armband.empty()) {
                 return "START_PREVIEW failed: " + named(value, armband);
             }
             return "signal preview refused: " +
-                   named(value, value == kWrongMode
+                   named(value, value == STATUS_WRONG_MODE
                                     ? "the server records or streams the armband's gestures, "
                                       "or no preview runs"
                                     : "wrong length");
@@ -165,28 +158,8 @@ std::string previewText(const std::vector<std::uint8_t>& message) {
 }  // namespace
 
 std::string statusName(std::uint8_t status) {
-    switch (status) {
-        case kOk:
-            return "STATUS_OK";
-        case kFailed:
-            return "STATUS_FAILED";
-        case kStopped:
-            return "STATUS_STOPPED";
-        case kWrongMode:
-            return "STATUS_WRONG_MODE";
-        case kBadLength:
-            return "STATUS_BAD_LENGTH";
-        case kFileError:
-            return "STATUS_FILE_ERROR";
-        case kDeviceError:
-            return "STATUS_DEVICE_ERROR";
-        case kNoSetting:
-            return "STATUS_NO_SETTING";
-        case kNoDevice:
-            return "STATUS_NO_DEVICE";
-        default:
-            return "status " + hexByte(status);
-    }
+    const char* name = wireName(kStatusNames, status);
+    return name != nullptr ? name : "status " + hexByte(status);
 }
 
 std::string armbandGestureText(std::uint8_t gesture) {
@@ -195,7 +168,7 @@ std::string armbandGestureText(std::uint8_t gesture) {
 }
 
 std::string identifiedGestureText(std::uint8_t number) {
-    if (number == kFailed) {
+    if (number == STATUS_FAILED) {
         return "no gesture";
     }
     if (number >= 1 && number <= kHighestGestureNumber) {
@@ -206,19 +179,19 @@ std::string identifiedGestureText(std::uint8_t number) {
 
 std::string configOutcomeText(std::uint8_t status) {
     switch (status) {
-        case kOk:
+        case STATUS_OK:
             return "EMG configuration applied: STATUS_OK";
-        case kDeviceError:
+        case STATUS_DEVICE_ERROR:
             return "EMG configuration failed: " + named(status, "the armband reported a failure");
-        case kNoSetting:
+        case STATUS_NO_SETTING:
             return "EMG configuration failed: " +
                    named(status, "the armband offers no settings; reconnect it");
-        case kNoDevice:
+        case STATUS_NO_DEVICE:
             return "EMG configuration failed: " +
                    named(status, "no armband is connected; scan and connect first");
-        case kFailed:
+        case STATUS_FAILED:
             return "SET_EMG_CONFIG refused: " + named(status, "wrong length");
-        case kWrongMode:
+        case STATUS_WRONG_MODE:
             return "SET_EMG_CONFIG refused: " +
                    named(status, "not while recording or identifying; nothing changed");
         default:
@@ -228,25 +201,25 @@ std::string configOutcomeText(std::uint8_t status) {
 
 std::string uploadOutcomeText(std::uint8_t status) {
     switch (status) {
-        case kOk:
+        case STATUS_OK:
             return "model upload finished: STATUS_OK (the armband has the new model)";
-        case kDeviceError:
+        case STATUS_DEVICE_ERROR:
             return "model upload failed: " + named(status, "the armband reported a failure");
-        case kBadLength:
+        case STATUS_BAD_LENGTH:
             return "MODEL_UPDATE refused: " + named(status, "wrong length");
-        case kFailed:
+        case STATUS_FAILED:
             return "MODEL_UPDATE refused: " +
                    named(status,
                          "W&B.txt is missing or malformed, or does not match the "
                          "channel and gesture configuration");
-        case kFileError:
+        case STATUS_FILE_ERROR:
             return "MODEL_UPDATE failed: " +
                    named(status, "W&B.txt or model.bin could not be opened");
-        case kStopped:
+        case STATUS_STOPPED:
             return "model upload stop acknowledged: " +
                    named(status, "an upload under way is not interrupted");
-        case kNoSetting:
-        case kNoDevice:
+        case STATUS_NO_SETTING:
+        case STATUS_NO_DEVICE:
             return "MODEL_UPDATE refused: " + named(status, armbandMeaning(status));
         default:
             return "model upload: " + named(status, "unknown outcome");
@@ -259,23 +232,23 @@ std::string generateOutcomeText(const std::vector<std::uint8_t>& statuses) {
     }
     if (statuses.size() == 1) {
         switch (statuses[0]) {
-            case kOk:
+            case STATUS_OK:
                 return "STATUS_OK (model trained, W&B.txt written)";
-            case kFailed:
-                return named(kFailed,
+            case STATUS_FAILED:
+                return named(STATUS_FAILED,
                              "training failed: too little activity in the recordings, "
                              "fewer than two gestures selected, or a wrong length");
-            case kFileError:
-                return named(kFileError, "a selected gesture's feature file is missing");
-            case kStopped:
-                return named(kStopped, "stop acknowledged; generation is never interrupted");
+            case STATUS_FILE_ERROR:
+                return named(STATUS_FILE_ERROR, "a selected gesture's feature file is missing");
+            case STATUS_STOPPED:
+                return named(STATUS_STOPPED, "stop acknowledged; generation is never interrupted");
             default:
                 return named(statuses[0], "unknown outcome");
         }
     }
     std::string text;
-    if (statuses[0] == kFailed) {
-        text = named(kFailed,
+    if (statuses[0] == STATUS_FAILED) {
+        text = named(STATUS_FAILED,
                      "a selected gesture's raw file could not be opened: record every "
                      "selected gesture first");
     } else {
@@ -283,14 +256,14 @@ std::string generateOutcomeText(const std::vector<std::uint8_t>& statuses) {
     }
     text += "; then ";
     switch (statuses[1]) {
-        case kOk:
+        case STATUS_OK:
             text += "STATUS_OK (W&B.txt was written, but without the missing recordings)";
             break;
-        case kFileError:
-            text += named(kFileError, "a feature file is missing");
+        case STATUS_FILE_ERROR:
+            text += named(STATUS_FILE_ERROR, "a feature file is missing");
             break;
-        case kFailed:
-            text += named(kFailed, "training failed");
+        case STATUS_FAILED:
+            text += named(STATUS_FAILED, "training failed");
             break;
         default:
             text += named(statuses[1], "unknown outcome");
@@ -303,11 +276,11 @@ std::string generateOutcomeText(const std::vector<std::uint8_t>& statuses) {
 }
 
 bool generateSucceeded(const std::vector<std::uint8_t>& statuses) {
-    return statuses.size() == 1 && statuses[0] == kOk;
+    return statuses.size() == 1 && statuses[0] == STATUS_OK;
 }
 
 bool parseVersionAnswer(const std::vector<std::uint8_t>& message, VersionAnswer& version) {
-    if (message.size() != 1 + kVersionTextLength || message[0] != 0x30) {
+    if (message.size() != 1 + kVersionTextLength || message[0] != kVersionAnswer) {
         return false;
     }
     const std::string text(message.begin() + 1, message.end());
@@ -326,10 +299,10 @@ std::string describeMessage(const std::vector<std::uint8_t>& message) {
         return "empty message";
     }
     const std::uint8_t code = message[0];
-    if (code == kPreviewCode) {
+    if (code == kPreviewFrameCode) {
         return previewText(message);
     }
-    if (code == 0x30) {
+    if (code == kVersionAnswer) {
         VersionAnswer version;
         if (!parseVersionAnswer(message, version)) {
             return "malformed version answer of " + std::to_string(message.size()) + " bytes";
@@ -337,7 +310,7 @@ std::string describeMessage(const std::vector<std::uint8_t>& message) {
         return "version: server " + version.server + ", armband firmware " + version.firmware +
                ", hardware " + version.hardware;
     }
-    if (code == 0x0A && message.size() >= 2) {
+    if (code == GENERATE_MODEL && message.size() >= 2) {
         return "model generation: " +
                generateOutcomeText(std::vector<std::uint8_t>(message.begin() + 1, message.end()));
     }

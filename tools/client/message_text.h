@@ -10,9 +10,6 @@
 #include <string>
 #include <vector>
 
-// The status byte of a command that was stopped.
-inline constexpr std::uint8_t kStopped = 0xFD;
-
 // The status's name, "STATUS_OK" to "STATUS_NO_DEVICE", or "status 0x12"
 // for a value that has none.
 std::string statusName(std::uint8_t status);

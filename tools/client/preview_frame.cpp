@@ -7,7 +7,7 @@ constexpr std::size_t kMostChannels = 8;
 }  // namespace
 
 bool parsePreviewFrame(const std::vector<std::uint8_t>& message, PreviewFrame& frame) {
-    if (message.size() < 1 + kPreviewRows || message[0] != kPreviewCode ||
+    if (message.size() < 1 + kPreviewRows || message[0] != kPreviewFrameCode ||
         (message.size() - 1) % kPreviewRows != 0) {
         return false;
     }

@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-inline constexpr std::uint8_t kPreviewCode = 0x07;
-inline constexpr std::size_t kPreviewRows = 4;
+#include "protocol/wire.h"
 
 struct PreviewFrame {
     std::size_t channels = 0;

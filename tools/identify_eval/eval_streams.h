@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/emg_rate.h"
 #include "tessel/sim/wearer_profile.h"
 
 namespace identify_eval {
 
-inline constexpr int kFramesPerSecond = 650;
+inline constexpr int kFramesPerSecond = static_cast<int>(kEmgFramesPerSecond);
 // A frame whose truth the score leaves out.
 inline constexpr std::uint8_t kUnscored = 0xFF;
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/whole_file.h"
+#include "protocol/wire.h"
 #include "tools/client/ws_client.h"
 
 namespace identify_eval {
@@ -134,9 +135,10 @@ class LiveServer {
         return true;
     }
     bool connectArmband(std::uint8_t gestureMask, std::string& error) {
-        return expect({0x02, 0x00}, {0x02, 0x00}, 20s, error) &&
-               expect({0x03}, {0x03, 0x00}, 20s, error) &&
-               expect({0x05, 0xFF, gestureMask}, {0x05, 0x00}, 20s, error);
+        return expect({SCAN_DEVICE, 0x00}, {kNotifyDeviceFound, STATUS_OK}, 20s, error) &&
+               expect({CONNECT_DEVICE}, {kNotifyConnected, STATUS_OK}, 20s, error) &&
+               expect({SET_EMG_CONFIG, 0xFF, gestureMask}, {kNotifyRawConfig, STATUS_OK}, 20s,
+                      error);
     }
 
   private:
@@ -219,8 +221,8 @@ bool recordLive(const LiveRun& run, const DevPerson& person, std::string& error)
     for (int g = 1; g <= kDevGestures; ++g) {
         const DevRecording& recording = person.gestures[static_cast<std::size_t>(g - 1)];
         if (!server.wearer("replay " + absolute(recording.path), error) ||
-            !server.expect({0x06, static_cast<std::uint8_t>(g)}, {0x06, 0x00}, window + 20s,
-                           error)) {
+            !server.expect({START_RECORD, static_cast<std::uint8_t>(g)}, {kRecordAnswer, STATUS_OK},
+                           window + 20s, error)) {
             return false;
         }
     }
@@ -231,17 +233,17 @@ bool identifyLive(const LiveRun& run, const DevPerson& person, const std::vector
                   const std::string& mode, Answers& answers, std::string& error) {
     LiveServer server(run.server, run.directory, run.identifySpeed, mode);
     if (!server.connect(error) || !server.connectArmband(maskOf(gestures), error) ||
-        !server.expect({0x0A}, {0x0A, 0x00}, 120s, error) ||
+        !server.expect({GENERATE_MODEL}, {GENERATE_MODEL, STATUS_OK}, 120s, error) ||
         !server.wearer("replay " + absolute(person.stream.path), error)) {
         return false;
     }
     const std::size_t frames = person.stream.frames();
-    server.ask({0x08}, 0x08, 0ms);
+    server.ask({START_IDENTIFY}, kIdentifyAnswer, 0ms);
     const auto length = std::chrono::milliseconds(static_cast<long>(
         1000.0 * static_cast<double>(frames) / kFramesPerSecond / run.identifySpeed));
     std::this_thread::sleep_for(length + 500ms);
-    server.ask({0x09}, 0x08, 0ms);
-    if (!server.await(0x08, 5s)) {
+    server.ask({STOP_IDENTIFY}, kIdentifyAnswer, 0ms);
+    if (!server.await(kIdentifyAnswer, 5s)) {
         error = "identification did not stop";
     }
     std::this_thread::sleep_for(200ms);

@@ -13,11 +13,10 @@
 #include <cstdint>
 #include <vector>
 
-// The gesture number of a report that names no gesture, and of a rest.
-inline constexpr std::uint8_t kNoGesture = 0xFF;
+#include "protocol/wire.h"
 
 // What the wearer did over [begin, end): held `gesture` (1 to 8) or rested
-// (kNoGesture).
+// (kNoGesture, the report's gesture number for none).
 struct WearerPhase {
     std::uint8_t gesture = kNoGesture;
     std::chrono::milliseconds begin{0};

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/wire.h"
 #include "tools/client/http_client.h"
 #include "tools/quillonctl/arguments.h"
 #include "tools/quillonctl/server_link.h"
@@ -65,7 +66,7 @@ inline constexpr std::chrono::seconds kStopWait{5};
 // How long the wearer control may take to answer.
 inline constexpr std::chrono::seconds kWearerWait{5};
 // The notification that the armband disconnected.
-inline const Bytes kDisconnected{0x04, 0x00};
+inline const Bytes kDisconnected{kNotifyDisconnected, STATUS_OK};
 
 // "02 00  device found: ..." : a message's bytes and its words.
 std::string messageLine(const Bytes& message);

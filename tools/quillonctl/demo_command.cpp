@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "protocol/wire.h"
 #include "tools/quillonctl/commands.h"
 #include "tools/quillonctl/demo_live.h"
 #include "tools/quillonctl/demo_report.h"
@@ -23,7 +24,6 @@ constexpr seconds kGenerateLimit{120};
 constexpr seconds kUploadLimit{60};
 constexpr seconds kWearerConnect{5};
 constexpr std::uint8_t kAllChannels = 0xFF;
-constexpr const char* kUnknownVersion = "---.---.---";
 // Steps besides one recording per gesture: connect, configure, train, upload, identify.
 constexpr int kFixedSteps = 5;
 constexpr int kWindowSeconds = 30;

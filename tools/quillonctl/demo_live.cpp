@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "protocol/wire.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/demo_report.h"
 #include "tools/quillonctl/status_line.h"
@@ -104,10 +105,10 @@ class LiveRunner {
                 return fail(
                     "the armband disconnected (04 00): the server ended the identification");
             }
-            if (message.size() != 2 || message[0] != 0x08) {
+            if (message.size() != 2 || message[0] != kIdentifyAnswer) {
                 continue;
             }
-            if (message[1] == kStopped) {
+            if (message[1] == STATUS_STOPPED) {
                 line.finish();
                 return fail("another client stopped the identification (08 FD)");
             }

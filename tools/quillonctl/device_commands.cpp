@@ -1,5 +1,6 @@
 // ping, scan, connect, disconnect, version, config and exit: one request, then
 // the answer or the notification that completes it.
+#include "protocol/wire.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
 #include "tools/quillonctl/protocol_steps.h"
@@ -17,7 +18,7 @@ int requestAndAwait(Session& session, const Bytes& command, const std::string& w
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, waitedFor, hint);
     }
-    if (answer.size() == 2 && answer[1] == 0x00) {
+    if (answer.size() == 2 && answer[1] == STATUS_OK) {
         say(success);
         return kExitOk;
     }
@@ -39,15 +40,15 @@ std::string bitList(std::uint8_t mask) {
 
 int runPing(Session& session) {
     const auto sent = Clock::now();
-    session.link.send({0x01});
+    session.link.send({PING});
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, 0x01, answer);
+    const WaitOutcome outcome = waitForCode(session, PING, answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the answer to PING (01 00)");
     }
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - sent);
     const std::string line = messageLine(answer);
-    if (answer != Bytes{0x01, 0x00}) {
+    if (answer != Bytes{PING, STATUS_OK}) {
         return fail(line);
     }
     say(line + " (" + std::to_string(took.count() / 1000) + "." +
@@ -57,13 +58,13 @@ int runPing(Session& session) {
 
 int scanForArmband(Session& session, const std::string& found) {
     return requestAndAwait(
-        session, {0x02, 0x00}, "the notification that an armband was found (02 00)", found,
+        session, {SCAN_DEVICE, 0x00}, "the notification that an armband was found (02 00)", found,
         "the server scans for 30 s in all; is the armband switched on, near, and not "
         "connected already?");
 }
 
 int connectArmband(Session& session) {
-    return requestAndAwait(session, {0x03},
+    return requestAndAwait(session, {CONNECT_DEVICE},
                            "the notification that the armband is connected (03 00)",
                            "armband connected (03 00)",
                            "is the armband switched on and near? (`quillonctl scan` first)");
@@ -79,15 +80,15 @@ int runConnect(Session& session) {
 }
 
 int runDisconnect(Session& session) {
-    return requestAndAwait(session, {0x04},
+    return requestAndAwait(session, {DISCONNECT_DEVICE},
                            "the notification that the armband is disconnected (04 00)",
                            "armband disconnected (04 00)", {});
 }
 
 int queryVersion(Session& session, VersionAnswer& version) {
-    session.link.send({0x30});
+    session.link.send({GET_VERSION});
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, 0x30, answer);
+    const WaitOutcome outcome = waitForCode(session, kVersionAnswer, answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the answer to GET_VERSION (30 and the version text)");
     }
@@ -106,7 +107,7 @@ int runVersion(Session& session) {
     say(version.text);
     std::string words = "server " + version.server + ", armband firmware " + version.firmware +
                         ", hardware " + version.hardware;
-    if (version.firmware == "---.---.---" && version.hardware == "---.---.---") {
+    if (version.firmware == kUnknownVersion && version.hardware == kUnknownVersion) {
         words += " (no armband connected)";
     }
     say(words);
@@ -115,16 +116,16 @@ int runVersion(Session& session) {
 
 int configureEmg(Session& session, std::uint8_t channelMask, std::uint8_t gestureMask) {
     say("channels " + bitList(channelMask) + ", gestures " + bitList(gestureMask));
-    session.link.send({0x05, channelMask, gestureMask});
+    session.link.send({SET_EMG_CONFIG, channelMask, gestureMask});
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, 0x05, answer);
+    const WaitOutcome outcome = waitForCode(session, kNotifyRawConfig, answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the outcome of the EMG configuration (05)");
     }
     if (answer.size() != 2) {
         return fail("the server sent a malformed answer: " + messageLine(answer));
     }
-    if (answer[1] != 0x00) {
+    if (answer[1] != STATUS_OK) {
         return fail(configOutcomeText(answer[1]));
     }
     say(configOutcomeText(answer[1]));
@@ -136,7 +137,7 @@ int runConfig(Session& session) {
 }
 
 int runExit(Session& session) {
-    session.link.send({0xFF});
+    session.link.send({EXIT_SERVER});
     say("asked the server to end ...");
     for (;;) {
         Bytes message;

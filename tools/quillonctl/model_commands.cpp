@@ -2,6 +2,7 @@
 // bar while the server works.
 #include <algorithm>
 
+#include "protocol/wire.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
 #include "tools/quillonctl/protocol_steps.h"
@@ -21,7 +22,7 @@ std::chrono::milliseconds since(Clock::time_point start) {
 
 int generateModel(Session& session, std::chrono::milliseconds& took) {
     const auto sent = Clock::now();
-    session.link.send({0x0A});
+    session.link.send({GENERATE_MODEL});
     StatusLine line(stdout, session.terminal, kUploadPlainInterval);
     unsigned tick = 0;
     auto nextRedraw = Clock::now();
@@ -48,7 +49,8 @@ int generateModel(Session& session, std::chrono::milliseconds& took) {
                               "meanwhile");
         }
         // 0A FD acknowledges some client's STOP_GENERATE_MODEL; it is not our answer.
-        if (message.size() < 2 || message[0] != 0x0A || message == Bytes{0x0A, kStopped}) {
+        if (message.size() < 2 || message[0] != GENERATE_MODEL ||
+            message == Bytes{GENERATE_MODEL, STATUS_STOPPED}) {
             continue;
         }
         line.finish();
@@ -76,7 +78,7 @@ int runGenerate(Session& session) {
 int uploadModel(Session& session, UploadSummary& summary) {
     summary = UploadSummary{};
     const auto sent = Clock::now();
-    session.link.send({0x0C});
+    session.link.send({MODEL_UPDATE});
     StatusLine line(stdout, session.terminal, kUploadPlainInterval);
     int percentage = -1;
     for (;;) {
@@ -95,7 +97,7 @@ int uploadModel(Session& session, UploadSummary& summary) {
         if (message.size() != 2) {
             continue;
         }
-        if (message[0] == 0x0D) {
+        if (message[0] == kNotifyUploadProgress) {
             percentage = message[1];
             summary.percentage = percentage;
             line.show("uploading the model " +
@@ -104,12 +106,12 @@ int uploadModel(Session& session, UploadSummary& summary) {
                       Clock::now(), true);
             continue;
         }
-        if (message[0] != 0x0C || message[1] == kStopped) {
+        if (message[0] != kNotifyUploadDone || message[1] == STATUS_STOPPED) {
             continue;
         }
         line.finish();
         summary.took = since(sent);
-        if (message[1] != 0x00) {
+        if (message[1] != STATUS_OK) {
             return fail(uploadOutcomeText(message[1]));
         }
         return kExitOk;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "protocol/wire.h"
 #include "tools/client/message_text.h"
 #include "tools/client/preview_frame.h"
 #include "tools/quillonctl/commands.h"
@@ -56,14 +57,15 @@ struct Recording {
 // window: 06 FD (stopped), or 06 00 / 06 FF when it had closed by itself.
 // False when no such answer came within kStopWait.
 bool sendStopRecord(Session& session, Bytes& answer) {
-    session.link.send({0x07});
+    session.link.send({STOP_RECORD});
     const auto deadline = Clock::now() + kStopWait;
     for (;;) {
         if (session.link.next(deadline, answer, false) != WaitOutcome::Message) {
             return false;
         }
-        if (answer == Bytes{0x06, 0xFD} || answer == Bytes{0x06, 0xFF} ||
-            answer == Bytes{0x06, 0x00}) {
+        if (answer == Bytes{kRecordAnswer, STATUS_STOPPED} ||
+            answer == Bytes{kRecordAnswer, STATUS_FAILED} ||
+            answer == Bytes{kRecordAnswer, STATUS_OK}) {
             return true;
         }
     }
@@ -75,7 +77,7 @@ int stopRecording(Session& session, StatusLine& line) {
         line.finish();
         return fail("stopped by Ctrl+C; the server did not confirm STOP_RECORD within 5 s");
     }
-    if (answer == Bytes{0x06, 0xFD}) {
+    if (answer == Bytes{kRecordAnswer, STATUS_STOPPED}) {
         line.print("recording stopped by Ctrl+C (06 FD): nothing was written");
     } else {
         line.print("stopped by Ctrl+C, but the window had already closed: " + messageLine(answer));
@@ -87,12 +89,12 @@ int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t stat
                  RecordingSummary& summary) {
     const std::string file = recording.fileName();
     line.finish();
-    if (status == 0xFD) {
+    if (status == STATUS_STOPPED) {
         return fail("the recording was stopped by another client (06 FD): nothing was written");
     }
-    if (status != 0x00) {
+    if (status != STATUS_OK) {
         return fail("the server could not open " + file + " (06 " +
-                    (status == 0xFF ? std::string("FF") : statusName(status)) +
+                    (status == STATUS_FAILED ? std::string("FF") : statusName(status)) +
                     "): this recording is lost");
     }
     if (recording.previews == 0) {
@@ -117,19 +119,20 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
     recording.gesture = gesture;
     std::vector<Bytes> before;
     const WaitOutcome started =
-        session.link.sendFenced({0x06, recording.gesture}, session.deadline(), before);
+        session.link.sendFenced({START_RECORD, recording.gesture}, session.deadline(), before);
     if (started != WaitOutcome::Message) {
         // Whether the server took the command is not known.
         summary.leftOpen = started != WaitOutcome::Closed;
         return waitFailed(session, started, "the server to start the recording");
     }
     for (const Bytes& message : before) {
-        if (message == Bytes{0x06, 0xFF}) {
+        if (message == Bytes{kRecordAnswer, STATUS_FAILED}) {
             return fail(
                 "the server refused to record (06 FF STATUS_FAILED): it is recording, "
                 "identifying or streaming gestures already");
         }
-        if (message.size() == 2 && message[0] == 0x06 && message[1] >= 0xF0 && message[1] <= 0xF2) {
+        if (message.size() == 2 && message[0] == kRecordAnswer &&
+            message[1] >= STATUS_DEVICE_ERROR && message[1] <= STATUS_NO_DEVICE) {
             return fail("the recording did not start: " + messageLine(message));
         }
     }
@@ -175,7 +178,7 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
         } else if (message == kDisconnected) {
             line.finish();
             return fail("the armband disconnected (04 00): the server abandoned the recording");
-        } else if (message.size() == 2 && message[0] == 0x06) {
+        } else if (message.size() == 2 && message[0] == kRecordAnswer) {
             line.show(recording.statusText(Clock::now()), Clock::now(), true);
             return windowClosed(recording, line, message[1], summary);
         }

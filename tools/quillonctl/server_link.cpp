@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
+#include "protocol/wire.h"
 #include "tools/quillonctl/interrupt.h"
 
 namespace {
 
 // How often a wait looks at the Ctrl+C flag.
 constexpr std::chrono::milliseconds kInterruptPoll{100};
-const Bytes kPing{0x01};
-const Bytes kPingAnswer{0x01, 0x00};
+const Bytes kPing{PING};
+const Bytes kPingAnswer{PING, STATUS_OK};
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The stop commands. Each is answered at once with the code of the command it
 // ends; the answer is taken from before the fence, since a stream's own
 // reports (10 with a gesture, 08 with a gesture number) share that code.
+#include "protocol/wire.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/command_table.h"
 #include "tools/quillonctl/commands.h"
@@ -17,22 +18,22 @@ struct StopSpec {
 };
 
 constexpr StopSpec kStops[] = {
-    {CommandId::StopGestureStream, 0x11, 0x10, "STOP_GESTURE_STREAM", "gesture stream stopped",
-     "no gesture stream was running"},
-    {CommandId::StopRecord, 0x07, 0x06, "STOP_RECORD", "recording stopped; nothing was written",
-     "no recording was under way"},
-    {CommandId::StopGenerate, 0x0B, 0x0A, "STOP_GENERATE_MODEL",
+    {CommandId::StopGestureStream, STOP_GESTURE_STREAM, START_GESTURE_STREAM, "STOP_GESTURE_STREAM",
+     "gesture stream stopped", "no gesture stream was running"},
+    {CommandId::StopRecord, STOP_RECORD, START_RECORD, "STOP_RECORD",
+     "recording stopped; nothing was written", "no recording was under way"},
+    {CommandId::StopGenerate, STOP_GENERATE_MODEL, GENERATE_MODEL, "STOP_GENERATE_MODEL",
      "acknowledged; a model generation is never interrupted", "refused"},
-    {CommandId::StopUpload, 0x0D, 0x0C, "STOP_MODEL_UPDATE",
+    {CommandId::StopUpload, STOP_MODEL_UPDATE, MODEL_UPDATE, "STOP_MODEL_UPDATE",
      "acknowledged; an upload under way goes on to its end", "refused"},
-    {CommandId::StopIdentify, 0x09, 0x08, "STOP_IDENTIFY",
+    {CommandId::StopIdentify, STOP_IDENTIFY, START_IDENTIFY, "STOP_IDENTIFY",
      "identification stopped (a recording or gesture stream stops with it)", "refused"},
 };
 
 bool isStopAnswer(const Bytes& message, std::uint8_t code) {
     // A stop is answered with STATUS_STOPPED or a failure status, never with
     // a gesture (1 to 8 for identification, the armband's 0 to 15 otherwise).
-    return message.size() == 2 && message[0] == code && message[1] >= 0xEE;
+    return message.size() == 2 && message[0] == code && message[1] >= kLowestFailureStatus;
 }
 
 }  // namespace
@@ -56,7 +57,7 @@ int runStop(Session& session) {
     }
     // Reports of a stream that was still running may come first; an answer of
     // STATUS_STOPPED among them settles it.
-    const Bytes stopped{stop->answerCode, kStopped};
+    const Bytes stopped{stop->answerCode, STATUS_STOPPED};
     for (const Bytes& message : before) {
         if (message == stopped) {
             say(std::string(stop->done) + " (" + messageLine(message) + ")");

@@ -1,5 +1,6 @@
 // gesture-stream and identify: start a stream of reports on the server, print
 // each report as it comes, and stop the stream again on Ctrl+C.
+#include "protocol/wire.h"
 #include "tools/client/hex_bytes.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/commands.h"
@@ -18,20 +19,20 @@ struct StreamSpec {
 };
 
 const StreamSpec kGestureStream{
-    0x10,
-    0x11,
-    0x10,
-    0xFC,
+    START_GESTURE_STREAM,
+    STOP_GESTURE_STREAM,
+    kNotifyGesture,
+    STATUS_WRONG_MODE,
     "gesture stream",
     "the server refused the gesture stream (10 FC STATUS_WRONG_MODE): it is recording, "
     "identifying or streaming gestures already",
     armbandGestureText};
 
 const StreamSpec kIdentification{
-    0x08,
-    0x09,
-    0x08,
-    0xFF,
+    START_IDENTIFY,
+    STOP_IDENTIFY,
+    kIdentifyAnswer,
+    STATUS_FAILED,
     "identification",
     "the server refused to identify (08 FF STATUS_FAILED): it is busy recording, identifying or "
     "streaming gestures, or W&B.txt is missing or malformed, or in calibrated mode "
@@ -48,9 +49,9 @@ int stopStream(Session& session, const StreamSpec& stream) {
             return fail(std::string("stopped following the ") + stream.what +
                         ", but the server did not confirm the stop within 5 s");
         }
-        if (message.size() == 2 && message[0] == stream.code && message[1] >= 0xEE &&
-            message[1] != 0xFF) {
-            if (message[1] != kStopped) {
+        if (message.size() == 2 && message[0] == stream.code &&
+            message[1] >= kLowestFailureStatus && message[1] != STATUS_FAILED) {
+            if (message[1] != STATUS_STOPPED) {
                 return fail(std::string("the server answered the stop with ") +
                             messageLine(message));
             }
@@ -71,8 +72,8 @@ int startStream(Session& session, const StreamSpec& stream) {
             return fail(stream.refusedText);
         }
         // F0 to F2: the armband is not there or refused the stream.
-        if (message.size() == 2 && message[0] == stream.code && message[1] >= 0xF0 &&
-            message[1] <= 0xF2) {
+        if (message.size() == 2 && message[0] == stream.code && message[1] >= STATUS_DEVICE_ERROR &&
+            message[1] <= STATUS_NO_DEVICE) {
             return fail(std::string("the ") + stream.what +
                         " did not start: " + messageLine(message));
         }
@@ -106,7 +107,7 @@ int followStream(Session& session, const StreamSpec& stream) {
         }
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
-        if (message[1] == kStopped) {
+        if (message[1] == STATUS_STOPPED) {
             say(timeTag(elapsed) + " " + stream.what + " stopped by another client");
             return kExitOk;
         }

@@ -59,6 +59,8 @@ export const NO_GESTURE = 0xff;
 export const GESTURE_SLOTS = 8;
 export const CHANNELS = 8;
 export const RECORD_WINDOW_MS = 30000;
+// The armband's EMG rate: frames a second, each one sample per streamed channel.
+export const FRAMES_PER_SECOND = 650;
 export const UNKNOWN_VERSION = '---.---.---';
 
 const statusNames = new Map([

@@ -6,9 +6,9 @@
 // is saved, or keep them and add one), Delete and Review. Deleting asks first.
 import { availableActions } from './availability.js';
 import { byId, clockTime, el, setButton, setProgress, setText, showOutcome } from './dom.js';
-import { bitsOf, GESTURE_SLOTS, RECORD_WINDOW_MS } from './protocol.js';
+import { bitsOf, FRAMES_PER_SECOND, GESTURE_SLOTS, RECORD_WINDOW_MS } from './protocol.js';
 import { COUNT_IN_MS } from './answer_handlers.js';
-import { FRAMES_PER_SECOND, windowFrames } from './review_window.js';
+import { windowFrames } from './review_window.js';
 import { activityWarning, recordingSummary } from './server_truth.js';
 
 const plural = (n, word) => `${n} ${word}${n === 1 ? '' : 's'}`;

@@ -1,7 +1,6 @@
 // The last recording window of a gesture, read back from the server's CSV
 // export (a header "time_s,ch1,...", then one line per frame) for review: the
 // window is the last `frames` lines. Pure functions.
-export const FRAMES_PER_SECOND = 650;
 
 // The number of frames in a logged window ({bytes, channelMask}).
 export function windowFrames(window) {

@@ -1,10 +1,12 @@
 // The last few seconds of the preview signal, in the shape the chart draws.
 //
 // Each preview frame brings every fourth raw frame of a 16-frame packet, so
-// rows arrive at 650 / 4 = 162.5 per second. The buffer keeps the newest
-// `capacity` rows in a ring and hands them out oldest first, with a time axis
-// in seconds since the recording began.
-export const PREVIEW_ROWS_PER_SECOND = 650 / 4;
+// rows arrive at a quarter of the EMG rate (162.5 per second). The buffer
+// keeps the newest `capacity` rows in a ring and hands them out oldest first,
+// with a time axis in seconds since the recording began.
+import { FRAMES_PER_SECOND } from './protocol.js';
+
+export const PREVIEW_ROWS_PER_SECOND = FRAMES_PER_SECOND / 4;
 
 export class SignalBuffer {
   constructor(capacity) {

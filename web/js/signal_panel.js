@@ -11,8 +11,8 @@
 // data-flags ("3:flat 5:saturated").
 import { cuePhases } from './cue_schedule.js';
 import { byId, el, setButton, setText } from './dom.js';
-import { bitsOf, RECORD_WINDOW_MS } from './protocol.js';
-import { FRAMES_PER_SECOND, lastFramesOfCsv, windowFrames } from './review_window.js';
+import { bitsOf, FRAMES_PER_SECOND, RECORD_WINDOW_MS } from './protocol.js';
+import { lastFramesOfCsv, windowFrames } from './review_window.js';
 import { PREVIEW_ROWS_PER_SECOND, SignalBuffer } from './signal_buffer.js';
 import { channelFlag, channelStats, levelFraction, stripRange, typicalLevel } from './signal_stats.js';
 

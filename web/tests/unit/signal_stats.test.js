@@ -1,6 +1,7 @@
 import assert from 'node:assert/strict';
 import { describe, test } from 'node:test';
 import { channelFlag, channelStats, levelFraction, stripRange } from '../../js/signal_stats.js';
+import { FRAMES_PER_SECOND } from '../../js/protocol.js';
 import { lastFramesOfCsv, windowFrames } from '../../js/review_window.js';
 import { SignalBuffer } from '../../js/signal_buffer.js';
 
@@ -39,7 +40,7 @@ describe('judging a channel', () => {
 describe('reviewing the last window', () => {
   test("the window's frames are the last lines of the server's CSV export", () => {
     const lines = ['time_s,ch1,ch3'];
-    for (let f = 0; f < 10; f += 1) lines.push(`${(f / 650).toFixed(6)},${f},${100 + f}`);
+    for (let f = 0; f < 10; f += 1) lines.push(`${(f / FRAMES_PER_SECOND).toFixed(6)},${f},${100 + f}`);
     const csv = `${lines.join('\n')}\n`;
     assert.equal(windowFrames({ bytes: 8, channelMask: 0x05 }), 4);
     const last = lastFramesOfCsv(csv, 4);
