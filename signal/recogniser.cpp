@@ -6,10 +6,10 @@
 namespace {
 
 constexpr double kShrinkage = 0.1;
-constexpr float kRestQuantile = 0.1f;
-// One level in every kHistoryStride windows is kept, kHistoryLevels of them:
-// 30 s at a window every 16 frames. The first kLeastHistory (three seconds) are
-// enough to start from.
+constexpr float kRestQuantile = 0.25f;
+// One level in every kHistoryStride rest windows is kept, kHistoryLevels of
+// them: 30 s of rest at a window every 16 frames. The first kLeastHistory
+// (three seconds) are enough to start from.
 constexpr std::size_t kHistoryStride = 4;
 constexpr std::size_t kHistoryLevels = 300;
 constexpr std::size_t kLeastHistory = 30;
@@ -66,10 +66,12 @@ void RecogniserTraining::add(const WindowFeatures& windows, int position, std::s
         if (start < skipEnd && start + kRecogniserWindowFrames > skipFrom) {
             continue;
         }
-        levels.push_back(windows.levels[w]);
         const WindowRole role = windows.roles[w];
         if (role == WindowRole::transition) {
             continue;
+        }
+        if (role == WindowRole::rest) {
+            restLevels.push_back(windows.levels[w]);
         }
         const auto first = windows.values.begin() + static_cast<std::ptrdiff_t>(w * dimension);
         samples.insert(samples.end(), first, first + static_cast<std::ptrdiff_t>(dimension));
@@ -93,7 +95,7 @@ bool RecogniserTraining::train(std::size_t channels, std::size_t gestures,
     if (!trainLda(samples, labels, gestures + 1, dimension, kShrinkage, trained.lda)) {
         return false;
     }
-    trained.restLevel = quantileOf(levels, kRestQuantile);
+    trained.restLevel = quantileOf(restLevels, kRestQuantile);
     model = std::move(trained);
     return true;
 }
@@ -103,12 +105,18 @@ void Recogniser::start(const RecogniserModel* trained) {
     model = trained;
 }
 
-// Every kHistoryStride-th window's level joins the history; the lowest tenth
-// of the history against the recordings' gives the shift.
-void Recogniser::followRest(float level) {
-    if (windowsSeen++ % kHistoryStride != 0) {
+// Every kHistoryStride-th window taken for rest joins the history; the lowest
+// quarter of the history against the recordings' gives the shift.
+void Recogniser::followRest(const float* features, std::size_t decision) {
+    float scores[kMaxLdaClasses];
+    if (decision != 0 || reported != 0 ||
+        (shift != 0.0f && model->lda.classify(features, scores) != 0)) {
         return;
     }
+    if (restSeen++ % kHistoryStride != 0) {
+        return;
+    }
+    const float level = tdLevel(features, model->channels);
     if (history.size() < kHistoryLevels) {
         history.push_back(level);
     } else {
@@ -130,13 +138,14 @@ int Recogniser::classify(std::span<const std::uint8_t> window) {
     }
     float features[kMaxTdFeatures];
     tdFeatures(window.data(), kRecogniserWindowFrames, model->channels, features);
-    followRest(tdLevel(features, model->channels));
+    float shifted[kMaxTdFeatures];
+    std::copy_n(features, model->lda.dimension, shifted);
     for (std::size_t c = 0; c < model->channels; ++c) {
-        features[c * kTdFeaturesPerChannel] += shift;
-        features[c * kTdFeaturesPerChannel + 1] += shift;
+        shifted[c * kTdFeaturesPerChannel] += shift;
+        shifted[c * kTdFeaturesPerChannel + 1] += shift;
     }
     float scores[kMaxLdaClasses];
-    const std::size_t decision = model->lda.classify(features, scores);
+    const std::size_t decision = model->lda.classify(shifted, scores);
 
     recent[next] = static_cast<std::uint8_t>(decision);
     next = (next + 1) % kVotes;
@@ -162,5 +171,6 @@ int Recogniser::classify(std::span<const std::uint8_t> window) {
         reported = leader;
         sinceChange = 0;
     }
+    followRest(features, decision);
     return reported;
 }

@@ -14,13 +14,19 @@
 // changes at most once every kLeastHoldWindows windows (about 120 ms), so an
 // onset does not flicker through other classes on its way to the gesture.
 //
-// What is normalised: the amplitude features are taken relative to the
-// wearer's rest level. The recogniser keeps the levels of the last 30 s of
-// windows and takes their lowest tenth as today's rest (the wearer rests at
-// least that much of the time); the difference to the same measure on the
-// recordings (RecogniserModel::restLevel) shifts every log amplitude, up to a
-// factor of four either way. A wearer whose signals are three times as strong
-// as on the day of recording is thus classified as if they were not.
+// What is normalised: the amplitude features are taken relative to the wearer's
+// rest level. Today's rest is learnt only from what the recogniser itself takes
+// for rest: windows decided rest, while rest is reported, that would be decided
+// rest without today's shift too. Of the levels of the last 30 s of such rest,
+// the lowest quarter against the same measure on the rest of the recordings
+// (RecogniserModel::restLevel) shifts every log amplitude, up to a factor of
+// four either way. Until it has seen three seconds of rest, the recogniser
+// takes the recordings' rest as today's. A wearer whose signals are three times
+// as strong as on the day of recording is thus classified as if they were not,
+// and a gesture held from the start, for however long, never becomes today's
+// rest. Gestures read as rest are louder than rest: they move the lowest
+// quarter only once they are three quarters of what it is taken from, and one
+// read as rest only because of the shift cannot feed it.
 //
 // Plain values, no shared state: a trained model may be read by any thread;
 // a Recogniser belongs to the thread that feeds it.
@@ -47,8 +53,8 @@ struct RecogniserModel {
     std::size_t channels = 0;  // 1 to 8
     std::size_t gestures = 0;  // 2 to 8; class 0 is rest, class k the k-th gesture
     LdaModel lda;              // over recogniserDimension(channels) features
-    // The lowest tenth of the training windows' levels (tdLevel): the
-    // wearer's rest on the day of recording.
+    // The lowest quarter of the levels (tdLevel) of the training windows of
+    // rest: the wearer's rest on the day of recording.
     float restLevel = 0.0f;
 };
 
@@ -87,15 +93,15 @@ class RecogniserTraining {
     std::size_t dimension = 0;
     std::vector<float> samples;
     std::vector<int> labels;
-    std::vector<float> levels;  // of every window added, whatever its role
+    std::vector<float> restLevels;  // of the rest windows
 };
 
 // The live side: one window after another, each 130 frames of `channels`
 // bytes.
 class Recogniser {
   public:
-    // Back to rest with no decision and no rest level yet; the model must
-    // outlive the recogniser.
+    // Back to rest with no decision, and the recordings' rest taken as
+    // today's; the model must outlive the recogniser.
     void start(const RecogniserModel* trained);
     // Classifies the window and returns the report: 0 for no gesture, or a
     // class position 1 to G. A window of the wrong size, or no model, gives 0
@@ -103,7 +109,9 @@ class Recogniser {
     int classify(std::span<const std::uint8_t> window);
 
   private:
-    void followRest(float level);
+    // Learns today's rest from a window of unshifted `features` that was
+    // decided `decision`, once the report has been made.
+    void followRest(const float* features, std::size_t decision);
 
     const RecogniserModel* model = nullptr;
     std::array<std::uint8_t, kVotes> recent{};  // the last decisions, a ring
@@ -113,8 +121,8 @@ class Recogniser {
     std::size_t sinceChange = kLeastHoldWindows;
     int switchCandidate = 0;     // another gesture holding the majority
     std::size_t switchRun = 0;   // windows it has held it
-    std::vector<float> history;  // levels of recent windows, a ring
+    std::vector<float> history;  // levels of recent rest windows, a ring
     std::size_t historyNext = 0;
-    std::size_t windowsSeen = 0;
-    float shift = 0.0f;  // added to every log amplitude
+    std::size_t restSeen = 0;  // windows taken for rest
+    float shift = 0.0f;        // added to every log amplitude
 };

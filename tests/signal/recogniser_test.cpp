@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -30,7 +31,8 @@ Bytes flat() {
 }
 // Swings of `amplitude` about 120 every frame, or every `period` frames.
 Bytes swinging(int amplitude, int period = 1) {
-    return oneChannel([=](int t) { return (t / period) % 2 == 0 ? 120 + amplitude : 120 - amplitude; });
+    return oneChannel(
+        [=](int t) { return (t / period) % 2 == 0 ? 120 + amplitude : 120 - amplitude; });
 }
 
 TEST(TdFeatures, FollowTheAmplitudeOnALogScaleAndCountCrossingsAndTurnsWhateverTheLevel) {
@@ -129,8 +131,8 @@ RecogniserModel handMadeModel(float restLevel) {
     model.lda.classes = 3;
     model.lda.dimension = recogniserDimension(1);
     model.lda.offsets = {0.0f, -5.0f, 0.0f};
-    model.lda.weights = {-1.0f, 0.0f, 0.0f, 0.0f,   //
-                         1.0f,  0.0f, 10.0f, 0.0f,  //
+    model.lda.weights = {-1.0f, 0.0f, 0.0f,   0.0f,  //
+                         1.0f,  0.0f, 10.0f,  0.0f,  //
                          1.0f,  0.0f, -10.0f, 0.0f};
     return model;
 }
@@ -163,15 +165,33 @@ TEST(Recogniser, ReportsAMajorityAtMostOnceInAWhileAndSwitchesGesturesOnlyOnLast
     EXPECT_EQ(switching[11], 2);
     EXPECT_EQ(feed(flat(), 5).back(), 0);
 
-    // Rest on a day three times as loud as the recordings: reported as a
-    // gesture until the recogniser has seen enough of today's rest.
-    const RecogniserModel quieter = handMadeModel(-0.5f);
-    recogniser.start(&quieter);
-    const std::vector<int> louderRest = feed(swinging(2, 10), 200);
-    EXPECT_EQ(louderRest[10], 2);
-    EXPECT_EQ(louderRest.back(), 0);
+    // A day far quieter than the recordings (rest of two counts): a weak
+    // gesture reads as rest until the recogniser has seen today's rest.
+    const RecogniserModel louder = handMadeModel(std::log(2.05f));
+    recogniser.start(&louder);
+    EXPECT_EQ(feed(swinging(1, 10), 20).back(), 0);
+    EXPECT_EQ(feed(flat(), 200).back(), 0);
+    EXPECT_EQ(feed(swinging(1, 10), 20).back(), 2);
     Recogniser empty;
     EXPECT_EQ(empty.classify(flat()), 0) << "no model";
+}
+
+TEST(Recogniser, NeverTakesAGestureHeldFromTheStartForRest) {
+    // The wearer holds gesture 1 from the start for 40 s, then makes the
+    // weaker gesture 2: had the hold become rest, every amplitude would be
+    // read four times lower and gesture 2 as rest.
+    const RecogniserModel model = handMadeModel(std::log(0.05f));
+    Recogniser recogniser;
+    recogniser.start(&model);
+    for (int i = 0; i < 1625; ++i) {
+        ASSERT_EQ(recogniser.classify(swinging(30)), i < 4 ? 0 : 1) << i;
+    }
+    std::vector<int> reports;
+    for (int i = 0; i < 40; ++i) {
+        reports.push_back(recogniser.classify(swinging(4, 10)));
+    }
+    EXPECT_EQ(std::count(reports.begin(), reports.end(), 0), 0);
+    EXPECT_EQ(reports.back(), 2);
 }
 
 // The measures of the evaluation harness on every simulated wearer, recorded

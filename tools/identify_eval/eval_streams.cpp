@@ -17,9 +17,14 @@ class Recorder {
   public:
     Recorder(const tessel::sim::WearerProfile& profile, std::uint32_t day, std::uint64_t seed,
              WearerAction action, int channels)
-        : wearer(seed, action) {
+        : wearer(seed) {
         wearer.setProfile(profile, day);
+        // Once the profile is set: a hold begins with this wearer's contraction.
+        wearer.restart(seed, action);
         stream.channels = channels;
+        if (action.kind == WearerAction::Hold) {
+            stream.events.push_back({StreamEvent::onset, 0, action.gesture});
+        }
     }
 
     void run(std::size_t frames) {
@@ -66,10 +71,18 @@ LabelledStream recordGesture(const tessel::sim::WearerProfile& profile, std::uin
 
 LabelledStream identificationStream(const tessel::sim::WearerProfile& profile, std::uint32_t day,
                                     std::uint64_t seed, const std::vector<int>& gestures,
-                                    int channels) {
-    Recorder recorder(profile, day, seed, {}, channels);
+                                    int channels, float heldSeconds) {
+    WearerAction first;
+    if (heldSeconds > 0.0f) {
+        first = {WearerAction::Hold, static_cast<std::uint8_t>(gestures.front())};
+    }
+    Recorder recorder(profile, day, seed, first, channels);
     tessel::sim::Random timing(tessel::sim::mixSeed(seed, 0x5C));
     const auto pause = [&] { recorder.run(seconds(timing.uniform(kShortestRest, kLongestRest))); };
+    if (heldSeconds > 0.0f) {
+        recorder.run(seconds(heldSeconds));
+        recorder.rest();
+    }
     pause();
     for (const int gesture : gestures) {
         recorder.hold(gesture);

@@ -38,9 +38,11 @@ LabelledStream recordGesture(const tessel::sim::WearerProfile& profile, std::uin
 
 // The stream to identify: every gesture held 5 s with rests of 2.5 to 3.5 s
 // between, then all of them held one straight after another (direct
-// switches), then each held again in the reverse order.
+// switches), then each held again in the reverse order. With heldSeconds, the
+// wearer already holds the first gesture when the stream begins, for that
+// long, and rests before the rest of it.
 LabelledStream identificationStream(const tessel::sim::WearerProfile& profile, std::uint32_t day,
                                     std::uint64_t seed, const std::vector<int>& gestures,
-                                    int channels);
+                                    int channels, float heldSeconds = 0.0f);
 
 }  // namespace identify_eval

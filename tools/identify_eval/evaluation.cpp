@@ -298,7 +298,7 @@ Evaluated evaluateProfile(const tessel::sim::WearerProfile& profile,
     }
     const LabelledStream stream =
         identificationStream(nextDay, kIdentificationDay, tessel::sim::mixSeed(options.seed, 7),
-                             options.gestures, options.channels);
+                             options.gestures, options.channels, options.heldAtStart);
     Evaluated evaluated = evaluateStreams(profile.name, recordings, stream, options);
     evaluated.dayLevel = tessel::sim::dayLevel(nextDay, kIdentificationDay);
     return evaluated;

@@ -26,6 +26,9 @@ struct EvaluationOptions {
     // The simulated wearer's level on the day of identification over the day
     // of recording; 0 for the profile's own draw.
     float dayLevel = 0.0f;
+    // Seconds the wearer already holds the first gesture when identification
+    // starts (simulated wearers); 0 for none.
+    float heldAtStart = 0.0f;
 };
 
 struct Score {

@@ -2,8 +2,10 @@
 // the yardstick (LDA on the time-domain features, rest as a class):
 //
 //   quillon-identify-eval [--profile NAME] [--gestures 1,2,3,4] [--seed N] [--day-level X]
+//                         [--held-start S]
 //       every simulated wearer profile (or one): recorded on day 1, identified on day 2,
-//       at the profile's own level that day or X times the level of day 1;
+//       at the profile's own level that day or X times the level of day 1; with S, the
+//       wearer already holds the first gesture, for S seconds, when identification starts;
 //   quillon-identify-eval --dev FOLDER [--profile pNN] [--gestures 1,2,3,4,5]
 //       the people of a development set of real EMG: series 1 trained on, series 2 identified;
 //   quillon-identify-eval --dev FOLDER --live SERVER [--profile pNN] [--modes exact,calibrated]
@@ -73,6 +75,8 @@ bool parseArguments(int argc, char** argv, Arguments& arguments, std::string& er
             arguments.options.seed = std::strtoull(value.c_str(), nullptr, 10);
         } else if (name == "--day-level" && number > 0.0) {
             arguments.options.dayLevel = static_cast<float>(number);
+        } else if (name == "--held-start" && number > 0.0) {
+            arguments.options.heldAtStart = static_cast<float>(number);
         } else if (name == "--profile") {
             arguments.only = value;
         } else if (name == "--dev") {
