@@ -1,10 +1,13 @@
 // Client commands: one binary message each, byte 0 the command code. Answers
-// go to every connected client; a command that has nothing to say at once
-// answers later through notifications, or not at all.
+// go to every connected client (own answers aside, server/client_registry.h);
+// a command that has nothing to say at once answers later through
+// notifications, or not at all.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "core/event_record.h"
 
 // Command codes.
 inline constexpr std::uint8_t PING = 0x01;
@@ -25,6 +28,7 @@ inline constexpr std::uint8_t STOP_GESTURE_STREAM = 0x11;
 inline constexpr std::uint8_t START_PREVIEW = 0x12;
 inline constexpr std::uint8_t STOP_PREVIEW = 0x13;
 inline constexpr std::uint8_t GET_VERSION = 0x30;
+inline constexpr std::uint8_t OWN_ANSWERS = 0x31;
 inline constexpr std::uint8_t EXIT_SERVER = 0xFF;
 
 // Status bytes of answers.
@@ -35,6 +39,12 @@ inline constexpr std::uint8_t STATUS_WRONG_MODE = 0xFC;
 inline constexpr std::uint8_t STATUS_BAD_LENGTH = 0xEF;
 inline constexpr std::uint8_t STATUS_FILE_ERROR = 0xEE;
 
-// The APP_CLIENT_EVT handler (main thread). `length` is the whole message's
-// length: every length test compares it, so an over-long frame fails its test.
-void handleClientCommands(const std::uint8_t* payload, std::size_t length);
+class ServerContext;
+
+// The APP_CLIENT_EVT handler (main thread), for a message of the client
+// `from`. `length` is the whole message's length: every length test compares
+// it, so an over-long frame fails its test. A client that asked for its own
+// answers (OWN_ANSWERS) gets, for every message, one frame of its own: 31 seq
+// and the immediate answer, if any.
+void handleClientCommands(ServerContext& server, const Origin& from, const std::uint8_t* payload,
+                          std::size_t length);

@@ -1,11 +1,11 @@
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
+#include "commands/stream_switching.h"
 #include "core/log.h"
-#include "device/acquisition_state.h"
 #include "device/hub_events.h"
-#include "device/tessel_handle.h"
+#include "server/server_context.h"
 
-void commandStartPreview(const CommandFrame& frame, Response& response) {
+void commandStartPreview(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(START_PREVIEW);
     if (frame.length != 1) {
         response.push_back(STATUS_FAILED);
@@ -13,44 +13,61 @@ void commandStartPreview(const CommandFrame& frame, Response& response) {
     }
     // A recording previews its window by itself; the armband's gesture stream
     // has the raw stream switched off.
-    const std::int32_t mode = dataMode.load();
-    if (mode != IDLE_MODE && mode != IDENTIFY_MODE) {
+    AcquisitionState& state = server.acquisition;
+    if (state.dataMode != IDLE_MODE && state.dataMode != IDENTIFY_MODE) {
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
-    if (!handle->currentDevice()) {
+    if (!server.handle->currentDevice()) {
         logLine("START_PREVIEW, no armband");
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
-    if (mode == IDLE_MODE && !handle->preview().isOpen()) {
-        const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
-        if (switched != STATUS_OK) {
-            response.push_back(switched);
+    if (state.dataMode == IDENTIFY_MODE || server.routing.previewOpen()) {
+        // The raw stream is on: 12 00 goes out ahead of the first frame.
+        server.routing.openPreview(frame.origin);
+        response.answered = true;
+        return;
+    }
+    if (state.previewStarting) {
+        return;  // the start under way answers for both
+    }
+    state.previewStarting = true;
+    state.previewOwner = frame.origin;
+    switchOnForStart(server, tessel::kNotifyEmgRaw, [&server](std::uint8_t status) {
+        AcquisitionState& now = server.acquisition;
+        now.previewStarting = false;
+        if (status == STATUS_OK) {
+            server.routing.openPreview(now.previewOwner);
             return;
         }
-    }
-    handle->preview().open();  // answers 12 00 ahead of the first frame
+        const std::uint8_t answer[] = {START_PREVIEW, status};
+        server.clientRegistry.answer(now.previewOwner, answer, sizeof answer);
+    });
 }
 
-void commandStopPreview(const CommandFrame& frame, Response& response) {
+void commandStopPreview(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(START_PREVIEW);
     if (frame.length != 1) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    if (!handle->preview().close()) {  // answers 12 FD after the last frame
+    AcquisitionState& state = server.acquisition;
+    if (state.previewStarting) {
+        state.previewStarting = false;
+        ++state.streamGeneration;
+        response.alsoFor = state.previewOwner;
+        response.push_back(STATUS_STOPPED);
+        return;
+    }
+    // Answers 12 FD after the last frame.
+    if (!server.routing.closePreview(frame.origin)) {
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
+    response.answered = true;
     // While identifying the raw stream stays on for identification.
-    if (dataMode.load() == IDLE_MODE) {
-        handle->setDataNotifySwitch(tessel::kNotifyNone);
-    }
-}
-
-void endPreview() {
-    if (handle) {
-        handle->preview().close();
+    if (state.dataMode == IDLE_MODE) {
+        switchOffNow(server);
     }
 }

@@ -28,7 +28,7 @@ void HttpSession::submitApiRequest() {
     // hands it on, so that it is released on this thread (or, at shutdown,
     // after this thread has ended).
     const bool queued =
-        ::submitApiRequest(std::move(api), [self = shared_from_this()](ApiResponse answer) mutable {
+        shared.api.submit(std::move(api), [self = shared_from_this()](ApiResponse answer) mutable {
             auto executor = self->stream.get_executor();
             net::post(executor, [session = std::move(self), answer = std::move(answer)] {
                 session->answerApiRequest(answer);

@@ -2,7 +2,6 @@
 // the weights of every channel and then the bias.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 struct ModelShape {
@@ -19,8 +18,3 @@ inline constexpr int kMostGestures = 8;
 // True, with shape filled, when it is a well-formed model: rows lines of
 // valuesPerRow finite numbers each. shape is untouched on false.
 bool checkModelFile(ModelShape& shape);
-
-// 1 = the identification thread must load "W&B.txt" before its next window.
-// Set by the main thread after a training and at the start of identification;
-// cleared by the identification thread.
-extern std::atomic<std::uint8_t> newModelFlag;
