@@ -34,7 +34,8 @@ TEST_F(DataApi, AfterTheDemoTheRecordingsAreListedScoredExportedNamedAndDeleted)
     ASSERT_EQ(recordings.exitCode, 0) << recordings.both();
     // A window holds 30 s of EMG, give or take the frames of one notification;
     // on a loaded machine a sped-up window may run a few seconds short or long.
-    const std::regex row(R"( +([12]) +- +(2[0-9]|3[0-9])\.[0-9] +1 +([0-9]+) +holds and rests\n)");
+    const std::regex row(
+        R"( +([12]) +(Fist|Spread) +(2[0-9]|3[0-9])\.[0-9] +1 +([0-9]+) +holds and rests\n)");
     EXPECT_EQ(std::distance(std::sregex_iterator(recordings.out.begin(), recordings.out.end(), row),
                             std::sregex_iterator()),
               2)
