@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "core/exit_application.h"
 
 namespace {
 
@@ -86,6 +87,18 @@ TEST(MainLoop, RecordsQueuedBehindAnExitAreNeverHandled) {
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(queue.size(), 2u);
     EXPECT_NE(log.find("EXIT_EVT: 0x09 0x09 \n"), std::string::npos);
+}
+
+TEST(MainLoop, AnExitGoesAheadOfEverythingQueued) {
+    EventQueue queue;
+    for (int i = 0; i < 3; ++i) {
+        queue.push(makeEventRecord(APP_CLIENT_EVT, {0x30}));
+    }
+    exitApplication(queue);
+    std::vector<Call> calls;
+    runCapturingLog(queue, recordingHandlers(calls));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(queue.size(), 3u);
 }
 
 TEST(MainLoop, AnUnknownTypeIsDroppedWithoutALogLine) {
