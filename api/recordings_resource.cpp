@@ -109,7 +109,8 @@ Inventory currentInventory(ServerContext& server, int only) {
     return inventory;
 }
 
-using InventoryAnswer = std::function<void(std::vector<RecordingEntry> entries)>;
+// The entries, and whether each analysis they need was found.
+using InventoryAnswer = std::function<void(std::vector<RecordingEntry> entries, bool complete)>;
 
 // Answers with the inventory once the analyses it needs are in: at once when
 // the cache holds them, else after the background worker has made them (then
@@ -117,7 +118,7 @@ using InventoryAnswer = std::function<void(std::vector<RecordingEntry> entries)>
 void withInventory(ServerContext& server, int only, InventoryAnswer answer, bool waited = false) {
     Inventory now = currentInventory(server, only);
     if (now.missing.empty() || waited) {
-        answer(std::move(now.entries));
+        answer(std::move(now.entries), now.missing.empty());
         return;
     }
     for (const int gesture : now.missing) {
@@ -131,7 +132,7 @@ void withInventory(ServerContext& server, int only, InventoryAnswer answer, bool
 }
 
 void answerEntry(ServerContext& server, int gesture, ApiReply reply) {
-    withInventory(server, gesture, [gesture, reply](std::vector<RecordingEntry> entries) {
+    withInventory(server, gesture, [gesture, reply](std::vector<RecordingEntry> entries, bool) {
         if (entries.empty()) {
             reply(errorResponse(404, "gesture " + std::to_string(gesture) + " has no recording"));
             return;
@@ -159,17 +160,31 @@ ApiResponse removeRecording(int gesture) {
 void getRecordings(ServerContext& server, ApiReply reply) {
     const std::uint8_t channels = server.acquisition.channelMask;
     const std::uint8_t gestures = server.acquisition.gestureMask;
-    withInventory(server, 0, [channels, gestures, reply](std::vector<RecordingEntry> entries) {
-        const GestureNameList names = loadGestureNames();
-        nlohmann::json document;
-        document["channelMask"] = channels;
-        document["gestureMask"] = gestures;
-        document["recordings"] = nlohmann::json::array();
-        for (const RecordingEntry& entry : entries) {
-            document["recordings"].push_back(entryJson(entry, names));
-        }
-        reply(jsonResponse(200, document));
-    });
+    // Nothing it is made of has changed since it was last given out: as it was.
+    if (auto body = server.inventory.answered(InventoryCache::madeOf(channels, gestures))) {
+        ApiResponse response = textResponse(200, "application/json", std::string());
+        response.body = std::move(body);
+        reply(std::move(response));
+        return;
+    }
+    withInventory(
+        server, 0,
+        [&server, channels, gestures, reply](std::vector<RecordingEntry> entries, bool complete) {
+            const GestureNameList names = loadGestureNames();
+            nlohmann::json document;
+            document["channelMask"] = channels;
+            document["gestureMask"] = gestures;
+            document["recordings"] = nlohmann::json::array();
+            for (const RecordingEntry& entry : entries) {
+                document["recordings"].push_back(entryJson(entry, names));
+            }
+            ApiResponse response = jsonResponse(200, document);
+            if (complete) {
+                server.inventory.keepAnswer(InventoryCache::madeOf(channels, gestures),
+                                            response.body);
+            }
+            reply(std::move(response));
+        });
 }
 
 void getRecording(ServerContext& server, int gesture, ApiReply reply) {

@@ -1,5 +1,6 @@
 #include "recordings/inventory_cache.h"
 
+#include "recordings/gesture_name_file.h"
 #include "recordings/window_log.h"
 #include "training/raw_recording_file.h"
 
@@ -67,4 +68,24 @@ void InventoryCache::whenSettled(std::function<void()> then) {
         return;
     }
     waiting.push_back(std::move(then));
+}
+
+InventoryCache::Made InventoryCache::madeOf(std::uint8_t channelMask, std::uint8_t gestureMask) {
+    Made made;
+    for (int gesture = 1; gesture <= 8; ++gesture) {
+        made.files[static_cast<std::size_t>(gesture - 1)] = keyOf(gesture, 0);
+    }
+    made.channelMask = channelMask;
+    made.gestureMask = gestureMask;
+    made.names = fileStamp(kGestureNamesFileName);
+    return made;
+}
+
+std::shared_ptr<const std::string> InventoryCache::answered(const Made& made) const {
+    return lastMade && *lastMade == made ? lastBody : nullptr;
+}
+
+void InventoryCache::keepAnswer(const Made& made, std::shared_ptr<const std::string> body) {
+    lastMade = made;
+    lastBody = std::move(body);
 }

@@ -11,7 +11,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/whole_file.h"
@@ -44,6 +46,20 @@ class InventoryCache {
     // Forgets whoever waits, without running them (at shutdown).
     void dropWaiting() { waiting.clear(); }
 
+    // The whole inventory as last given out (its JSON), and what it was made
+    // of: the files of every gesture, the configuration and the names.
+    struct Made {
+        std::array<Key, 8> files;
+        std::uint8_t channelMask = 0;
+        std::uint8_t gestureMask = 0;
+        FileStamp names;
+        bool operator==(const Made&) const = default;
+    };
+    static Made madeOf(std::uint8_t channelMask, std::uint8_t gestureMask);
+    // The body kept for `made`, if it is the one kept.
+    std::shared_ptr<const std::string> answered(const Made& made) const;
+    void keepAnswer(const Made& made, std::shared_ptr<const std::string> body);
+
   private:
     struct Kept {
         Key key;
@@ -53,4 +69,6 @@ class InventoryCache {
     std::array<int, 8> underWayOf{};
     int underWay = 0;
     std::vector<std::function<void()>> waiting;
+    std::optional<Made> lastMade;
+    std::shared_ptr<const std::string> lastBody;
 };
