@@ -32,10 +32,21 @@ void commandStartPreview(ServerContext& server, const CommandFrame& frame, Respo
     if (state.previewStarting) {
         return;  // the start under way answers for both
     }
+    // The preview's start is its own: a start of identification meanwhile
+    // does not overtake it (the preview goes on under identification), while
+    // whatever ends the preview ends its start too.
     state.previewStarting = true;
     state.previewOwner = frame.origin;
-    switchOnForStart(server, tessel::kNotifyEmgRaw, [&server](std::uint8_t status) {
+    const std::uint64_t attempt = ++state.previewAttempt;
+    server.handle->setDataNotifySwitch(tessel::kNotifyEmgRaw, [&server,
+                                                              attempt](std::uint8_t status) {
         AcquisitionState& now = server.acquisition;
+        if (!now.previewStarting || now.previewAttempt != attempt) {
+            if (status == STATUS_OK && !server.streamWanted()) {
+                switchOffNow(server);  // ended meanwhile, and answered by what ended it
+            }
+            return;
+        }
         now.previewStarting = false;
         if (status == STATUS_OK) {
             server.routing.openPreview(now.previewOwner);
@@ -55,7 +66,6 @@ void commandStopPreview(ServerContext& server, const CommandFrame& frame, Respon
     AcquisitionState& state = server.acquisition;
     if (state.previewStarting) {
         state.previewStarting = false;
-        ++state.streamGeneration;
         response.alsoFor = state.previewOwner;
         response.push_back(STATUS_STOPPED);
         return;

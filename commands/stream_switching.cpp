@@ -38,7 +38,6 @@ void endPreview(ServerContext& server) {
     AcquisitionState& state = server.acquisition;
     if (state.previewStarting) {
         state.previewStarting = false;
-        ++state.streamGeneration;
         const std::uint8_t stopped[] = {kPreviewAnswer, kStopped};
         server.clientRegistry.answer(state.previewOwner, stopped, sizeof stopped);
         return;

@@ -46,6 +46,12 @@ bool TimerScheduler::laterDeadline(const Timer* a, const Timer* b) {
 }
 
 TimerScheduler::~TimerScheduler() {
+    stop();
+}
+
+void TimerScheduler::stop() {
+    // Started now if it never was, so that a later add starts nothing.
+    std::call_once(workerStarted, [] {});
     {
         MutexLock guard(wakeLock);
         alive = false;

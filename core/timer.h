@@ -52,6 +52,9 @@ class TimerScheduler {
     TimerScheduler() = default;
     // Stops and joins the worker.
     ~TimerScheduler();
+    // Stops and joins the worker now: no callback runs after this returns,
+    // and timers armed afterwards never fire. Idempotent.
+    void stop();
     TimerScheduler(const TimerScheduler&) = delete;
     TimerScheduler& operator=(const TimerScheduler&) = delete;
 

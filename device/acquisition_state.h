@@ -49,6 +49,7 @@ struct AcquisitionState {
     // switch asked for by a start that has been stopped since finds it moved on.
     std::uint64_t streamGeneration = 0;
     bool previewStarting = false;  // the raw stream is being switched on for a preview
+    std::uint64_t previewAttempt = 0;  // counts the preview's starts
     Origin previewOwner;
 
     // Stores a configuration: the masks and their counts together.

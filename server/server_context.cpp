@@ -8,7 +8,8 @@ ServerContext::ServerContext(std::shared_ptr<tessel::Hub> theHub, std::int64_t w
 ServerContext::~ServerContext() {
     worker.stop();
     identify.stop();
-    recordingTimer.stop();
+    // No watch expires and no timer fires into what is destroyed below.
+    timerScheduler.stop();
 }
 
 bool ServerContext::streamWanted() const {
