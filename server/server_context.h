@@ -115,7 +115,10 @@ class ServerContext {
             [this, work = std::move(work), done = std::move(done)](std::stop_token stop) mutable {
                 using Result = decltype(work(stop));
                 auto result = std::make_shared<Result>(work(stop));
-                eventQueue.post([done, result]() mutable { done(std::move(*result)); });
+                // `done` moves on: what it holds is let go on the main thread.
+                eventQueue.post([done = std::move(done), result]() mutable {
+                    done(std::move(*result));
+                });
             },
             std::move(source));
     }

@@ -29,6 +29,7 @@ class ServerOnEphemeralPort {
     ~ServerOnEphemeralPort() {
         server.stop();
         thread.join();
+        api.discard();  // what it holds of the server's connections goes first
     }
     std::uint16_t port() const { return server.listeningPort(); }
 
