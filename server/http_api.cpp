@@ -41,17 +41,15 @@ void HttpSession::submitApiRequest() {
         beast::tcp_stream::executor_type executor;
     };
     auto travelling = std::make_shared<Travelling>(shared_from_this());
-    const bool queued =
-        shared.api.submit(std::move(api), [travelling](ApiResponse answer) {
-            std::shared_ptr<HttpSession> session = std::move(travelling->session);
-            if (!session) {
-                return;  // answered already
-            }
-            net::post(travelling->executor,
-                      [session = std::move(session), answer = std::move(answer)] {
-                          session->answerApiRequest(answer);
-                      });
+    const bool queued = shared.api.submit(std::move(api), [travelling](ApiResponse answer) {
+        std::shared_ptr<HttpSession> session = std::move(travelling->session);
+        if (!session) {
+            return;  // answered already
+        }
+        net::post(travelling->executor, [session = std::move(session), answer = std::move(answer)] {
+            session->answerApiRequest(answer);
         });
+    });
     if (!queued) {
         respond(http::status::service_unavailable, "application/json",
                 "{\"error\": \"too many requests are waiting; try again shortly\"}\n");

@@ -116,9 +116,8 @@ class ServerContext {
                 using Result = decltype(work(stop));
                 auto result = std::make_shared<Result>(work(stop));
                 // `done` moves on: what it holds is let go on the main thread.
-                eventQueue.post([done = std::move(done), result]() mutable {
-                    done(std::move(*result));
-                });
+                eventQueue.post(
+                    [done = std::move(done), result]() mutable { done(std::move(*result)); });
             },
             std::move(source));
     }

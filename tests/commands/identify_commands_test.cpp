@@ -10,12 +10,14 @@
 #include "server/server_context.h"
 #include "tests/support/capturing_client.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/simulated_recordings.h"
 #include "tests/support/temp_dir.h"
 #include "training/model_shape.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
 
 // A model of `lines` lines of `values` numbers each, trained on gestures 1 to 3
 // (and configured so, with `channels` channels).
@@ -120,6 +122,52 @@ TEST_F(IdentifyCommands, StoppingAnswersStoppedInEveryModeAndSwitchesARunningStr
     EXPECT_EQ(client->messages(), expected);
     // With nothing running the armband is not asked; a recording is abandoned.
     EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>(3, 0x00));
+}
+
+}  // namespace
+
+namespace {
+
+// How many times the identification thread has loaded a model, once it has
+// handled what is queued: each routed window after a load request loads first.
+int modelLoadsAfterWindows(ServerContext& server, int windows) {
+    testing::internal::CaptureStdout();
+    for (int packet = 0; packet < 9 * windows; ++packet) {
+        server.routing.route(Bytes(16, 124));
+    }
+    while (server.identify.queued() > 0) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string log = testing::internal::GetCapturedStdout();
+    int loads = 0;
+    for (auto at = log.find("Identify init, detect new model"); at != std::string::npos;
+         at = log.find("Identify init, detect new model", at + 1)) {
+        ++loads;
+    }
+    return loads;
+}
+
+TEST(IdentifyWhileTraining, AModelTrainedDuringIdentificationIsLoadedBeforeItsNextWindow) {
+    ScopedWorkingDirectory workingDirectory;
+    FakeArmband armband;
+    ServerContext& server = armband.server;
+    server.acquisition.configure(0x01, 0x03);
+    writeSimulatedRawFiles({1, 2}, 1, 3);
+    const auto trained = [&armband] {
+        armband.client->clear();
+        armband.command({GENERATE_MODEL});
+        return armband.pumpUntil(
+            [&armband] { return !armband.client->messagesWithCode(0x0A).empty(); }, 60s);
+    };
+    ASSERT_TRUE(trained());
+    ASSERT_EQ(armband.client->messagesWithCode(0x0A).at(0), (Bytes{0x0A, 0x00}));
+    armband.command({START_IDENTIFY});
+    ASSERT_EQ(server.acquisition.dataMode, IDENTIFY_MODE);
+    EXPECT_EQ(modelLoadsAfterWindows(server, 2), 1);
+    ASSERT_TRUE(trained());
+    EXPECT_EQ(modelLoadsAfterWindows(server, 2), 1) << "the new model, before the next window";
+    EXPECT_EQ(modelLoadsAfterWindows(server, 2), 0);
 }
 
 }  // namespace
