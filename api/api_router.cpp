@@ -4,6 +4,7 @@
 
 #include "api/api_resources.h"
 #include "api/response_body.h"
+#include "commands/command_handlers.h"
 #include "server/server_context.h"
 
 namespace {
@@ -143,7 +144,9 @@ void carryOut(ServerContext& server, const Route& route, const ApiRequest& reque
     }
     switch (route.resource) {
         case Resource::status:
-            reply(getStatus(server));
+            // Right after a connection the versions are still on their way:
+            // the status waits for them (never asking the armband itself).
+            whenVersionsKnown(server, [&server, reply] { reply(getStatus(server)); });
             return;
         case Resource::recordings:
             getRecordings(server, reply);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -58,6 +59,10 @@ void commandStopModelUpdate(ServerContext& server, const CommandFrame& frame, Re
 // Asks the armband for its versions, unless an answer is under way already;
 // `waiter`, when given, is a GET_VERSION answered with them.
 void askForVersions(ServerContext& server, const std::optional<Origin>& waiter);
+// Runs `then` once the connected armband's versions are known: at once when
+// they are (or no armband is connected), else when the answer under way (or
+// asked for now) is in.
+void whenVersionsKnown(ServerContext& server, std::function<void()> then);
 
 // How long a recording window lasts: the frames that fill it, and the real
 // time after which a window the armband has not filled is given up (06 F0).

@@ -32,6 +32,11 @@ void versionsArrived(ServerContext& server, const VersionMap& versions) {
     for (const Origin& origin : waiting) {
         server.clientRegistry.answer(origin, answer.data(), answer.size());
     }
+    std::vector<std::function<void()>> then;
+    then.swap(state.then);
+    for (const auto& run : then) {
+        run();
+    }
 }
 
 }  // namespace
@@ -52,6 +57,17 @@ void askForVersions(ServerContext& server, const std::optional<Origin>& waiter) 
     state.asking = true;
     server.handle->getVersions(
         [&server](const VersionMap& versions) { versionsArrived(server, versions); });
+}
+
+void whenVersionsKnown(ServerContext& server, std::function<void()> then) {
+    const tessel::DevicePtr device = server.handle->currentDevice();
+    if (server.versions.known || !device ||
+        device->getConnectionState() != tessel::Connected) {
+        then();
+        return;
+    }
+    server.versions.then.push_back(std::move(then));
+    askForVersions(server, std::nullopt);
 }
 
 void commandGetVersion(ServerContext& server, const CommandFrame& frame, Response& response) {

@@ -152,5 +152,6 @@ void Server::shutdown() {
     state.eventQueue.clear();
     apiCalls.discard();
     state.inventory.dropWaiting();
+    state.versions.then.clear();
     webSocketServer.reset();
 }

@@ -85,6 +85,7 @@ class ServerContext {
         VersionMap map{{"HW", L""}, {"FW", L""}};
         bool asking = false;
         std::vector<Origin> waiting;
+        std::vector<std::function<void()>> then;  // run once they are in (the status)
     } versions;
 
     // Main thread: the training under way, if any.
