@@ -61,8 +61,7 @@ void askForVersions(ServerContext& server, const std::optional<Origin>& waiter) 
 
 void whenVersionsKnown(ServerContext& server, std::function<void()> then) {
     const tessel::DevicePtr device = server.handle->currentDevice();
-    if (server.versions.known || !device ||
-        device->getConnectionState() != tessel::Connected) {
+    if (server.versions.known || !device || device->getConnectionState() != tessel::Connected) {
         then();
         return;
     }

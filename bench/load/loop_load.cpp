@@ -172,20 +172,25 @@ std::vector<Load> loads() {
          [](ServerProcess& server, WireClient&) {
              std::vector<std::thread> requests;
              std::atomic<int> complete{0};
+             std::atomic<int> busy{0};
              for (int i = 0; i < 40; ++i) {
-                 requests.emplace_back([&server, &complete] {
+                 requests.emplace_back([&server, &complete, &busy] {
                      const HttpResponse response = httpGet(server.port(), "/api/recordings");
                      if (response.status == 200 &&
                          response.body.find("\"activeWindows\": null") == std::string::npos) {
                          ++complete;
+                     } else if (response.status == 503) {
+                         ++busy;
                      }
                  });
              }
              for (std::thread& request : requests) {
                  request.join();
              }
-             std::printf("inventory  answered 200 with every analysis: %d of 40\n",
-                         complete.load());
+             std::printf(
+                 "inventory  answered 200 with every analysis: %d of 40, 503 (too many "
+                 "waiting): %d\n",
+                 complete.load(), busy.load());
          }},
         {"mute", 0,
          [](ServerProcess& server, WireClient& client) {
