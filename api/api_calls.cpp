@@ -1,48 +1,36 @@
 #include "api/api_calls.h"
 
-#include <map>
-
-#include "api/api_router.h"
 #include "core/event_queue.h"
 #include "core/log.h"
-#include "core/mutex.h"
 
 namespace {
-
-struct Waiting {
-    ApiRequest request;
-    ApiReply reply;
-};
-
-// Owner: the process. The server thread parks requests, the main thread takes
-// them; shutdown drops what is left.
-Mutex lock;
-std::map<std::uint64_t, Waiting> waiting GUARDED_BY(lock);
-std::uint64_t lastId GUARDED_BY(lock) = 0;
 
 constexpr std::size_t kIdBytes = 8;
 
 }  // namespace
 
-bool submitApiRequest(ApiRequest request, ApiReply reply) {
+ApiCalls::ApiCalls(EventQueue& queue) : events(queue) {}
+
+bool ApiCalls::submit(ApiRequest request, ApiReply reply) {
     std::uint64_t id = 0;
     {
         MutexLock guard(lock);
-        if (waiting.size() >= kMaxWaitingApiRequests) {
+        if (parked.size() >= kMaxWaitingApiRequests) {
             return false;
         }
         id = ++lastId;
-        waiting.emplace(id, Waiting{std::move(request), std::move(reply)});
+        parked.emplace(id, Waiting{std::move(request), std::move(reply)});
     }
     std::uint8_t payload[kIdBytes];
     for (std::size_t i = 0; i < kIdBytes; ++i) {
         payload[i] = static_cast<std::uint8_t>(id >> (8 * i));
     }
-    eventQueue.push(makeEventRecord(API_EVT, payload, kIdBytes));
+    events.push(makeEventRecord(API_EVT, payload, kIdBytes));
     return true;
 }
 
-void handleApiEvents(const std::uint8_t* payload, std::size_t length) {
+void ApiCalls::handle(const std::uint8_t* payload, std::size_t length,
+                      const std::function<void(const ApiRequest&, ApiReply)>& carryOut) {
     if (length != kIdBytes) {
         return;
     }
@@ -53,28 +41,29 @@ void handleApiEvents(const std::uint8_t* payload, std::size_t length) {
     Waiting call;
     {
         MutexLock guard(lock);
-        const auto found = waiting.find(id);
-        if (found == waiting.end()) {
+        const auto found = parked.find(id);
+        if (found == parked.end()) {
             return;
         }
         call = std::move(found->second);
-        waiting.erase(found);
+        parked.erase(found);
     }
-    ApiResponse response = handleApiRequest(call.request);
-    logLine("api %.8s %.80s %d", call.request.method.c_str(), call.request.target.c_str(),
-            response.status);
-    call.reply(std::move(response));
+    carryOut(call.request, [method = call.request.method, target = call.request.target,
+                            reply = std::move(call.reply)](ApiResponse response) {
+        logLine("api %.8s %.80s %d", method.c_str(), target.c_str(), response.status);
+        reply(std::move(response));
+    });
 }
 
-void discardApiRequests() {
+void ApiCalls::discard() {
     std::map<std::uint64_t, Waiting> dropped;
     {
         MutexLock guard(lock);
-        dropped.swap(waiting);
+        dropped.swap(parked);
     }
 }
 
-std::size_t waitingApiRequests() {
+std::size_t ApiCalls::waiting() const {
     MutexLock guard(lock);
-    return waiting.size();
+    return parked.size();
 }

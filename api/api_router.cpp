@@ -4,7 +4,8 @@
 
 #include "api/api_resources.h"
 #include "api/response_body.h"
-#include "device/acquisition_state.h"
+#include "commands/command_handlers.h"
+#include "server/server_context.h"
 
 namespace {
 
@@ -127,35 +128,64 @@ const char* modeWords(std::int32_t mode) {
     }
 }
 
-ApiResponse carryOut(const Route& route, const ApiRequest& request, bool changes) {
+void carryOut(ServerContext& server, const Route& route, const ApiRequest& request, bool changes,
+              const ApiReply& reply) {
     if (changes) {
-        const std::int32_t mode = dataMode.load();
+        const std::int32_t mode = server.acquisition.dataMode;
         if (mode != IDLE_MODE) {
-            return errorResponse(
-                409, std::string("the server is ") + modeWords(mode) + "; stop that first");
+            reply(errorResponse(
+                409, std::string("the server is ") + modeWords(mode) + "; stop that first"));
+            return;
+        }
+        if (server.training.running) {
+            reply(errorResponse(409, "the server is training a model; wait for it"));
+            return;
         }
     }
     switch (route.resource) {
         case Resource::status:
-            return getStatus();
+            // Right after a connection the versions are still on their way:
+            // the status waits for them (never asking the armband itself).
+            whenVersionsKnown(server, [&server, reply] { reply(getStatus(server)); });
+            return;
         case Resource::recordings:
-            return getRecordings();
+            getRecordings(server, reply);
+            return;
         case Resource::recording:
-            return changes ? deleteRecording(route.gesture) : getRecording(route.gesture);
+            if (changes) {
+                deleteRecording(server, route.gesture, reply);
+            } else {
+                getRecording(server, route.gesture, reply);
+            }
+            return;
         case Resource::recordingCsv:
-            return exportRecording(route.gesture, ExportFormat::csv);
+            exportRecording(server, route.gesture, ExportFormat::csv, reply);
+            return;
         case Resource::recordingEdf:
-            return exportRecording(route.gesture, ExportFormat::edf);
+            exportRecording(server, route.gesture, ExportFormat::edf, reply);
+            return;
         case Resource::recordingWindow:
-            return deleteRecordingWindow(route.gesture, route.window);
+            deleteRecordingWindow(server, route.gesture, route.window, reply);
+            return;
         case Resource::evaluation:
-            return getEvaluation();
+            getEvaluation(server, reply);
+            return;
         case Resource::gestures:
-            return changes ? putGestureNames(request.body) : getGestureNames();
+            if (changes) {
+                putGestureNames(server, request.body, reply);
+            } else {
+                reply(getGestureNames());
+            }
+            return;
         case Resource::settings:
-            return changes ? putSettings(request.body) : getSettings();
+            if (changes) {
+                putSettings(server, request.body, reply);
+            } else {
+                reply(getSettings(server));
+            }
+            return;
     }
-    return errorResponse(500, "no resource");
+    reply(errorResponse(500, "no resource"));
 }
 
 }  // namespace
@@ -165,21 +195,24 @@ bool isApiTarget(std::string_view target) {
     return path == "/api" || path.starts_with("/api/");
 }
 
-ApiResponse handleApiRequest(const ApiRequest& request) {
+void handleApiRequest(ServerContext& server, const ApiRequest& request, ApiReply reply) {
     const std::optional<Route> route = findRoute(pathOf(request.target));
     if (!route) {
-        return errorResponse(404, "no such resource");
+        reply(errorResponse(404, "no such resource"));
+        return;
     }
     if (!allows(*route, request.method)) {
         ApiResponse response = errorResponse(405, "method not allowed");
         response.allow = route->allow;
-        return response;
+        reply(std::move(response));
+        return;
     }
     const bool changes = request.method != "GET" && request.method != "HEAD";
     if (changes && request.quillonRequest != "1") {
-        return errorResponse(403,
-                             "a request that changes something must carry the header "
-                             "X-Quillon-Request: 1");
+        reply(errorResponse(403,
+                            "a request that changes something must carry the header "
+                            "X-Quillon-Request: 1"));
+        return;
     }
-    return carryOut(*route, request, changes);
+    carryOut(server, *route, request, changes, reply);
 }

@@ -17,16 +17,21 @@
 // before it gets here. A request
 // that changes something must carry "X-Quillon-Request: 1", which a page of
 // another site cannot send without a preflight that is never granted (403),
-// and is carried out only while the server is idle (409). HEAD is answered as
-// GET. Main thread: the resources read and change the working directory and
-// the acquisition state.
+// and is carried out only while the server is idle and not training (409).
+// HEAD is answered as GET. Main thread: the resources read the acquisition
+// state, and hand what takes long to the background worker.
 #pragma once
 
 #include <string_view>
 
+#include "api/api_calls.h"
 #include "api/api_request.h"
+
+class ServerContext;
 
 // Whether the path of a request target belongs to the API.
 bool isApiTarget(std::string_view target);
 
-ApiResponse handleApiRequest(const ApiRequest& request);
+// `reply` runs on the main thread with the response, at once or once the
+// background worker has done its part.
+void handleApiRequest(ServerContext& server, const ApiRequest& request, ApiReply reply);

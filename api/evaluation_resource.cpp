@@ -1,9 +1,9 @@
 #include "api/api_resources.h"
 #include "api/json_response.h"
-#include "device/acquisition_state.h"
 #include "evaluation/evaluation_cache.h"
 #include "evaluation/fold_plan.h"
 #include "recordings/gesture_name_file.h"
+#include "server/server_context.h"
 
 namespace {
 
@@ -98,8 +98,16 @@ nlohmann::json evaluationJson(const CachedEvaluation& result, const GestureNameL
 
 }  // namespace
 
-ApiResponse getEvaluation() {
-    const CachedEvaluation result =
-        evaluateWorkingDirectory(gestureMask.load(), channelMask.load());
-    return jsonResponse(200, evaluationJson(result, loadGestureNames()));
+void getEvaluation(ServerContext& server, ApiReply reply) {
+    const std::uint8_t gestures = server.acquisition.gestureMask;
+    const std::uint8_t channels = server.acquisition.channelMask;
+    const IdentifyMode mode = server.identifyMode;
+    server.inBackground(
+        [&cache = server.evaluation, gestures, channels, mode](std::stop_token stop) {
+            // The cache is the worker's alone.
+            return cache.evaluate(gestures, channels, mode, stop);
+        },
+        [reply](CachedEvaluation result) {
+            reply(jsonResponse(200, evaluationJson(result, loadGestureNames())));
+        });
 }

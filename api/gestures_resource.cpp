@@ -3,6 +3,7 @@
 #include "api/response_body.h"
 #include "core/log.h"
 #include "recordings/gesture_name_file.h"
+#include "server/server_context.h"
 
 namespace {
 
@@ -15,11 +16,9 @@ ApiResponse getGestureNames() {
     return jsonResponse(200, {{"names", loadGestureNames()}});
 }
 
-ApiResponse putGestureNames(const std::string& body) {
-    if (body.size() > kMaxNamesBodyBytes) {
-        return errorResponse(
-            413, "the names take at most " + std::to_string(kMaxNamesBodyBytes) + " bytes");
-    }
+namespace {
+
+ApiResponse changeGestureNames(const std::string& body) {
     std::string error;
     const std::optional<GestureNameList> names = mergeGestureNames(body, loadGestureNames(), error);
     if (!names) {
@@ -30,4 +29,17 @@ ApiResponse putGestureNames(const std::string& body) {
     }
     logLine("api, gesture names changed");
     return jsonResponse(200, {{"names", *names}});
+}
+
+}  // namespace
+
+void putGestureNames(ServerContext& server, const std::string& body, ApiReply reply) {
+    if (body.size() > kMaxNamesBodyBytes) {
+        reply(errorResponse(
+            413, "the names take at most " + std::to_string(kMaxNamesBodyBytes) + " bytes"));
+        return;
+    }
+    // Written by the background worker, after what it was given before.
+    server.inBackground([body](std::stop_token) { return changeGestureNames(body); },
+                        [reply](ApiResponse response) { reply(std::move(response)); });
 }

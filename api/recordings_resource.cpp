@@ -1,5 +1,6 @@
 #include <bit>
 #include <cstdio>
+#include <functional>
 
 #include "api/api_resources.h"
 #include "api/json_response.h"
@@ -7,12 +8,12 @@
 #include "core/emg_rate.h"
 #include "core/log.h"
 #include "core/whole_file.h"
-#include "device/acquisition_state.h"
 #include "recordings/delete_recording_window.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/raw_recording_reader.h"
 #include "recordings/recording_export.h"
 #include "recordings/recording_inventory.h"
+#include "server/server_context.h"
 #include "training/raw_recording_file.h"
 
 namespace {
@@ -65,31 +66,83 @@ std::int64_t startTimeOf(const RecordingEntry& entry) {
            static_cast<std::int64_t>(static_cast<double>(entry.bytes) * perByte);
 }
 
-}  // namespace
+// A body whose length was measured already (on the background worker):
+// the HTTP session asks for it on its own thread.
+class MeasuredBody : public BodyStream {
+  public:
+    explicit MeasuredBody(std::shared_ptr<BodyStream> body)
+        : inner(std::move(body)), total(inner->length()) {}
+    std::uint64_t length() override { return total; }
+    bool next(std::string& piece) override { return inner->next(piece); }
 
-ApiResponse getRecordings() {
-    const std::uint8_t channels = channelMask.load();
-    const std::uint8_t gestures = gestureMask.load();
-    const GestureNameList names = loadGestureNames();
-    nlohmann::json document;
-    document["channelMask"] = channels;
-    document["gestureMask"] = gestures;
-    document["recordings"] = nlohmann::json::array();
-    for (const RecordingEntry& entry : takeInventory(channels, gestures)) {
-        document["recordings"].push_back(entryJson(entry, names));
+  private:
+    std::shared_ptr<BodyStream> inner;
+    std::uint64_t total;
+};
+
+// The entries of the gestures asked for (every gesture: 0), each with its
+// analysis from the inventory cache when the cache holds the analysis of its
+// files as they are; the gestures whose analysis is missing.
+struct Inventory {
+    std::vector<RecordingEntry> entries;
+    std::vector<int> missing;
+};
+
+Inventory currentInventory(ServerContext& server, int only) {
+    const AcquisitionState& state = server.acquisition;
+    Inventory inventory;
+    for (int gesture = only == 0 ? 1 : only; gesture <= (only == 0 ? 8 : only); ++gesture) {
+        auto entry = inventoryEntry(gesture, state.channelMask, state.gestureMask,
+                                    /*analyse=*/false);
+        if (!entry) {
+            continue;
+        }
+        if (entry->analysable) {
+            const auto key = InventoryCache::keyOf(gesture, entry->channelMask);
+            if (const auto activity = server.inventory.find(gesture, key)) {
+                addActivity(*entry, *activity);
+            } else {
+                inventory.missing.push_back(gesture);
+            }
+        }
+        inventory.entries.push_back(std::move(*entry));
     }
-    return jsonResponse(200, document);
+    return inventory;
 }
 
-ApiResponse getRecording(int gesture) {
-    const auto entry = inventoryEntry(gesture, channelMask.load(), gestureMask.load());
-    if (!entry) {
-        return errorResponse(404, "gesture " + std::to_string(gesture) + " has no recording");
+// The entries, and whether each analysis they need was found.
+using InventoryAnswer = std::function<void(std::vector<RecordingEntry> entries, bool complete)>;
+
+// Answers with the inventory once the analyses it needs are in: at once when
+// the cache holds them, else after the background worker has made them (then
+// once more only: an analysis that cannot be made leaves the activity unknown).
+void withInventory(ServerContext& server, int only, InventoryAnswer answer, bool waited = false) {
+    Inventory now = currentInventory(server, only);
+    if (now.missing.empty() || waited) {
+        answer(std::move(now.entries), now.missing.empty());
+        return;
     }
-    return jsonResponse(200, entryJson(*entry, loadGestureNames()));
+    for (const int gesture : now.missing) {
+        if (!server.inventory.analysing(gesture)) {
+            server.refreshInventory(gesture, server.acquisition.channelMask);
+        }
+    }
+    server.inventory.whenSettled([&server, only, answer = std::move(answer)]() mutable {
+        withInventory(server, only, std::move(answer), true);
+    });
 }
 
-ApiResponse deleteRecording(int gesture) {
+void answerEntry(ServerContext& server, int gesture, ApiReply reply) {
+    withInventory(server, gesture, [gesture, reply](std::vector<RecordingEntry> entries, bool) {
+        if (entries.empty()) {
+            reply(errorResponse(404, "gesture " + std::to_string(gesture) + " has no recording"));
+            return;
+        }
+        reply(jsonResponse(200, entryJson(entries.front(), loadGestureNames())));
+    });
+}
+
+ApiResponse removeRecording(int gesture) {
     const std::string raw = rawFileName(static_cast<std::uint8_t>(gesture));
     const std::string log = windowLogName(gesture);
     if (fileSize(raw) < 0) {
@@ -103,57 +156,115 @@ ApiResponse deleteRecording(int gesture) {
     return jsonResponse(200, {{"deleted", gesture}, {"files", {raw, log}}});
 }
 
-ApiResponse deleteRecordingWindow(int gesture, std::size_t window) {
-    const std::string label = "gesture " + std::to_string(gesture);
-    switch (removeRecordingWindow(gesture, window)) {
-        case WindowDelete::deleted:
-            return getRecording(gesture);
-        case WindowDelete::noRecording:
-            return errorResponse(404, label + " has no recording");
-        case WindowDelete::noSuchWindow:
-            return errorResponse(404, label + " has no window " + std::to_string(window));
-        case WindowDelete::windowsUnknown:
-            return errorResponse(409, label +
-                                          "'s recording was made without a window log: its "
-                                          "windows are not known; delete it whole");
-        case WindowDelete::failed:
-            break;
+}  // namespace
+
+void getRecordings(ServerContext& server, ApiReply reply) {
+    const std::uint8_t channels = server.acquisition.channelMask;
+    const std::uint8_t gestures = server.acquisition.gestureMask;
+    // Nothing it is made of has changed since it was last given out: as it was.
+    if (auto body = server.inventory.answered(InventoryCache::madeOf(channels, gestures))) {
+        ApiResponse response = textResponse(200, "application/json", std::string());
+        response.body = std::move(body);
+        reply(std::move(response));
+        return;
     }
-    return errorResponse(500, "the window could not be deleted; the recording is as it was");
+    withInventory(
+        server, 0,
+        [&server, channels, gestures, reply](std::vector<RecordingEntry> entries, bool complete) {
+            const GestureNameList names = loadGestureNames();
+            nlohmann::json document;
+            document["channelMask"] = channels;
+            document["gestureMask"] = gestures;
+            document["recordings"] = nlohmann::json::array();
+            for (const RecordingEntry& entry : entries) {
+                document["recordings"].push_back(entryJson(entry, names));
+            }
+            ApiResponse response = jsonResponse(200, document);
+            if (complete) {
+                server.inventory.keepAnswer(InventoryCache::madeOf(channels, gestures),
+                                            response.body);
+            }
+            reply(std::move(response));
+        });
 }
 
-ApiResponse exportRecording(int gesture, ExportFormat format) {
-    RawRecording raw;
-    RawRecordingWants wants;
-    wants.configuredMask = channelMask.load();
-    wants.bytes = false;
-    const RawRecordingRead read = readRawRecording(gesture, wants, raw);
-    if (read == RawRecordingRead::missing) {
-        return errorResponse(404, "gesture " + std::to_string(gesture) + " has no recording");
-    }
-    if (read != RawRecordingRead::read) {
-        return errorResponse(409, raw.problem);
-    }
-    const auto entry =
-        inventoryEntry(gesture, channelMask.load(), gestureMask.load(), /*analyse=*/false);
-    ExportSource source;
-    source.path = rawFileName(static_cast<std::uint8_t>(gesture));
-    source.length = raw.size;
-    source.channelMask = raw.channelMask;
-    source.gesture = gesture;
-    source.gestureName = loadGestureNames()[static_cast<std::size_t>(gesture - 1)];
-    source.windows = raw.windows;
-    source.startTime = entry ? startTimeOf(*entry) : 0;
-    const std::string stem = "raw" + std::to_string(gesture);
-    std::string error;
-    const bool csv = format == ExportFormat::csv;
-    std::shared_ptr<BodyStream> stream = csv ? csvExport(source, error) : edfExport(source, error);
-    if (!stream) {
-        return errorResponse(500, error);
-    }
-    ApiResponse response = textResponse(
-        200, csv ? "text/csv; charset=utf-8" : "application/octet-stream", std::string());
-    response.stream = std::move(stream);
-    response.disposition = "attachment; filename=\"" + stem + (csv ? ".csv" : ".edf") + "\"";
-    return response;
+void getRecording(ServerContext& server, int gesture, ApiReply reply) {
+    answerEntry(server, gesture, std::move(reply));
+}
+
+void deleteRecording(ServerContext& server, int gesture, ApiReply reply) {
+    server.inBackground([gesture](std::stop_token) { return removeRecording(gesture); },
+                        [reply](ApiResponse response) { reply(std::move(response)); });
+}
+
+void deleteRecordingWindow(ServerContext& server, int gesture, std::size_t window, ApiReply reply) {
+    server.inBackground(
+        [gesture, window](std::stop_token) { return removeRecordingWindow(gesture, window); },
+        [&server, gesture, window, reply](WindowDelete outcome) {
+            const std::string label = "gesture " + std::to_string(gesture);
+            switch (outcome) {
+                case WindowDelete::deleted:
+                    server.refreshInventory(gesture, server.acquisition.channelMask);
+                    answerEntry(server, gesture, reply);
+                    return;
+                case WindowDelete::noRecording:
+                    reply(errorResponse(404, label + " has no recording"));
+                    return;
+                case WindowDelete::noSuchWindow:
+                    reply(errorResponse(404, label + " has no window " + std::to_string(window)));
+                    return;
+                case WindowDelete::windowsUnknown:
+                    reply(errorResponse(409, label + "'s recording was made without a window log: "
+                                                     "its windows are not known; delete it whole"));
+                    return;
+                case WindowDelete::failed:
+                    break;
+            }
+            reply(
+                errorResponse(500, "the window could not be deleted; the recording is as it was"));
+        });
+}
+
+void exportRecording(ServerContext& server, int gesture, ExportFormat format, ApiReply reply) {
+    const std::uint8_t channelMask = server.acquisition.channelMask;
+    const std::uint8_t gestureMask = server.acquisition.gestureMask;
+    server.inBackground(
+        [gesture, format, channelMask, gestureMask](std::stop_token) {
+            RawRecording raw;
+            RawRecordingWants wants;
+            wants.configuredMask = channelMask;
+            wants.bytes = false;
+            const RawRecordingRead read = readRawRecording(gesture, wants, raw);
+            if (read == RawRecordingRead::missing) {
+                return errorResponse(404,
+                                     "gesture " + std::to_string(gesture) + " has no recording");
+            }
+            if (read != RawRecordingRead::read) {
+                return errorResponse(409, raw.problem);
+            }
+            const auto entry = inventoryEntry(gesture, channelMask, gestureMask, false);
+            ExportSource source;
+            source.path = rawFileName(static_cast<std::uint8_t>(gesture));
+            source.length = raw.size;
+            source.channelMask = raw.channelMask;
+            source.gesture = gesture;
+            source.gestureName = loadGestureNames()[static_cast<std::size_t>(gesture - 1)];
+            source.windows = raw.windows;
+            source.startTime = entry ? startTimeOf(*entry) : 0;
+            const std::string stem = "raw" + std::to_string(gesture);
+            std::string error;
+            const bool csv = format == ExportFormat::csv;
+            std::shared_ptr<BodyStream> stream =
+                csv ? csvExport(source, error) : edfExport(source, error);
+            if (!stream) {
+                return errorResponse(500, error);
+            }
+            ApiResponse response = textResponse(
+                200, csv ? "text/csv; charset=utf-8" : "application/octet-stream", std::string());
+            response.stream = std::make_shared<MeasuredBody>(std::move(stream));
+            response.disposition =
+                "attachment; filename=\"" + stem + (csv ? ".csv" : ".edf") + "\"";
+            return response;
+        },
+        [reply](ApiResponse response) { reply(std::move(response)); });
 }

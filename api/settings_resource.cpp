@@ -5,28 +5,37 @@
 #include "core/strict_json.h"
 #include "identify/identify_mode.h"
 #include "recordings/server_settings.h"
+#include "server/server_context.h"
 
-ApiResponse getSettings() {
-    return jsonResponse(200, {{"identifyMode", identifyModeName(identifyMode())}});
+ApiResponse getSettings(const ServerContext& server) {
+    return jsonResponse(200, {{"identifyMode", identifyModeName(server.identifyMode)}});
 }
 
-ApiResponse putSettings(const std::string& body) {
+void putSettings(ServerContext& server, const std::string& body, ApiReply reply) {
     const nlohmann::json document = parseJsonStrictly(body);
     const auto mode = document.is_object() ? document.find("identifyMode") : document.end();
     if (document.is_discarded() || !document.is_object() || mode == document.end() ||
         !mode->is_string() || document.size() != 1) {
-        return errorResponse(400,
-                             "the body must be {\"identifyMode\": \"exact\"} or "
-                             "{\"identifyMode\": \"calibrated\"}");
+        reply(errorResponse(400,
+                            "the body must be {\"identifyMode\": \"exact\"} or "
+                            "{\"identifyMode\": \"calibrated\"}"));
+        return;
     }
     const auto chosen = identifyModeNamed(mode->get_ref<const std::string&>());
     if (!chosen) {
-        return errorResponse(400, "identifyMode must be \"exact\" or \"calibrated\"");
+        reply(errorResponse(400, "identifyMode must be \"exact\" or \"calibrated\""));
+        return;
     }
-    if (!saveIdentifyMode(*chosen)) {
-        return errorResponse(500, std::string(kSettingsFileName) + " could not be written");
-    }
-    setIdentifyMode(*chosen);
-    logLine("api, identify mode %s", identifyModeName(*chosen));
-    return getSettings();
+    // Written by the background worker; the mode changes once it is kept.
+    server.inBackground(
+        [mode = *chosen](std::stop_token) { return saveIdentifyMode(mode); },
+        [&server, mode = *chosen, reply](bool saved) {
+            if (!saved) {
+                reply(errorResponse(500, std::string(kSettingsFileName) + " could not be written"));
+                return;
+            }
+            server.identifyMode = mode;
+            logLine("api, identify mode %s", identifyModeName(mode));
+            reply(getSettings(server));
+        });
 }

@@ -2,13 +2,11 @@
 #include "api/json_response.h"
 #include "commands/version_text.h"
 #include "core/emg_rate.h"
-#include "device/acquisition_state.h"
-#include "device/raw_data_routing.h"
-#include "device/tessel_handle.h"
 #include "identify/identify_mode.h"
 #include "identify/model_load.h"
 #include "recordings/gesture_name_file.h"
 #include "recordings/model_provenance.h"
+#include "server/server_context.h"
 #include "training/model_file.h"
 #include "training/model_gestures.h"
 
@@ -43,15 +41,17 @@ const char* connectionName(tessel::ConnectionState state) {
     return "unknown";
 }
 
-nlohmann::json armband() {
+// The versions are the ones the armband gave when it connected (or since):
+// the status never waits for the armband.
+nlohmann::json armband(const ServerContext& server) {
     nlohmann::json out;
-    const tessel::DevicePtr device = handle ? handle->currentDevice() : nullptr;
+    const tessel::DevicePtr device = server.handle->currentDevice();
     out["known"] = device != nullptr;
     out["connection"] = device ? connectionName(device->getConnectionState()) : "none";
     std::string firmware = kUnknownVersion;
     std::string hardware = kUnknownVersion;
-    if (device && device->getConnectionState() == tessel::Connected) {
-        const VersionMap versions = handle->getVersions();
+    if (device && device->getConnectionState() == tessel::Connected && server.versions.known) {
+        const VersionMap& versions = server.versions.map;
         const auto fw = versions.find("FW");
         const auto hw = versions.find("HW");
         firmware = formatFirmwareVersion(toNarrow(fw == versions.end() ? L"" : fw->second));
@@ -62,7 +62,7 @@ nlohmann::json armband() {
     return out;
 }
 
-nlohmann::json model() {
+nlohmann::json model(const AcquisitionState& state) {
     nlohmann::json out;
     out["file"] = kModelFileName;
     ModelFile file;
@@ -84,7 +84,7 @@ nlohmann::json model() {
     out["trainedGestures"] = trained ? gestureList(*trained) : nlohmann::json(nullptr);
     // Whether it was trained on the recordings and the configuration there are now.
     const ModelFreshness freshness =
-        modelFreshness(channelMask.load(), gestureMask.load(), loadGestureNames());
+        modelFreshness(state.channelMask, state.gestureMask, loadGestureNames());
     out["current"] = freshness.current;
     out["staleBecause"] = freshness.staleBecause;
     return out;
@@ -92,33 +92,33 @@ nlohmann::json model() {
 
 // The recording window under way: its gesture and the seconds of EMG it holds
 // so far, so that a page opened during it can follow its clock.
-nlohmann::json recordingUnderWay(std::int32_t mode) {
-    const std::uint8_t channels = channelCount.load();
-    if (mode != RECORD_MODE || channels == 0) {
+nlohmann::json recordingUnderWay(const ServerContext& server) {
+    const AcquisitionState& state = server.acquisition;
+    const std::uint8_t channels = state.channelCount;
+    if (state.dataMode != RECORD_MODE || channels == 0) {
         return nullptr;
     }
-    const double seconds = static_cast<double>(rawBuffer.size()) /
+    const double seconds = static_cast<double>(server.routing.recordedBytes()) /
                            (kEmgFramesPerSecond * static_cast<double>(channels));
-    return {{"gesture", recordingGesture.load()}, {"seconds", seconds}};
+    return {{"gesture", state.recordingGesture}, {"seconds", seconds}};
 }
 
 }  // namespace
 
-ApiResponse getStatus() {
+ApiResponse getStatus(const ServerContext& server) {
+    const AcquisitionState& state = server.acquisition;
     nlohmann::json document;
     document["server"] = {{"version", serverVersion}};
-    const std::int32_t mode = dataMode.load();
-    document["dataMode"] = modeName(mode);
-    document["recording"] = recordingUnderWay(mode);
-    document["identifyMode"] = identifyModeName(identifyMode());
-    const std::uint8_t gestures = gestureMask.load();
-    document["configuration"] = {{"channelMask", channelMask.load()},
-                                 {"channels", channelCount.load()},
-                                 {"gestureMask", gestures},
-                                 {"gestures", gestureList(gestures)}};
-    document["armband"] = armband();
-    document["preview"] = handle && handle->preview().isOpen();
-    document["model"] = model();
+    document["dataMode"] = modeName(state.dataMode);
+    document["recording"] = recordingUnderWay(server);
+    document["identifyMode"] = identifyModeName(server.identifyMode);
+    document["configuration"] = {{"channelMask", state.channelMask},
+                                 {"channels", state.channelCount},
+                                 {"gestureMask", state.gestureMask},
+                                 {"gestures", gestureList(state.gestureMask)}};
+    document["armband"] = armband(server);
+    document["preview"] = server.routing.previewOpen();
+    document["model"] = model(state);
     document["gestureNames"] = loadGestureNames();
     return jsonResponse(200, document);
 }

@@ -40,10 +40,12 @@ BENCHMARK(BM_EvaluateEightGesturesThirtySeconds)
 void BM_EvaluateWorkingDirectoryUncached(benchmark::State& state) {
     BenchDirectory directory;
     writeRealisticRawFiles(8, 8, 1, 11);
+    EvaluationCache cache;
     bool flip = false;
     for (auto _ : state) {
         flip = !flip;
-        const CachedEvaluation result = evaluateWorkingDirectory(flip ? 0xFF : 0x7F, 0xFF);
+        const CachedEvaluation result =
+            cache.evaluate(flip ? 0xFF : 0x7F, 0xFF, IdentifyMode::exact);
         benchmark::DoNotOptimize(result.evaluation.confusion.total());
     }
 }

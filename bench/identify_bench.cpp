@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "bench/training_recordings.h"
-#include "core/event_queue.h"
 #include "device/acquisition_state.h"
 #include "device/identify_window_cutter.h"
 #include "identify/classifier.h"
@@ -238,8 +237,8 @@ class QuietModelDirectory {
 // One window per iteration: packets enter the cutter as the SDK callback
 // would hand them; the window goes through identifyQueue to the identification
 // thread, is classified and reported. Timed from the call that cuts the
-// window to the report's arrival at a client. lastIdentified is moved to a
-// class no model has before each window, so every window is reported.
+// window to the report's arrival at a client. The last report is forgotten
+// before each window, so every window is reported.
 void BM_PacketToReport(benchmark::State& state) {
     QuietModelDirectory directory;
     if (!directory.ready()) {
@@ -247,10 +246,10 @@ void BM_PacketToReport(benchmark::State& state) {
         return;
     }
     auto client = std::make_shared<TimingClient>();
+    ClientRegistry clientRegistry;
     clientRegistry.add(client);
-    gestureMask.store(0xFF);
-    requestIdentifyModelLoad(kWindowBytes);
-    std::thread worker(identifyWorker);
+    IdentifyWorker worker(clientRegistry);
+    worker.loadModel(IdentifyRun{kWindowBytes / 130, IdentifyMode::exact, 0xFF});
 
     const Bytes stream = loudStream(4096 * kPacketBytes);
     std::size_t offset = 0;
@@ -263,10 +262,10 @@ void BM_PacketToReport(benchmark::State& state) {
         for (;;) {
             const std::span<const std::uint8_t> packet(stream.data() + offset, kPacketBytes);
             offset = offset + 2 * kPacketBytes <= stream.size() ? offset + kPacketBytes : 0;
-            lastIdentified.store(200);
             const Clock::time_point entered = Clock::now();
             if (EventRecord window = cutter.cut(packet)) {
-                identifyQueue.push(std::move(window));
+                worker.resetLastIdentified();
+                worker.push(std::move(window));
                 const Clock::time_point reported = client->waitForReport(++reports);
                 return std::chrono::duration<double>(reported - entered).count();
             }
@@ -280,8 +279,7 @@ void BM_PacketToReport(benchmark::State& state) {
         state.SetIterationTime(seconds);
     }
 
-    identifyQueue.push(nullptr);
-    worker.join();
+    worker.stop();
     clientRegistry.remove(client.get());
 
     std::sort(latencies.begin(), latencies.end());

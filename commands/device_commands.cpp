@@ -1,31 +1,35 @@
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
+#include "commands/stream_switching.h"
 #include "core/log.h"
-#include "device/acquisition_state.h"
 #include "device/hub_events.h"
-#include "device/tessel_handle.h"
-#include "server/client_registry.h"
+#include "server/server_context.h"
 
-void commandScanDevice(const CommandFrame& frame, Response& response) {
+void commandScanDevice(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(SCAN_DEVICE);
     if (frame.length < 2) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    const int result = handle->startScan();
+    const bool running = server.handle->scanning();
+    const int result = server.handle->startScan();
     if (result != 0) {
         logLine("scan starting failed: %d", result);
         response.push_back(STATUS_FAILED);
+        return;
+    }
+    if (!running) {
+        server.scanOwner = frame.origin;
     }
 }
 
-void commandConnectDevice(const CommandFrame& frame, Response& response) {
+void commandConnectDevice(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(CONNECT_DEVICE);
     if (frame.length != 1) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    const tessel::DevicePtr device = handle->currentDevice();
+    const tessel::DevicePtr device = server.handle->currentDevice();
     if (!device) {
         logLine("CONNECT_DEVICE, no armband: scan first");
         response.push_back(STATUS_NO_DEVICE);
@@ -37,25 +41,27 @@ void commandConnectDevice(const CommandFrame& frame, Response& response) {
         return;
     }
     // The armband is known: a scan still under way has done its work.
-    if (handle->stopScan()) {
+    if (server.handle->stopScan()) {
         const std::uint8_t scanStopped[] = {SCAN_DEVICE, STATUS_STOPPED};
-        sendToClients(scanStopped, sizeof scanStopped);
+        server.clientRegistry.answer(server.scanOwner, scanStopped, sizeof scanStopped);
     }
     // Watched before it is asked: the outcome may come before connect returns.
-    handle->watchConnect();
+    server.connectOwner = frame.origin;
+    server.handle->watchConnect();
     if (device->connect(1) != 0) {
-        handle->unwatchConnect();
+        server.handle->unwatchConnect();
+        server.connectOwner = Origin{};
         response.push_back(STATUS_FAILED);
     }
 }
 
-void commandDisconnectDevice(const CommandFrame& frame, Response& response) {
+void commandDisconnectDevice(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(DISCONNECT_DEVICE);
     if (frame.length != 1) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    const tessel::DevicePtr device = handle->currentDevice();
+    const tessel::DevicePtr device = server.handle->currentDevice();
     if (!device) {
         logLine("DISCONNECT_DEVICE, no armband");
         response.push_back(STATUS_NO_DEVICE);
@@ -67,38 +73,44 @@ void commandDisconnectDevice(const CommandFrame& frame, Response& response) {
     }
 }
 
-void commandStartGestureStream(const CommandFrame&, Response& response) {
+void commandStartGestureStream(ServerContext& server, const CommandFrame& frame,
+                               Response& response) {
     response.push_back(START_GESTURE_STREAM);
-    if (dataMode.load() != IDLE_MODE) {
+    AcquisitionState& state = server.acquisition;
+    if (state.dataMode != IDLE_MODE) {
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
-    if (!handle->currentDevice()) {
+    if (!server.handle->currentDevice()) {
         logLine("START_GESTURE_STREAM, no armband");
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
-    endPreview();  // the gesture stream switches the raw stream off
-    std::int32_t idle = IDLE_MODE;
-    if (!dataMode.compare_exchange_strong(idle, GESTURE_MODE)) {
-        response.push_back(STATUS_WRONG_MODE);
-        return;
-    }
-    const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyGesture);
-    if (switched != STATUS_OK) {
-        std::int32_t streaming = GESTURE_MODE;
-        dataMode.compare_exchange_strong(streaming, IDLE_MODE);
-        response.push_back(switched);
-    }
+    endPreview(server);  // the gesture stream switches the raw stream off
+    state.dataMode = GESTURE_MODE;
+    server.routing.setGestureStream(true);
+    switchOnForStart(server, tessel::kNotifyGesture,
+                     [&server, origin = frame.origin](std::uint8_t status) {
+                         if (status == STATUS_OK) {
+                             return;
+                         }
+                         server.routing.setGestureStream(false);
+                         if (server.acquisition.dataMode == GESTURE_MODE) {
+                             server.acquisition.dataMode = IDLE_MODE;
+                         }
+                         const std::uint8_t answer[] = {START_GESTURE_STREAM, status};
+                         server.clientRegistry.answer(origin, answer, sizeof answer);
+                     });
 }
 
-void commandStopGestureStream(const CommandFrame&, Response& response) {
+void commandStopGestureStream(ServerContext& server, const CommandFrame&, Response& response) {
     response.push_back(START_GESTURE_STREAM);
-    std::int32_t streaming = GESTURE_MODE;
-    if (!dataMode.compare_exchange_strong(streaming, IDLE_MODE)) {
+    if (server.acquisition.dataMode != GESTURE_MODE) {
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
-    handle->setDataNotifySwitch(tessel::kNotifyNone);
+    server.acquisition.dataMode = IDLE_MODE;
+    server.routing.setGestureStream(false);
+    switchOffNow(server);
     response.push_back(STATUS_STOPPED);
 }

@@ -1,13 +1,11 @@
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
 #include "core/log.h"
-#include "server/client_registry.h"
+#include "server/server_context.h"
 
 namespace {
 
-using CommandFunction = void (*)(const CommandFrame&, Response&);
-
-CommandFunction commandFor(std::uint8_t code) {
+Command commandFor(std::uint8_t code) {
     switch (code) {
         case PING:
             return commandPing;
@@ -52,20 +50,53 @@ CommandFunction commandFor(std::uint8_t code) {
     }
 }
 
+// OWN_ANSWERS: the first opts the client in and is answered 31 00 to it alone.
+bool optedIn(ServerContext& server, const Origin& from, const std::uint8_t* payload,
+             std::size_t length) {
+    if (length != 1 || payload[0] != OWN_ANSWERS || from.client == kNoClient ||
+        !server.clientRegistry.optIn(from.client)) {
+        return false;
+    }
+    const std::uint8_t accepted[] = {OWN_ANSWERS, STATUS_OK};
+    server.clientRegistry.sendTo(from.client, accepted, sizeof accepted);
+    return true;
+}
+
 }  // namespace
 
-void handleClientCommands(const std::uint8_t* payload, std::size_t length) {
+void handleClientCommands(ServerContext& server, const Origin& from, const std::uint8_t* payload,
+                          std::size_t length) {
     logLine("handleClientCommands");
-    if (length == 0) {
+    if (optedIn(server, from, payload, length)) {
         return;
     }
-    const CommandFunction command = commandFor(payload[0]);
-    if (command == nullptr) {
-        return;
-    }
+    ClientRegistry& clients = server.clientRegistry;
+    const Origin origin = from.client != kNoClient ? clients.beginCommand(from.client) : from;
     Response response;
-    command(CommandFrame{payload, length}, response);
+    if (length > 0 && payload[0] == OWN_ANSWERS) {
+        // Asked again, or with bytes it does not take: only the asker hears.
+        const std::uint8_t answer[] = {OWN_ANSWERS, length == 1 ? STATUS_OK : STATUS_FAILED};
+        if (origin.seq) {
+            const auto frame = ownAnswerFrame(*origin.seq, answer, sizeof answer);
+            clients.sendTo(origin.client, frame.data(), frame.size());
+        } else {
+            clients.sendTo(origin.client, answer, sizeof answer);
+        }
+        return;
+    }
+    if (length > 0) {
+        if (const Command command = commandFor(payload[0])) {
+            command(server, CommandFrame{payload, length, origin}, response);
+        }
+    }
+    if (response.answered) {
+        return;
+    }
     if (response.size() >= 2) {
-        sendToClients(response.data(), response.size());
+        clients.answer(origin, response.data(), response.size(), response.alsoFor);
+    } else if (origin.seq) {
+        const std::uint8_t none[1] = {};
+        const auto frame = ownAnswerFrame(*origin.seq, none, 0);
+        clients.sendTo(origin.client, frame.data(), frame.size());
     }
 }

@@ -1,57 +1,66 @@
 #include <algorithm>
 #include <bit>
-#include <thread>
 
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
+#include "commands/stream_switching.h"
 #include "core/log.h"
-#include "core/recording_timer.h"
 #include "core/whole_file.h"
-#include "device/acquisition_state.h"
 #include "device/hub_events.h"
-#include "device/raw_data_routing.h"
-#include "device/tessel_handle.h"
 #include "recordings/recording_inventory.h"
+#include "server/server_context.h"
 #include "training/model_generation.h"
 #include "training/raw_recording_file.h"
 
-void commandSetEmgConfig(const CommandFrame& frame, Response& response) {
+namespace {
+
+// The window's stream is on: its time starts.
+void armWindowTimer(ServerContext& server, std::uint32_t window, std::int64_t limitMs) {
+    RecordingWindowState& state = server.acquisition.window;
+    auto armed = std::make_shared<std::atomic<std::uint8_t>>(1);
+    state.timerArmed = armed;
+    server.recordingTimer.stop();
+    server.recordingTimer.start(limitMs, [&events = server.eventQueue, armed, window] {
+        events.push(recordingWindowRecord(TIMER_EVT, armed->exchange(0), window));
+    });
+}
+
+}  // namespace
+
+void commandSetEmgConfig(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(SET_EMG_CONFIG);
     if (frame.length != 3) {
         response.push_back(STATUS_FAILED);
         return;
     }
+    AcquisitionState& state = server.acquisition;
     // A recording or an identification reads frames of the configured size:
     // changing it under them would mix frame sizes in one raw file.
-    const std::int32_t mode = dataMode.load();
-    if (mode == RECORD_MODE || mode == IDENTIFY_MODE) {
+    if (state.dataMode == RECORD_MODE || state.dataMode == IDENTIFY_MODE) {
         logLine("SET_EMG_CONFIG refused while %s",
-                mode == RECORD_MODE ? "recording" : "identifying");
+                state.dataMode == RECORD_MODE ? "recording" : "identifying");
         response.push_back(STATUS_WRONG_MODE);
         return;
     }
-    const std::uint8_t channels = frame.bytes[1];
-    const std::uint8_t gestures = frame.bytes[2];
-    channelMask.store(channels);
-    channelCount.store(static_cast<std::uint8_t>(std::popcount(channels)));
-    gestureMask.store(gestures);
-    gestureCount.store(static_cast<std::uint8_t>(std::popcount(gestures)));
-    handle->setEmgRawDataConfig(channels, channelCount.load());
+    state.configure(frame.bytes[1], frame.bytes[2]);
+    server.handle->setEmgRawDataConfig(state.channelMask, state.channelCount, frame.origin);
 }
 
-void startRecordingWindow(const CommandFrame& frame, Response& response, WindowLimits limits) {
+void startRecordingWindow(ServerContext& server, const CommandFrame& frame, Response& response,
+                          WindowLimits limits) {
     response.push_back(START_RECORD);
-    if (frame.length != 2 || dataMode.load() != IDLE_MODE) {
+    AcquisitionState& state = server.acquisition;
+    if (frame.length != 2 || state.dataMode != IDLE_MODE) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    if (!handle->currentDevice()) {
+    if (!server.handle->currentDevice()) {
         logLine("START_RECORD, no armband");
         response.push_back(STATUS_NO_DEVICE);
         return;
     }
     const std::uint8_t gesture = frame.bytes[1];
-    const std::uint8_t channels = channelMask.load();
+    const std::uint8_t channels = state.channelMask;
     if (channels == 0) {
         logLine("START_RECORD refused: no channels are configured (05 first)");
         response.push_back(STATUS_FAILED);
@@ -71,61 +80,49 @@ void startRecordingWindow(const CommandFrame& frame, Response& response, WindowL
         return;
     }
     // The window's own preview takes over from a preview asked for while idle.
-    endPreview();
-    // The buffer is started and the mode set before the stream is switched on,
-    // so every packet of this window lands in this window's buffer.
-    const std::uint32_t window = openRecordingWindow();
-    rawBuffer.start(RecordingPlan{window, gesture, channels, limits.frames});
-    dataMode.store(RECORD_MODE);
-    const std::uint8_t switched = handle->setDataNotifySwitch(tessel::kNotifyEmgRaw);
-    if (switched != STATUS_OK) {
-        closeRecordingWindow(window);
-        rawBuffer.stop();
-        std::int32_t recording = RECORD_MODE;
-        dataMode.compare_exchange_strong(recording, IDLE_MODE);
-        response.push_back(switched);
-        return;
-    }
-    recordingGesture.store(gesture);
-    recordingTimer.stop();
-    // A timer the worker took off its heap an instant ago is idle a moment
-    // later; arming it before then would be refused and the window never end.
-    while (recordingTimer.isRunning()) {
-        std::this_thread::yield();
-    }
-    recordTimerArmed.store(1);
-    recordingTimer.start(limits.timeLimitMs, [window] { postRecordingWindowEnd(window); });
+    endPreview(server);
+    // The window and the mode are set up before the stream is switched on, so
+    // every packet of this window lands in this window's buffer; the window's
+    // time starts once the armband has switched the stream on.
+    const std::uint32_t window = state.openWindow(frame.origin);
+    server.routing.startRecording(RecordingPlan{window, gesture, channels, limits.frames});
+    state.dataMode = RECORD_MODE;
+    state.recordingGesture = gesture;
+    switchOnForStart(server, tessel::kNotifyEmgRaw, [&server, window, limits](std::uint8_t status) {
+        AcquisitionState& now = server.acquisition;
+        if (now.window.open != window) {
+            return;  // ended meanwhile, and answered by what ended it
+        }
+        if (status == STATUS_OK) {
+            armWindowTimer(server, window, limits.timeLimitMs);
+            return;
+        }
+        const Origin owner = now.window.owner;
+        now.closeWindow(window);
+        server.routing.stopRecording();
+        if (now.dataMode == RECORD_MODE) {
+            now.dataMode = IDLE_MODE;
+        }
+        const std::uint8_t answer[] = {START_RECORD, status};
+        server.clientRegistry.answer(owner, answer, sizeof answer);
+    });
 }
 
-void commandStartRecord(const CommandFrame& frame, Response& response) {
+void commandStartRecord(ServerContext& server, const CommandFrame& frame, Response& response) {
     // The window ends when it holds its frames; an armband that has not sent
     // them in the window's time and kArmbandSilenceMs more has failed it.
-    startRecordingWindow(
-        frame, response,
-        WindowLimits{kRecordWindowFrames, recordingWindowMs.load() + kArmbandSilenceMs});
+    startRecordingWindow(server, frame, response,
+                         WindowLimits{kRecordWindowFrames, server.recordingWindowLimitMs});
 }
 
-void abandonRecording() {
-    abandonRecordingWindow();
-    rawBuffer.stop();
-    handle->setDataNotifySwitch(tessel::kNotifyNone);
-    if (recordTimerArmed.load() != 0) {
-        recordingTimer.stop();
-        recordTimerArmed.store(0);
-    }
-}
-
-void commandStopRecord(const CommandFrame& frame, Response& response) {
+void commandStopRecord(ServerContext& server, const CommandFrame& frame, Response& response) {
     response.push_back(START_RECORD);
-    if (frame.length != 1) {
+    if (frame.length != 1 || server.acquisition.dataMode != RECORD_MODE) {
         response.push_back(STATUS_FAILED);
         return;
     }
-    std::int32_t recording = RECORD_MODE;
-    if (!dataMode.compare_exchange_strong(recording, IDLE_MODE)) {
-        response.push_back(STATUS_FAILED);
-        return;
-    }
-    abandonRecording();
+    server.acquisition.dataMode = IDLE_MODE;
+    // The window's answer too, for whoever started it.
+    response.alsoFor = abandonRecording(server);
     response.push_back(STATUS_STOPPED);
 }

@@ -7,9 +7,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <thread>
-
-#include "core/exit_application.h"
 
 namespace {
 
@@ -21,16 +18,7 @@ sigset_t consoleSignals() {
     return set;
 }
 
-// Owned by the main thread: installed at start-up, removed at shutdown.
-struct ConsoleWatcher {
-    int signalFd = -1;
-    int stopFd = -1;
-    std::thread thread;
-};
-
-ConsoleWatcher watcher;
-
-void watchSignals(int signalFd, int stopFd) {
+void watchSignals(int signalFd, int stopFd, const std::function<void()>& exit) {
     pollfd fds[2] = {{signalFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
     for (;;) {
         if (poll(fds, 2, -1) < 0) {
@@ -43,7 +31,7 @@ void watchSignals(int signalFd, int stopFd) {
         if (read(signalFd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
             continue;
         }
-        consoleCtrlHandler(info.ssi_signo == SIGINT ? kCtrlCEvent : kShutdownEvent);
+        consoleCtrlHandler(info.ssi_signo == SIGINT ? kCtrlCEvent : kShutdownEvent, exit);
     }
 }
 
@@ -54,25 +42,25 @@ void blockConsoleSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-bool installConsoleControl() {
+bool ConsoleControl::install(std::function<void()> exit) {
     const sigset_t set = consoleSignals();
-    watcher.signalFd = signalfd(-1, &set, SFD_CLOEXEC);
-    watcher.stopFd = eventfd(0, EFD_CLOEXEC);
-    if (watcher.signalFd < 0 || watcher.stopFd < 0) {
-        removeConsoleControl();
+    signalFd = signalfd(-1, &set, SFD_CLOEXEC);
+    stopFd = eventfd(0, EFD_CLOEXEC);
+    if (signalFd < 0 || stopFd < 0) {
+        remove();
         return false;
     }
-    watcher.thread = std::thread(watchSignals, watcher.signalFd, watcher.stopFd);
+    thread = std::thread(watchSignals, signalFd, stopFd, std::move(exit));
     return true;
 }
 
-void removeConsoleControl() {
-    if (watcher.thread.joinable()) {
+void ConsoleControl::remove() {
+    if (thread.joinable()) {
         const std::uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = write(watcher.stopFd, &one, sizeof one);
-        watcher.thread.join();
+        [[maybe_unused]] const ssize_t written = write(stopFd, &one, sizeof one);
+        thread.join();
     }
-    for (int* fd : {&watcher.signalFd, &watcher.stopFd}) {
+    for (int* fd : {&signalFd, &stopFd}) {
         if (*fd >= 0) {
             close(*fd);
             *fd = -1;
@@ -80,9 +68,9 @@ void removeConsoleControl() {
     }
 }
 
-bool consoleCtrlHandler(int controlType) {
+bool consoleCtrlHandler(int controlType, const std::function<void()>& exit) {
     if (controlType == kCtrlCEvent || controlType == kShutdownEvent) {
-        exitApplication();
+        exit();
         return true;
     }
     return false;

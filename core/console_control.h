@@ -2,8 +2,11 @@
 //
 // SIGINT (Ctrl+C) and SIGTERM (shutdown) are taken by a thread of their own,
 // which calls consoleCtrlHandler; a signal handler itself may neither log nor
-// lock. Other signals keep their default behaviour.
+// lock, so there is none. Other signals keep their default behaviour.
 #pragma once
+
+#include <functional>
+#include <thread>
 
 // Console events, as the handler receives them.
 inline constexpr int kCtrlCEvent = 0;
@@ -13,10 +16,26 @@ inline constexpr int kShutdownEvent = 6;
 // starts afterwards. Call first thing in main.
 void blockConsoleSignals();
 
-// Starts the thread that waits for the signals. False when it cannot.
-bool installConsoleControl();
-// Stops and joins that thread.
-void removeConsoleControl();
+// True when the event was handled: Ctrl+C and shutdown call `exit`.
+bool consoleCtrlHandler(int controlType, const std::function<void()>& exit);
 
-// True when the event was handled (Ctrl+C and shutdown call exitApplication).
-bool consoleCtrlHandler(int controlType);
+// The thread that waits for the signals. Owned by the thread that installs
+// and removes it (the main thread).
+class ConsoleControl {
+  public:
+    ConsoleControl() = default;
+    ~ConsoleControl() { remove(); }
+    ConsoleControl(const ConsoleControl&) = delete;
+    ConsoleControl& operator=(const ConsoleControl&) = delete;
+
+    // Starts the thread, which calls consoleCtrlHandler with `exit` for each
+    // signal. False when it cannot.
+    bool install(std::function<void()> exit);
+    // Stops and joins the thread.
+    void remove();
+
+  private:
+    int signalFd = -1;
+    int stopFd = -1;
+    std::thread thread;
+};

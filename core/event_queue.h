@@ -1,39 +1,30 @@
-// A blocking first-in-first-out queue of shared byte vectors.
+// The queue of events for the main thread: records (logged with their hex
+// dump and handled by type) and tasks (run as they are, not logged), each with
+// the client it comes from or answers.
 //
-// push may be called from any thread and never waits; pop waits, without a
-// time-out, until a record is there. Records come out in the order their pushes
-// took the lock, except urgent ones, which go to the front. The lock is held only while the deque
-// is read or changed.
+// Any thread pushes; the main thread pops. See core/blocking_queue.h for the
+// order of events and the locking.
 #pragma once
 
-#include <deque>
+#include <functional>
 
+#include "core/blocking_queue.h"
 #include "core/event_record.h"
-#include "core/mutex.h"
 
-class EventQueue {
-  public:
-    EventQueue() = default;
-    EventQueue(const EventQueue&) = delete;
-    EventQueue& operator=(const EventQueue&) = delete;
-
-    void push(EventRecord record);
-    // Puts the record in front of every queued one: the next pop returns it.
-    void pushUrgent(EventRecord record);
-    EventRecord pop();
-    // Takes the front record if there is one; an empty pointer otherwise.
-    EventRecord tryPop();
-    std::size_t size() const;
-
-  private:
-    mutable Mutex lock;
-    CondVar nonEmpty;
-    std::deque<EventRecord> records GUARDED_BY(lock);
+struct Event {
+    EventRecord record;          // empty for a task
+    Origin origin;               // the client a message came from, or an answer is for
+    std::function<void()> task;  // run on the main thread in place of a record
 };
 
-// Every event for the main thread. Owner: the process (never destroyed); any
-// thread pushes, the main thread pops.
-extern EventQueue& eventQueue;
-// Raw data windows for the identification thread (no type byte). Owner: the
-// process; the SDK callback thread pushes, the identification thread pops.
-extern EventQueue& identifyQueue;
+class EventQueue : public BlockingQueue<Event> {
+  public:
+    using BlockingQueue<Event>::push;
+    using BlockingQueue<Event>::pushUrgent;
+    void push(EventRecord record, Origin origin = {}) {
+        push(Event{std::move(record), origin, nullptr});
+    }
+    void pushUrgent(EventRecord record) { pushUrgent(Event{std::move(record), {}, nullptr}); }
+    // Runs `task` on the main thread after the events queued before it.
+    void post(std::function<void()> task) { push(Event{nullptr, {}, std::move(task)}); }
+};

@@ -3,8 +3,8 @@
 #include "core/event_queue.h"
 #include "core/log.h"
 
-void exitApplication() {
+void exitApplication(EventQueue& queue) {
     logLine("exitApplication");
     // Ahead of whatever is queued: the server ends after the event being handled.
-    eventQueue.pushUrgent(makeEventRecord(EXIT_EVT));
+    queue.pushUrgent(makeEventRecord(EXIT_EVT));
 }

@@ -1,4 +1,5 @@
-// The server's command line, and the simulated armband it is wired to.
+// The server's command line, the simulated armband it is wired to, and the
+// server made of them.
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,12 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "core/application.h"
+#include "core/console_control.h"
 #include "core/log.h"
 #include "core/server_options.h"
+#include "server/server.h"
 #include "tessel/simulator.h"
 
 int main(int argc, char** argv) {
+    // Before any thread starts, so that every thread leaves SIGINT and SIGTERM
+    // to the server's signal watcher.
+    blockConsoleSignals();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     ServerOptions options;
     std::string error;
@@ -47,11 +52,18 @@ int main(int argc, char** argv) {
     armband.delayScale = 1.0 / options.simSpeed;
     tessel::sim::setProcessOptions(armband);
 
+    std::shared_ptr<tessel::Hub> hub =
+        tessel::HubManager::getHubInstance(L"Quillon Server Application");
+    if (!hub) {
+        logLine("hub instance not available");
+        return 1;
+    }
     const auto logWearerControl = [&options] {
         if (options.simControlPortGiven) {
             logLine("simulated armband: wearer control on 127.0.0.1:%d",
                     tessel::sim::processController()->controlPort());
         }
     };
-    return runServer(options, logWearerControl);
+    Server server(options, std::move(hub));
+    return server.run(logWearerControl);
 }

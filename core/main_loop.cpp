@@ -1,9 +1,7 @@
 #include "core/main_loop.h"
 
-#include <atomic>
 #include <cstdio>
 
-#include "core/event_queue.h"
 #include "core/log.h"
 
 namespace {
@@ -41,14 +39,21 @@ std::string payloadDump(const std::uint8_t* payload, std::size_t length) {
     return text;
 }
 
-bool dispatchEvent(const std::vector<std::uint8_t>& record, const EventHandlers& handlers) {
-    if (record.empty()) {
+bool dispatchEvent(const Event& event, const EventHandlers& handlers) {
+    if (event.task) {
+        event.task();
         return false;
     }
+    if (!event.record || event.record->empty()) {
+        return false;
+    }
+    const std::vector<std::uint8_t>& record = *event.record;
     const std::uint8_t type = record[0];
+    const std::uint8_t* payload = record.data() + 1;
+    const std::size_t length = record.size() - 1;
     if (type == API_EVT) {
         if (handlers.api) {
-            handlers.api(record.data() + 1, record.size() - 1);
+            handlers.api(payload, length);
         }
         return false;
     }
@@ -56,39 +61,38 @@ bool dispatchEvent(const std::vector<std::uint8_t>& record, const EventHandlers&
     if (format == nullptr) {
         return false;
     }
-    const std::uint8_t* payload = record.data() + 1;
-    const std::size_t length = record.size() - 1;
     logLine(format, payloadDump(payload, length).c_str());
-
-    const EventHandler* handler = nullptr;
     switch (type) {
         case APP_CLIENT_EVT:
-            handler = &handlers.client;
-            break;
+            if (handlers.client) {
+                handlers.client(event.origin, payload, length);
+            }
+            return false;
         case HUB_EVT:
-            handler = &handlers.hub;
-            break;
+            if (handlers.hub) {
+                handlers.hub(event.origin, payload, length);
+            }
+            return false;
         case TIMER_EVT:
-            handler = &handlers.timer;
-            break;
+            if (handlers.timer) {
+                handlers.timer(payload, length);
+            }
+            return false;
         case INTERNAL_EVT:
-            handler = &handlers.internal;
-            break;
+            if (handlers.internal) {
+                handlers.internal(payload, length);
+            }
+            return false;
         default:
             return true;  // EXIT_EVT
     }
-    if (*handler) {
-        (*handler)(payload, length);
-    }
-    return false;
 }
 
 void runMainLoop(EventQueue& queue, const EventHandlers& handlers) {
-    std::atomic<bool> exitFlag{false};
-    while (!exitFlag.load()) {
-        EventRecord record = queue.pop();
-        if (record && dispatchEvent(*record, handlers)) {
-            exitFlag.store(true);
+    for (;;) {
+        const Event event = queue.pop();
+        if (dispatchEvent(event, handlers)) {
+            return;
         }
     }
 }

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-namespace {}  // namespace
-
 RequestWatchdog::RequestWatchdog(TimerScheduler& scheduler) : timer(scheduler) {}
 
 std::uint64_t RequestWatchdog::arm(std::chrono::milliseconds bound,

@@ -50,7 +50,3 @@ class RequestWatchdog {
     std::int64_t timerDeadline GUARDED_BY(lock) = 0;  // what the timer is armed for
     Timer timer;
 };
-
-// The waits for the armband's answers. Owner: the process (defined beside
-// timerScheduler, destroyed before it); any thread arms and disarms.
-extern RequestWatchdog requestWatchdog;

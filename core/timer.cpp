@@ -5,8 +5,6 @@
 
 #include "core/log.h"
 
-namespace {}  // namespace
-
 std::int64_t monotonicClockTicks() {
     using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
     return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch())
@@ -16,12 +14,10 @@ std::int64_t monotonicClockTicks() {
 Timer::Timer(TimerScheduler& owner) : scheduler(&owner) {}
 
 Timer::~Timer() {
+    // The worker takes a timer off the heap and marks it idle under the heap
+    // lock, and does not touch it afterwards: once stop has taken that lock,
+    // nothing refers to this timer.
     stop();
-    // The worker may have taken this timer off the heap an instant ago; it
-    // touches the timer only until it clears running.
-    while (running.load()) {
-        std::this_thread::yield();
-    }
 }
 
 void Timer::start(std::int64_t durationMs, std::function<void()> newCallback) {
@@ -50,6 +46,12 @@ bool TimerScheduler::laterDeadline(const Timer* a, const Timer* b) {
 }
 
 TimerScheduler::~TimerScheduler() {
+    stop();
+}
+
+void TimerScheduler::stop() {
+    // Started now if it never was, so that a later add starts nothing.
+    std::call_once(workerStarted, [] {});
     {
         MutexLock guard(wakeLock);
         alive = false;
@@ -122,11 +124,13 @@ void TimerScheduler::workerLoop() {
                     due = heap.back();
                     heap.pop_back();
                     callback = due->callback;
+                    // Idle before the lock goes: a stop that finds it off the
+                    // heap also finds it idle, so it can be armed again at once.
+                    due->running.store(false);
                 }
             }
         }
         if (due != nullptr) {
-            due->running.store(false);
             if (callback) {
                 callback();
             }

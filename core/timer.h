@@ -30,7 +30,7 @@ class Timer {
     // Called from the main thread.
     void start(std::int64_t durationMs, std::function<void()> callback);
     // Called from any thread. A timer the worker has already taken off the
-    // heap still fires.
+    // heap still fires; it is idle all the same, and may be started again.
     void stop();
     bool isRunning() const { return running.load(); }
 
@@ -41,7 +41,7 @@ class Timer {
     // under mutex while the timer is not in the heap, and read by the worker
     // under the heap lock once start has put it there: the heap hands them over.
     Mutex mutex;
-    std::atomic<bool> running{false};  // cleared by the worker without mutex
+    std::atomic<bool> running{false};  // cleared by the worker under the heap lock, not mutex
     std::int64_t deadline = 0;         // monotonic clock, 100 ns ticks
     std::function<void()> callback;
     TimerScheduler* scheduler;
@@ -52,6 +52,9 @@ class TimerScheduler {
     TimerScheduler() = default;
     // Stops and joins the worker.
     ~TimerScheduler();
+    // Stops and joins the worker now: no callback runs after this returns,
+    // and timers armed afterwards never fire. Idempotent.
+    void stop();
     TimerScheduler(const TimerScheduler&) = delete;
     TimerScheduler& operator=(const TimerScheduler&) = delete;
 

@@ -53,3 +53,13 @@ std::int64_t fileSize(const std::string& name) {
     }
     return static_cast<std::int64_t>(status.st_size);
 }
+
+FileStamp fileStamp(const std::string& name) {
+    struct stat status {};
+    if (::stat(name.c_str(), &status) != 0) {
+        return {};
+    }
+    return {true, static_cast<std::int64_t>(status.st_size),
+            static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+            static_cast<std::uint64_t>(status.st_ino)};
+}

@@ -17,3 +17,14 @@ FileRead readWholeFile(const std::string& name, std::size_t maxBytes,
 
 // The size of the file, or -1 when there is none.
 std::int64_t fileSize(const std::string& name);
+
+// What a file is now: equal stamps, the same file with the same bytes (as far
+// as its size, its time of change and its inode tell).
+struct FileStamp {
+    bool present = false;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp fileStamp(const std::string& name);

@@ -1,19 +1,34 @@
 #include "device/acquisition_state.h"
 
-std::atomic<std::int32_t> dataMode{IDLE_MODE};
-std::atomic<std::uint8_t> channelMask{0};
-std::atomic<std::uint8_t> channelCount{0};
-std::atomic<std::uint8_t> gestureMask{0};
-std::atomic<std::uint8_t> gestureCount{0};
-std::atomic<std::uint8_t> recordingGesture{kNoGesture};
-std::atomic<std::uint8_t> lastIdentified{kNoGesture};
+#include <bit>
 
-void resetAcquisitionState() {
-    dataMode.store(IDLE_MODE);
-    channelMask.store(0);
-    channelCount.store(0);
-    gestureMask.store(0);
-    gestureCount.store(0);
-    recordingGesture.store(kNoGesture);
-    lastIdentified.store(kNoGesture);
+void AcquisitionState::configure(std::uint8_t channels, std::uint8_t gestures) {
+    channelMask = channels;
+    channelCount = static_cast<std::uint8_t>(std::popcount(channels));
+    gestureMask = gestures;
+    gestureCount = static_cast<std::uint8_t>(std::popcount(gestures));
+}
+
+std::uint32_t AcquisitionState::openWindow(const Origin& owner) {
+    window.last = window.last + 1 == 0 ? 1 : window.last + 1;
+    window.open = window.last;
+    window.owner = owner;
+    return window.open;
+}
+
+bool AcquisitionState::closeWindow(std::uint32_t id) {
+    if (id == 0 || window.open != id) {
+        return false;
+    }
+    window.open = 0;
+    return true;
+}
+
+void AcquisitionState::reset() {
+    dataMode = IDLE_MODE;
+    configure(0, 0);
+    recordingGesture = kNoGesture;
+    identifyWindowLength = 0;
+    previewStarting = false;
+    ++streamGeneration;
 }

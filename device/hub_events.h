@@ -1,14 +1,16 @@
 // Device notifications: two bytes, code then value, queued as HUB_EVT records
-// by the device handler and sent to every client by the main thread.
+// by the device handler and sent to the clients by the main thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "core/event_record.h"
 #include "protocol/wire.h"
 
-// Queues the record HUB_EVT, code, value. Any thread.
-void postHubEvent(std::uint8_t code, std::uint8_t value);
+class EventQueue;
 
-// The HUB_EVT handler (main thread): sends the payload unchanged to every client.
-void handleHubEvents(const std::uint8_t* payload, std::size_t length);
+// Queues the record HUB_EVT, code, value; `origin` is the command whose
+// request it answers, when known. Any thread.
+void postHubEvent(EventQueue& events, std::uint8_t code, std::uint8_t value,
+                  const Origin& origin = {});

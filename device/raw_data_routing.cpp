@@ -6,89 +6,14 @@
 #include "core/event_queue.h"
 #include "core/log.h"
 #include "core/recording_timer.h"
-#include "device/acquisition_state.h"
-#include "device/identify_window_cutter.h"
-#include "device/preview_switch.h"
 #include "protocol/wire.h"
 #include "server/client_registry.h"
-
-RawBuffer rawBuffer;
-IdentifyWindowCutter& identifyAccumulator = *new IdentifyWindowCutter;
 
 namespace {
 
 constexpr std::size_t kFramesPerPacket = 16;
 
 }  // namespace
-
-void RawBuffer::start(const RecordingPlan& plan) {
-    MutexLock guard(lock);
-    current = plan;
-    bytes.clear();
-    bytes.reserve(static_cast<std::size_t>(plan.frameLimit) *
-                  static_cast<std::size_t>(std::popcount(plan.channelMask)));
-    full = false;
-    stopped = false;
-    foreignLogged = false;
-}
-
-void RawBuffer::clear() {
-    MutexLock guard(lock);
-    current = RecordingPlan{};
-    bytes.clear();
-    full = false;
-    stopped = true;
-}
-
-RawBuffer::Append RawBuffer::append(const std::uint8_t* data, std::size_t length) {
-    MutexLock guard(lock);
-    if (stopped || full) {
-        return Append::dropped;
-    }
-    const auto frameBytes = static_cast<std::size_t>(std::popcount(current.channelMask));
-    if (frameBytes == 0 || length != frameBytes * kFramesPerPacket) {
-        if (!foreignLogged) {
-            logLine(
-                "recording window %u: a raw packet of %zu bytes left out, the window takes "
-                "packets of %zu",
-                current.window, length, frameBytes * kFramesPerPacket);
-            foreignLogged = true;
-        }
-        return Append::dropped;
-    }
-    const std::size_t limit = static_cast<std::size_t>(current.frameLimit) * frameBytes;
-    const std::size_t taken = std::min(length, limit - bytes.size());
-    bytes.insert(bytes.end(), data, data + taken);
-    full = bytes.size() == limit;
-    return full ? Append::filled : Append::kept;
-}
-
-bool RawBuffer::stop() {
-    MutexLock guard(lock);
-    stopped = true;
-    return full;
-}
-
-bool RawBuffer::filled() const {
-    MutexLock guard(lock);
-    return full;
-}
-
-RecordingPlan RawBuffer::plan() const {
-    MutexLock guard(lock);
-    return current;
-}
-
-std::size_t RawBuffer::size() const {
-    MutexLock guard(lock);
-    return bytes.size();
-}
-
-void RawBuffer::read(
-    const std::function<void(const std::uint8_t* data, std::size_t length)>& reader) const {
-    MutexLock guard(lock);
-    reader(bytes.data(), bytes.size());
-}
 
 std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::size_t length) {
     const std::size_t channels = length / 16;
@@ -102,27 +27,151 @@ std::vector<std::uint8_t> buildPreviewFrame(const std::uint8_t* packet, std::siz
     return frame;
 }
 
-void routeRawPacket(const std::vector<std::uint8_t>& packet, PreviewSwitch* preview) {
-    const std::int32_t mode = dataMode.load();
-    if (mode == RECORD_MODE) {
-        const RawBuffer::Append appended = rawBuffer.append(packet.data(), packet.size());
-        if (appended == RawBuffer::Append::dropped) {
+RawRouting::RawRouting(EventQueue& eventQueue, ClientRegistry& clientRegistry,
+                       std::function<void(EventRecord)> toIdentification)
+    : events(eventQueue), clients(clientRegistry), identify(std::move(toIdentification)) {}
+
+void RawRouting::startRecording(const RecordingPlan& newPlan) {
+    MutexLock guard(lock);
+    plan = newPlan;
+    rawBuffer.clear();
+    rawBuffer.reserve(static_cast<std::size_t>(plan.frameLimit) *
+                      static_cast<std::size_t>(std::popcount(plan.channelMask)));
+    full = false;
+    foreignLogged = false;
+    destination = Route::recording;
+}
+
+bool RawRouting::stopRecording() {
+    MutexLock guard(lock);
+    if (destination == Route::recording) {
+        destination = Route::nowhere;
+    }
+    return full;
+}
+
+RecordingPlan RawRouting::recordingPlan() const {
+    MutexLock guard(lock);
+    return plan;
+}
+
+std::size_t RawRouting::recordedBytes() const {
+    MutexLock guard(lock);
+    return rawBuffer.size();
+}
+
+std::vector<std::uint8_t> RawRouting::takeRecording() {
+    MutexLock guard(lock);
+    std::vector<std::uint8_t> taken;
+    taken.swap(rawBuffer);
+    return taken;
+}
+
+void RawRouting::startIdentify(std::uint32_t windowLength, std::uint32_t step) {
+    MutexLock guard(lock);
+    identifyAccumulator.reset(windowLength, step);
+    destination = Route::identify;
+}
+
+void RawRouting::stopIdentify() {
+    MutexLock guard(lock);
+    if (destination == Route::identify) {
+        destination = Route::nowhere;
+    }
+}
+
+void RawRouting::openPreview(const Origin& owner) {
+    MutexLock guard(lock);
+    previewOwner = owner;
+    const std::uint8_t started[] = {kPreviewAnswer, STATUS_OK};
+    clients.answer(owner, started, sizeof started);
+    preview = true;
+}
+
+bool RawRouting::closePreviewLocked(const std::optional<Origin>& stopper) {
+    if (!preview) {
+        return false;
+    }
+    preview = false;
+    const std::uint8_t stopped[] = {kPreviewAnswer, STATUS_STOPPED};
+    clients.answer(previewOwner, stopped, sizeof stopped, stopper);
+    previewOwner = Origin{};
+    return true;
+}
+
+bool RawRouting::closePreview(const std::optional<Origin>& stopper) {
+    MutexLock guard(lock);
+    return closePreviewLocked(stopper);
+}
+
+bool RawRouting::previewOpen() const {
+    MutexLock guard(lock);
+    return preview;
+}
+
+void RawRouting::setGestureStream(bool on) {
+    MutexLock guard(lock);
+    gestures = on;
+}
+
+bool RawRouting::gestureStreamOn() const {
+    MutexLock guard(lock);
+    return gestures;
+}
+
+bool RawRouting::stop() {
+    MutexLock guard(lock);
+    destination = Route::nowhere;
+    gestures = false;
+    closePreviewLocked(std::nullopt);
+    return full;
+}
+
+RawRouting::Append RawRouting::appendToWindow(const std::vector<std::uint8_t>& packet) {
+    if (full) {
+        return Append::dropped;
+    }
+    const auto frameBytes = static_cast<std::size_t>(std::popcount(plan.channelMask));
+    const std::size_t length = packet.size();
+    if (frameBytes == 0 || length != frameBytes * kFramesPerPacket) {
+        if (!foreignLogged) {
+            logLine(
+                "recording window %u: a raw packet of %zu bytes left out, the window takes "
+                "packets of %zu",
+                plan.window, length, frameBytes * kFramesPerPacket);
+            foreignLogged = true;
+        }
+        return Append::dropped;
+    }
+    const std::size_t limit = static_cast<std::size_t>(plan.frameLimit) * frameBytes;
+    const std::size_t taken = std::min(length, limit - rawBuffer.size());
+    rawBuffer.insert(rawBuffer.end(), packet.begin(),
+                     packet.begin() + static_cast<std::ptrdiff_t>(taken));
+    full = rawBuffer.size() == limit;
+    return full ? Append::filled : Append::kept;
+}
+
+void RawRouting::route(const std::vector<std::uint8_t>& packet) {
+    MutexLock guard(lock);
+    if (destination == Route::recording) {
+        const Append appended = appendToWindow(packet);
+        if (appended == Append::dropped) {
             return;
         }
         const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
-        sendToClients(frame.data(), frame.size());
-        if (appended == RawBuffer::Append::filled) {
-            eventQueue.push(recordingWindowRecord(INTERNAL_EVT, kRecordingWindowClosed,
-                                                  rawBuffer.plan().window));
+        clients.sendToClients(frame.data(), frame.size());
+        if (appended == Append::filled) {
+            events.push(recordingWindowRecord(INTERNAL_EVT, kRecordingWindowClosed, plan.window));
         }
         return;
     }
-    if (mode == IDENTIFY_MODE) {
+    if (destination == Route::identify) {
         if (EventRecord window = identifyAccumulator.cut(packet)) {
-            identifyQueue.push(std::move(window));
+            identify(std::move(window));
         }
     }
-    if (preview && (mode == IDLE_MODE || mode == IDENTIFY_MODE)) {
-        preview->forward(packet.data(), packet.size());
+    if (preview) {
+        const std::vector<std::uint8_t> frame = buildPreviewFrame(packet.data(), packet.size());
+        clients.sendToClients(frame.data(), frame.size());
     }
 }

@@ -1,21 +1,16 @@
 #include "device/tessel_handle.h"
 
+#include <algorithm>
 #include "core/emg_rate.h"
+
 #include "core/event_queue.h"
 #include "core/exit_application.h"
 #include "core/log.h"
-#include "core/recording_timer.h"
 #include "core/request_watchdog.h"
-#include "device/acquisition_state.h"
 #include "device/gesture_names.h"
 #include "device/hub_events.h"
-#include "device/pending_result.h"
 #include "device/raw_data_routing.h"
 #include "protocol/wire.h"
-#include "server/client_registry.h"
-
-std::shared_ptr<tessel::Hub> hub;
-std::shared_ptr<TesselHandle> handle;
 
 namespace {
 
@@ -28,9 +23,20 @@ int asInt(tessel::ResponseResult result) {
     return static_cast<int>(result);
 }
 
+using SteadyClock = std::chrono::steady_clock;
+
 }  // namespace
 
-TesselHandle::TesselHandle(std::shared_ptr<tessel::Hub> owner) : hub(std::move(owner)) {}
+struct TesselHandle::SwitchRequest {
+    std::uint32_t flags = 0;
+    SwitchDone done;
+    SteadyClock::time_point deadline;  // of all the attempts together
+    int attempts = 0;
+};
+
+TesselHandle::TesselHandle(std::shared_ptr<tessel::Hub> owner, EventQueue& eventQueue,
+                           RequestWatchdog& requestWatchdog, RawRouting& rawRouting)
+    : hub(std::move(owner)), events(eventQueue), watchdog(requestWatchdog), routing(rawRouting) {}
 
 TesselHandle::~TesselHandle() {
     storeDevice(nullptr);
@@ -74,7 +80,7 @@ void TesselHandle::onScanFinished() {
     if (currentDevice()) {
         logLine("%s, device found, wait for conn", name);
         if (settleScan()) {
-            postHubEvent(kNotifyDeviceFound, 0);
+            postHubEvent(events, kNotifyDeviceFound, 0);
         }
     } else {
         logLine("%s, no device found, continue scanning", name);
@@ -85,7 +91,7 @@ void TesselHandle::onScanFinished() {
 bool TesselHandle::settleScan() {
     std::uint64_t watched = scanWatch.load();
     // A watch that has expired is answered by its give-up, already queued.
-    if (watched == 0 || !requestWatchdog.disarm(watched)) {
+    if (watched == 0 || !watchdog.disarm(watched)) {
         return false;
     }
     scanWatch.compare_exchange_strong(watched, 0);
@@ -95,7 +101,7 @@ bool TesselHandle::settleScan() {
 int TesselHandle::startScan() {
     const std::chrono::milliseconds bound(kScanBoundMs);
     const std::uint64_t running = scanWatch.load();
-    if (running != 0 && requestWatchdog.extend(running, bound)) {
+    if (running != 0 && watchdog.extend(running, bound)) {
         logLine("TesselHandle::startScan, the scan under way goes on for %d ms from now",
                 static_cast<int>(kScanBoundMs));
         return 0;
@@ -103,19 +109,19 @@ int TesselHandle::startScan() {
     // The watch is in place before the scan starts: its end may come first.
     // Its give-up names it, so that it cannot end a later scan.
     auto self = std::make_shared<std::atomic<std::uint64_t>>(0);
-    const std::uint64_t watched = requestWatchdog.arm(bound, [self] {
+    const std::uint64_t watched = watchdog.arm(bound, [self, &events = events] {
         const std::uint64_t id = self->load();
         std::vector<std::uint8_t> payload{kScanGivenUp};
         for (int i = 0; i < 8; ++i) {
             payload.push_back(static_cast<std::uint8_t>(id >> (8 * i)));
         }
-        eventQueue.push(makeEventRecord(INTERNAL_EVT, payload.data(), payload.size()));
+        events.push(makeEventRecord(INTERNAL_EVT, payload.data(), payload.size()));
     });
     self->store(watched);
     scanWatch.store(watched);
     const int result = hub->startScan(kScanThreshold);
     if (result != 0) {
-        requestWatchdog.disarm(watched);
+        watchdog.disarm(watched);
         std::uint64_t expected = watched;
         scanWatch.compare_exchange_strong(expected, 0);
     }
@@ -124,7 +130,7 @@ int TesselHandle::startScan() {
 
 bool TesselHandle::stopScan() {
     std::uint64_t watched = scanWatch.load();
-    if (watched == 0 || !requestWatchdog.disarm(watched)) {
+    if (watched == 0 || !watchdog.disarm(watched)) {
         return false;  // none, or one whose give-up is queued and answers it
     }
     scanWatch.compare_exchange_strong(watched, 0);
@@ -133,21 +139,20 @@ bool TesselHandle::stopScan() {
     return true;
 }
 
-void TesselHandle::giveUpScan(std::uint64_t watched) {
+bool TesselHandle::giveUpScan(std::uint64_t watched) {
     if (watched == 0 || !scanWatch.compare_exchange_strong(watched, 0)) {
-        return;
+        return false;
     }
     hub->stopScan();
     logLine("TesselHandle::startScan, no armband found within %d ms, given up",
             static_cast<int>(kScanBoundMs));
-    const std::uint8_t answer[] = {kNotifyDeviceFound, STATUS_DEVICE_ERROR};
-    sendToClients(answer, sizeof answer);
+    return true;
 }
 
 void TesselHandle::onStateChanged(std::int32_t state) {
     logLine("%s, new state is %d", "TesselHandle::onStateChanged", static_cast<int>(state));
     if (state == 3) {
-        exitApplication();
+        exitApplication(events);
     }
 }
 
@@ -165,43 +170,43 @@ void TesselHandle::onDeviceConnectFailed(tessel::DevicePtr) {
         return;  // the end of an attempt already answered as given up
     }
     if (settleConnect()) {
-        postHubEvent(kNotifyConnected, STATUS_DEVICE_ERROR);
+        postHubEvent(events, kNotifyConnected, STATUS_DEVICE_ERROR);
     }
 }
 
 bool TesselHandle::settleConnect() {
     const std::uint64_t watched = connectWatch.exchange(0);
-    return watched == 0 || requestWatchdog.disarm(watched);
+    return watched == 0 || watchdog.disarm(watched);
 }
 
 void TesselHandle::watchConnect() {
     tearingDownConnect.store(false);
-    connectWatch.store(requestWatchdog.arm(std::chrono::milliseconds(kArmbandSilenceMs), [] {
-        logLine("TesselHandle::connect, no answer within %d ms, given up",
-                static_cast<int>(kArmbandSilenceMs));
-        eventQueue.push(makeEventRecord(INTERNAL_EVT, {kConnectGivenUp}));
-    }));
+    connectWatch.store(
+        watchdog.arm(std::chrono::milliseconds(kArmbandSilenceMs), [&events = events] {
+            logLine("TesselHandle::connect, no answer within %d ms, given up",
+                    static_cast<int>(kArmbandSilenceMs));
+            events.push(makeEventRecord(INTERNAL_EVT, {kConnectGivenUp}));
+        }));
 }
 
 void TesselHandle::unwatchConnect() {
-    requestWatchdog.disarm(connectWatch.exchange(0));
+    watchdog.disarm(connectWatch.exchange(0));
 }
 
 void TesselHandle::giveUpConnect() {
     const tessel::DevicePtr current = currentDevice();
-    if (current) {
-        const tessel::ConnectionState state = current->getConnectionState();
-        if (state == tessel::Connecting || state == tessel::Connected) {
-            tearingDownConnect.store(true);
-            if (current->disconnect() != 0) {
-                tearingDownConnect.store(false);
-            }
-        }
-        // An armband that never answered is not offered again: a new scan finds it.
-        storeDevice(nullptr);
+    if (!current) {
+        return;
     }
-    const std::uint8_t answer[] = {kConnectAnswer, STATUS_DEVICE_ERROR};
-    sendToClients(answer, sizeof answer);
+    const tessel::ConnectionState state = current->getConnectionState();
+    if (state == tessel::Connecting || state == tessel::Connected) {
+        tearingDownConnect.store(true);
+        if (current->disconnect() != 0) {
+            tearingDownConnect.store(false);
+        }
+    }
+    // An armband that never answered is not offered again: a new scan finds it.
+    storeDevice(nullptr);
 }
 
 void TesselHandle::onDeviceConnected(tessel::DevicePtr connected) {
@@ -220,36 +225,27 @@ void TesselHandle::onDeviceConnected(tessel::DevicePtr connected) {
             logLine("%s, open package id, result(%d)", name, asInt(result));
         });
     }
-    postHubEvent(kNotifyConnected, 0);
+    postHubEvent(events, kNotifyConnected, 0);
 }
 
 void TesselHandle::onDeviceDisconnected(tessel::DevicePtr, std::uint8_t reason) {
     logLine("%s, reason(%d)", "TesselHandle::onDeviceDisconnected", reason);
     storeDevice(nullptr);
-    dataMode.store(IDLE_MODE);
-    // A window that holds its frames is saved by its queued end; one still
-    // filling is lost with the link, and answered so at once.
-    const bool windowLost = !rawBuffer.filled() && abandonRecordingWindow();
-    if (recordTimerArmed.load() != 0) {
-        recordingTimer.stop();
-        recordTimerArmed.store(0);
-    }
-    resetAcquisitionState();
-    previewSwitch.close();
-    if (windowLost) {
-        logLine("%s, the recording window under way is lost", "TesselHandle::onDeviceDisconnected");
-        postHubEvent(kRecordAnswer, STATUS_NO_DEVICE);
-    }
+    // Nothing more is routed from now on; a window that holds its frames has
+    // its end queued already and is saved by it.
+    const bool windowFull = routing.stop();
+    events.push(makeEventRecord(INTERNAL_EVT,
+                                {kDisconnected, windowFull ? std::uint8_t{1} : std::uint8_t{0}}));
     if (tearingDownConnect.exchange(false)) {
         return;  // the end of an attempt already answered as given up
     }
-    postHubEvent(kNotifyDisconnected, 0);
+    postHubEvent(events, kNotifyDisconnected, 0);
 }
 
 void TesselHandle::onGestureData(tessel::DevicePtr, std::uint8_t gesture) {
     logLine("%s, %s", "TesselHandle::onGestureData", gestureName(gesture));
-    if (dataMode.load() == GESTURE_MODE) {
-        postHubEvent(kNotifyGesture, gesture);
+    if (routing.gestureStreamOn()) {
+        postHubEvent(events, kNotifyGesture, gesture);
     }
 }
 
@@ -259,108 +255,163 @@ void TesselHandle::onDeviceStatusChanged(tessel::DevicePtr, std::uint8_t status)
 
 void TesselHandle::onDeviceData(tessel::DevicePtr, std::uint32_t, tessel::RawPacket data) {
     if (data) {
-        routeRawPacket(*data, &previewSwitch);
+        routing.route(*data);
     }
 }
 
-std::uint8_t TesselHandle::setDataNotifySwitch(std::uint32_t flags) {
+void TesselHandle::setDataNotifySwitch(std::uint32_t flags, SwitchDone done) {
+    auto request = std::make_shared<SwitchRequest>();
+    request->flags = flags;
+    request->done = std::move(done);
+    request->deadline = SteadyClock::now() + std::chrono::milliseconds(kArmbandSilenceMs);
+    attemptSwitch(request);
+}
+
+void TesselHandle::attemptSwitch(const std::shared_ptr<SwitchRequest>& request) {
     const char* name = "TesselHandle::setDataNotifySwitch";
-    const std::chrono::milliseconds timeout(responseTimeoutMs.load());
-    std::uint8_t status = STATUS_DEVICE_ERROR;
-    for (int attempt = 0; attempt < kSwitchAttempts; ++attempt) {
-        const tessel::DevicePtr current = currentDevice();
-        if (!current) {
-            logLine("%s, device not exist", name);
-            return STATUS_NO_DEVICE;
-        }
-        const std::shared_ptr<tessel::DeviceSetting> setting = current->getSetting();
-        if (!setting) {
-            logLine("%s, setting not exist", name);
-            status = STATUS_NO_SETTING;
-            continue;
-        }
-        status = STATUS_DEVICE_ERROR;
-        auto pending = std::make_shared<PendingResult<tessel::ResponseResult>>();
-        setting->setDataNotifySwitch(flags, [pending, name](tessel::ResponseResult result) {
-            pending->deliver(result);
-            logLine("%s, result(%d)", name, asInt(result));
-        });
-        const auto result = pending->waitFor(timeout);
-        if (!result) {
-            logLine("%s, no answer within %d ms", name, static_cast<int>(timeout.count()));
-            continue;
-        }
-        if (*result == tessel::ResponseResult::Success) {
-            return STATUS_OK;
-        }
+    ++request->attempts;
+    std::shared_ptr<tessel::DeviceSetting> setting;
+    const SettingLookup found = findSetting(name, setting);
+    if (found == SettingLookup::NoDevice) {
+        finishSwitch(request, STATUS_NO_DEVICE);
+        return;
     }
-    logLine("%s, flags(0x%02x) not accepted after %d attempts", name, static_cast<unsigned>(flags),
-            kSwitchAttempts);
-    return status;
+    if (found == SettingLookup::NoSetting) {
+        retryOrFinish(request, STATUS_NO_SETTING);
+        return;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(request->deadline -
+                                                                            SteadyClock::now());
+    const auto bound = std::clamp(left, std::chrono::milliseconds(0),
+                                  std::chrono::milliseconds(responseTimeoutMs.load()));
+    const std::uint64_t watched = watchdog.arm(bound, [this, request, name, bound] {
+        logLine("%s, no answer within %d ms", name, static_cast<int>(bound.count()));
+        events.post([this, request] { retryOrFinish(request, STATUS_DEVICE_ERROR); });
+    });
+    setting->setDataNotifySwitch(
+        request->flags, [this, request, name, watched](tessel::ResponseResult result) {
+            logLine("%s, result(%d)", name, asInt(result));
+            if (!watchdog.disarm(watched)) {
+                return;  // given up already: the give-up goes on from there
+            }
+            events.post([this, request, result] {
+                if (result == tessel::ResponseResult::Success) {
+                    finishSwitch(request, STATUS_OK);
+                } else {
+                    retryOrFinish(request, STATUS_DEVICE_ERROR);
+                }
+            });
+        });
 }
 
-VersionMap TesselHandle::getVersions() {
+void TesselHandle::retryOrFinish(const std::shared_ptr<SwitchRequest>& request,
+                                 std::uint8_t status) {
+    if (request->attempts < kSwitchAttempts && SteadyClock::now() < request->deadline) {
+        attemptSwitch(request);
+        return;
+    }
+    logLine("%s, flags(0x%02x) not accepted after %d attempts", "TesselHandle::setDataNotifySwitch",
+            static_cast<unsigned>(request->flags), request->attempts);
+    finishSwitch(request, status);
+}
+
+void TesselHandle::finishSwitch(const std::shared_ptr<SwitchRequest>& request,
+                                std::uint8_t status) {
+    // Always later, as a task: a caller never meets its outcome inside the call.
+    events.post([request, status] {
+        if (request->done) {
+            request->done(status);
+        }
+    });
+}
+
+void TesselHandle::getVersions(VersionsDone done) {
     struct Answers {
         Mutex lock;
         VersionMap versions GUARDED_BY(lock){{"HW", L""}, {"FW", L""}};
         int answered GUARDED_BY(lock) = 0;
+        std::uint64_t watch GUARDED_BY(lock) = 0;
+        VersionsDone done;  // set before any answer can come, read once
     };
     const tessel::DevicePtr current = currentDevice();
     const std::shared_ptr<tessel::DeviceSetting> setting =
         current ? current->getSetting() : nullptr;
     if (!setting) {
-        return VersionMap{{"HW", L""}, {"FW", L""}};
+        events.post([done = std::move(done)] { done(VersionMap{{"HW", L""}, {"FW", L""}}); });
+        return;
     }
-    auto pending = std::make_shared<PendingResult<bool>>();
     auto answers = std::make_shared<Answers>();
-    auto store = [pending, answers](const char* key) {
-        return [pending, answers, key](tessel::ResponseResult result, const std::wstring& version) {
+    answers->done = std::move(done);
+    // Whichever comes first, both answers or the time-out, hands the versions over.
+    const auto handOver = [&events = events, answers] {
+        VersionMap versions;
+        {
             MutexLock guard(answers->lock);
-            if (result == tessel::ResponseResult::Success) {
-                answers->versions[key] = version;
+            versions = answers->versions;
+        }
+        events.post([answers, versions] { answers->done(versions); });
+    };
+    const std::chrono::milliseconds timeout(responseTimeoutMs.load());
+    {
+        MutexLock guard(answers->lock);
+        answers->watch = watchdog.arm(timeout, [handOver, timeout] {
+            logLine("%s, no answer within %d ms", "TesselHandle::getVersions",
+                    static_cast<int>(timeout.count()));
+            handOver();
+        });
+    }
+    auto store = [this, answers, handOver](const char* key) {
+        return [this, answers, handOver, key](tessel::ResponseResult result,
+                                              const std::wstring& version) {
+            std::uint64_t watch = 0;
+            {
+                MutexLock guard(answers->lock);
+                if (result == tessel::ResponseResult::Success) {
+                    answers->versions[key] = version;
+                }
+                if (++answers->answered < 2) {
+                    return;
+                }
+                watch = answers->watch;
             }
-            if (++answers->answered == 2) {
-                pending->deliver(true);
+            if (watchdog.disarm(watch)) {
+                handOver();
             }
         };
     };
     setting->queryHardwareVersion(store("HW"));
     setting->queryFirmwareVersion(store("FW"));
-    const std::chrono::milliseconds timeout(responseTimeoutMs.load());
-    if (!pending->waitFor(timeout)) {
-        logLine("%s, no answer within %d ms", "TesselHandle::getVersions",
-                static_cast<int>(timeout.count()));
-    }
-    MutexLock guard(answers->lock);
-    return answers->versions;
 }
 
-void TesselHandle::setEmgRawDataConfig(std::uint8_t mask, std::uint8_t count) {
+void TesselHandle::setEmgRawDataConfig(std::uint8_t mask, std::uint8_t count,
+                                       const Origin& origin) {
     const char* name = "TesselHandle::setEmgRawDataConfig";
     std::shared_ptr<tessel::DeviceSetting> setting;
     const SettingLookup found = findSetting(name, setting);
     if (found != SettingLookup::Found) {
-        postHubEvent(kNotifyRawConfig,
-                     found == SettingLookup::NoDevice ? STATUS_NO_DEVICE : STATUS_NO_SETTING);
+        postHubEvent(events, kNotifyRawConfig,
+                     found == SettingLookup::NoDevice ? STATUS_NO_DEVICE : STATUS_NO_SETTING,
+                     origin);
         return;
     }
     const auto packetBytes = static_cast<std::uint8_t>(count * kBytesPerChannelInPacket);
-    const std::uint64_t watched =
-        requestWatchdog.arm(std::chrono::milliseconds(kArmbandSilenceMs), [name] {
+    const std::uint64_t watched = watchdog.arm(
+        std::chrono::milliseconds(kArmbandSilenceMs), [name, origin, &events = events] {
             logLine("%s, no answer within %d ms, given up", name,
                     static_cast<int>(kArmbandSilenceMs));
-            postHubEvent(kNotifyRawConfig, STATUS_DEVICE_ERROR);
+            postHubEvent(events, kNotifyRawConfig, STATUS_DEVICE_ERROR, origin);
         });
     setting->setEmgRawDataConfig(
         kRawSampleRate, mask, packetBytes, kBitsPerSample,
-        [name, watched](tessel::ResponseResult result) {
+        [this, name, watched, origin](tessel::ResponseResult result) {
             logLine("%s, result(%d)", name, asInt(result));
-            if (!requestWatchdog.disarm(watched)) {
+            if (!watchdog.disarm(watched)) {
                 logLine("%s, answer after the request was given up: ignored", name);
                 return;
             }
-            postHubEvent(kNotifyRawConfig,
-                         result == tessel::ResponseResult::Success ? 0 : STATUS_DEVICE_ERROR);
+            postHubEvent(events, kNotifyRawConfig,
+                         result == tessel::ResponseResult::Success ? 0 : STATUS_DEVICE_ERROR,
+                         origin);
         });
 }
 
@@ -381,7 +432,8 @@ std::uint8_t TesselHandle::settingStatus(const char* name) const {
     return statusOf(findSetting(name, setting));
 }
 
-std::uint8_t TesselHandle::trainModelUpdate(std::uint32_t length, const std::uint8_t* data) {
+std::uint8_t TesselHandle::trainModelUpdate(std::uint32_t length, const std::uint8_t* data,
+                                            const Origin& origin) {
     const char* name = "TesselHandle::trainModelUpdate";
     std::shared_ptr<tessel::DeviceSetting> setting;
     const SettingLookup found = findSetting(name, setting);
@@ -389,30 +441,30 @@ std::uint8_t TesselHandle::trainModelUpdate(std::uint32_t length, const std::uin
         return statusOf(found);
     }
     const std::chrono::milliseconds silence(kArmbandSilenceMs);
-    const std::uint64_t watched = requestWatchdog.arm(silence, [name] {
+    const std::uint64_t watched = watchdog.arm(silence, [name, origin, &events = events] {
         logLine("%s, no progress within %d ms, given up", name,
                 static_cast<int>(kArmbandSilenceMs));
-        postHubEvent(kNotifyUploadDone, STATUS_DEVICE_ERROR);
+        postHubEvent(events, kNotifyUploadDone, STATUS_DEVICE_ERROR, origin);
     });
     setting->trainModelUpdate(
         length, data,
-        [name, watched, silence](tessel::ResponseResult result, std::uint32_t percentage) {
+        [this, name, watched, silence, origin](tessel::ResponseResult result,
+                                               std::uint32_t percentage) {
             logLine("%s, result(%d) percentage(%d)", name, asInt(result),
                     static_cast<int>(percentage));
             const auto progress = static_cast<std::uint8_t>(percentage & 0xFF);
             const bool last = result != tessel::ResponseResult::Success || progress == 100;
-            if (!(last ? requestWatchdog.disarm(watched)
-                       : requestWatchdog.extend(watched, silence))) {
+            if (!(last ? watchdog.disarm(watched) : watchdog.extend(watched, silence))) {
                 logLine("%s, report after the upload was given up: ignored", name);
                 return;
             }
             if (result != tessel::ResponseResult::Success) {
-                postHubEvent(kNotifyUploadDone, STATUS_DEVICE_ERROR);
+                postHubEvent(events, kNotifyUploadDone, STATUS_DEVICE_ERROR, origin);
                 return;
             }
-            postHubEvent(kNotifyUploadProgress, progress);
+            postHubEvent(events, kNotifyUploadProgress, progress, origin);
             if (progress == 100) {
-                postHubEvent(kNotifyUploadDone, 0);
+                postHubEvent(events, kNotifyUploadDone, 0, origin);
             }
         });
     return STATUS_OK;

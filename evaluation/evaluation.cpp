@@ -86,7 +86,7 @@ std::optional<double> instability(const ReplayCounts& counts) {
 }
 
 Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, int channels,
-                              const GestureNames& names, IdentifyMode mode) {
+                              const GestureNames& names, IdentifyMode mode, std::stop_token stop) {
     Evaluation evaluation;
     evaluation.mode = mode;
     evaluation.channels = channels;
@@ -94,6 +94,10 @@ Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, i
     std::vector<RecordingAnalysis> analyses;
     std::vector<GestureFolds> plans;
     for (const GestureRecording& recording : recordings) {
+        if (stop.stop_requested()) {
+            evaluation.problem = "stopped";
+            return evaluation;
+        }
         evaluation.gestures.push_back(recording.gesture);
         analyses.push_back(analyseRecording(recording.bytes.data(), recording.bytes.size(),
                                             static_cast<std::size_t>(channels)));
@@ -123,13 +127,19 @@ Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, i
         }
     }
     std::array<IdentifyModel, kFolds> models;
-    if (!trainFoldModels(analyses, plans, channels, mode, models)) {
-        evaluation.problem = "the models of the cross-validation could not be trained";
+    if (!trainFoldModels(analyses, plans, channels, mode, models, stop)) {
+        evaluation.problem = stop.stop_requested()
+                                 ? "stopped"
+                                 : "the models of the cross-validation could not be trained";
         return evaluation;
     }
 
     evaluation.confusion = ConfusionMatrix(G);
     for (std::size_t k = 0; k < G; ++k) {
+        if (stop.stop_requested()) {
+            evaluation.problem = "stopped";
+            return evaluation;
+        }
         for (std::size_t f = 0; f < kFolds; ++f) {
             const FoldSplit& split = plans[k][f];
             if (!split.empty()) {

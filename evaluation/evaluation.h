@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -63,10 +64,10 @@ struct Evaluation {
 using GestureNames = std::array<std::string, 8>;
 
 // recordings in position order (increasing gesture number), each of frames of
-// `channels` bytes.
+// `channels` bytes. Once `stop` is asked it gives up, unevaluated.
 Evaluation evaluateRecordings(const std::vector<GestureRecording>& recordings, int channels,
                               const GestureNames& names = {},
-                              IdentifyMode mode = IdentifyMode::exact);
+                              IdentifyMode mode = IdentifyMode::exact, std::stop_token stop = {});
 
 // "gesture 3" or "gesture 3 (Fist)".
 std::string gestureLabel(int gesture, const GestureNames& names);

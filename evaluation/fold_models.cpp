@@ -24,7 +24,7 @@ std::vector<float> trainingSamples(const RecordingAnalysis& recording, const Fol
 
 bool trainFoldModels(const std::vector<RecordingAnalysis>& recordings,
                      const std::vector<GestureFolds>& plans, int channels, IdentifyMode mode,
-                     std::array<IdentifyModel, kFolds>& models) {
+                     std::array<IdentifyModel, kFolds>& models, std::stop_token stop) {
     const std::size_t G = recordings.size();
     const std::size_t D = static_cast<std::size_t>(channels);
     for (std::size_t f = 0; f < kFolds; ++f) {
@@ -37,7 +37,7 @@ bool trainFoldModels(const std::vector<RecordingAnalysis>& recordings,
             samples.push_back(trainingSamples(recordings[k], plans[k][f], D));
         }
         std::vector<PairModel> pairs;
-        if (!trainGesturePairs(samples, channels, pairs)) {
+        if (!trainGesturePairs(samples, channels, pairs, nullptr, 0, stop)) {
             return false;
         }
         model.pairTable = pairTableFromModels(pairs, channels);

@@ -11,7 +11,9 @@
 #include <array>
 #include <vector>
 
+#include <stop_token>
 #include "evaluation/fold_plan.h"
+
 #include "evaluation/recording_analysis.h"
 #include "identify/identify_mode.h"
 #include "identify/live_identifier.h"
@@ -19,7 +21,7 @@
 // recordings[k] is the analysis of the gesture of position k + 1 and plans[k]
 // its folds; every analysis has `channels` channels (1 to 8) and there are 2 to
 // 8 of them. False when some fold's model could not be trained (a gesture
-// with no training sample in that fold).
+// with no training sample in that fold) or `stop` was asked.
 bool trainFoldModels(const std::vector<RecordingAnalysis>& recordings,
                      const std::vector<GestureFolds>& plans, int channels, IdentifyMode mode,
-                     std::array<IdentifyModel, kFolds>& models);
+                     std::array<IdentifyModel, kFolds>& models, std::stop_token stop = {});

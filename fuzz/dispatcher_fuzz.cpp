@@ -19,19 +19,11 @@
 #include <vector>
 
 #include "commands/client_commands.h"
-#include "core/event_queue.h"
 #include "core/main_loop.h"
 #include "core/mutex.h"
-#include "core/recording_timer.h"
-#include "core/timer_events.h"
-#include "device/acquisition_state.h"
-#include "device/hub_events.h"
-#include "device/tessel_handle.h"
 #include "fuzz/fuzz_support.h"
-#include "identify/identify_worker.h"
-#include "server/client_registry.h"
+#include "server/server.h"
 #include "tessel/simulator.h"
-#include "training/raw_recording_file.h"
 
 namespace {
 
@@ -68,55 +60,60 @@ const std::vector<std::string> kFaultWords = [] {
     return words;
 }();
 
-struct Server {
-    tessel::sim::Simulation simulation;
+tessel::sim::Simulation fastSimulation() {
+    tessel::sim::Options options;
+    options.delayScale = 0.0;
+    // A window of 19500 frames fills in 0.15 s.
+    options.streamSpeed = 200.0;
+    options.controlPort = tessel::sim::kNoControlPort;
+    return tessel::sim::makeSimulation(options);
+}
+
+// The server's state against the simulated armband, with a client that keeps
+// what it is sent; the fuzzer plays the main loop. libFuzzer calls its entry
+// points without a context, so it lives here for the whole run.
+struct FuzzedServer {
+    tessel::sim::Simulation simulation = fastSimulation();
+    ServerContext state{simulation.hub, 40};
     std::shared_ptr<CapturedClient> client = std::make_shared<CapturedClient>();
+    ClientId clientId = state.clientRegistry.add(client);
+    EventHandlers handlers = serverEventHandlers(state, nullptr);
 };
 
-Server& server() {
-    static Server* made = [] {
-        auto* made = new Server;
-        tessel::sim::Options options;
-        options.delayScale = 0.0;
-        // A window of 19500 frames fills in 0.15 s.
-        options.streamSpeed = 200.0;
-        options.controlPort = tessel::sim::kNoControlPort;
-        made->simulation = tessel::sim::makeSimulation(options);
-        hub = made->simulation.hub;
-        handle = std::make_shared<TesselHandle>(hub);
-        hub->registerListener(handle);
-        hub->init(0);
-        handle->setResponseTimeout(50ms);
-        recordingWindowMs.store(40);
-        clientRegistry.add(made->client);
-        std::thread(identifyWorker).detach();
+FuzzedServer& server() {
+    static FuzzedServer* made = [] {
+        auto* made = new FuzzedServer;
+        made->state.handle->setResponseTimeout(50ms);
+        made->simulation.hub->registerListener(made->state.handle);
+        made->simulation.hub->init(0);
         // A recording may be streaming when fuzzing ends: the armband's
         // threads stop before the objects they feed are destroyed.
         std::atexit([] {
-            hub->deinit();
-            identifyQueue.pushUrgent(nullptr);
+            server().simulation.hub->deinit();
+            server().state.worker.stop();
+            server().state.identify.stop();
         });
         return made;
     }();
     return *made;
 }
 
-const EventHandlers kHandlers{handleClientCommands, handleHubEvents, handleTimerEvents,
-                              handleInternalEvents, nullptr};
-
 // Handles queued events until none has come for `quiet` (and, while a
 // recording window is open, until it has ended or `longest` has passed).
 void pumpEvents(std::chrono::milliseconds quiet, std::chrono::milliseconds longest = 200ms) {
     const auto start = Clock::now();
     auto last = start;
+    FuzzedServer& running = server();
     for (;;) {
-        if (EventRecord record = eventQueue.tryPop()) {
-            dispatchEvent(*record, kHandlers);  // an EXIT_EVT ends nothing here
+        if (std::optional<Event> event = running.state.eventQueue.tryPop()) {
+            dispatchEvent(*event, running.handlers);  // an EXIT_EVT ends nothing here
             last = Clock::now();
             continue;
         }
         const auto now = Clock::now();
-        const bool recording = dataMode.load() == RECORD_MODE && now - start < longest;
+        const bool busy =
+            running.state.acquisition.dataMode == RECORD_MODE || running.state.worker.pending() > 0;
+        const bool recording = busy && now - start < longest;
         if (now - last >= quiet && !recording) {
             return;
         }
@@ -146,34 +143,56 @@ bool isResponseCode(std::uint8_t code) {
     }
 }
 
-// The messages the clients got meanwhile are all protocol messages; returns
-// how many were `expected` exactly, and how many started with `code`.
+// The messages the clients got meanwhile are all protocol messages, an own
+// answer (31 seqLo seqHi, then the answer) counting as the answer it carries;
+// returns how many were `expected` exactly, and how many started with `code`.
 std::pair<int, int> checkMessages(const std::vector<ClientMessage>& got,
                                   const std::vector<std::uint8_t>& expected, std::uint8_t code) {
     int exact = 0;
     int withCode = 0;
     for (const ClientMessage& message : got) {
         fuzzCheck(!message->empty() && message->size() <= 255, "messages of 1 to 255 bytes");
-        fuzzCheck(isResponseCode(message->front()), "a known response code");
-        exact += *message == expected;
-        withCode += message->front() == code;
+        std::vector<std::uint8_t> answer = *message;
+        if (answer.front() == OWN_ANSWERS && answer.size() >= 3) {
+            answer.erase(answer.begin(), answer.begin() + 3);  // its own answer
+            if (answer.empty()) {
+                continue;  // a command answered later or never
+            }
+        } else if (answer.front() == OWN_ANSWERS) {
+            fuzzCheck(answer.size() == 2, "the opt-in's answer is 31 and a status");
+            continue;
+        }
+        fuzzCheck(isResponseCode(answer.front()), "a known response code");
+        exact += answer == expected;
+        withCode += answer.front() == code;
     }
     return {exact, withCode};
 }
 
-void handleMessage(const std::vector<std::uint8_t>& message, CapturedClient& client) {
-    handleClientCommands(message.data(), message.size());
-    const std::vector<ClientMessage> got = client.take();
+void handleMessage(const std::vector<std::uint8_t>& message, FuzzedServer& running) {
+    CapturedClient& client = *running.client;
+    handleClientCommands(running.state, Origin{running.clientId, std::nullopt}, message.data(),
+                         message.size());
+    std::vector<ClientMessage> got = client.take();
     const std::uint8_t code = message.empty() ? 0 : message.front();
     if (code == PING) {
         const std::vector<std::uint8_t> answer{PING,
                                                message.size() == 1 ? STATUS_OK : STATUS_FAILED};
         fuzzCheck(checkMessages(got, answer, PING).first == 1, "PING answered once at once");
     } else if (code == GET_VERSION) {
+        // Answered once both versions are in, or the armband's time is up.
+        const auto asked = Clock::now();
+        while (checkMessages(got, {}, GET_VERSION).second == 0 && Clock::now() - asked < 1s) {
+            pumpEvents(3ms);
+            const std::vector<ClientMessage> later = client.take();
+            got.insert(got.end(), later.begin(), later.end());
+        }
         fuzzCheck(checkMessages(got, {}, GET_VERSION).second == 1, "GET_VERSION answered once");
         for (const ClientMessage& reply : got) {
-            if (reply->front() == GET_VERSION) {
-                fuzzCheck(reply->size() == 36 && (*reply)[12] == '/' && (*reply)[24] == '/',
+            const std::size_t at = reply->front() == OWN_ANSWERS ? 3 : 0;
+            if (reply->size() > at && (*reply)[at] == GET_VERSION) {
+                fuzzCheck(reply->size() == at + 36 && (*reply)[at + 12] == '/' &&
+                              (*reply)[at + 24] == '/',
                           "the version text is 35 characters");
             }
         }
@@ -193,11 +212,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Server& running = server();
+    FuzzedServer& running = server();
     // From idle: whatever runs is stopped, the wearer and the faults reset.
-    handleClientCommands(std::vector<std::uint8_t>{STOP_IDENTIFY}.data(), 1);
-    handleClientCommands(std::vector<std::uint8_t>{STOP_GESTURE_STREAM}.data(), 1);
-    handleClientCommands(std::vector<std::uint8_t>{STOP_PREVIEW}.data(), 1);
+    for (const std::uint8_t stop : {STOP_IDENTIFY, STOP_GESTURE_STREAM, STOP_PREVIEW}) {
+        handleClientCommands(running.state, Origin{}, &stop, 1);
+    }
     running.simulation.controller->reset();
     emptyWorkingDirectory();
     pumpEvents(3ms);
@@ -217,7 +236,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         const std::size_t length = tag >= 0xC0 ? 250u + (tag & 0x1Fu) : tag & 0x3Fu;
         const std::string_view bytes = input.bytes(length);
-        handleMessage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), *running.client);
+        handleMessage(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), running);
     }
     return 0;
 }

@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <string>
 
+#include <optional>
+
 #include "api/api_router.h"
-#include "device/acquisition_state.h"
 #include "fuzz/fuzz_support.h"
 #include "server/access_policy.h"
+#include "server/server.h"
 #include "server/web_assets.h"
 
 namespace {
@@ -60,12 +62,33 @@ bool knownStatus(int status) {
 
 }  // namespace
 
+// The server's state the requests are carried out on. libFuzzer calls its
+// entry points without a context, so it lives here for the whole run.
+ServerContext& server() {
+    static ServerContext* made = [] {
+        auto* context = new ServerContext(nullptr);
+        context->acquisition.configure(0x03, 0x03);
+        return context;
+    }();
+    return *made;
+}
+
+// The response, once the main loop (played here) has handed it over.
+ApiResponse carryOut(const ApiRequest& request) {
+    ServerContext& context = server();
+    const EventHandlers handlers = serverEventHandlers(context, nullptr);
+    std::optional<ApiResponse> response;
+    handleApiRequest(context, request, [&response](ApiResponse answer) { response = answer; });
+    while (!response) {
+        const Event event = context.eventQueue.pop();
+        dispatchEvent(event, handlers);
+    }
+    return *response;
+}
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enterFuzzWorkingDirectory();
-    channelMask.store(0x03);
-    channelCount.store(2);
-    gestureMask.store(0x03);
-    gestureCount.store(2);
+    server();
     return 0;
 }
 
@@ -83,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string token(input.until('\n'));
     request.quillonRequest = std::string(input.until('\n'));
     request.body = std::string(input.bytes(size));
-    dataMode.store((flags >> 1) % 4);
+    server().acquisition.dataMode = (flags >> 1) % 4;
 
     AccessPolicy policy;
     policy.network = (flags & 8) != 0;
@@ -115,13 +138,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     makeRecordings();
-    const ApiResponse response = handleApiRequest(request);
+    const ApiResponse response = carryOut(request);
     fuzzCheck(knownStatus(response.status), "one of the API's answers");
     fuzzCheck(response.body != nullptr, "every answer has a body");
     const bool reads = request.method == "GET" || request.method == "HEAD";
     fuzzCheck(reads || request.quillonRequest == "1" || response.status != 200,
               "no change without the header");
-    fuzzCheck(reads || dataMode.load() == IDLE_MODE || response.status != 200,
+    fuzzCheck(reads || server().acquisition.dataMode == IDLE_MODE || response.status != 200,
               "no change while busy");
     if (response.stream) {
         // An export hands out exactly the length it announced.

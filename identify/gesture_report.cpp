@@ -21,15 +21,16 @@ std::uint8_t gestureNumberFor(int classPosition, std::uint8_t gestureMask) {
     return kNoGesture;
 }
 
-void reportGesture(int result, std::vector<std::uint8_t>& response) {
-    if (result < 0 || result > 0xFF || result == lastIdentified.load()) {
+void reportGesture(int result, std::uint8_t& lastIdentified, std::uint8_t gestureMask,
+                   const ClientRegistry& clients, std::vector<std::uint8_t>& response) {
+    if (result < 0 || result > 0xFF || result == lastIdentified) {
         return;
     }
-    lastIdentified.store(static_cast<std::uint8_t>(result));
+    lastIdentified = static_cast<std::uint8_t>(result);
     response.clear();
     response.push_back(kIdentifyAnswer);
-    response.push_back(gestureNumberFor(result, gestureMask.load()));
-    sendToClients(response.data(), response.size());
+    response.push_back(gestureNumberFor(result, gestureMask));
+    clients.sendToClients(response.data(), response.size());
     logLine("gesture:%d", result);
     response.clear();
 }

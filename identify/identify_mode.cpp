@@ -1,21 +1,5 @@
 #include "identify/identify_mode.h"
 
-#include <atomic>
-
-namespace {
-
-std::atomic<IdentifyMode> currentMode{IdentifyMode::exact};
-
-}  // namespace
-
-void setIdentifyMode(IdentifyMode mode) {
-    currentMode.store(mode);
-}
-
-IdentifyMode identifyMode() {
-    return currentMode.load();
-}
-
 const char* identifyModeName(IdentifyMode mode) {
     return mode == IdentifyMode::calibrated ? "calibrated" : "exact";
 }

@@ -6,9 +6,9 @@
 // model on the wearer's own recordings (signal/recogniser.h): rest is a class
 // of its own, and a vote over the last decisions makes the report hold.
 //
-// The choice is read when identification starts; a run keeps the mode it
-// started with. Any thread may set or read it (an atomic); the command line
-// sets it at start-up and a settings endpoint may set it later.
+// The choice is the server's (ServerContext::identifyMode, main thread): the
+// command line sets it at start-up and a settings endpoint may set it later.
+// It is read when identification starts; a run keeps the mode it started with.
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,6 @@
 #include <string_view>
 
 enum class IdentifyMode : std::uint8_t { exact, calibrated };
-
-void setIdentifyMode(IdentifyMode mode);
-IdentifyMode identifyMode();
 
 // "exact" or "calibrated".
 const char* identifyModeName(IdentifyMode mode);

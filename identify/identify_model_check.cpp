@@ -8,9 +8,6 @@
 #include "training/model_file.h"
 #include "training/model_gestures.h"
 
-std::atomic<std::uint32_t> identifyWindowLength{0};
-std::atomic<IdentifyMode> identifyRunMode{IdentifyMode::exact};
-
 std::uint32_t identifyWindowStepFor(std::uint32_t windowLength, IdentifyMode mode) {
     if (mode != IdentifyMode::calibrated) {
         return 0;
@@ -96,10 +93,4 @@ bool recogniserFitsModel(std::uint8_t channelCount, std::uint8_t gestureMask) {
         return false;
     }
     return true;
-}
-
-void requestIdentifyModelLoad(std::uint32_t windowLength, IdentifyMode mode) {
-    identifyWindowLength.store(windowLength, std::memory_order_release);
-    identifyRunMode.store(mode, std::memory_order_release);
-    newModelFlag.store(1, std::memory_order_release);
 }

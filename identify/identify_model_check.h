@@ -1,5 +1,5 @@
-// Whether "W&B.txt" can be used for identification, and how the start of an
-// identification hands its window length to the identification thread.
+// Whether "W&B.txt" can be used for identification, and the windows it is
+// fed with.
 //
 // A usable model has at most 28 lines (the pair table) and at most 9 numbers per
 // line (8 channel weights and the bias), and as many channel weights as the
@@ -7,7 +7,6 @@
 // state or classify frames of the wrong size.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "identify/identify_mode.h"
@@ -15,17 +14,6 @@
 
 // Samples per channel in one identification window.
 inline constexpr std::uint32_t kIdentifyWindowFrames = 130;
-
-// Bytes in each window the raw data routing cuts now: channels x 130. Written
-// by the main thread when identification starts, before newModelFlag is set;
-// read by the identification thread after it has seen the flag set, to learn
-// the channel count of the windows being cut.
-extern std::atomic<std::uint32_t> identifyWindowLength;
-
-// The mode of the identification run under way: written by the main thread
-// with identifyWindowLength, before newModelFlag is set; read by the
-// identification thread when it loads the model.
-extern std::atomic<IdentifyMode> identifyRunMode;
 
 // Samples per channel from one window to the next in calibrated mode.
 inline constexpr std::uint32_t kCalibratedStepFrames = 16;
@@ -57,9 +45,3 @@ bool modelTrainedOnGestures(const ModelShape& shape, std::uint8_t gestureMask);
 // trained with the current "W&B.txt", on channelCount channels and the
 // gestures of gestureMask. Otherwise logs why and returns false.
 bool recogniserFitsModel(std::uint8_t channelCount, std::uint8_t gestureMask);
-
-// For START_IDENTIFY, once the model is accepted: stores the new window length
-// and the run's mode, then sets newModelFlag, so that the identification
-// thread loads "W&B.txt" before its next window and already sees both when it
-// does.
-void requestIdentifyModelLoad(std::uint32_t windowLength, IdentifyMode mode = IdentifyMode::exact);

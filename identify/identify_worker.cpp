@@ -1,49 +1,43 @@
 #include "identify/identify_worker.h"
 
-#include <bit>
-
-#include "core/event_queue.h"
 #include "core/log.h"
-#include "device/acquisition_state.h"
 #include "identify/gesture_report.h"
 #include "identify/identify_model_check.h"
 #include "identify/model_load.h"
 #include "identify/recogniser_file.h"
-#include "training/model_shape.h"
 
-bool IdentifyWorkerState::loadRunModel() {
-    const std::uint32_t windowChannels =
-        identifyWindowLength.load(std::memory_order_acquire) / kIdentifyWindowFrames;
-    const IdentifyMode mode = identifyRunMode.load(std::memory_order_acquire);
+bool IdentifyWorkerState::loadRunModel(const IdentifyRun& wanted) {
     IdentifyModel loaded;
     Identifier shape;
     std::string text;
-    if (loadModel(windowChannels, shape, loaded.pairTable, &text) != ModelLoadResult::loaded) {
+    if (loadModel(wanted.windowChannels, shape, loaded.pairTable, &text) !=
+        ModelLoadResult::loaded) {
         return false;
     }
     loaded.channels = shape.channels;
     loaded.gestures = shape.gestures;
-    if (mode == IdentifyMode::calibrated) {
+    if (wanted.mode == IdentifyMode::calibrated) {
         RecogniserFile recogniser;
         std::string problem;
-        if (readRecogniserFile(text, shape.channels, gestureMask.load(), recogniser, problem) !=
+        if (readRecogniserFile(text, shape.channels, wanted.gestureMask, recogniser, problem) !=
             RecogniserRead::read) {
             logLine("identifyWorker, %s: train the model again", problem.c_str());
             return false;
         }
         loaded.recogniser = std::move(recogniser.model);
     }
-    logLine("identify mode:%s", identifyModeName(mode));
+    logLine("identify mode:%s", identifyModeName(wanted.mode));
     model = std::move(loaded);
-    live.start(mode, model);
+    run = wanted;
+    live.start(wanted.mode, model);
     return true;
 }
 
 int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
-    // Clearing the flag before the load means a model written meanwhile sets
-    // it again and is loaded at the next window instead of being missed.
-    if (newModelFlag.exchange(0, std::memory_order_acq_rel) != 0) {
-        if (!loadRunModel()) {
+    if (pendingRun) {
+        const IdentifyRun wanted = *pendingRun;
+        pendingRun.reset();
+        if (!loadRunModel(wanted)) {
             return kWindowDropped;
         }
         modelLoaded = true;
@@ -62,13 +56,52 @@ int IdentifyWorkerState::handleWindow(std::span<const std::uint8_t> window) {
         return kWindowDropped;
     }
     const int result = live.classify(window);
-    reportGesture(result, response);
+    reportGesture(result, lastIdentified, run.gestureMask, clients, response);
     return result;
 }
 
-void identifyWorker() {
-    IdentifyWorkerState state;
-    while (EventRecord window = identifyQueue.pop()) {
-        state.handleWindow(*window);
+IdentifyWorker::IdentifyWorker(ClientRegistry& clients)
+    : state(clients), thread([this] { run(); }) {}
+
+IdentifyWorker::~IdentifyWorker() {
+    stop();
+}
+
+void IdentifyWorker::push(EventRecord window) {
+    identifyQueue.push(Item{std::move(window), std::nullopt, false, false});
+}
+
+void IdentifyWorker::loadModel(const IdentifyRun& run) {
+    identifyQueue.push(Item{nullptr, run, false, false});
+}
+
+void IdentifyWorker::resetLastIdentified() {
+    identifyQueue.push(Item{nullptr, std::nullopt, true, false});
+}
+
+void IdentifyWorker::stop() {
+    if (!thread.joinable()) {
+        return;
+    }
+    identifyQueue.pushUrgent(Item{nullptr, std::nullopt, false, true});
+    thread.join();
+    identifyQueue.clear();
+}
+
+void IdentifyWorker::run() {
+    for (;;) {
+        const Item item = identifyQueue.pop();
+        if (item.stop) {
+            return;
+        }
+        if (item.load) {
+            state.requestLoad(*item.load);
+        }
+        if (item.resetLast) {
+            state.resetLastIdentified();
+        }
+        if (item.window) {
+            state.handleWindow(*item.window);
+        }
     }
 }

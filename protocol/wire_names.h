@@ -32,6 +32,7 @@ inline constexpr WireName kCommandNames[] = {
     {START_PREVIEW, "START_PREVIEW"},
     {STOP_PREVIEW, "STOP_PREVIEW"},
     {GET_VERSION, "GET_VERSION"},
+    {OWN_ANSWERS, "OWN_ANSWERS"},
     {EXIT_SERVER, "EXIT_SERVER"},
 };
 
@@ -63,6 +64,7 @@ inline constexpr WireName kAnswerNames[] = {
     {kNotifyGesture, "GESTURE_STREAM"},
     {kPreviewAnswer, "PREVIEW_STREAM"},
     {kVersionAnswer, "VERSION"},
+    {OWN_ANSWERS, "OWN"},
 };
 
 // The name of `code` in `names`; nullptr when it has none there.

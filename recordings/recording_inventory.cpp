@@ -12,11 +12,12 @@
 
 namespace {
 
-void analyse(RecordingEntry& entry, const RawRecording& recording) {
-    const RecordingAnalysis analysis = analyseRecording(
-        recording.bytes.data(), recording.bytes.size(), static_cast<std::size_t>(entry.channels));
-    entry.activeWindows = analysis.activeWindows.size();
-    entry.finding = judgeActivity(analysis);
+RecordingActivity activityOf(const RawRecording& recording) {
+    const RecordingAnalysis analysis =
+        analyseRecording(recording.bytes.data(), recording.bytes.size(),
+                         static_cast<std::size_t>(recording.channels));
+    return RecordingActivity{analysis.activeWindows.size(), judgeActivity(analysis),
+                             recording.channelMask};
 }
 
 std::int64_t modifiedTimeOf(int gesture) {
@@ -62,13 +63,16 @@ std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMa
     if (!entry.windows) {
         entry.notes.push_back("made without a window log: its windows are unknown");
     }
-    if (read == RawRecordingRead::tooLarge) {
+    if (read == RawRecordingRead::tooLarge || recording.size > kMaxAnalysedRawBytes) {
         entry.notes.push_back("larger than " + std::to_string(kMaxAnalysedRawBytes) +
                               " bytes: not analysed");
     } else if (read != RawRecordingRead::read) {
         entry.notes.push_back(recording.problem);
-    } else if (withAnalysis) {
-        analyse(entry, recording);
+    } else {
+        entry.analysable = true;
+        if (withAnalysis) {
+            addActivity(entry, activityOf(recording));
+        }
     }
     if (entry.windows && entry.channels > 0 && channelMask != 0 &&
         entry.channelMask != channelMask) {
@@ -87,6 +91,22 @@ std::optional<RecordingEntry> inventoryEntry(int gesture, std::uint8_t channelMa
         }
     }
     return entry;
+}
+
+void addActivity(RecordingEntry& entry, const RecordingActivity& activity) {
+    entry.activeWindows = activity.activeWindows;
+    entry.finding = activity.finding;
+}
+
+std::optional<RecordingActivity> analyseRecordingActivity(int gesture, std::uint8_t channelMask) {
+    RawRecording recording;
+    RawRecordingWants wants;
+    wants.configuredMask = channelMask;
+    wants.maxBytes = kMaxAnalysedRawBytes;
+    if (readRawRecording(gesture, wants, recording) != RawRecordingRead::read) {
+        return std::nullopt;
+    }
+    return activityOf(recording);
 }
 
 std::vector<RecordingEntry> takeInventory(std::uint8_t channelMask, std::uint8_t gestureMask) {

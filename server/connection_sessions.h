@@ -15,7 +15,9 @@
 #include <optional>
 #include <vector>
 
+#include "api/api_calls.h"
 #include "api/api_request.h"
+#include "core/event_queue.h"
 #include "server/access_policy.h"
 #include "server/client_registry.h"
 #include "server/inbound_budget.h"
@@ -51,8 +53,15 @@ class HttpSession;
 class WebSocketSession;
 
 // What the sessions of one server share. The policy is fixed before the
-// server runs; the lists belong to the server thread.
+// server runs; the lists belong to the server thread; the queue, the registry
+// and the API calls are the server's, shared with the main thread.
 struct SessionShared {
+    SessionShared(EventQueue& queue, ClientRegistry& registry, ApiCalls& calls)
+        : events(queue), clients(registry), api(calls) {}
+    EventQueue& events;
+    ClientRegistry& clients;
+    ApiCalls& api;
+    std::shared_ptr<InboundBudgets> budgets = std::make_shared<InboundBudgets>();
     AccessPolicy policy;
     std::vector<std::weak_ptr<WebSocketSession>> sessions;  // so that stop can close them
     std::vector<std::weak_ptr<HttpSession>> httpSessions;
@@ -117,7 +126,7 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
 class WebSocketSession : public ClientConnection,
                          public std::enable_shared_from_this<WebSocketSession> {
   public:
-    explicit WebSocketSession(beast::tcp_stream stream);
+    WebSocketSession(beast::tcp_stream stream, SessionShared& shared);
     ~WebSocketSession() override;
     void accept(http::request<http::string_body> request);
     // Any thread: hands the message to the server thread.
@@ -148,6 +157,10 @@ class WebSocketSession : public ClientConnection,
     bool registered = false;
     bool closing = false;
     std::shared_ptr<InboundBudget> inbound;
+    EventQueue& events;
+    ClientRegistry& clients;
+    std::shared_ptr<InboundBudgets> budgets;
+    ClientId id = kNoClient;  // given when it joins the registry
 };
 
 }  // namespace server_detail

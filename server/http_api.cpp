@@ -24,16 +24,32 @@ void HttpSession::submitApiRequest() {
     api.target = std::string(view(request.target()));
     api.quillonRequest = std::string(view(request["X-Quillon-Request"]));
     api.body = request.body();
-    // The session travels to the main thread and back inside the reply, which
-    // hands it on, so that it is released on this thread (or, at shutdown,
-    // after this thread has ended).
-    const bool queued =
-        ::submitApiRequest(std::move(api), [self = shared_from_this()](ApiResponse answer) mutable {
-            auto executor = self->stream.get_executor();
-            net::post(executor, [session = std::move(self), answer = std::move(answer)] {
-                session->answerApiRequest(answer);
-            });
+    // The session travels to the main thread (and maybe the background
+    // worker) and back inside the reply. However many copies of the reply are
+    // made and wherever the last goes, the session is handed back to this
+    // thread, to be answered or released here (or, at shutdown, after this
+    // thread has ended).
+    struct Travelling {
+        explicit Travelling(std::shared_ptr<HttpSession> owner)
+            : session(std::move(owner)), executor(session->stream.get_executor()) {}
+        ~Travelling() {
+            if (session) {
+                net::post(executor, [released = std::move(session)] {});
+            }
+        }
+        std::shared_ptr<HttpSession> session;  // taken by the one reply that answers
+        beast::tcp_stream::executor_type executor;
+    };
+    auto travelling = std::make_shared<Travelling>(shared_from_this());
+    const bool queued = shared.api.submit(std::move(api), [travelling](ApiResponse answer) {
+        std::shared_ptr<HttpSession> session = std::move(travelling->session);
+        if (!session) {
+            return;  // answered already
+        }
+        net::post(travelling->executor, [session = std::move(session), answer = std::move(answer)] {
+            session->answerApiRequest(answer);
         });
+    });
     if (!queued) {
         respond(http::status::service_unavailable, "application/json",
                 "{\"error\": \"too many requests are waiting; try again shortly\"}\n");

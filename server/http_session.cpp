@@ -207,7 +207,7 @@ void HttpSession::upgrade() {
         return;
     }
     stream.expires_never();
-    auto session = std::make_shared<WebSocketSession>(std::move(stream));
+    auto session = std::make_shared<WebSocketSession>(std::move(stream), shared);
     sessions.push_back(session);
     session->accept(parser->release());
 }

@@ -13,7 +13,9 @@
 // The server thread makes records and pauses; any thread may free a record (the
 // main thread, after its handler), which resumes every paused connection that
 // may read again through the resume function given at construction, called on
-// that thread. Lock order: the paused list's lock, then a budget's resumeLock.
+// that thread. The connections of one server share one InboundBudgets, which
+// counts their waiting bytes together and keeps the paused ones. Lock order:
+// the paused list's lock, then a budget's resumeLock.
 #pragma once
 
 #include <atomic>
@@ -21,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/event_record.h"
 #include "core/mutex.h"
@@ -31,9 +34,28 @@ inline constexpr std::size_t kMaxWaitingBytes = 64 * 1024 * 1024;
 // What a waiting record costs besides its bytes.
 inline constexpr std::size_t kWaitingRecordOverhead = 64;
 
+class InboundBudget;
+
+// What the connections of one server hold together.
+class InboundBudgets {
+  public:
+    // Bytes waiting from every connection together.
+    std::size_t waitingBytes() const { return allWaitingBytes.load(); }
+
+  private:
+    friend class InboundBudget;
+    std::atomic<std::size_t> allWaitingBytes{0};
+    // The connections that stopped reading, whichever limit stopped them: a
+    // connection stopped by the limit of all connections together resumes
+    // when any record is freed.
+    Mutex pausedLock;
+    std::vector<std::weak_ptr<InboundBudget>> pausedBudgets GUARDED_BY(pausedLock);
+    std::atomic<std::size_t> pausedCount{0};
+};
+
 class InboundBudget : public std::enable_shared_from_this<InboundBudget> {
   public:
-    explicit InboundBudget(std::function<void()> resume);
+    InboundBudget(std::shared_ptr<InboundBudgets> all, std::function<void()> resume);
     InboundBudget(const InboundBudget&) = delete;
     InboundBudget& operator=(const InboundBudget&) = delete;
 
@@ -46,12 +68,10 @@ class InboundBudget : public std::enable_shared_from_this<InboundBudget> {
     // The connection has closed: nothing is resumed any more. Server thread.
     void detach();
 
-    // Bytes waiting from every connection together.
-    static std::size_t waitingBytes();
-
   private:
     void release(std::size_t cost);
 
+    const std::shared_ptr<InboundBudgets> pool;
     std::atomic<std::size_t> messages{0};
     std::atomic<std::size_t> bytes{0};
     Mutex resumeLock;

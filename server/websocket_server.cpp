@@ -18,7 +18,8 @@
 using namespace server_detail;
 
 struct WebSocketServer::Impl {
-    explicit Impl(ListenOptions listen) : options(std::move(listen)) {}
+    Impl(ListenOptions listen, EventQueue& events, ClientRegistry& clients, ApiCalls& api)
+        : options(std::move(listen)), shared(events, clients, api) {}
 
     // One listening socket and its retry timer.
     struct Listener {
@@ -281,8 +282,9 @@ void WebSocketServer::Impl::finish() {
     ioc.stop();
 }
 
-WebSocketServer::WebSocketServer(ListenOptions options)
-    : impl(std::make_unique<Impl>(std::move(options))) {}
+WebSocketServer::WebSocketServer(ListenOptions options, EventQueue& events, ClientRegistry& clients,
+                                 ApiCalls& api)
+    : impl(std::make_unique<Impl>(std::move(options), events, clients, api)) {}
 
 WebSocketServer::~WebSocketServer() = default;
 

@@ -1,9 +1,9 @@
 // The clients' WebSocket server: plain TCP, no TLS, no per-message
 // compression, messages up to 16 MiB. Every message a client sends becomes an
-// APP_CLIENT_EVT record on the event queue; connections join and leave
-// clientRegistry. Plain HTTP requests on the same port are answered with the
-// embedded browser client and the HTTP API. Every request and upgrade passes
-// the access policy first (server/access_policy.h).
+// APP_CLIENT_EVT record on the event queue, with the client it came from;
+// connections join and leave the client registry. Plain HTTP requests on the same port are answered
+// with the embedded browser client and the HTTP API. Every request and upgrade passes the access
+// policy first (server/access_policy.h).
 //
 // It listens on the loopback addresses (127.0.0.1 and, where the system has
 // IPv6, ::1) and, when asked, on one address more; then peers beyond
@@ -27,9 +27,15 @@ struct ListenOptions {
     std::vector<std::string> allowedHosts;    // lower-case host names
 };
 
+class ApiCalls;
+class ClientRegistry;
+class EventQueue;
+
 class WebSocketServer {
   public:
-    explicit WebSocketServer(ListenOptions options);
+    // The queue, the registry and the API calls must outlive the server.
+    WebSocketServer(ListenOptions options, EventQueue& events, ClientRegistry& clients,
+                    ApiCalls& api);
     ~WebSocketServer();
     WebSocketServer(const WebSocketServer&) = delete;
     WebSocketServer& operator=(const WebSocketServer&) = delete;
@@ -39,8 +45,8 @@ class WebSocketServer {
     bool listen(std::string& error);
     // Serves until stop(); returns at once when listen() failed. Call once.
     void run();
-    // Closes the listeners and every connection, removes them from
-    // clientRegistry and makes run() return.
+    // Closes the listeners and every connection, removes them from the
+    // registry and makes run() return.
     void stop();
     // The port being listened on; 0 until listening (or when listening failed).
     std::uint16_t listeningPort() const { return boundPort.load(); }

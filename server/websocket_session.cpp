@@ -16,7 +16,11 @@ std::size_t costOf(const ClientMessage& message) {
 
 }  // namespace
 
-WebSocketSession::WebSocketSession(beast::tcp_stream stream) : ws(std::move(stream)) {}
+WebSocketSession::WebSocketSession(beast::tcp_stream stream, SessionShared& shared)
+    : ws(std::move(stream)),
+      events(shared.events),
+      clients(shared.clients),
+      budgets(shared.budgets) {}
 
 WebSocketSession::~WebSocketSession() {
     if (inbound) {
@@ -37,8 +41,8 @@ void WebSocketSession::onAccept(beast::error_code ec) {
         return;
     }
     // A freed record may resume the reading from any thread: it posts here.
-    inbound =
-        std::make_shared<InboundBudget>([weak = weak_from_this(), executor = ws.get_executor()] {
+    inbound = std::make_shared<InboundBudget>(
+        budgets, [weak = weak_from_this(), executor = ws.get_executor()] {
             net::post(executor, [weak] {
                 if (auto self = weak.lock()) {
                     self->readWhenRoom();
@@ -46,8 +50,8 @@ void WebSocketSession::onAccept(beast::error_code ec) {
             });
         });
     registered = true;
-    const std::size_t count = clientRegistry.add(shared_from_this());
-    logLine("uWS connect, clients(%d)", static_cast<int>(count));
+    id = clients.add(shared_from_this());
+    logLine("uWS connect, clients(%d)", static_cast<int>(clients.count()));
     readMessage();
 }
 
@@ -85,9 +89,9 @@ void WebSocketSession::onRead(beast::error_code ec) {
     // The exit command goes in front of every queued record, so the server ends
     // within the event being handled, whatever clients have queued.
     if (bytes.size() > 0 && data[0] == EXIT_SERVER) {
-        eventQueue.pushUrgent(std::move(record));
+        events.pushUrgent(Event{std::move(record), Origin{id, std::nullopt}, nullptr});
     } else {
-        eventQueue.push(std::move(record));
+        events.push(std::move(record), Origin{id, std::nullopt});
     }
     buffer.consume(buffer.size());
     if (buffer.capacity() > kKeptReadBuffer) {
@@ -170,7 +174,7 @@ void WebSocketSession::leaveRegistry() {
         return;
     }
     registered = false;
-    const std::size_t count = clientRegistry.remove(this);
+    const std::size_t count = clients.remove(this);
     logLine("uWS disconnect, clients(%d)", static_cast<int>(count));
 }
 

@@ -54,7 +54,8 @@ PairProblem buildPairProblem(const std::vector<float>& featuresI,
 }
 
 bool trainGesturePairs(const std::vector<std::vector<float>>& samples, int D,
-                       std::vector<PairModel>& models, std::size_t* failedPair, unsigned threads) {
+                       std::vector<PairModel>& models, std::size_t* failedPair, unsigned threads,
+                       std::stop_token stop) {
     std::vector<PairProblem> problems;
     for (std::size_t i = 0; i < samples.size(); ++i) {
         for (std::size_t j = i + 1; j < samples.size(); ++j) {
@@ -62,7 +63,7 @@ bool trainGesturePairs(const std::vector<std::vector<float>>& samples, int D,
         }
     }
     std::vector<bool> trained;
-    trainPairsInParallel(problems, models, trained, threads);
+    trainPairsInParallel(problems, models, trained, threads, stop);
     for (std::size_t p = 0; p < trained.size(); ++p) {
         if (!trained[p]) {
             if (failedPair != nullptr) {
@@ -85,7 +86,7 @@ void appendModelLine(const PairModel& model, int D, std::string& text) {
 }
 
 int generateModel(int gestureCount, int channelCount, const std::function<void()>& beforeReplace,
-                  std::string* modelText) {
+                  std::string* modelText, std::stop_token stop) {
     const int G = gestureCount;
     const int D = channelCount;
     if (G < 2 || G > kMostGestures) {
@@ -110,7 +111,11 @@ int generateModel(int gestureCount, int channelCount, const std::function<void()
     }
     std::vector<PairModel> models;
     std::size_t failed = 0;
-    if (!trainGesturePairs(features, D, models, &failed)) {
+    if (!trainGesturePairs(features, D, models, &failed, 0, stop)) {
+        if (stop.stop_requested()) {
+            logLine("generateModel, stopped; \"%s\" is left as it was", kModelFileName);
+            return 1;
+        }
         logLine("generateModel, pair (%d,%d) could not be trained", pairs[failed].first,
                 pairs[failed].second);
         return 1;
@@ -124,6 +129,10 @@ int generateModel(int gestureCount, int channelCount, const std::function<void()
                 pairs[p].first, pairs[p].second);
         }
         appendModelLine(models[p], D, text);
+    }
+    if (stop.stop_requested()) {
+        logLine("generateModel, stopped; \"%s\" is left as it was", kModelFileName);
+        return 1;
     }
     if (beforeReplace) {
         beforeReplace();

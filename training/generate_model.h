@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -20,10 +21,11 @@
 // gesture has no whole sample, or the file cannot be written. beforeReplace,
 // if given, runs once the new model is trained, right before it replaces the
 // old one (so that files describing the old model can go first); modelText,
-// if given, receives the text written.
+// if given, receives the text written. Once `stop` is asked the training
+// gives up (1) and "W&B.txt" is as it was.
 int generateModel(int gestureCount, int channelCount,
-                  const std::function<void()>& beforeReplace = {},
-                  std::string* modelText = nullptr);
+                  const std::function<void()>& beforeReplace = {}, std::string* modelText = nullptr,
+                  std::stop_token stop = {});
 
 // The problem of pair (i, j): the numbers of gesture i followed by those of
 // gesture j as one flat list cut into rows of D; the first
@@ -38,7 +40,8 @@ void appendModelLine(const PairModel& model, int D, std::string& text);
 // positions, samples[k] holding the numbers of position k + 1 as its feature
 // file gives them, exactly as "W&B.txt" is trained: on up to `threads` threads
 // (0: as many as the machine has). models gets one per pair, in pair order.
-// False when a pair cannot be trained; *failedPair (when given) is then its index.
+// False when a pair cannot be trained (or `stop` was asked); *failedPair
+// (when given) is then its index.
 bool trainGesturePairs(const std::vector<std::vector<float>>& samples, int D,
                        std::vector<PairModel>& models, std::size_t* failedPair = nullptr,
-                       unsigned threads = 0);
+                       unsigned threads = 0, std::stop_token stop = {});

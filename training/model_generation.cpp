@@ -50,11 +50,14 @@ bool rawFilesFitInMemory(std::uint8_t gestureMask) {
 // The windows of every recording read go to the recogniser's training, the
 // k-th selected gesture as position k.
 bool extractSelectedFeatures(std::uint8_t gestureMask, std::uint8_t channelMask,
-                             RecogniserTraining& recogniser) {
+                             RecogniserTraining& recogniser, const std::stop_token& stop) {
     const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     int position = 0;
     const auto refused = readSelectedRecordings(
         gestureMask, channelMask, kMaxRawFileBytes, [&](GestureRecording& recording) {
+            if (stop.stop_requested()) {
+                return;
+            }
             const std::uint8_t* bytes = recording.bytes.data();
             const std::size_t length = recording.bytes.size();
             recogniser.add(recordingWindowFeatures(bytes, length, channelCount), ++position);
@@ -144,15 +147,29 @@ void writeRecogniser(const RecogniserTraining& training, std::uint8_t gestureMas
 }  // namespace
 
 void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelMask,
-                                 std::vector<std::uint8_t>& response) {
+                                 std::vector<std::uint8_t>& response, std::stop_token stop) {
     const auto channelCount = static_cast<std::uint8_t>(std::popcount(channelMask));
     if (!rawFilesFitInMemory(gestureMask)) {
         response.push_back(STATUS_FAILED);
         return;
     }
     removeFeatureFiles();
+    const std::size_t before = response.size();
+    const auto stopped = [&response, &stop, before] {
+        if (!stop.stop_requested()) {
+            return false;
+        }
+        removeFeatureFiles();
+        response.resize(before);
+        response.push_back(STATUS_STOPPED);
+        return true;
+    };
     RecogniserTraining recogniser;
-    if (!extractSelectedFeatures(gestureMask, channelMask, recogniser)) {
+    const bool extracted = extractSelectedFeatures(gestureMask, channelMask, recogniser, stop);
+    if (stopped()) {
+        return;
+    }
+    if (!extracted) {
         response.push_back(STATUS_FAILED);
     }
     if (!everyFeatureFilePresent(gestureMask)) {
@@ -169,9 +186,11 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelM
         std::remove(kRecogniserFileName);
     };
     std::string modelText;
-    if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles, &modelText) !=
-        0) {
-        response.push_back(STATUS_FAILED);
+    if (generateModel(std::popcount(gestureMask), channelCount, dropOldModelFiles, &modelText,
+                      stop) != 0) {
+        if (!stopped()) {
+            response.push_back(STATUS_FAILED);
+        }
         return;
     }
     if (const FileWrite written = saveModelGestures(gestureMask); !written) {
@@ -182,7 +201,6 @@ void generateModelFromRecordings(std::uint8_t gestureMask, std::uint8_t channelM
     }
     logLine("start generate model ....");
     writeRecogniser(recogniser, gestureMask, channelCount, modelText);
-    newModelFlag.store(1);
     response.push_back(STATUS_OK);
     removeFeatureFiles();
 }

@@ -2,8 +2,6 @@
 
 #include "training/model_file.h"
 
-std::atomic<std::uint8_t> newModelFlag{0};
-
 bool checkModelFile(ModelShape& shape, std::string& problem) {
     ModelFile model;
     if (readModelFile(model) != ModelFileRead::Read) {

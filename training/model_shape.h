@@ -2,7 +2,6 @@
 // the weights of every channel and then the bias.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -21,8 +20,3 @@ inline constexpr int kMostGestures = 8;
 // valuesPerRow finite numbers each. On false shape is untouched and problem
 // says why, for the log line of the command that refuses the model.
 bool checkModelFile(ModelShape& shape, std::string& problem);
-
-// 1 = the identification thread must load "W&B.txt" before its next window.
-// Set by the main thread after a training and at the start of identification;
-// cleared by the identification thread.
-extern std::atomic<std::uint8_t> newModelFlag;

@@ -41,6 +41,10 @@ bool trainPair(const PairProblem& problem, SvmParams& params, PairModel& model) 
     std::vector<float> alpha(N);
     model.bias = smoSolve(problem.samples.data(), problem.D, N, problem.labels.data(), params,
                           alpha.data(), &model.reachedIterationCap);
+    if (params.stop.stop_requested()) {
+        model = PairModel{};
+        return false;
+    }
 
     // Every multiplier above 0 carries its sample into the weights.
     const std::size_t D = static_cast<std::size_t>(problem.D);

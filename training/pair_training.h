@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stop_token>
 #include <vector>
 
 inline constexpr int kMaxFeatureDimension = 8;  // channels
@@ -26,6 +27,9 @@ struct SvmParams {
     float tolerance = 0.001f;
     float positiveBound = 0.0f;  // C+, bound of the +1 multipliers; set by trainPair
     float negativeBound = 0.0f;  // -C-, stored negative; set by trainPair
+    // Asked: the solver gives up within a few hundred iterations and the
+    // pair is not trained (the server is ending, or the training was stopped).
+    std::stop_token stop;
 };
 
 // For a feature vector f: v = bias + sum of weights[c] x f[c]; v >= 0 votes
@@ -44,7 +48,8 @@ float dotProduct(const float* a, const float* b, int n);
 // from the solver, the weights as the sum of label x multiplier x sample over
 // every sample whose multiplier is above 0, in increasing sample order.
 // False, with model zeroed, when D is outside 1..8, a label is neither +1 nor
-// -1, the arrays are short, or a class has no sample.
+// -1, the arrays are short, or a class has no sample; also when params.stop
+// was asked meanwhile.
 bool trainPair(const PairProblem& problem, SvmParams& params, PairModel& model);
 
 // Solves the dual problem for the given bounds and fills alpha (N values).

@@ -12,7 +12,7 @@ constexpr unsigned kMostThreads = 8;
 }  // namespace
 
 void trainPairsInParallel(const std::vector<PairProblem>& problems, std::vector<PairModel>& models,
-                          std::vector<bool>& ok, unsigned threads) {
+                          std::vector<bool>& ok, unsigned threads, std::stop_token stop) {
     const std::size_t pairs = problems.size();
     models.assign(pairs, PairModel{});
     // One byte per pair: the elements of a vector<bool> share words and could
@@ -25,8 +25,9 @@ void trainPairsInParallel(const std::vector<PairProblem>& problems, std::vector<
 
     std::atomic<std::size_t> nextPair{0};
     auto work = [&] {
-        for (std::size_t p; (p = nextPair.fetch_add(1)) < pairs;) {
+        for (std::size_t p; !stop.stop_requested() && (p = nextPair.fetch_add(1)) < pairs;) {
             SvmParams params;
+            params.stop = stop;
             trained[p] = trainPair(problems[p], params, models[p]) ? 1 : 0;
         }
     };

@@ -1,6 +1,7 @@
 // Training many independent pairs at once on worker threads.
 #pragma once
 
+#include <stop_token>
 #include <vector>
 
 #include "training/pair_training.h"
@@ -10,6 +11,7 @@
 // 8). Each pair is trained exactly as trainPair trains it alone; the workers
 // share only the read-only problems and a counter handing out pair indices,
 // and each model slot is written by the one worker that trained it. All
-// workers have finished when this returns. ok[p] is trainPair's result.
+// workers have finished when this returns. ok[p] is trainPair's result; once
+// `stop` is asked, the pairs under way give up and the rest are not trained.
 void trainPairsInParallel(const std::vector<PairProblem>& problems, std::vector<PairModel>& models,
-                          std::vector<bool>& ok, unsigned threads = 0);
+                          std::vector<bool>& ok, unsigned threads = 0, std::stop_token stop = {});

@@ -7,13 +7,7 @@
 #include <cstring>
 
 #include "core/log.h"
-#include "core/recording_timer.h"
-#include "device/acquisition_state.h"
-#include "device/raw_data_routing.h"
-#include "device/tessel_handle.h"
 #include "protocol/wire.h"
-#include "recordings/save_recording_window.h"
-#include "server/client_registry.h"
 
 std::string rawFileName(std::uint8_t gesture) {
     return "raw" + std::to_string(gesture) + ".bin";
@@ -47,58 +41,4 @@ bool appendToRawFile(const std::string& name, const std::uint8_t* data, std::siz
         return false;
     }
     return true;
-}
-
-void handleInternalEvents(const std::uint8_t* payload, std::size_t length) {
-    logLine("handleInternalEvents");
-    if (length == 0) {
-        logLine("Internal event format err!!!");
-        return;
-    }
-    if (payload[0] == kConnectGivenUp) {
-        if (handle) {
-            handle->giveUpConnect();
-        }
-        return;
-    }
-    if (payload[0] == kScanGivenUp) {
-        std::uint64_t watched = 0;
-        for (std::size_t i = 1; i < length && i <= 8; ++i) {
-            watched |= static_cast<std::uint64_t>(payload[i]) << (8 * (i - 1));
-        }
-        if (handle && length == 9) {
-            handle->giveUpScan(watched);
-        }
-        return;
-    }
-    if (payload[0] != kRecordingWindowClosed) {
-        return;
-    }
-    // A window stopped, ended by STOP_IDENTIFY, given up or cut by a
-    // disconnection before it was full is abandoned: nothing is written here.
-    const std::uint32_t window = recordingWindowIn(payload + 1, length - 1);
-    if (!closeRecordingWindow(window)) {
-        logLine("handleInternalEvents, recording window %u was abandoned", window);
-        return;
-    }
-    std::int32_t recording = RECORD_MODE;
-    dataMode.compare_exchange_strong(recording, IDLE_MODE);
-    if (recordTimerArmed.exchange(0) != 0) {
-        recordingTimer.stop();
-    }
-    // The window holds its frames: it is saved and answered before the stream
-    // is switched off, which the armband may take its time over.
-    const RecordingPlan plan = rawBuffer.plan();
-    bool saved = false;
-    rawBuffer.read([&saved, &plan](const std::uint8_t* data, std::size_t size) {
-        saved = saveRecordingWindow(plan.gesture, plan.channelMask, data, size);
-    });
-    if (saved) {
-        logLine("FeatureExtraction: SUCCESS");
-    }
-    const std::uint8_t response[] = {kRecordAnswer, saved ? STATUS_OK : STATUS_FAILED};
-    sendToClients(response, sizeof response);
-    if (handle && handle->currentDevice()) {
-        handle->setDataNotifySwitch(tessel::kNotifyNone);
-    }
 }

@@ -3,6 +3,9 @@
 
 namespace {
 
+// How often the solver looks whether it is asked to stop.
+constexpr std::uint32_t kStopCheckIterations = 64;
+
 // Fallback j: among the samples with down set, the first with the smallest g.
 Choice chooseSmallestDown(const SmoState& state) {
     Choice choice;
@@ -47,6 +50,10 @@ float smoSolveWith(const SolverKernels& kernels, const float* samples, int D, st
 
         if (params.tolerance >= gmax - gmin) {
             return (gmax + gmin) * 0.5f;
+        }
+        // A stop leaves the solver early; its caller drops the result.
+        if (iteration % kStopCheckIterations == 0 && params.stop.stop_requested()) {
+            return 0.0f;
         }
         if (iteration == params.maxIterations) {
             if (reachedCap != nullptr) {

@@ -38,33 +38,6 @@ double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Writes `windows` 30 s windows of 8 channels for each gesture 1..8, with the
-// window log the server keeps beside each raw file.
-void writeRecordings(const std::string& dir, int windows) {
-    for (int gesture = 1; gesture <= 8; ++gesture) {
-        // A few different windows, repeated: what the wearer does varies a little.
-        std::vector<std::vector<std::uint8_t>> variants;
-        for (std::uint64_t seed = 1; seed <= 6; ++seed) {
-            variants.push_back(simulatedRecording(gesture, 8, 30, seed));
-        }
-        const std::string raw = dir + "/raw" + std::to_string(gesture) + ".bin";
-        std::FILE* file = std::fopen(raw.c_str(), "wb");
-        std::string log;
-        for (int w = 0; w < windows; ++w) {
-            const std::vector<std::uint8_t>& window =
-                variants[static_cast<std::size_t>(w) % variants.size()];
-            std::fwrite(window.data(), 1, window.size(), file);
-            log += std::to_string(static_cast<std::uint64_t>(w) * window.size()) + " " +
-                   std::to_string(window.size()) + " 255 " + std::to_string(1700000000 + w) + "\n";
-        }
-        std::fclose(file);
-        std::FILE* logFile =
-            std::fopen((dir + "/raw" + std::to_string(gesture) + ".windows").c_str(), "wb");
-        std::fwrite(log.data(), 1, log.size(), logFile);
-        std::fclose(logFile);
-    }
-}
-
 struct Load {
     const char* name;
     int recordedWindows;  // per gesture, written before the server starts; 0 none
@@ -74,7 +47,7 @@ struct Load {
 
 bool prepare(ServerProcess& server, const Load& load, std::unique_ptr<WireClient>& client) {
     if (load.recordedWindows > 0) {
-        writeRecordings(server.dir(), load.recordedWindows);
+        writeSimulatedWindows(server.dir(), load.recordedWindows);
     }
     if (!server.start(std::chrono::seconds(60))) {
         std::fprintf(stderr, "%s: the server did not start\n%s", load.name, server.log().c_str());
@@ -183,11 +156,11 @@ std::vector<Load> loads() {
              for (int i = 0; i < 2000; ++i) {
                  client.send({0x30});
              }
-             for (int i = 0; i < 2000; ++i) {
-                 if (!client.nextWithCode(0x30, std::chrono::seconds(30))) {
-                     break;
-                 }
+             int answered = 0;
+             while (answered < 2000 && client.nextWithCode(0x30, std::chrono::seconds(30))) {
+                 ++answered;
              }
+             std::printf("version    answered %d of 2000\n", answered);
          }},
         {"train", 86,
          [](ServerProcess&, WireClient& client) {
@@ -198,18 +171,33 @@ std::vector<Load> loads() {
         {"inventory", 107,
          [](ServerProcess& server, WireClient&) {
              std::vector<std::thread> requests;
+             std::atomic<int> complete{0};
+             std::atomic<int> busy{0};
              for (int i = 0; i < 40; ++i) {
-                 requests.emplace_back([&server] { httpGet(server.port(), "/api/recordings"); });
+                 requests.emplace_back([&server, &complete, &busy] {
+                     const HttpResponse response = httpGet(server.port(), "/api/recordings");
+                     if (response.status == 200 &&
+                         response.body.find("\"activeWindows\": null") == std::string::npos) {
+                         ++complete;
+                     } else if (response.status == 503) {
+                         ++busy;
+                     }
+                 });
              }
              for (std::thread& request : requests) {
                  request.join();
              }
+             std::printf(
+                 "inventory  answered 200 with every analysis: %d of 40, 503 (too many "
+                 "waiting): %d\n",
+                 complete.load(), busy.load());
          }},
         {"mute", 0,
          [](ServerProcess& server, WireClient& client) {
              server.sim("mute setDataNotifySwitch 3");
              client.send({0x06, 0x01});
-             client.nextWithCode(0x06, std::chrono::seconds(60));
+             const auto answer = client.nextWithCode(0x06, std::chrono::seconds(60));
+             std::printf("mute       answer %s\n", answer ? hex(*answer).c_str() : "none");
          }},
     };
 }

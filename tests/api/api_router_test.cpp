@@ -4,11 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
+
 #include "core/emg_rate.h"
 #include "core/recording_timer.h"
-#include "device/acquisition_state.h"
-#include "device/raw_data_routing.h"
 #include "identify/identify_mode.h"
+#include "server/server_context.h"
+#include "tests/support/event_pump.h"
 #include "tests/support/simulated_recordings.h"
 #include "tests/support/temp_dir.h"
 
@@ -23,30 +25,27 @@ struct Exchange {
     bool withHeader = true;  // X-Quillon-Request: 1
 };
 
-ApiResponse call(const std::string& method, const std::string& target, const std::string& body = {},
-                 bool withHeader = true) {
-    ApiRequest request;
-    request.method = method;
-    request.target = target;
-    request.quillonRequest = withHeader ? "1" : "";
-    request.body = body;
-    return handleApiRequest(request);
-}
-
 class Api : public testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(scratch.ready());
-        resetAcquisitionState();
-        channelMask.store(0xFF);
-        channelCount.store(8);
-        gestureMask.store(0x03);
-        gestureCount.store(2);
+        server.acquisition.configure(0xFF, 0x03);
         writeSimulatedRawFiles({1, 2}, 8, 4);
     }
-    void TearDown() override {
-        resetAcquisitionState();
-        setIdentifyMode(IdentifyMode::exact);
+
+    // The response, once the main loop (played here) has handed it over.
+    ApiResponse call(const std::string& method, const std::string& target,
+                     const std::string& body = {}, bool withHeader = true) {
+        ApiRequest request;
+        request.method = method;
+        request.target = target;
+        request.quillonRequest = withHeader ? "1" : "";
+        request.body = body;
+        std::optional<ApiResponse> response;
+        handleApiRequest(server, request, [&response](ApiResponse answer) { response = answer; });
+        EXPECT_TRUE(pumpEventsUntil(server, [&response] { return response.has_value(); }))
+            << method << " " << target;
+        return response.value_or(ApiResponse{});
     }
 
     void expectAll(const std::vector<Exchange>& exchanges) {
@@ -66,6 +65,7 @@ class Api : public testing::Test {
     }
 
     ScopedWorkingDirectory scratch;
+    ServerContext server{nullptr};
 };
 
 constexpr const char* kJson = "application/json";
@@ -96,18 +96,18 @@ TEST_F(Api, StatusAndEvaluationAreReadOnly) {
     EXPECT_EQ(status["model"]["gestures"], 2);
     EXPECT_EQ(status["model"]["trainedGestures"], nlohmann::json({1, 3}));
     // A window under way: its gesture and the seconds of EMG it holds so far.
-    dataMode.store(RECORD_MODE);
-    recordingGesture.store(2);
-    rawBuffer.start(RecordingPlan{1, 2, 0xFF, kRecordWindowFrames});
+    server.acquisition.dataMode = RECORD_MODE;
+    server.acquisition.recordingGesture = 2;
+    server.routing.startRecording(RecordingPlan{1, 2, 0xFF, kRecordWindowFrames});
     const std::vector<std::uint8_t> packet(16 * 8, 128);
     for (int i = 0; i < 2 * static_cast<int>(kEmgFramesPerSecond) / 16; ++i) {
-        rawBuffer.append(packet.data(), packet.size());
+        server.routing.route(packet);
     }
     status = nlohmann::json::parse(*call("GET", "/api/status").body);
     EXPECT_EQ(status["recording"]["gesture"], 2);
     EXPECT_DOUBLE_EQ(status["recording"]["seconds"].get<double>(), 81 * 16 / kEmgFramesPerSecond);
-    rawBuffer.clear();
-    dataMode.store(IDLE_MODE);
+    server.routing.stopRecording();
+    server.acquisition.dataMode = IDLE_MODE;
     const auto evaluation = nlohmann::json::parse(*call("GET", "/api/evaluation").body);
     EXPECT_EQ(evaluation["evaluated"], true) << evaluation.dump();
     // Rest is the first class: a square matrix over rest and the two gestures.
@@ -138,10 +138,13 @@ TEST_F(Api, RecordingsAreListedExportedAndDeletedOnlyWithTheHeaderAndWhileIdle) 
                {"DELETE", "/api/recordings/1", 403, kJson, {}, false}});
     EXPECT_TRUE(fileExists("raw1.bin"));
 
-    dataMode.store(RECORD_MODE);
+    server.acquisition.dataMode = RECORD_MODE;
     expectAll({{"DELETE", "/api/recordings/1", 409, kJson}});
     EXPECT_TRUE(fileExists("raw1.bin"));
-    dataMode.store(IDLE_MODE);
+    server.acquisition.dataMode = IDLE_MODE;
+    server.training.running = true;  // a training under way is waited for too
+    expectAll({{"DELETE", "/api/recordings/1", 409, kJson}});
+    server.training.running = false;
 
     writeFile("raw1.windows", "0 10 255 5\n");
     expectAll(
@@ -167,19 +170,19 @@ TEST_F(Api, NamesAndSettingsChangeOnlyWithTheHeaderAndWhileIdle) {
                {"PUT", "/api/settings", 400, kJson, R"({"identifyMode": "fast"})"},
                {"PUT", "/api/settings", 403, kJson, R"({"identifyMode": "calibrated"})", false}});
     EXPECT_FALSE(fileExists("gesture_names.json"));
-    EXPECT_EQ(identifyMode(), IdentifyMode::exact);
+    EXPECT_EQ(server.identifyMode, IdentifyMode::exact);
 
-    dataMode.store(IDENTIFY_MODE);
+    server.acquisition.dataMode = IDENTIFY_MODE;
     expectAll({{"PUT", "/api/gestures", 409, kJson, names},
                {"PUT", "/api/settings", 409, kJson, R"({"identifyMode": "calibrated"})"},
                {"GET", "/api/gestures", 200, kJson}});
-    dataMode.store(IDLE_MODE);
+    server.acquisition.dataMode = IDLE_MODE;
     EXPECT_FALSE(fileExists("gesture_names.json"));
 
     expectAll({{"PUT", "/api/gestures", 200, kJson, names},
                {"PUT", "/api/settings", 200, kJson, R"({"identifyMode": "calibrated"})"}});
     EXPECT_EQ(nlohmann::json::parse(*call("GET", "/api/gestures").body)["names"][1], "Spread");
-    EXPECT_EQ(identifyMode(), IdentifyMode::calibrated);
+    EXPECT_EQ(server.identifyMode, IdentifyMode::calibrated);
     const auto status = nlohmann::json::parse(*call("GET", "/api/status").body);
     EXPECT_EQ(status["identifyMode"], "calibrated");
     EXPECT_EQ(status["gestureNames"][0], "Fist");

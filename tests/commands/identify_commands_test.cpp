@@ -3,23 +3,25 @@
 #include <cstdio>
 #include <string>
 
+#include <thread>
+
 #include "commands/client_commands.h"
-#include "core/event_queue.h"
-#include "device/acquisition_state.h"
-#include "device/raw_data_routing.h"
 #include "identify/identify_model_check.h"
+#include "server/server_context.h"
 #include "tests/support/capturing_client.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/simulated_recordings.h"
 #include "tests/support/temp_dir.h"
 #include "training/model_shape.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
 
 // A model of `lines` lines of `values` numbers each, trained on gestures 1 to 3
-// (and configured so).
-void writeModel(int lines, int values) {
+// (and configured so, with `channels` channels).
+void writeModel(AcquisitionState& state, int lines, int values, std::uint8_t channels = 8) {
     std::string text;
     for (int line = 0; line < lines; ++line) {
         for (int value = 0; value < values; ++value) {
@@ -28,13 +30,13 @@ void writeModel(int lines, int values) {
     }
     writeFile("W&B.txt", text);
     writeFile("W&B.gestures", "0x07\n");
-    gestureMask.store(0x07);
+    state.gestureMask = 0x07;
+    state.channelCount = channels;
 }
 
 class IdentifyCommands : public testing::Test {
   protected:
-    IdentifyCommands() { resetAcquisitionState(); }
-    void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
+    void command(const Bytes& message) { armband.command(message); }
     std::string commandLog(const Bytes& message) {
         testing::internal::CaptureStdout();
         command(message);
@@ -43,87 +45,75 @@ class IdentifyCommands : public testing::Test {
 
     ScopedWorkingDirectory workingDirectory;
     FakeArmband armband;
-    ScopedCapturingClient client;
+    ServerContext& server = armband.server;
+    AcquisitionState& state = server.acquisition;
+    ScopedCapturingClient& client = armband.client;
 };
 
-TEST_F(IdentifyCommands, StartingSizesTheWindowFromTheModelAndSwitchesTheRawStreamOn) {
-    writeModel(3, 9);
-    channelCount.store(8);
-    newModelFlag.store(0);
-    const std::string log = commandLog({START_IDENTIFY});
+TEST_F(IdentifyCommands, StartingSizesTheWindowFromTheModelAndTheIdentificationLoadsIt) {
+    writeModel(state, 3, 9);
+    std::string log = commandLog({START_IDENTIFY});
     EXPECT_NE(log.find("start identify command recieved."), std::string::npos);
     EXPECT_NE(log.find("identify buffer length:1040"), std::string::npos);
     EXPECT_TRUE(client->messages().empty());
-    EXPECT_EQ(dataMode.load(), IDENTIFY_MODE);
-    EXPECT_EQ(identifyWindowLength.load(), 1040u);
-    EXPECT_EQ(newModelFlag.load(), 1);
+    EXPECT_EQ(state.dataMode, IDENTIFY_MODE);
+    EXPECT_EQ(state.identifyWindowLength, 1040u);
     EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>{0x80});
-}
-
-TEST_F(IdentifyCommands, WhileIdentifyingPacketsAreCutIntoHalfOverlappingWindows) {
-    writeModel(3, 3);
-    channelCount.store(2);
-    command({START_IDENTIFY});
-    ASSERT_EQ(identifyWindowLength.load(), 260u);
-    for (std::uint8_t packet = 0; packet < 4; ++packet) {
-        routeRawPacket(Bytes(128, packet));
+    // The first window cut (nine packets of eight channels) loads the model first.
+    testing::internal::CaptureStdout();
+    for (int packet = 0; packet < 9; ++packet) {
+        server.routing.route(Bytes(128, 124));
     }
-    const EventRecord first = identifyQueue.tryPop();
-    const EventRecord second = identifyQueue.tryPop();
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->size(), 260u);
-    EXPECT_EQ((*first)[0], 0);
-    // The second window starts 130 bytes after the first.
-    EXPECT_EQ((*second)[0], 1);
-    EXPECT_EQ((*second)[125], 1);
-    EXPECT_EQ((*second)[126], 2);
-    EXPECT_EQ(identifyQueue.tryPop(), nullptr);
+    while (server.identify.queued() > 0) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("Identify init, detect new model"), std::string::npos) << log;
+    EXPECT_NE(log.find("identify gesture number:3"), std::string::npos) << log;
 }
 
 TEST_F(IdentifyCommands, StartingWithoutAModelOrWhileBusyIsRefused) {
-    channelCount.store(8);
+    state.channelCount = 8;
     command({START_IDENTIFY});
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
-    writeModel(3, 9);
-    dataMode.store(RECORD_MODE);
+    EXPECT_EQ(state.dataMode, IDLE_MODE);
+    writeModel(state, 3, 9);
+    state.dataMode = RECORD_MODE;
     command({START_IDENTIFY});
-    EXPECT_EQ(dataMode.load(), RECORD_MODE);
-    dataMode.store(IDLE_MODE);
+    EXPECT_EQ(state.dataMode, RECORD_MODE);
+    state.dataMode = IDLE_MODE;
     command({START_IDENTIFY, 0});
     EXPECT_EQ(client->messages(), std::vector<Bytes>(3, Bytes{0x08, 0xFF}));
     EXPECT_TRUE(armband.device->setting->switches().empty());
 }
 
 TEST_F(IdentifyCommands, AModelForOtherChannelsOrTooLargeForTheClassifierIsRefused) {
-    channelCount.store(4);
-    writeModel(3, 9);
+    writeModel(state, 3, 9, 4);
     EXPECT_NE(commandLog({START_IDENTIFY}).find("8"), std::string::npos);
-    writeModel(29, 5);
+    writeModel(state, 29, 5, 4);
     command({START_IDENTIFY});
-    channelCount.store(9);
-    writeModel(3, 10);
+    writeModel(state, 3, 10, 9);
     command({START_IDENTIFY});
     EXPECT_EQ(client->messages(), std::vector<Bytes>(3, Bytes{0x08, 0xFF}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(state.dataMode, IDLE_MODE);
 }
 
 TEST_F(IdentifyCommands, AModelOfOtherGesturesOrWithoutItsGesturesIsRefused) {
-    writeModel(3, 9);
-    channelCount.store(8);
-    gestureMask.store(0x0B);
+    writeModel(state, 3, 9);
+    state.gestureMask = 0x0B;
     EXPECT_NE(commandLog({START_IDENTIFY}).find("trained on gestures 0x07"), std::string::npos);
     std::remove("W&B.gestures");
-    gestureMask.store(0x07);
+    state.gestureMask = 0x07;
     command({START_IDENTIFY});
     EXPECT_EQ(client->messages(), std::vector<Bytes>(2, Bytes{0x08, 0xFF}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(state.dataMode, IDLE_MODE);
 }
 
 TEST_F(IdentifyCommands, StoppingAnswersStoppedInEveryModeAndSwitchesARunningStreamOff) {
     for (std::int32_t mode : {IDLE_MODE, RECORD_MODE, IDENTIFY_MODE, GESTURE_MODE}) {
-        dataMode.store(mode);
+        state.dataMode = mode;
         command({STOP_IDENTIFY});
-        EXPECT_EQ(dataMode.load(), IDLE_MODE);
+        EXPECT_EQ(state.dataMode, IDLE_MODE);
     }
     command({STOP_IDENTIFY, 1});
     const Bytes stopped{0x08, 0xFD};
@@ -132,6 +122,52 @@ TEST_F(IdentifyCommands, StoppingAnswersStoppedInEveryModeAndSwitchesARunningStr
     EXPECT_EQ(client->messages(), expected);
     // With nothing running the armband is not asked; a recording is abandoned.
     EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>(3, 0x00));
+}
+
+}  // namespace
+
+namespace {
+
+// How many times the identification thread has loaded a model, once it has
+// handled what is queued: each routed window after a load request loads first.
+int modelLoadsAfterWindows(ServerContext& server, int windows) {
+    testing::internal::CaptureStdout();
+    for (int packet = 0; packet < 9 * windows; ++packet) {
+        server.routing.route(Bytes(16, 124));
+    }
+    while (server.identify.queued() > 0) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string log = testing::internal::GetCapturedStdout();
+    int loads = 0;
+    for (auto at = log.find("Identify init, detect new model"); at != std::string::npos;
+         at = log.find("Identify init, detect new model", at + 1)) {
+        ++loads;
+    }
+    return loads;
+}
+
+TEST(IdentifyWhileTraining, AModelTrainedDuringIdentificationIsLoadedBeforeItsNextWindow) {
+    ScopedWorkingDirectory workingDirectory;
+    FakeArmband armband;
+    ServerContext& server = armband.server;
+    server.acquisition.configure(0x01, 0x03);
+    writeSimulatedRawFiles({1, 2}, 1, 3);
+    const auto trained = [&armband] {
+        armband.client->clear();
+        armband.command({GENERATE_MODEL});
+        return armband.pumpUntil(
+            [&armband] { return !armband.client->messagesWithCode(0x0A).empty(); }, 60s);
+    };
+    ASSERT_TRUE(trained());
+    ASSERT_EQ(armband.client->messagesWithCode(0x0A).at(0), (Bytes{0x0A, 0x00}));
+    armband.command({START_IDENTIFY});
+    ASSERT_EQ(server.acquisition.dataMode, IDENTIFY_MODE);
+    EXPECT_EQ(modelLoadsAfterWindows(server, 2), 1);
+    ASSERT_TRUE(trained());
+    EXPECT_EQ(modelLoadsAfterWindows(server, 2), 1) << "the new model, before the next window";
+    EXPECT_EQ(modelLoadsAfterWindows(server, 2), 0);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "commands/client_commands.h"
-#include "device/acquisition_state.h"
+#include "server/server_context.h"
 #include "tests/support/capturing_client.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/fake_device.h"
@@ -19,43 +19,35 @@ const std::string kThreeGestureModel =
     "1.000000 2.000000 -3.000000\n"
     "0.000000 0.500000 0.250000\n";
 
-void configure(std::uint8_t channels, std::uint8_t gestures) {
-    channelMask.store(channels);
-    channelCount.store(static_cast<std::uint8_t>(__builtin_popcount(channels)));
-    gestureMask.store(gestures);
-    gestureCount.store(static_cast<std::uint8_t>(__builtin_popcount(gestures)));
-}
-
 class ModelCommands : public testing::Test {
   protected:
-    void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
-
     ScopedWorkingDirectory workingDirectory;
 };
 
-TEST_F(ModelCommands, StopCommandsOnlyAcknowledge) {
+TEST_F(ModelCommands, StopCommandsWithNothingToStopOnlyAcknowledge) {
     FakeArmband armband;
-    ScopedCapturingClient client;
-    command({STOP_GENERATE_MODEL});
-    command({STOP_GENERATE_MODEL, 1});
-    command({STOP_MODEL_UPDATE});
-    command({STOP_MODEL_UPDATE, 1});
+    ScopedCapturingClient& client = armband.client;
+    armband.command({STOP_GENERATE_MODEL});
+    armband.command({STOP_GENERATE_MODEL, 1});
+    armband.command({STOP_MODEL_UPDATE});
+    armband.command({STOP_MODEL_UPDATE, 1});
     EXPECT_EQ(client->messages(),
               (std::vector<Bytes>{{0x0A, 0xFD}, {0x0A, 0xFF}, {0x0C, 0xFD}, {0x0C, 0xFF}}));
 }
 
 TEST_F(ModelCommands, GenerationOfTheWrongLengthIsRefused) {
     FakeArmband armband;
-    ScopedCapturingClient client;
-    command({GENERATE_MODEL, 0});
+    ScopedCapturingClient& client = armband.client;
+    armband.command({GENERATE_MODEL, 0});
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{{0x0A, 0xFF}}));
 }
 
 TEST_F(ModelCommands, GenerationWithAMissingRawFileReportsEachStep) {
     FakeArmband armband;
-    ScopedCapturingClient client;
-    configure(0x03, 0x06);
-    command({GENERATE_MODEL});
+    ScopedCapturingClient& client = armband.client;
+    armband.server.acquisition.configure(0x03, 0x06);
+    armband.command({GENERATE_MODEL});
+    ASSERT_TRUE(armband.pumpUntil([&] { return !client->messages().empty(); }));
     const auto answer = client->messages().at(0);
     ASSERT_GE(answer.size(), 3u);
     EXPECT_EQ(answer[0], 0x0A);
@@ -64,11 +56,11 @@ TEST_F(ModelCommands, GenerationWithAMissingRawFileReportsEachStep) {
 
 TEST_F(ModelCommands, AnUpdateOfTheWrongLengthTouchesNoFile) {
     FakeArmband armband;
-    ScopedCapturingClient client;
+    ScopedCapturingClient& client = armband.client;
     writeFile("W&B.txt", kThreeGestureModel);
-    configure(0x03, 0x07);
+    armband.server.acquisition.configure(0x03, 0x07);
     testing::internal::CaptureStdout();
-    command({MODEL_UPDATE, 0});
+    armband.command({MODEL_UPDATE, 0});
     EXPECT_NE(testing::internal::GetCapturedStdout().find("MODEL_UPDATE CMD lenght error"),
               std::string::npos);
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{{0x0C, 0xEF}}));
@@ -77,11 +69,12 @@ TEST_F(ModelCommands, AnUpdateOfTheWrongLengthTouchesNoFile) {
 
 TEST_F(ModelCommands, AModelOfAnotherShapeIsNotUploadedAndKeepsTheLastImage) {
     FakeArmband armband;
-    ScopedCapturingClient client;
+    ScopedCapturingClient& client = armband.client;
     writeFile("W&B.txt", kThreeGestureModel);
     writeFile("model.bin", "earlier image");
-    configure(0x03, 0x0F);
-    command({MODEL_UPDATE});
+    armband.server.acquisition.configure(0x03, 0x0F);
+    armband.command({MODEL_UPDATE});
+    ASSERT_TRUE(armband.pumpUntil([&] { return !client->messages().empty(); }));
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{{0x0C, 0xFF}}));
     EXPECT_EQ(readFile("model.bin"), "earlier image");
     EXPECT_TRUE(armband.device->setting->lastUpload().empty());
@@ -91,9 +84,9 @@ TEST_F(ModelCommands, AnUploadSendsTheImageAndTheArmbandReportsProgressToDone) {
     SimulatedArmband armband;
     ASSERT_TRUE(armband.scanAndConnect());
     writeFile("W&B.txt", kThreeGestureModel);
-    configure(0x03, 0x07);
+    armband.server.acquisition.configure(0x03, 0x07);
     armband.client->clear();
-    command({MODEL_UPDATE});
+    armband.command({MODEL_UPDATE});
     ASSERT_TRUE(armband.waitForMessage({0x0C}));
     const Bytes image = armband.wearer().lastModel();
     ASSERT_EQ(image.size(), 96u);

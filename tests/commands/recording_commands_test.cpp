@@ -7,16 +7,12 @@
 
 #include "commands/client_commands.h"
 #include "commands/command_handlers.h"
-#include "core/event_queue.h"
-#include "core/recording_timer.h"
-#include "device/acquisition_state.h"
-#include "device/raw_data_routing.h"
-#include "device/tessel_handle.h"
+#include "commands/event_handlers.h"
+#include "server/server_context.h"
 #include "tests/support/capturing_client.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/temp_dir.h"
-#include "training/raw_recording_file.h"
 
 namespace {
 
@@ -27,41 +23,44 @@ constexpr std::int64_t kShortWindowMs = 100;
 
 class Recording : public testing::Test {
   protected:
-    void command(const Bytes& message) { handleClientCommands(message.data(), message.size()); }
+    void command(const Bytes& message) { armband.command(message); }
+    void route(const Bytes& packet) { server.routing.route(packet); }
 
     // START_RECORD of a window of `frames` frames of the channels of `mask`,
-    // given up after a short time, as the dispatcher would answer it.
+    // given up after a short time, as the dispatcher would answer it; returns
+    // once the armband has switched the stream on.
     void startShortRecording(std::uint8_t gesture, std::uint8_t mask, std::uint32_t frames) {
-        channelMask.store(mask);
-        channelCount.store(static_cast<std::uint8_t>(std::popcount(mask)));
+        server.acquisition.configure(mask, 0);
         const Bytes frame{START_RECORD, gesture};
         Response response;
-        startRecordingWindow(CommandFrame{frame.data(), frame.size()}, response,
+        startRecordingWindow(server, CommandFrame{frame.data(), frame.size(), {}}, response,
                              WindowLimits{frames, kShortWindowMs});
         ASSERT_EQ(response.size(), 1u) << "START_RECORD answered at once";
+        ASSERT_TRUE(armband.pumpUntil([this] { return server.recordingTimer.isRunning(); }));
     }
 
     bool waitForRecordAnswer() {
-        return pumpEventsUntil([this] { return !client->messagesWithCode(0x06).empty(); });
+        return armband.pumpUntil([this] { return !client->messagesWithCode(0x06).empty(); });
     }
 
     ScopedWorkingDirectory workingDirectory;
     FakeArmband armband;
-    ScopedCapturingClient client;
+    ServerContext& server = armband.server;
+    ScopedCapturingClient& client = armband.client;
 };
 
 TEST_F(Recording, ConfigurationStoresTheMasksAndAsksForPacketsOfSixteenFrames) {
     command({SET_EMG_CONFIG, 0xFF, 0x15});
-    EXPECT_EQ(channelCount.load(), 8);
-    EXPECT_EQ(gestureCount.load(), 3);
-    EXPECT_EQ(gestureMask.load(), 0x15);
+    EXPECT_EQ(server.acquisition.channelCount, 8);
+    EXPECT_EQ(server.acquisition.gestureCount, 3);
+    EXPECT_EQ(server.acquisition.gestureMask, 0x15);
     const auto configs = armband.device->setting->rawConfigs();
     ASSERT_EQ(configs.size(), 1u);
     EXPECT_EQ(configs[0].sampleRate, 650u);
     EXPECT_EQ(configs[0].channelMask, 0xFF);
     EXPECT_EQ(configs[0].packetBytes, 128);
     EXPECT_EQ(configs[0].bitsPerSample, 8);
-    ASSERT_TRUE(pumpEventsUntil([this] { return !client->messages().empty(); }));
+    ASSERT_TRUE(armband.pumpUntil([this] { return !client->messages().empty(); }));
     EXPECT_EQ(client->messages().at(0), (Bytes{0x05, 0x00}));
 }
 
@@ -69,24 +68,24 @@ TEST_F(Recording, AConfigurationOfTheWrongLengthIsRefusedAndChangesNothing) {
     command({SET_EMG_CONFIG, 0x03, 0x03});
     command({SET_EMG_CONFIG, 0xFF});
     command({SET_EMG_CONFIG, 0xFF, 0xFF, 0x00});
-    EXPECT_EQ(channelMask.load(), 0x03);
-    EXPECT_EQ(gestureMask.load(), 0x03);
+    EXPECT_EQ(server.acquisition.channelMask, 0x03);
+    EXPECT_EQ(server.acquisition.gestureMask, 0x03);
     EXPECT_EQ(client->messagesWithCode(0x05).size(), 2u);
     EXPECT_EQ(client->messagesWithCode(0x05).at(0), (Bytes{0x05, 0xFF}));
 }
 
 TEST_F(Recording, AWindowHoldsExactlyItsFramesInItsRawFileAndAnswersDone) {
     startShortRecording(3, 0x07, 40);
-    EXPECT_EQ(dataMode.load(), RECORD_MODE);
+    EXPECT_EQ(server.acquisition.dataMode, RECORD_MODE);
     EXPECT_EQ(armband.device->setting->switches(), std::vector<std::uint32_t>{0x80});
-    routeRawPacket(Bytes(48, 0x11));
-    routeRawPacket(Bytes(32, 0x33));  // another channel layout: left out
-    routeRawPacket(Bytes(48, 0x22));
-    routeRawPacket(Bytes(48, 0x44));  // the window fills within it, at 40 frames
-    routeRawPacket(Bytes(48, 0x55));  // after it is full: left out
+    route(Bytes(48, 0x11));
+    route(Bytes(32, 0x33));  // another channel layout: left out
+    route(Bytes(48, 0x22));
+    route(Bytes(48, 0x44));  // the window fills within it, at 40 frames
+    route(Bytes(48, 0x55));  // after it is full: left out
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0x00}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(server.acquisition.dataMode, IDLE_MODE);
     EXPECT_EQ(armband.device->setting->switches(), (std::vector<std::uint32_t>{0x80, 0x00}));
     EXPECT_EQ(readFile("raw3.bin"),
               std::string(48, '\x11') + std::string(48, '\x22') + std::string(24, '\x44'));
@@ -99,7 +98,7 @@ TEST_F(Recording, TwoRecordingsOfAGestureFollowEachOtherInItsFile) {
     for (std::uint8_t fill : {0xAA, 0xBB}) {
         client->clear();
         startShortRecording(2, 0x03, 16);
-        routeRawPacket(Bytes(32, fill));
+        route(Bytes(32, fill));
         ASSERT_TRUE(waitForRecordAnswer());
     }
     EXPECT_EQ(readFile("raw2.bin"), std::string(32, '\xAA') + std::string(32, '\xBB'));
@@ -107,27 +106,27 @@ TEST_F(Recording, TwoRecordingsOfAGestureFollowEachOtherInItsFile) {
 
 TEST_F(Recording, AWindowTheArmbandDoesNotFillInTimeIsGivenUpAndSavesNothing) {
     startShortRecording(5, 0x01, 32);
-    routeRawPacket(Bytes(16, 1));
+    route(Bytes(16, 1));
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_EQ(client->messagesWithCode(0x06).at(0), (Bytes{0x06, 0xF0}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(server.acquisition.dataMode, IDLE_MODE);
     EXPECT_FALSE(fileExists("raw5.bin"));
 }
 
 TEST_F(Recording, GestureNumbersBeyondEightAreRecordedToo) {
     startShortRecording(9, 0x01, 16);
-    routeRawPacket(Bytes(16, 1));
+    route(Bytes(16, 1));
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_EQ(readFile("raw9.bin").size(), 16u);
 }
 
 TEST_F(Recording, StoppingAWindowAnswersStoppedWritesNothingAndNoDoneFollows) {
     startShortRecording(1, 0x01, 1000);
-    routeRawPacket(Bytes(16, 1));
+    route(Bytes(16, 1));
     command({STOP_RECORD});
     EXPECT_EQ(client->messages().back(), (Bytes{0x06, 0xFD}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
-    pumpEventsFor(3 * std::chrono::milliseconds(kShortWindowMs));
+    EXPECT_EQ(server.acquisition.dataMode, IDLE_MODE);
+    pumpEventsFor(server, 3 * std::chrono::milliseconds(kShortWindowMs));
     EXPECT_EQ(client->messagesWithCode(0x06).size(), 1u);
     EXPECT_FALSE(fileExists("raw1.bin"));
 }
@@ -136,9 +135,9 @@ TEST_F(Recording, RecordCommandsRefuseTheWrongModeAndLength) {
     command({STOP_RECORD});
     command({START_RECORD});
     command({STOP_RECORD, 0});
-    dataMode.store(IDENTIFY_MODE);
+    server.acquisition.dataMode = IDENTIFY_MODE;
     command({START_RECORD, 1});
-    EXPECT_EQ(dataMode.load(), IDENTIFY_MODE);
+    EXPECT_EQ(server.acquisition.dataMode, IDENTIFY_MODE);
     const std::vector<Bytes> refused(4, Bytes{0x06, 0xFF});
     EXPECT_EQ(client->messages(), refused);
 }
@@ -146,7 +145,7 @@ TEST_F(Recording, RecordCommandsRefuseTheWrongModeAndLength) {
 TEST_F(Recording, ARawFileThatCannotBeOpenedAnswersFailed) {
     std::filesystem::create_directory("raw4.bin");
     startShortRecording(4, 0x01, 16);
-    routeRawPacket(Bytes(16, 1));
+    route(Bytes(16, 1));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_NE(testing::internal::GetCapturedStdout().find("raw_file_name open error."),
@@ -157,7 +156,7 @@ TEST_F(Recording, ARawFileThatCannotBeOpenedAnswersFailed) {
 TEST_F(Recording, AFailedWriteAnswersFailedInsteadOfDone) {
     std::filesystem::create_symlink("/dev/full", "raw6.bin");
     startShortRecording(6, 0x0F, 16);
-    routeRawPacket(Bytes(64, 1));
+    route(Bytes(64, 1));
     testing::internal::CaptureStdout();
     ASSERT_TRUE(waitForRecordAnswer());
     EXPECT_NE(testing::internal::GetCapturedStdout().find("raw file raw6.bin write error"),
@@ -167,12 +166,13 @@ TEST_F(Recording, AFailedWriteAnswersFailedInsteadOfDone) {
 
 TEST_F(Recording, ADisconnectionDuringAWindowAnswersItLostAtOnce) {
     startShortRecording(7, 0x01, 1000);
-    routeRawPacket(Bytes(16, 1));
-    handle->onDeviceDisconnected(armband.device, 8);
-    EXPECT_EQ(recordTimerArmed.load(), 0);
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
-    EXPECT_EQ(recordingGesture.load(), 0xFF);
-    pumpEventsFor(3 * std::chrono::milliseconds(kShortWindowMs));
+    route(Bytes(16, 1));
+    server.handle->onDeviceDisconnected(armband.device, 8);
+    ASSERT_TRUE(armband.pumpUntil([this] { return !client->messagesWithCode(0x04).empty(); }));
+    EXPECT_FALSE(server.recordingTimer.isRunning());
+    EXPECT_EQ(server.acquisition.dataMode, IDLE_MODE);
+    EXPECT_EQ(server.acquisition.recordingGesture, 0xFF);
+    pumpEventsFor(server, 3 * std::chrono::milliseconds(kShortWindowMs));
     EXPECT_EQ(client->messagesWithCode(0x06), std::vector<Bytes>{(Bytes{0x06, 0xF2})});
     EXPECT_EQ(client->messagesWithCode(0x04).size(), 1u);
     EXPECT_FALSE(fileExists("raw7.bin"));
@@ -180,15 +180,16 @@ TEST_F(Recording, ADisconnectionDuringAWindowAnswersItLostAtOnce) {
 
 TEST(InternalEvents, OnlyTheWindowClosedCodeEndsARecording) {
     ScopedWorkingDirectory workingDirectory;
-    ScopedCapturingClient client;
-    dataMode.store(RECORD_MODE);
+    ServerContext server{nullptr};
+    ScopedCapturingClient client(server.clientRegistry);
+    server.acquisition.dataMode = RECORD_MODE;
     const std::uint8_t other = 2;
-    handleInternalEvents(&other, 1);
+    handleInternalEvents(server, &other, 1);
     testing::internal::CaptureStdout();
-    handleInternalEvents(nullptr, 0);
+    handleInternalEvents(server, nullptr, 0);
     EXPECT_NE(testing::internal::GetCapturedStdout().find("Internal event format err!!!"),
               std::string::npos);
-    EXPECT_EQ(dataMode.load(), RECORD_MODE);
+    EXPECT_EQ(server.acquisition.dataMode, RECORD_MODE);
     EXPECT_TRUE(client->messages().empty());
     EXPECT_TRUE(std::filesystem::is_empty("."));
 }

@@ -9,26 +9,30 @@
 #include <thread>
 
 #include "core/event_queue.h"
+#include "core/exit_application.h"
 
 namespace {
 
 TEST(ConsoleControl, CtrlCAndShutdownAskTheServerToExit) {
-    for (int event : {kCtrlCEvent, kShutdownEvent}) {
+    EventQueue queue;
+    const auto exit = [&queue] { exitApplication(queue); };
+    for (int control : {kCtrlCEvent, kShutdownEvent}) {
         testing::internal::CaptureStdout();
-        EXPECT_TRUE(consoleCtrlHandler(event));
+        EXPECT_TRUE(consoleCtrlHandler(control, exit));
         EXPECT_NE(testing::internal::GetCapturedStdout().find("exitApplication"),
                   std::string::npos);
-        const EventRecord record = eventQueue.tryPop();
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(*record, std::vector<std::uint8_t>{EXIT_EVT});
+        const std::optional<Event> event = queue.tryPop();
+        ASSERT_TRUE(event.has_value());
+        EXPECT_EQ(*event->record, std::vector<std::uint8_t>{EXIT_EVT});
     }
 }
 
 TEST(ConsoleControl, OtherConsoleEventsAreLeftToTheirDefault) {
+    int exits = 0;
     for (int event : {1, 2, 5}) {
-        EXPECT_FALSE(consoleCtrlHandler(event));
+        EXPECT_FALSE(consoleCtrlHandler(event, [&exits] { ++exits; }));
     }
-    EXPECT_EQ(eventQueue.tryPop(), nullptr);
+    EXPECT_EQ(exits, 0);
 }
 
 // Each signal runs in a process of its own: the signals must be blocked in every
@@ -38,17 +42,19 @@ void expectSignalQueuesExit(int signalNumber) {
     EXPECT_EXIT(
         {
             blockConsoleSignals();
-            if (!installConsoleControl()) {
+            EventQueue queue;
+            ConsoleControl console;
+            if (!console.install([&queue] { exitApplication(queue); })) {
                 std::exit(2);
             }
             kill(getpid(), signalNumber);
-            EventRecord record;
-            for (int i = 0; i < 500 && !record; ++i) {
-                record = eventQueue.tryPop();
+            std::optional<Event> event;
+            for (int i = 0; i < 500 && !event; ++i) {
+                event = queue.tryPop();
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
-            removeConsoleControl();
-            std::exit(record && (*record)[0] == EXIT_EVT ? 0 : 1);
+            console.remove();
+            std::exit(event && (*event->record)[0] == EXIT_EVT ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 }

@@ -14,18 +14,18 @@ TEST(EventQueue, RecordsComeOutInTheOrderTheyWentIn) {
         queue.push(makeEventRecord(HUB_EVT, {i}));
     }
     for (std::uint8_t i = 0; i < 5; ++i) {
-        const EventRecord record = queue.pop();
+        const EventRecord record = queue.pop().record;
         ASSERT_EQ(record->size(), 2u);
         EXPECT_EQ((*record)[1], i);
     }
-    EXPECT_EQ(queue.tryPop(), nullptr);
+    EXPECT_FALSE(queue.tryPop().has_value());
 }
 
 TEST(EventQueue, PopWaitsUntilSomethingIsPushed) {
     EventQueue queue;
     std::atomic<bool> popped{false};
     std::thread consumer([&] {
-        const EventRecord record = queue.pop();
+        const EventRecord record = queue.pop().record;
         EXPECT_EQ((*record)[0], TIMER_EVT);
         popped.store(true);
     });
@@ -52,7 +52,7 @@ TEST(EventQueue, EachProducerKeepsItsOrderAmongManyProducers) {
     }
     int next[kProducers] = {};
     for (int n = 0; n < kProducers * kRecords; ++n) {
-        const EventRecord record = queue.pop();
+        const EventRecord record = queue.pop().record;
         const int producer = (*record)[0];
         EXPECT_EQ(((*record)[1] << 8) | (*record)[2], next[producer]);
         ++next[producer];

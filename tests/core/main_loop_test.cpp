@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "core/event_queue.h"
+#include "core/exit_application.h"
 
 namespace {
 
 struct Call {
     char handler;
     std::vector<std::uint8_t> payload;
+    ClientId client = kNoClient;
 };
 
 EventHandlers recordingHandlers(std::vector<Call>& calls) {
@@ -20,7 +22,14 @@ EventHandlers recordingHandlers(std::vector<Call>& calls) {
             calls.push_back({name, std::vector<std::uint8_t>(payload, payload + length)});
         };
     };
-    return {make('c'), make('h'), make('t'), make('i'), make('a')};
+    auto withOrigin = [&calls](char name) {
+        return
+            [&calls, name](const Origin& origin, const std::uint8_t* payload, std::size_t length) {
+                calls.push_back(
+                    {name, std::vector<std::uint8_t>(payload, payload + length), origin.client});
+            };
+    };
+    return {withOrigin('c'), withOrigin('h'), make('t'), make('i'), make('a')};
 }
 
 std::string runCapturingLog(EventQueue& queue, const EventHandlers& handlers) {
@@ -44,8 +53,10 @@ TEST(PayloadDump, OnlyTheFirstTenBytesOfALongPayloadAreDumped) {
 
 TEST(MainLoop, EachRecordGoesToTheHandlerOfItsTypeInOrder) {
     EventQueue queue;
-    queue.push(makeEventRecord(APP_CLIENT_EVT, {0x01}));
+    queue.push(makeEventRecord(APP_CLIENT_EVT, {0x01}), Origin{7, std::nullopt});
     queue.push(makeEventRecord(HUB_EVT, {5, 3, 1}));
+    int tasks = 0;
+    queue.post([&tasks] { ++tasks; });  // run as it is, without a log line
     queue.push(makeEventRecord(TIMER_EVT, {0}));
     queue.push(makeEventRecord(INTERNAL_EVT, {1}));
     queue.push(makeEventRecord(API_EVT, {7, 0, 0, 0, 0, 0, 0, 0}));
@@ -53,7 +64,9 @@ TEST(MainLoop, EachRecordGoesToTheHandlerOfItsTypeInOrder) {
     std::vector<Call> calls;
     const std::string log = runCapturingLog(queue, recordingHandlers(calls));
     ASSERT_EQ(calls.size(), 5u);
+    EXPECT_EQ(tasks, 1);
     EXPECT_EQ(calls[0].handler, 'c');
+    EXPECT_EQ(calls[0].client, 7u);
     EXPECT_EQ(calls[1].handler, 'h');
     EXPECT_EQ(calls[1].payload, (std::vector<std::uint8_t>{5, 3, 1}));
     EXPECT_EQ(calls[2].handler, 't');
@@ -74,6 +87,18 @@ TEST(MainLoop, RecordsQueuedBehindAnExitAreNeverHandled) {
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(queue.size(), 2u);
     EXPECT_NE(log.find("EXIT_EVT: 0x09 0x09 \n"), std::string::npos);
+}
+
+TEST(MainLoop, AnExitGoesAheadOfEverythingQueued) {
+    EventQueue queue;
+    for (int i = 0; i < 3; ++i) {
+        queue.push(makeEventRecord(APP_CLIENT_EVT, {0x30}));
+    }
+    exitApplication(queue);
+    std::vector<Call> calls;
+    runCapturingLog(queue, recordingHandlers(calls));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(queue.size(), 3u);
 }
 
 TEST(MainLoop, AnUnknownTypeIsDroppedWithoutALogLine) {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "core/recording_timer.h"
-#include "device/acquisition_state.h"
+#include <optional>
+
 #include "device/hub_events.h"
 #include "tests/support/event_pump.h"
 #include "tests/support/simulated_armband.h"
@@ -26,12 +26,21 @@ std::vector<Bytes> withoutPreview(const std::vector<Bytes>& messages) {
     return kept;
 }
 
+// The status a stream switch ends with, once the main loop has run its `done`.
+std::optional<std::uint8_t> switchAndWait(SimulatedArmband& armband, std::uint32_t flags) {
+    std::optional<std::uint8_t> outcome;
+    armband.server.handle->setDataNotifySwitch(
+        flags, [&outcome](std::uint8_t status) { outcome = status; });
+    armband.pumpUntil([&outcome] { return outcome.has_value(); }, 10s);
+    return outcome;
+}
+
 TEST(TesselHandle, ScanningGoesOnUntilAnArmbandIsPresentThenReportsItFound) {
     SimulatedArmband armband;
     armband.wearer().setPresent(false);
     testing::internal::CaptureStdout();
     armband.command({0x02, 0x00});
-    pumpEventsFor(300ms);
+    armband.pumpFor(300ms);
     EXPECT_TRUE(armband.client->messages().empty());
     armband.wearer().setPresent(true);
     ASSERT_TRUE(armband.waitForMessage({0x02, 0x00}));
@@ -46,11 +55,11 @@ TEST(TesselHandle, ConnectingClosesEveryStreamAndOpensThePackageId) {
     SimulatedArmband armband;
     testing::internal::CaptureStdout();
     ASSERT_TRUE(armband.scanAndConnect());
-    pumpEventsFor(200ms);
+    armband.pumpFor(200ms);
     const std::string log = testing::internal::GetCapturedStdout();
     EXPECT_NE(log.find("close all data notify when connected, result(0)"), std::string::npos);
     EXPECT_NE(log.find("open package id, result(0)"), std::string::npos);
-    EXPECT_EQ(handle->currentDevice()->getConnectionState(), tessel::Connected);
+    EXPECT_EQ(armband.server.handle->currentDevice()->getConnectionState(), tessel::Connected);
 }
 
 TEST(TesselHandle, ConnectingTwiceOrDisconnectingWhenNotConnectedIsRefused) {
@@ -71,18 +80,19 @@ TEST(TesselHandle, ADisconnectionResetsTheAcquisitionStateAndCancelsTheRecording
     armband.command({0x05, 0x0F, 0x07});
     ASSERT_TRUE(armband.waitForMessage({0x05, 0x00}));
     armband.command({0x06, 2});
-    EXPECT_EQ(dataMode.load(), RECORD_MODE);
-    EXPECT_TRUE(recordingTimer.isRunning());
+    const ServerContext& server = armband.server;
+    EXPECT_EQ(server.acquisition.dataMode, RECORD_MODE);
+    ASSERT_TRUE(armband.pumpUntil([&server] { return server.recordingTimer.isRunning(); }));
     armband.command({0x04});
     ASSERT_TRUE(armband.waitForMessage({0x04, 0x00}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
-    EXPECT_FALSE(recordingTimer.isRunning());
-    EXPECT_EQ(recordTimerArmed.load(), 0);
-    EXPECT_EQ(channelMask.load(), 0);
-    EXPECT_EQ(gestureCount.load(), 0);
-    EXPECT_EQ(recordingGesture.load(), 0xFF);
-    EXPECT_EQ(lastIdentified.load(), 0xFF);
-    EXPECT_EQ(handle->currentDevice(), nullptr);
+    EXPECT_EQ(server.acquisition.dataMode, IDLE_MODE);
+    EXPECT_FALSE(server.recordingTimer.isRunning());
+    EXPECT_EQ(server.acquisition.window.open, 0u);
+    EXPECT_EQ(server.acquisition.channelMask, 0);
+    EXPECT_EQ(server.acquisition.gestureCount, 0);
+    EXPECT_EQ(server.acquisition.recordingGesture, 0xFF);
+    EXPECT_EQ(server.handle->currentDevice(), nullptr);
+    EXPECT_EQ(armband.client->messagesWithCode(0x06), (std::vector<Bytes>{{0x06, 0xF2}}));
 }
 
 TEST(TesselHandle, ALostLinkIsReportedToClients) {
@@ -121,7 +131,7 @@ TEST(TesselHandle, AnUploadReportsItsProgressUpToAHundredThenDone) {
     ASSERT_TRUE(armband.scanAndConnect());
     armband.client->clear();
     const Bytes image = modelImage(3, 112);
-    handle->trainModelUpdate(static_cast<std::uint32_t>(image.size()), image.data());
+    armband.server.handle->trainModelUpdate(static_cast<std::uint32_t>(image.size()), image.data());
     ASSERT_TRUE(armband.waitForMessage({0x0C}));
     const auto messages = withoutPreview(armband.client->messages());
     ASSERT_GE(messages.size(), 3u);
@@ -142,9 +152,10 @@ TEST(TesselHandle, AFailedUploadEndsWithADeviceErrorAndNoMoreProgress) {
     ASSERT_TRUE(armband.scanAndConnect());
     armband.client->clear();
     const Bytes malformed = modelImage(9, 112);
-    handle->trainModelUpdate(static_cast<std::uint32_t>(malformed.size()), malformed.data());
+    armband.server.handle->trainModelUpdate(static_cast<std::uint32_t>(malformed.size()),
+                                            malformed.data());
     ASSERT_TRUE(armband.waitForMessage({0x0C}));
-    pumpEventsFor(200ms);
+    armband.pumpFor(200ms);
     EXPECT_EQ(withoutPreview(armband.client->messages()), (std::vector<Bytes>{{0x0C, 0xF0}}));
 }
 
@@ -152,12 +163,13 @@ TEST(TesselHandle, ArmbandGesturesReachClientsOnlyWhileStreamingGestures) {
     SimulatedArmband armband;
     ASSERT_TRUE(armband.scanAndConnect());
     armband.client->clear();
+    const auto& handle = armband.server.handle;
     handle->onGestureData(handle->currentDevice(), 2);
-    pumpEventsFor(100ms);
+    armband.pumpFor(100ms);
     EXPECT_TRUE(armband.client->messages().empty());
 
     armband.command({0x10});
-    EXPECT_EQ(dataMode.load(), GESTURE_MODE);
+    EXPECT_EQ(armband.server.acquisition.dataMode, GESTURE_MODE);
     armband.wearer().hold(1);
     ASSERT_TRUE(armband.waitForMessage({0x10, 0x01}));
     testing::internal::CaptureStdout();
@@ -167,7 +179,7 @@ TEST(TesselHandle, ArmbandGesturesReachClientsOnlyWhileStreamingGestures) {
               std::string::npos);
     armband.command({0x11});
     EXPECT_EQ(armband.client->messages().back(), (Bytes{0x10, 0xFD}));
-    EXPECT_EQ(dataMode.load(), IDLE_MODE);
+    EXPECT_EQ(armband.server.acquisition.dataMode, IDLE_MODE);
 }
 
 TEST(TesselHandle, DeviceStatusIsOnlyLoggedWithItsName) {
@@ -175,6 +187,7 @@ TEST(TesselHandle, DeviceStatusIsOnlyLoggedWithItsName) {
     ASSERT_TRUE(armband.scanAndConnect());
     armband.client->clear();
     testing::internal::CaptureStdout();
+    const auto& handle = armband.server.handle;
     handle->onDeviceStatusChanged(handle->currentDevice(), 9);
     handle->onDeviceStatusChanged(handle->currentDevice(), 4);
     const std::string log = testing::internal::GetCapturedStdout();
@@ -186,11 +199,10 @@ TEST(TesselHandle, DeviceStatusIsOnlyLoggedWithItsName) {
 TEST(TesselHandle, StreamSwitchingGivesUpAfterThreeRefusals) {
     SimulatedArmband armband;
     ASSERT_TRUE(armband.scanAndConnect());
-    pumpEventsFor(100ms);
+    armband.pumpFor(100ms);
     armband.wearer().fail(Operation::SetDataNotifySwitch, 3);
     testing::internal::CaptureStdout();
-    handle->setDataNotifySwitch(0x40);
-    pumpEventsFor(200ms);  // a completion logs just after it hands over its result
+    EXPECT_EQ(switchAndWait(armband, 0x40), STATUS_DEVICE_ERROR);
     const std::string log = testing::internal::GetCapturedStdout();
     std::size_t failures = 0;
     for (auto at = log.find("setDataNotifySwitch, result(1)"); at != std::string::npos;
@@ -206,7 +218,7 @@ TEST(TesselHandle, AnArmbandThatNeverAnswersCostsABoundedWait) {
     ASSERT_TRUE(armband.scanAndConnect());
     armband.wearer().mute(Operation::SetDataNotifySwitch, 1);
     testing::internal::CaptureStdout();
-    handle->setDataNotifySwitch(0x40);
+    EXPECT_EQ(switchAndWait(armband, 0x40), 0x00);
     const std::string log = testing::internal::GetCapturedStdout();
     EXPECT_NE(log.find("TesselHandle::setDataNotifySwitch, no answer within 500 ms"),
               std::string::npos);
@@ -217,7 +229,7 @@ TEST(TesselHandle, AnArmbandThatNeverAnswersCostsABoundedWait) {
 TEST(TesselHandle, StreamSwitchingWithoutAnArmbandReturnsAtOnce) {
     SimulatedArmband armband;
     testing::internal::CaptureStdout();
-    handle->setDataNotifySwitch(0x80);
+    EXPECT_EQ(switchAndWait(armband, 0x80), STATUS_NO_DEVICE);
     EXPECT_NE(testing::internal::GetCapturedStdout().find(
                   "TesselHandle::setDataNotifySwitch, device not exist"),
               std::string::npos);
@@ -227,12 +239,15 @@ TEST(TesselHandle, VersionsOfAConnectedArmbandAreReported) {
     SimulatedArmband armband;
     ASSERT_TRUE(armband.scanAndConnect());
     armband.command({0x30});
+    ASSERT_TRUE(armband.waitForMessage({0x30}));
     const auto answer = armband.client->messagesWithCode(0x30);
     ASSERT_EQ(answer.size(), 1u);
     EXPECT_EQ(std::string(answer[0].begin() + 1, answer[0].end()),
               "000.005.002/001.004.027/003.000.000");
     armband.wearer().fail(Operation::QueryFirmwareVersion);
     armband.command({0x30});
+    ASSERT_TRUE(
+        armband.pumpUntil([&] { return armband.client->messagesWithCode(0x30).size() == 2; }));
     const auto second = armband.client->messagesWithCode(0x30).at(1);
     EXPECT_EQ(std::string(second.begin() + 1, second.end()), "000.005.002/---.---.---/003.000.000");
 }

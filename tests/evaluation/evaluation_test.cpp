@@ -133,11 +133,16 @@ TEST(Evaluation, TheWorkingDirectoryIsOnlyReadAndTheResultKeptUntilARecordingCha
     writeSimulatedRawFiles({1, 2}, 8, 5);
     writeFile("W&B.txt", "1.000000 2.000000\n");
     writeFile("model.bin", "image");
+    EvaluationCache cache;
+    const auto evaluateWorkingDirectory = [&cache](std::uint8_t gestures, std::uint8_t channels) {
+        return cache.evaluate(gestures, channels, IdentifyMode::exact);
+    };
     const CachedEvaluation first = evaluateWorkingDirectory(0x03, 0xFF);
     ASSERT_TRUE(first.evaluation.evaluated) << first.evaluation.problem;
     EXPECT_FALSE(first.fromCache);
     EXPECT_TRUE(evaluateWorkingDirectory(0x03, 0xFF).fromCache);
-    EXPECT_FALSE(evaluateWorkingDirectory(0x03, 0x0F).fromCache);  // other channels
+    EXPECT_FALSE(evaluateWorkingDirectory(0x03, 0x0F).fromCache);                  // other channels
+    EXPECT_FALSE(cache.evaluate(0x03, 0x0F, IdentifyMode::calibrated).fromCache);  // another mode
 
     writeBytes("raw2.bin", simulatedRecording(2, 8, 20, 6));
     const CachedEvaluation changed = evaluateWorkingDirectory(0x03, 0x0F);

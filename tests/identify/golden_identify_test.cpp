@@ -67,16 +67,15 @@ TEST_P(GoldenIdentification, StreamGivesTheRecordedReportsAndWindowResults) {
     ScopedWorkingDirectory scratch;
     ASSERT_TRUE(scratch.ready());
     std::filesystem::copy_file(dir / "expected/W&B.txt", "W&B.txt");
-    RegisteredClient client;
-    resetIdentifyGlobals();
-    gestureMask.store(static_cast<std::uint8_t>(mask));
-    channelCount.store(static_cast<std::uint8_t>(channels));
+    ClientRegistry clients;
+    RegisteredClient client(clients);
 
     const std::uint32_t windowLength = static_cast<std::uint32_t>(channels) * 130;
     IdentifyWindowCutter cutter;
     cutter.reset(windowLength);
-    requestIdentifyModelLoad(windowLength);
-    IdentifyWorkerState worker;
+    IdentifyWorkerState worker(clients);
+    worker.requestLoad(IdentifyRun{static_cast<std::uint32_t>(channels), IdentifyMode::exact,
+                                   static_cast<std::uint8_t>(mask)});
 
     std::vector<WindowOutcome> actual;
     const std::size_t packets = stream.size() / static_cast<std::size_t>(packetBytes);

@@ -85,11 +85,4 @@ TEST_F(IdentifyModelCheck, OnlyTheGesturesTheModelWasTrainedOnAreNamed) {
     EXPECT_NE(log.find("W&B.txt has 6 lines, 3 gestures make 3 pairs"), std::string::npos) << log;
 }
 
-TEST(IdentifyWindowHandOver, TheLengthIsStoredAndTheLoadRequested) {
-    resetIdentifyGlobals();
-    requestIdentifyModelLoad(520);
-    EXPECT_EQ(newModelFlag.load(), 1);
-    EXPECT_EQ(identifyWindowLength.load(), 520u);
-}
-
 }  // namespace

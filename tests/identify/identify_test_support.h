@@ -1,11 +1,10 @@
-// Helpers for the identification tests: shared state reset and model files.
+// Helpers for the identification tests: model files.
 #pragma once
 
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "device/acquisition_state.h"
 #include "identify/identify_model_check.h"
 #include "server/client_registry.h"
 #include "tests/support/capturing_client.h"
@@ -16,16 +15,8 @@ namespace identify_test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A capturing client in clientRegistry for the object's lifetime.
+// A capturing client in a client registry for the object's lifetime.
 using RegisteredClient = ScopedCapturingClient;
-
-// The shared state identification reads, as at start-up, so tests also hold
-// when they share one process.
-inline void resetIdentifyGlobals() {
-    resetAcquisitionState();
-    newModelFlag.store(0);
-    identifyWindowLength.store(0);
-}
 
 inline void writeModel(const std::string& text) {
     writeFile(kModelFileName, text);

@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "core/event_queue.h"
 #include "device/acquisition_state.h"
 #include "identify/gesture_report.h"
 #include "identify/identify_model_check.h"
@@ -57,16 +56,18 @@ Bytes report(std::uint8_t gesture) {
     return {0x08, gesture};
 }
 
+// Classes 1, 2, 3 are gestures 2, 3, 6.
+constexpr std::uint8_t kGestures = 0b00100110;
+
 class IdentifyWorker : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(scratch.ready());
-        resetIdentifyGlobals();
-        gestureMask.store(0b00100110);  // classes 1, 2, 3 are gestures 2, 3, 6
-    }
+    void SetUp() override { ASSERT_TRUE(scratch.ready()); }
 
-    // What START_IDENTIFY does once it has accepted the model.
-    void startIdentify(std::uint32_t channels = 1) { requestIdentifyModelLoad(channels * 130); }
+    // What START_IDENTIFY (or a training that ends during identification)
+    // tells the identification thread once it has accepted the model.
+    void startIdentify(std::uint32_t channels = 1, IdentifyMode mode = IdentifyMode::exact) {
+        worker.requestLoad(IdentifyRun{channels, mode, kGestures});
+    }
 
     std::vector<int> feed(const std::vector<Bytes>& windows) {
         std::vector<int> results;
@@ -82,8 +83,9 @@ class IdentifyWorker : public testing::Test {
     }
 
     ScopedWorkingDirectory scratch;
-    RegisteredClient client;
-    IdentifyWorkerState worker;
+    ClientRegistry clients;
+    RegisteredClient client{clients};
+    IdentifyWorkerState worker{clients};
 };
 
 TEST(GestureNumber, CountsSetBitsOfTheGestureMask) {
@@ -102,18 +104,18 @@ TEST(GestureNumber, NoGestureForClassZeroOrAClassWithoutABit) {
 }
 
 TEST(GestureReport, OnlyChangesAreReported) {
-    resetIdentifyGlobals();
-    gestureMask.store(0b00100110);
-    RegisteredClient client;
+    ClientRegistry clients;
+    RegisteredClient client(clients);
     std::vector<std::uint8_t> response;
+    std::uint8_t lastIdentified = kNoReport;
     const std::string log = logOf([&] {
         for (const int result : {2, 2, 2, 0, 0}) {
-            reportGesture(result, response);
+            reportGesture(result, lastIdentified, kGestures, clients, response);
         }
     });
 
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{report(3), report(kNoGesture)}));
-    EXPECT_EQ(lastIdentified.load(), 0);
+    EXPECT_EQ(lastIdentified, 0);
     EXPECT_NE(log.find("]: gesture:2\n"), std::string::npos);
     EXPECT_NE(log.find("]: gesture:0\n"), std::string::npos);
     EXPECT_TRUE(response.empty());
@@ -129,7 +131,6 @@ TEST_F(IdentifyWorker, AMovementIsReportedOnceAndItsEndAsNoGesture) {
     EXPECT_EQ(results, (std::vector<int>{0, 0, 0, 2, 2, 2, 2, 0}));
     EXPECT_EQ(client->messages(),
               (std::vector<Bytes>{report(kNoGesture), report(3), report(kNoGesture)}));
-    EXPECT_EQ(newModelFlag.load(), 0);
 }
 
 TEST_F(IdentifyWorker, ANewRunDoesNotRepeatTheLastReportOfThePreviousOne) {
@@ -138,13 +139,21 @@ TEST_F(IdentifyWorker, ANewRunDoesNotRepeatTheLastReportOfThePreviousOne) {
     startMovement();
     feed({flatWindow(), flatWindow(), flatWindow(), flatWindow()});
     const std::size_t before = client->messages().size();
-    ASSERT_EQ(lastIdentified.load(), 0);
+    ASSERT_EQ(worker.lastReport(), 0);
 
     startIdentify();  // stopped and started again: the model is loaded anew
     EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow()}), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(client->messages().size(), before);
     feed({loudWindow()});
     EXPECT_EQ(client->messages().back(), report(3));
+
+    // After a disconnection the last report is forgotten: the same result is
+    // reported again.
+    worker.resetLastIdentified();
+    startIdentify();
+    feed({flatWindow(), flatWindow(), flatWindow()});
+    EXPECT_EQ(client->messages().back(), report(kNoGesture));
+    EXPECT_EQ(worker.lastReport(), 0);
 }
 
 TEST_F(IdentifyWorker, ANewModelDuringIdentificationIsLoadedBeforeTheNextWindow) {
@@ -154,7 +163,7 @@ TEST_F(IdentifyWorker, ANewModelDuringIdentificationIsLoadedBeforeTheNextWindow)
     ASSERT_EQ(client->messages().back(), report(2));
 
     writeModel(modelVotingFor(3, 3));
-    newModelFlag.store(1);  // as a finished training does
+    startIdentify();  // as a finished training does
     int result = 0;
     const std::string log = logOf([&] { result = worker.handleWindow(loudWindow()); });
 
@@ -174,13 +183,12 @@ TEST_F(IdentifyWorker, AModelForOtherChannelsIsRefusedAndTheRunningOneKeepsGoing
     const std::size_t reports = client->messages().size();
 
     writeModel(modelVotingFor(3, 3, 2));
-    newModelFlag.store(1);
+    startIdentify();
     int refused = 0;
     const std::string log = logOf([&] { refused = worker.handleWindow(loudWindow()); });
 
     EXPECT_EQ(refused, kWindowDropped);
     EXPECT_NE(log.find("W&B.txt has 2 channels, channel count is 1"), std::string::npos);
-    EXPECT_EQ(newModelFlag.load(), 0);
     EXPECT_EQ(feed({loudWindow(), loudWindow()}), (std::vector<int>{1, 1}));
     EXPECT_EQ(worker.identifier().activeCount, 4);
     EXPECT_EQ(client->messages().size(), reports);
@@ -192,7 +200,7 @@ TEST_F(IdentifyWorker, AModelTooBigForThePairTableIsRefusedAndTheRunningOneKeeps
     startMovement();
 
     writeModel(zeroModel(29, 2));
-    newModelFlag.store(1);
+    startIdentify();
     int result = 0;
     const std::string log = logOf([&] { result = worker.handleWindow(loudWindow()); });
     EXPECT_EQ(result, kWindowDropped);
@@ -219,10 +227,9 @@ TEST_F(IdentifyWorker, WithoutAnyModelLoadedEveryWindowIsDropped) {
     startIdentify();  // the file vanished after the command's check
     EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow(), loudWindow()}),
               (std::vector<int>(4, kWindowDropped)));
-    EXPECT_EQ(newModelFlag.load(), 0);
     EXPECT_FALSE(worker.identifier().primed);
     EXPECT_TRUE(client->messages().empty());
-    EXPECT_EQ(lastIdentified.load(), kNoGesture);
+    EXPECT_EQ(worker.lastReport(), kNoReport);
 }
 
 TEST_F(IdentifyWorker, AMissingFileAtAReloadDropsOneWindowAndKeepsTheEarlierModel) {
@@ -230,9 +237,8 @@ TEST_F(IdentifyWorker, AMissingFileAtAReloadDropsOneWindowAndKeepsTheEarlierMode
     startIdentify();
     startMovement();
     std::remove("W&B.txt");
-    newModelFlag.store(1);
+    startIdentify();
     EXPECT_EQ(feed({loudWindow(), loudWindow()}), (std::vector<int>{kWindowDropped, 1}));
-    EXPECT_EQ(newModelFlag.load(), 0);
 }
 
 TEST_F(IdentifyWorker, AWindowOfAnotherSizeThanTheModelTakesIsDropped) {
@@ -265,18 +271,18 @@ TEST_F(IdentifyWorker, ARestartWithMoreChannelsLoadsItsModelDespiteWindowsLeftFr
     EXPECT_EQ(client->messages().back(), report(6));
 }
 
-TEST_F(IdentifyWorker, TheThreadClassifiesQueuedWindowsAndEndsOnAnEmptyRecord) {
+TEST_F(IdentifyWorker, TheThreadClassifiesQueuedWindowsInOrderAndEndsWhenStopped) {
     writeModel(modelVotingFor(2, 3));
-    startIdentify();
-    std::thread thread(identifyWorker);
+    ::IdentifyWorker thread(clients);
+    thread.loadModel(IdentifyRun{1, IdentifyMode::exact, kGestures});
     for (int i = 0; i < 4; ++i) {
-        identifyQueue.push(std::make_shared<Bytes>(loudWindow()));
+        thread.push(std::make_shared<Bytes>(loudWindow()));
     }
-    identifyQueue.push(nullptr);
-    thread.join();
+    ASSERT_TRUE(client->waitForCount(2));
+    thread.stop();
 
     EXPECT_EQ(client->messages(), (std::vector<Bytes>{report(kNoGesture), report(3)}));
-    EXPECT_EQ(identifyQueue.size(), 0u);
+    EXPECT_EQ(thread.queued(), 0u);
 }
 
 }  // namespace
@@ -297,7 +303,7 @@ Bytes loudWholeWindow() {
 // never.
 void writeRecogniser(const std::string& modelText) {
     RecogniserFile file;
-    file.gestureMask = 0b00100110;
+    file.gestureMask = kGestures;
     file.modelChecksum = modelChecksum(modelText);
     RecogniserModel& model = file.model;
     model.channels = 1;
@@ -315,7 +321,7 @@ void writeRecogniser(const std::string& modelText) {
 TEST_F(IdentifyWorker, ACalibratedRunReportsTheMajorityOfTheRecognisersRecentDecisions) {
     writeModel(modelVotingFor(2, 3));
     writeRecogniser(modelVotingFor(2, 3));
-    requestIdentifyModelLoad(130, IdentifyMode::calibrated);
+    startIdentify(1, IdentifyMode::calibrated);
     std::vector<Bytes> windows{flatWindow()};
     windows.insert(windows.end(), 5, loudWholeWindow());
     windows.insert(windows.end(), 5, flatWindow());
@@ -330,13 +336,13 @@ TEST_F(IdentifyWorker, ACalibratedRunReportsTheMajorityOfTheRecognisersRecentDec
 
 TEST_F(IdentifyWorker, ACalibratedRunNeedsTheRecogniserOfItsOwnTraining) {
     writeModel(modelVotingFor(2, 3));
-    requestIdentifyModelLoad(130, IdentifyMode::calibrated);
+    startIdentify(1, IdentifyMode::calibrated);
     std::string log = logOf([&] { EXPECT_EQ(feed({flatWindow()}), (std::vector<int>{-1})); });
     EXPECT_NE(log.find("recogniser.txt is missing: train the model again"), std::string::npos)
         << log;
 
     writeRecogniser(modelVotingFor(3, 3));  // trained beside another W&B.txt
-    requestIdentifyModelLoad(130, IdentifyMode::calibrated);
+    startIdentify(1, IdentifyMode::calibrated);
     log = logOf([&] { EXPECT_EQ(feed({flatWindow()}), (std::vector<int>{-1})); });
     EXPECT_NE(log.find("belongs to another training"), std::string::npos) << log;
     EXPECT_TRUE(client->messages().empty());
@@ -344,7 +350,7 @@ TEST_F(IdentifyWorker, ACalibratedRunNeedsTheRecogniserOfItsOwnTraining) {
 
 TEST_F(IdentifyWorker, AnExactRunNeedsNoRecogniser) {
     writeModel(modelVotingFor(2, 3));
-    requestIdentifyModelLoad(130, IdentifyMode::exact);
+    startIdentify(1, IdentifyMode::exact);
     EXPECT_EQ(feed({loudWindow(), loudWindow(), loudWindow()}), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(worker.mode(), IdentifyMode::exact);
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/emg_rate.h"
@@ -47,16 +48,30 @@ TEST_F(RecordingWindows, StopIdentifyDuringARecordingAbandonsItsWindow) {
     expectAbandoned();
 }
 
-TEST_F(RecordingWindows, AWindowHoldsExactlyThirtySecondsOfEmgWhileTheMainLoopStalls) {
+TEST_F(RecordingWindows, AWindowHoldsExactlyThirtySecondsOfEmgWhileTheArmbandIsWaitedFor) {
     startRecording();
-    // Three version queries the armband never answers hold the main loop for
-    // 6 s, three times the sped-up window.
+    // Three version queries the armband never answers wait 2 s together
+    // (one query answers all three), as long as the sped-up window.
     ASSERT_EQ(server.sim("mute queryHardwareVersion 3"), "ok");
     for (int i = 0; i < 3; ++i) {
         client().send({0x30});
     }
-    ASSERT_EQ(client().nextWithCode(0x06, 30s), (Bytes{0x06, 0x00})) << server.log();
-    EXPECT_EQ(server.countInLog("TesselHandle::getVersions, no answer within"), 3);
+    std::optional<Bytes> windowAnswer;
+    std::vector<Bytes> versions;
+    while (!windowAnswer || versions.size() < 3) {
+        const auto message = client().next(30s);
+        ASSERT_TRUE(message) << server.log();
+        if ((*message)[0] == 0x06) {
+            windowAnswer = message;
+        } else if ((*message)[0] == 0x30) {
+            versions.push_back(*message);
+        }
+    }
+    EXPECT_EQ(windowAnswer, (Bytes{0x06, 0x00}));
+    for (const Bytes& version : versions) {
+        EXPECT_EQ(std::string(version.begin() + 25, version.end()), "---.---.---");
+    }
+    EXPECT_EQ(server.countInLog("TesselHandle::getVersions, no answer within"), 1);
     const std::size_t frames = readFile(server.file("raw1.bin")).size() / 8;
     EXPECT_EQ(frames, 19500u);
     std::printf("a window recorded while the main loop stalled holds %.2f s of EMG\n",

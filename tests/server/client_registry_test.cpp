@@ -11,43 +11,53 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(ClientRegistry, WithNoClientSendingReachesNoOne) {
+    ClientRegistry clientRegistry;
     const std::uint8_t bytes[] = {1, 0};
-    sendToClients(bytes, 2);
+    clientRegistry.sendToClients(bytes, 2);
     EXPECT_EQ(clientRegistry.count(), 0u);
 }
 
 TEST(ClientRegistry, EveryClientReceivesEveryMessageInTheOrderSent) {
-    ScopedCapturingClient first;
-    ScopedCapturingClient second;
+    ClientRegistry clientRegistry;
+    ScopedCapturingClient first(clientRegistry);
+    ScopedCapturingClient second(clientRegistry);
     const std::uint8_t a[] = {1, 0};
     const std::uint8_t b[] = {6, 0xFD};
-    sendToClients(a, 2);
-    sendToClients(b, 2);
-    sendToClients(a, 0);
+    clientRegistry.sendToClients(a, 2);
+    clientRegistry.sendToClients(b, 2);
+    clientRegistry.sendToClients(a, 0);
     for (CapturingClient* client : {&*first, &*second}) {
         EXPECT_EQ(client->messages(), (std::vector<Bytes>{{1, 0}, {6, 0xFD}, {}}));
     }
 }
 
-TEST(ClientRegistry, CountsFollowConnectionsAndDisconnections) {
+TEST(ClientRegistry, CountsFollowConnectionsAndDisconnectionsAndIdentitiesAreNeverReused) {
+    ClientRegistry clientRegistry;
     auto first = std::make_shared<CapturingClient>();
     auto second = std::make_shared<CapturingClient>();
-    EXPECT_EQ(clientRegistry.add(first), 1u);
-    EXPECT_EQ(clientRegistry.add(second), 2u);
+    const ClientId one = clientRegistry.add(first);
+    EXPECT_EQ(clientRegistry.count(), 1u);
+    const ClientId two = clientRegistry.add(second);
+    EXPECT_EQ(clientRegistry.count(), 2u);
+    EXPECT_NE(one, kNoClient);
+    EXPECT_NE(one, two);
+    EXPECT_EQ(clientRegistry.remove(first.get()), 1u);
+    EXPECT_NE(clientRegistry.add(first), one);
     EXPECT_EQ(clientRegistry.remove(first.get()), 1u);
     EXPECT_EQ(clientRegistry.remove(first.get()), 1u);
     EXPECT_EQ(clientRegistry.remove(second.get()), 0u);
 }
 
 TEST(ClientRegistry, BroadcastsFromManyThreadsReachEveryClientInTheSameOrder) {
-    ScopedCapturingClient first;
-    ScopedCapturingClient second;
+    ClientRegistry clientRegistry;
+    ScopedCapturingClient first(clientRegistry);
+    ScopedCapturingClient second(clientRegistry);
     std::vector<std::thread> senders;
     for (std::uint8_t t = 0; t < 4; ++t) {
-        senders.emplace_back([t] {
+        senders.emplace_back([t, &clientRegistry] {
             for (std::uint8_t i = 0; i < 200; ++i) {
                 const std::uint8_t bytes[] = {t, i};
-                sendToClients(bytes, 2);
+                clientRegistry.sendToClients(bytes, 2);
             }
         });
     }

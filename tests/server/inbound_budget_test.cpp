@@ -19,8 +19,9 @@ std::vector<EventRecord> fill(InboundBudget& budget) {
 }
 
 TEST(InboundBudget, AConnectionPausesAtItsLimitsAndResumesWhenTheMainLoopFreesRoom) {
+    const auto all = std::make_shared<InboundBudgets>();
     std::atomic<int> resumed{0};
-    auto budget = std::make_shared<InboundBudget>([&] { ++resumed; });
+    auto budget = std::make_shared<InboundBudget>(all, [&] { ++resumed; });
     std::vector<EventRecord> records = fill(*budget);
     EXPECT_EQ(records.size(), kMaxWaitingPerConnection);
     EXPECT_EQ((*records[0]), (std::vector<std::uint8_t>{0x00, kPing}));
@@ -35,7 +36,7 @@ TEST(InboundBudget, AConnectionPausesAtItsLimitsAndResumesWhenTheMainLoopFreesRo
     // all connections together stop the others too, and freeing them resumes them.
     const std::vector<std::uint8_t> large(kMaxWaitingBytesPerConnection, kPing);
     std::atomic<int> otherResumed{0};
-    auto other = std::make_shared<InboundBudget>([&] { ++otherResumed; });
+    auto other = std::make_shared<InboundBudget>(all, [&] { ++otherResumed; });
     for (std::size_t i = 0; i * kMaxWaitingBytesPerConnection < kMaxWaitingBytes; ++i) {
         records.push_back(budget->makeRecord(large.data(), large.size()));
     }
@@ -43,12 +44,13 @@ TEST(InboundBudget, AConnectionPausesAtItsLimitsAndResumesWhenTheMainLoopFreesRo
     ASSERT_TRUE(other->pause());
     records.clear();
     EXPECT_EQ(otherResumed.load(), 1);
-    EXPECT_EQ(InboundBudget::waitingBytes(), 0u);
+    EXPECT_EQ(all->waitingBytes(), 0u);
 }
 
 TEST(InboundBudget, NoResumeIsLostWhenRoomComesWhilePausing) {
+    const auto all = std::make_shared<InboundBudgets>();
     std::atomic<int> resumed{0};
-    auto budget = std::make_shared<InboundBudget>([&] { ++resumed; });
+    auto budget = std::make_shared<InboundBudget>(all, [&] { ++resumed; });
     std::vector<EventRecord> records;
     std::atomic<int> go{0};
     std::atomic<int> done{0};

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "api/api_calls.h"
 #include "core/event_queue.h"
 #include "server/client_registry.h"
 #include "tests/support/wire_client.h"
@@ -22,14 +23,40 @@ using namespace std::chrono_literals;
 class ServerOnEphemeralPort {
   public:
     ServerOnEphemeralPort()
-        : server(ListenOptions{0, {}, {}, {}}),
+        : server(ListenOptions{0, {}, {}, {}}, events, clients, api),
           listening(server.listen(error)),
           thread([this] { server.run(); }) {}
     ~ServerOnEphemeralPort() {
         server.stop();
         thread.join();
+        api.discard();  // what it holds of the server's connections goes first
     }
     std::uint16_t port() const { return server.listeningPort(); }
+
+    std::optional<Event> popWithin(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (std::optional<Event> event = events.tryPop()) {
+                return event;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return std::nullopt;
+    }
+
+    bool waitForClients(std::size_t count) {
+        for (int i = 0; i < 1000; ++i) {
+            if (clients.count() == count) {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    EventQueue events;
+    ClientRegistry clients;
+    ApiCalls api{events};
 
   private:
     WebSocketServer server;
@@ -38,27 +65,6 @@ class ServerOnEphemeralPort {
     std::thread thread;
 };
 
-EventRecord popWithin(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (EventRecord record = eventQueue.tryPop()) {
-            return record;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return nullptr;
-}
-
-bool waitForClients(std::size_t count) {
-    for (int i = 0; i < 1000; ++i) {
-        if (clientRegistry.count() == count) {
-            return true;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
 TEST(WebSocketServer, TextAndBinaryMessagesBecomeTheSameClientEvent) {
     ServerOnEphemeralPort server;
     ASSERT_NE(server.port(), 0);
@@ -66,10 +72,14 @@ TEST(WebSocketServer, TextAndBinaryMessagesBecomeTheSameClientEvent) {
     ASSERT_TRUE(client.connected()) << client.error();
     client.sendText("\x01");
     client.send({0x01});
+    ClientId from = kNoClient;
     for (int i = 0; i < 2; ++i) {
-        const EventRecord record = popWithin(5s);
-        ASSERT_NE(record, nullptr);
-        EXPECT_EQ(*record, (std::vector<std::uint8_t>{APP_CLIENT_EVT, 0x01}));
+        const std::optional<Event> event = server.popWithin(5s);
+        ASSERT_TRUE(event.has_value());
+        EXPECT_EQ(*event->record, (std::vector<std::uint8_t>{APP_CLIENT_EVT, 0x01}));
+        EXPECT_NE(event->origin.client, kNoClient) << "each message says its client";
+        EXPECT_TRUE(i == 0 || event->origin.client == from);
+        from = event->origin.client;
     }
 }
 
@@ -79,13 +89,13 @@ TEST(WebSocketServer, ConnectionsJoinAndLeaveTheRegistry) {
         WireClient first(server.port());
         WireClient second(server.port());
         ASSERT_TRUE(first.connected() && second.connected());
-        EXPECT_TRUE(waitForClients(2));
+        EXPECT_TRUE(server.waitForClients(2));
         const std::uint8_t answer[] = {0x01, 0x00};
-        sendToClients(answer, 2);
+        server.clients.sendToClients(answer, 2);
         EXPECT_EQ(first.next(), (Bytes{1, 0}));
         EXPECT_EQ(second.next(), (Bytes{1, 0}));
     }
-    EXPECT_TRUE(waitForClients(0));
+    EXPECT_TRUE(server.waitForClients(0));
 }
 
 TEST(WebSocketServer, AClientThatNeverReadsIsDisconnectedInsteadOfGrowingMemory) {
@@ -102,17 +112,17 @@ TEST(WebSocketServer, AClientThatNeverReadsIsDisconnectedInsteadOfGrowingMemory)
         "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
         "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n";
     ASSERT_EQ(write(fd, upgrade.data(), upgrade.size()), static_cast<ssize_t>(upgrade.size()));
-    ASSERT_TRUE(waitForClients(1));
+    ASSERT_TRUE(server.waitForClients(1));
 
     testing::internal::CaptureStdout();
     const std::vector<std::uint8_t> chunk(1000, 0x07);
-    for (int i = 0; i < 12000 && clientRegistry.count() == 1; ++i) {
-        sendToClients(chunk.data(), chunk.size());
+    for (int i = 0; i < 12000 && server.clients.count() == 1; ++i) {
+        server.clients.sendToClients(chunk.data(), chunk.size());
         if (i % 500 == 0) {
             std::this_thread::sleep_for(5ms);
         }
     }
-    EXPECT_TRUE(waitForClients(0));
+    EXPECT_TRUE(server.waitForClients(0));
     const std::string log = testing::internal::GetCapturedStdout();
     EXPECT_NE(log.find("closing its connection"), std::string::npos);
     close(fd);

@@ -33,10 +33,11 @@ void CapturingClient::clear() {
     received.clear();
 }
 
-ScopedCapturingClient::ScopedCapturingClient() : client(std::make_shared<CapturingClient>()) {
-    clientRegistry.add(client);
-}
+ScopedCapturingClient::ScopedCapturingClient(ClientRegistry& clients)
+    : registry(clients),
+      client(std::make_shared<CapturingClient>()),
+      clientId(clients.add(client)) {}
 
 ScopedCapturingClient::~ScopedCapturingClient() {
-    clientRegistry.remove(client.get());
+    registry.remove(client.get());
 }

@@ -9,8 +9,8 @@
 
 #include "server/client_registry.h"
 
-// A client that keeps every message sent to it. Add it to clientRegistry to
-// see what the server broadcasts.
+// A client that keeps every message sent to it. Add it to a client registry
+// to see what the server broadcasts.
 class CapturingClient : public ClientConnection {
   public:
     using Bytes = std::vector<std::uint8_t>;
@@ -30,14 +30,21 @@ class CapturingClient : public ClientConnection {
     std::vector<Bytes> received;  // guarded by lock
 };
 
-// Registers a capturing client for the scope of a test.
+// Registers a capturing client with `registry` for the scope of a test.
 class ScopedCapturingClient {
   public:
-    ScopedCapturingClient();
+    explicit ScopedCapturingClient(ClientRegistry& registry);
     ~ScopedCapturingClient();
+    ScopedCapturingClient(const ScopedCapturingClient&) = delete;
+    ScopedCapturingClient& operator=(const ScopedCapturingClient&) = delete;
     CapturingClient& operator*() const { return *client; }
     CapturingClient* operator->() const { return client.get(); }
+    ClientId id() const { return clientId; }
+    // Whom a message of this client comes from.
+    Origin origin() const { return Origin{clientId, std::nullopt}; }
 
   private:
+    ClientRegistry& registry;
     std::shared_ptr<CapturingClient> client;
+    ClientId clientId;
 };

@@ -1,8 +1,7 @@
 #include "tests/support/fake_device.h"
 
-#include "core/recording_timer.h"
-#include "device/acquisition_state.h"
-#include "device/tessel_handle.h"
+#include "commands/client_commands.h"
+#include "tests/support/event_pump.h"
 
 void FakeSetting::queryHardwareVersion(tessel::VersionCallback callback) {
     callback(result, L"H3");
@@ -59,14 +58,13 @@ std::vector<std::uint8_t> FakeSetting::lastUpload() const {
 }
 
 FakeArmband::FakeArmband() {
-    resetAcquisitionState();
-    recordTimerArmed.store(0);
-    hub = fakeHub;
-    handle = std::make_shared<TesselHandle>(fakeHub);
-    handle->onDeviceFound(device);
+    server.handle->onDeviceFound(device);
 }
 
-FakeArmband::~FakeArmband() {
-    handle.reset();
-    hub.reset();
+void FakeArmband::command(const std::vector<std::uint8_t>& message) {
+    handleClientCommands(server, Origin{}, message.data(), message.size());
+}
+
+bool FakeArmband::pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return pumpEventsUntil(server, done, timeout);
 }

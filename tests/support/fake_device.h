@@ -5,7 +5,12 @@
 #include <mutex>
 #include <vector>
 
+#include <chrono>
+#include <functional>
+
+#include "server/server_context.h"
 #include "tessel/tessel.h"
+#include "tests/support/capturing_client.h"
 
 // An armband that answers every request at once, on the caller's thread, with
 // the result it is told to give, and remembers what it was asked.
@@ -69,10 +74,19 @@ class FakeHub : public tessel::Hub {
     int scanResult = 0;
 };
 
-// Installs a handle over a fake hub holding a fake, connected armband.
+// A server's state over a fake hub holding a fake, connected armband, with a
+// capturing client; the test plays the main loop (event_pump.h).
 struct FakeArmband {
     FakeArmband();
-    ~FakeArmband();
+    // Sends a command as `client` would (or a client of no identity) and lets
+    // the dispatcher handle it.
+    void command(const std::vector<std::uint8_t>& message);
+    // Handles events until `done` holds.
+    bool pumpUntil(const std::function<bool()>& done,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     std::shared_ptr<FakeHub> fakeHub = std::make_shared<FakeHub>();
     std::shared_ptr<FakeDevice> device = std::make_shared<FakeDevice>();
+    ServerContext server{fakeHub};
+    ScopedCapturingClient client{server.clientRegistry};
 };

@@ -3,38 +3,48 @@
 #include <algorithm>
 
 #include "commands/client_commands.h"
-#include "device/acquisition_state.h"
-#include "device/tessel_handle.h"
 #include "tests/support/event_pump.h"
 
-SimulatedArmband::SimulatedArmband(double delayScale, double streamSpeed) {
-    resetAcquisitionState();
+namespace {
+
+tessel::sim::Simulation makeFastSimulation(double delayScale, double streamSpeed) {
     tessel::sim::Options options;
     options.delayScale = delayScale;
     options.streamSpeed = streamSpeed;
     options.controlPort = tessel::sim::kNoControlPort;
-    simulation = tessel::sim::makeSimulation(options);
-    hub = simulation.hub;
-    handle = std::make_shared<TesselHandle>(hub);
-    handle->setResponseTimeout(std::chrono::milliseconds(500));
-    hub->registerListener(handle);
-    hub->init(0);
+    return tessel::sim::makeSimulation(options);
+}
+
+}  // namespace
+
+SimulatedArmband::SimulatedArmband(double delayScale, double streamSpeed)
+    : simulation(makeFastSimulation(delayScale, streamSpeed)), server(simulation.hub) {
+    server.handle->setResponseTimeout(std::chrono::milliseconds(500));
+    simulation.hub->registerListener(server.handle);
+    simulation.hub->init(0);
 }
 
 SimulatedArmband::~SimulatedArmband() {
-    hub->unregisterListener(handle);
-    hub->deinit();
-    handle.reset();
-    hub.reset();
+    simulation.hub->unregisterListener(server.handle);
+    simulation.hub->deinit();
 }
 
 void SimulatedArmband::command(const std::vector<std::uint8_t>& message) {
-    handleClientCommands(message.data(), message.size());
+    handleClientCommands(server, Origin{}, message.data(), message.size());
+}
+
+bool SimulatedArmband::pumpUntil(const std::function<bool()>& done,
+                                 std::chrono::milliseconds timeout) {
+    return pumpEventsUntil(server, done, timeout);
+}
+
+void SimulatedArmband::pumpFor(std::chrono::milliseconds duration) {
+    pumpEventsFor(server, duration);
 }
 
 bool SimulatedArmband::waitForMessage(const std::vector<std::uint8_t>& prefix,
                                       std::chrono::milliseconds timeout) {
-    return pumpEventsUntil(
+    return pumpUntil(
         [&] {
             const auto messages = client->messages();
             return std::any_of(messages.begin(), messages.end(), [&](const auto& message) {

@@ -29,3 +29,25 @@ void writeSimulatedRawFiles(const std::vector<int>& gestures, int channels, std:
         writeBytes("raw" + std::to_string(g) + ".bin", simulatedRecording(g, channels, 30, seed));
     }
 }
+
+void writeSimulatedWindows(const std::string& dir, int windows) {
+    for (int gesture = 1; gesture <= 8; ++gesture) {
+        // A few different windows, repeated: what the wearer does varies a little.
+        std::vector<std::vector<std::uint8_t>> variants;
+        for (std::uint64_t seed = 1; seed <= 6; ++seed) {
+            variants.push_back(simulatedRecording(gesture, 8, 30, seed));
+        }
+        std::string raw;
+        std::string log;
+        for (int w = 0; w < windows; ++w) {
+            const std::vector<std::uint8_t>& window =
+                variants[static_cast<std::size_t>(w) % variants.size()];
+            log += std::to_string(raw.size()) + " " + std::to_string(window.size()) + " 255 " +
+                   std::to_string(1700000000 + w) + "\n";
+            raw.append(window.begin(), window.end());
+        }
+        const std::string stem = dir + "/raw" + std::to_string(gesture);
+        writeFile(stem + ".bin", raw);
+        writeFile(stem + ".windows", log);
+    }
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 enum class WearerDoes { perform, rest, hold };
@@ -14,6 +15,10 @@ enum class WearerDoes { perform, rest, hold };
 std::vector<std::uint8_t> simulatedRecording(int gesture, int channels, int seconds,
                                              std::uint64_t seed,
                                              WearerDoes does = WearerDoes::perform);
+
+// Writes, in `dir`, "raw" + g + ".bin" and its window log for each gesture 1
+// to 8: `windows` windows of 30 s of 8 channels each, as recordings leave them.
+void writeSimulatedWindows(const std::string& dir, int windows);
 
 // Writes "raw" + g + ".bin" with 30 s of gesture g performed, for each g.
 void writeSimulatedRawFiles(const std::vector<int>& gestures, int channels, std::uint64_t seed);

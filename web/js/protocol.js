@@ -21,6 +21,7 @@ export const Command = Object.freeze({
   START_PREVIEW: 0x12,
   STOP_PREVIEW: 0x13,
   GET_VERSION: 0x30,
+  OWN_ANSWERS: 0x31,
   EXIT_SERVER: 0xff,
 });
 
@@ -40,6 +41,7 @@ export const Answer = Object.freeze({
   GESTURE_STREAM: 0x10,
   PREVIEW_STREAM: 0x12,
   VERSION: 0x30,
+  OWN: 0x31,
 });
 
 export const Status = Object.freeze({
