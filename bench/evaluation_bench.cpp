@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/training_recordings.h"
-#include "evaluation/evaluation.h"
-#include "evaluation/evaluation_cache.h"
+#include "pipeline/evaluation.h"
+#include "pipeline/evaluation_cache.h"
 
 namespace {
 

@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "bench/training_recordings.h"
-#include "device/acquisition_state.h"
-#include "device/identify_window_cutter.h"
-#include "identify/classifier.h"
-#include "identify/identifier.h"
-#include "identify/identify_model_check.h"
-#include "identify/identify_worker.h"
-#include "server/client_registry.h"
+#include "server/device/acquisition_state.h"
+#include "server/identify/identify_worker.h"
+#include "server/net/client_registry.h"
+#include "signal/classifier.h"
+#include "signal/identifier.h"
+#include "signal/identify_window_cutter.h"
 #include "signal/recogniser.h"
+#include "store/identify_model_check.h"
 
 namespace {
 

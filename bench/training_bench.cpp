@@ -12,12 +12,12 @@
 
 #include "bench/training_libsvm.h"
 #include "bench/training_recordings.h"
+#include "pipeline/generate_model.h"
+#include "pipeline/model_generation.h"
+#include "signal/feature_extraction.h"
+#include "signal/pair_training_pool.h"
 #include "signal/recogniser.h"
-#include "training/feature_extraction.h"
-#include "training/feature_file.h"
-#include "training/generate_model.h"
-#include "training/model_generation.h"
-#include "training/pair_training_pool.h"
+#include "store/feature_file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "training/pair_training.h"
+#include "signal/pair_training.h"
 
 class LibsvmPair {
   public:

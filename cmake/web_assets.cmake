@@ -4,7 +4,7 @@
 # Included by the top-level CMakeLists.txt once the `quillon` library exists:
 # it lists the client's files (web/*.html, *.css, *.svg, web/js/*.js) and
 # adds to `quillon` a source generated from them, which defines the tables
-# that server/web_assets.cpp serves from. Nothing is downloaded here.
+# that server/net/web_assets.cpp serves from. Nothing is downloaded here.
 #
 # The same file, run with `cmake -P`, is the generator (see the end).
 

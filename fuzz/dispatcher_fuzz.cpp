@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "commands/client_commands.h"
-#include "core/main_loop.h"
-#include "core/mutex.h"
+#include "base/mutex.h"
 #include "fuzz/fuzz_support.h"
+#include "server/commands/client_commands.h"
+#include "server/main_loop.h"
 #include "server/server.h"
 #include "tessel/simulator.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "signal/feature_extraction.h"
 #include "signal/recogniser.h"
-#include "training/feature_extraction.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enterFuzzWorkingDirectory();

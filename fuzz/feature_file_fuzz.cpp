@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "training/feature_file.h"
+#include "store/feature_file.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     enterFuzzWorkingDirectory();

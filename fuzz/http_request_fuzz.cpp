@@ -12,11 +12,11 @@
 
 #include <optional>
 
-#include "api/api_router.h"
 #include "fuzz/fuzz_support.h"
-#include "server/access_policy.h"
+#include "server/api/api_router.h"
+#include "server/net/access_policy.h"
+#include "server/net/web_assets.h"
 #include "server/server.h"
-#include "server/web_assets.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "identify/identifier.h"
-#include "identify/identify_model_check.h"
-#include "identify/model_load.h"
-#include "identify/recogniser_file.h"
-#include "training/model_file.h"
-#include "training/model_image.h"
+#include "signal/identifier.h"
+#include "store/identify_model_check.h"
+#include "store/model_file.h"
+#include "store/model_image.h"
+#include "store/model_load.h"
+#include "store/recogniser_file.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "commands/version_text.h"
 #include "fuzz/fuzz_support.h"
+#include "protocol/version_text.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 #include <optional>
 #include <string>
 
-#include "api/api_router.h"
-#include "commands/client_commands.h"
-#include "commands/event_handlers.h"
-#include "core/exit_application.h"
-#include "core/log.h"
-#include "core/whole_file.h"
-#include "recordings/server_settings.h"
-#include "recordings/start_up_recovery.h"
-#include "server/websocket_server.h"
-#include "training/raw_recording_file.h"
+#include "base/log.h"
+#include "base/whole_file.h"
+#include "pipeline/start_up_recovery.h"
+#include "server/api/api_router.h"
+#include "server/commands/client_commands.h"
+#include "server/commands/event_handlers.h"
+#include "server/device/exit_application.h"
+#include "server/net/websocket_server.h"
+#include "store/raw_recording_file.h"
+#include "store/server_settings.h"
 
 namespace {
 

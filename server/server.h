@@ -12,11 +12,11 @@
 #include <memory>
 #include <thread>
 
-#include "api/api_calls.h"
-#include "core/console_control.h"
-#include "core/main_loop.h"
-#include "core/server_options.h"
-#include "server/server_context.h"
+#include "server/console_control.h"
+#include "server/main_loop.h"
+#include "server/net/api_calls.h"
+#include "server/server_options.h"
+#include "server/state/server_context.h"
 
 class WebSocketServer;
 

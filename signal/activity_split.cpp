@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/emg_rate.h"
+#include "protocol/emg_rate.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // seed 1, the wearer control on 127.0.0.1:8889).
 #include <mutex>
 
-#include "core/mutex.h"
+#include "base/mutex.h"
 #include "tessel/simulator.h"
 #include "tessel/tessel.h"
 

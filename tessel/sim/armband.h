@@ -27,9 +27,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/mutex.h"
 #include "callback_loop.h"
 #include "control_server.h"
-#include "core/mutex.h"
 #include "random.h"
 #include "tessel/simulator.h"
 #include "tessel/tessel.h"

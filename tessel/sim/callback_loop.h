@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "core/mutex.h"
+#include "base/mutex.h"
 
 namespace tessel::sim {
 

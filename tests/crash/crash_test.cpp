@@ -19,12 +19,12 @@
 #include <string>
 #include <thread>
 
-#include "core/recording_timer.h"
-#include "recordings/window_log.h"
+#include "server/device/recording_timer.h"
+#include "store/model_file.h"
+#include "store/window_log.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wire_client.h"
-#include "training/model_file.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/emg_rate.h"
+#include "protocol/emg_rate.h"
 #include "tests/support/ctl_process.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/emg_rate.h"
+#include "protocol/emg_rate.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "core/emg_rate.h"
-#include "core/recording_timer.h"
+#include "protocol/emg_rate.h"
+#include "protocol/recording_window.h"
 #include "protocol/wire_names.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "core/recording_timer.h"
+#include "server/device/recording_timer.h"
 #include "tests/support/journey.h"
 #include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"

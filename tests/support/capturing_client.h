@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "server/client_registry.h"
+#include "server/net/client_registry.h"
 
 // A client that keeps every message sent to it. Add it to a client registry
 // to see what the server broadcasts.

@@ -1,6 +1,6 @@
 #include "tests/support/fake_device.h"
 
-#include "commands/client_commands.h"
+#include "server/commands/client_commands.h"
 #include "tests/support/event_pump.h"
 
 void FakeSetting::queryHardwareVersion(tessel::VersionCallback callback) {

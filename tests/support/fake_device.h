@@ -8,7 +8,7 @@
 #include <chrono>
 #include <functional>
 
-#include "server/server_context.h"
+#include "server/state/server_context.h"
 #include "tessel/tessel.h"
 #include "tests/support/capturing_client.h"
 

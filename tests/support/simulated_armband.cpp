@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "commands/client_commands.h"
+#include "server/commands/client_commands.h"
 #include "tests/support/event_pump.h"
 
 namespace {

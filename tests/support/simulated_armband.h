@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "server/server_context.h"
+#include "server/state/server_context.h"
 #include "tessel/simulator.h"
 #include "tests/support/capturing_client.h"
 

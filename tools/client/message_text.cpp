@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "device/gesture_names.h"
 #include "protocol/wire.h"
 #include "protocol/wire_names.h"
+#include "server/device/gesture_names.h"
 #include "tools/client/preview_frame.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <deque>
 #include <thread>
 
-#include "core/mutex.h"
+#include "base/mutex.h"
 
 namespace beast = boost::beast;
 namespace http = beast::http;

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/whole_file.h"
+#include "base/whole_file.h"
 
 namespace identify_eval {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/emg_rate.h"
+#include "protocol/emg_rate.h"
 #include "tessel/sim/wearer_profile.h"
 
 namespace identify_eval {

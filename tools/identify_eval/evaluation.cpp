@@ -5,15 +5,15 @@
 #include <cstdio>
 #include <span>
 
-#include "evaluation/live_replay.h"
-#include "identify/live_identifier.h"
-#include "identify/model_load.h"
+#include "pipeline/generate_model.h"
+#include "pipeline/live_replay.h"
+#include "signal/feature_extraction.h"
 #include "signal/lda.h"
+#include "signal/live_identifier.h"
 #include "signal/td_features.h"
+#include "signal/written_value.h"
+#include "store/model_load.h"
 #include "tessel/sim/random.h"
-#include "training/feature_extraction.h"
-#include "training/feature_file.h"
-#include "training/generate_model.h"
 
 namespace identify_eval {
 namespace {

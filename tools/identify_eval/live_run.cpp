@@ -10,7 +10,7 @@
 #include <optional>
 #include <thread>
 
-#include "core/whole_file.h"
+#include "base/whole_file.h"
 #include "protocol/wire.h"
 #include "tools/client/ws_client.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "device/gesture_names.h"
+#include "server/device/gesture_names.h"
 #include "tools/client/http_client.h"
 #include "tools/quillonctl/command_support.h"
 #include "tools/quillonctl/commands.h"

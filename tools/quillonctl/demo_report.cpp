@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/gesture_names.h"
+#include "server/device/gesture_names.h"
 #include "tools/quillonctl/status_line.h"
 
 namespace {
