@@ -364,15 +364,18 @@ export class Session {
     const command = immediate
       ? own.waiting.splice(at, 1)[0]
       : ([...own.started.values()].find((c) => c.seq === seq) ?? null);
-    // A stop that ends what another command of the page started answers both,
-    // one frame each, one right after the other: the state hears it once.
+    // A stop that ends what another command of the page started answers both
+    // with the same xx FD, one frame right after the other: the state hears it once.
     const last = own.previous;
     const repeated =
       last !== null &&
       last.seq !== seq &&
       last.immediate !== immediate &&
-      last.answer.length === answer.length &&
-      last.answer.every((b, i) => b === answer[i]);
+      answer.length === 2 &&
+      answer[1] === Status.STOPPED &&
+      last.answer.length === 2 &&
+      last.answer[0] === answer[0] &&
+      last.answer[1] === answer[1];
     own.previous = { seq, immediate, answer };
     if (immediate) {
       own.started.set(command.command, command);
