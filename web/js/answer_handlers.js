@@ -49,7 +49,7 @@ export function dispatchAnswer(session, bytes, own = null) {
     case Answer.DISCONNECTED:
       return onLink(session, code, status, ownStart === Command.CONNECT_DEVICE);
     case Answer.EMG_CONFIG:
-      return onConfig(session, status);
+      return onConfig(session, status, ownStart === Command.SET_EMG_CONFIG);
     case Answer.RECORD:
       return onRecord(session, status, ownStart === Command.START_RECORD);
     case Answer.IDENTIFY:
@@ -126,17 +126,19 @@ export function onLink(session, code, status, connected = false) {
   return 'Armband disconnected.';
 }
 
-export function onConfig(session, status) {
+// `mine`: the outcome of this page's own configuration; another client's
+// leaves this page's waiting for its own.
+export function onConfig(session, status, mine = false) {
   const c = session.state.config;
-  session.end('apply');
   const ok = status === Status.OK;
-  const sent = c.pending;
+  const sent = mine ? c.pending : null;
+  if (mine) session.end('apply');
   if (sent && status !== Status.WRONG_MODE && status !== Status.FAILED) {
     c.server = { channelMask: sent.channelMask, gestureMask: sent.gestureMask };
     c.last = c.server;
   }
   c.armbandOk = ok;
-  c.pending = null;
+  if (mine) c.pending = null;
   // Another page's acceptance does not replace what this page said of its own.
   if (sent || !ok || !c.outcome?.ok)
     c.outcome = {

@@ -182,6 +182,9 @@ describe('the armband link and configuration', () => {
     f.session.applyConfig();
     assert.deepEqual(f.sent.at(-1), [0x05, 0xff, 0x03]);
     f.answer();
+    f.receive(0x05, 0x00); // another client's configuration, accepted
+    assert.deepEqual(f.state().config.server, { channelMask: 0x0f, gestureMask: 0x05 });
+    assert.equal(f.session.isBusy('apply'), true);
     f.answerLater(0x05, 0x05, 0x00);
     assert.deepEqual(f.state().config.server, { channelMask: 0xff, gestureMask: 0x03 });
     assert.equal(f.state().config.pending, null);
