@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "protocol/emg_rate.h"
+#include "protocol/wire.h"
 #include "tests/support/ctl_process.h"
 #include "tests/support/server_fixtures.h"
 #include "tests/support/server_process.h"
@@ -140,12 +141,18 @@ TEST_F(Quillonctl, RecordWaitsForTheWindowAndSaysWhereTheFileWent) {
     connectArmband();
     ASSERT_EQ(runCtl(server.ctl({"config", "0xFF", "0x01"})).exitCode, 0);
     ASSERT_EQ(runCtl(server.ctl({"sim", "perform", "1"})).exitCode, 0);
-    const CtlRun record = runCtl(server.ctl({"record", "1"}));
-    EXPECT_EQ(record.exitCode, 0) << record.both();
-    EXPECT_TRUE(contains(record.out, "recording gesture 1 for 30 s")) << record.both();
-    EXPECT_TRUE(contains(record.out, "level |")) << record.both();
-    EXPECT_TRUE(contains(record.out, "raw1.bin in the server's working directory"))
-        << record.both();
+    WireClient other(server.port());
+    ASSERT_TRUE(other.connected()) << other.error();
+    CtlProcess recording(server.ctl({"record", "1"}));
+    ASSERT_TRUE(recording.waitForOutput("recording gesture 1 for 30 s")) << recording.both();
+    // Another client's refusal (06 FF) and pings reach quillonctl too, as
+    // plain answers: they are not its window's end.
+    EXPECT_EQ(answerTo(other, {START_RECORD}, 10s), (Bytes{START_RECORD, STATUS_FAILED}));
+    EXPECT_EQ(answerTo(other, {PING}, 10s), (Bytes{PING, STATUS_OK}));
+    EXPECT_EQ(recording.wait(), 0) << recording.both();
+    const std::string out = recording.out();
+    EXPECT_TRUE(contains(out, "level |")) << recording.both();
+    EXPECT_TRUE(contains(out, "raw1.bin in the server's working directory")) << recording.both();
     struct stat file {};
     ASSERT_EQ(stat(server.file("raw1.bin").c_str(), &file), 0);
     const double expected = 30.0 * kEmgFramesPerSecond * 8.0;

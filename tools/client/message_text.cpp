@@ -140,6 +140,11 @@ std::string twoByteText(std::uint8_t code, std::uint8_t value) {
                                     ? "the server records or streams the armband's gestures, "
                                       "or no preview runs"
                                     : "wrong length");
+        case OWN_ANSWERS:
+            if (value == STATUS_OK) {
+                return "own answers on: STATUS_OK";
+            }
+            return "OWN_ANSWERS refused: " + named(value, "wrong length");
         default:
             return "unknown message";
     }

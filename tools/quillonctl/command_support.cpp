@@ -59,15 +59,6 @@ int waitFailed(const Session& session, WaitOutcome outcome, const std::string& w
     }
 }
 
-WaitOutcome waitForCode(Session& session, std::uint8_t code, Bytes& message) {
-    for (;;) {
-        const WaitOutcome outcome = session.link.next(session.deadline(), message);
-        if (outcome != WaitOutcome::Message || (!message.empty() && message[0] == code)) {
-            return outcome;
-        }
-    }
-}
-
 std::string timeTag(std::chrono::milliseconds elapsed) {
     std::string text = secondsText(elapsed);
     if (text.size() < 8) {

@@ -53,11 +53,6 @@ int fail(const std::string& problem);
 int waitFailed(const Session& session, WaitOutcome outcome, const std::string& waitedFor,
                const std::string& hint = {});
 
-// Waits for the next message that begins with `code`, skipping the rest (the
-// server's answers go to every client, and preview frames and notifications
-// come in between).
-WaitOutcome waitForCode(Session& session, std::uint8_t code, Bytes& message);
-
 // "[  12.3 s]": the time since the start, for lines of a stream.
 std::string timeTag(std::chrono::milliseconds elapsed);
 

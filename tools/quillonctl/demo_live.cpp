@@ -86,8 +86,8 @@ class LiveRunner {
                 line.show(statusText(stretch, begin), now);
                 nextRedraw = now + kDemoRedraw;
             }
-            Bytes message;
-            const WaitOutcome outcome = session.link.next(std::min(until, nextRedraw), message);
+            ServerMessage incoming;
+            const WaitOutcome outcome = session.link.next(std::min(until, nextRedraw), incoming);
             if (outcome == WaitOutcome::TimedOut) {
                 continue;
             }
@@ -99,6 +99,16 @@ class LiveRunner {
             if (outcome == WaitOutcome::Closed) {
                 line.finish();
                 return fail("the server closed the connection during live identification");
+            }
+            const Bytes& message = incoming.bytes;
+            if (incoming.own && !message.empty()) {
+                // Only the identification's start is this client's here: the
+                // armband refused its stream.
+                line.finish();
+                return fail("identification did not start: " + messageLine(message));
+            }
+            if (incoming.own) {
+                continue;
             }
             if (message == kDisconnected) {
                 line.finish();

@@ -8,15 +8,35 @@
 
 namespace {
 
-// Sends `command`, then waits for the first message with `code`: its value 0
-// is success (the later notification), anything else the refusal.
+// Which answers complete a request besides its own.
+enum class Outcome {
+    Own,
+    // Also a plain one: the scan and the link are one for all clients, so
+    // another client's scan that finds the armband, or the armband leaving,
+    // completes this client's request too. A plain FF is some client's
+    // refusal, never an outcome.
+    Shared,
+};
+
+// Sends `command`, then waits for its answer: at once (a refusal) or later,
+// the answer with `command`'s code; value 0 is success, anything else failure.
 int requestAndAwait(Session& session, const Bytes& command, const std::string& waitedFor,
-                    const std::string& success, const std::string& hint) {
-    session.link.send(command);
+                    const std::string& success, const std::string& hint, Outcome outcome) {
+    std::uint16_t sent = 0;
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, command[0], answer);
-    if (outcome != WaitOutcome::Message) {
-        return waitFailed(session, outcome, waitedFor, hint);
+    WaitOutcome waited = session.link.request(command, session.deadline(), sent, answer);
+    while (waited == WaitOutcome::Message && answer.empty()) {
+        ServerMessage message;
+        waited = session.link.next(session.deadline(), message);
+        const bool shared = outcome == Outcome::Shared && !message.own &&
+                            message.bytes.size() == 2 && message.bytes[1] != STATUS_FAILED;
+        if (!message.bytes.empty() && message.bytes[0] == command[0] &&
+            (message.answers(sent) || shared)) {
+            answer = std::move(message.bytes);
+        }
+    }
+    if (waited != WaitOutcome::Message) {
+        return waitFailed(session, waited, waitedFor, hint);
     }
     if (answer.size() == 2 && answer[1] == STATUS_OK) {
         say(success);
@@ -40,9 +60,8 @@ std::string bitList(std::uint8_t mask) {
 
 int runPing(Session& session) {
     const auto sent = Clock::now();
-    session.link.send({PING});
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, PING, answer);
+    const WaitOutcome outcome = session.link.answerTo({PING}, session.deadline(), answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the answer to PING (01 00)");
     }
@@ -60,14 +79,15 @@ int scanForArmband(Session& session, const std::string& found) {
     return requestAndAwait(
         session, {SCAN_DEVICE, 0x00}, "the notification that an armband was found (02 00)", found,
         "the server scans for 30 s in all; is the armband switched on, near, and not "
-        "connected already?");
+        "connected already?",
+        Outcome::Shared);
 }
 
 int connectArmband(Session& session) {
-    return requestAndAwait(session, {CONNECT_DEVICE},
-                           "the notification that the armband is connected (03 00)",
-                           "armband connected (03 00)",
-                           "is the armband switched on and near? (`quillonctl scan` first)");
+    return requestAndAwait(
+        session, {CONNECT_DEVICE}, "the notification that the armband is connected (03 00)",
+        "armband connected (03 00)",
+        "is the armband switched on and near? (`quillonctl scan` first)", Outcome::Own);
 }
 
 int runScan(Session& session) {
@@ -82,13 +102,12 @@ int runConnect(Session& session) {
 int runDisconnect(Session& session) {
     return requestAndAwait(session, {DISCONNECT_DEVICE},
                            "the notification that the armband is disconnected (04 00)",
-                           "armband disconnected (04 00)", {});
+                           "armband disconnected (04 00)", {}, Outcome::Shared);
 }
 
 int queryVersion(Session& session, VersionAnswer& version) {
-    session.link.send({GET_VERSION});
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, kVersionAnswer, answer);
+    const WaitOutcome outcome = session.link.answerTo({GET_VERSION}, session.deadline(), answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the answer to GET_VERSION (30 and the version text)");
     }
@@ -116,13 +135,13 @@ int runVersion(Session& session) {
 
 int configureEmg(Session& session, std::uint8_t channelMask, std::uint8_t gestureMask) {
     say("channels " + bitList(channelMask) + ", gestures " + bitList(gestureMask));
-    session.link.send({SET_EMG_CONFIG, channelMask, gestureMask});
     Bytes answer;
-    const WaitOutcome outcome = waitForCode(session, kNotifyRawConfig, answer);
+    const WaitOutcome outcome = session.link.answerTo({SET_EMG_CONFIG, channelMask, gestureMask},
+                                                      session.deadline(), answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, "the outcome of the EMG configuration (05)");
     }
-    if (answer.size() != 2) {
+    if (answer.size() != 2 || answer[0] != kNotifyRawConfig) {
         return fail("the server sent a malformed answer: " + messageLine(answer));
     }
     if (answer[1] != STATUS_OK) {
@@ -140,7 +159,7 @@ int runExit(Session& session) {
     session.link.send({EXIT_SERVER});
     say("asked the server to end ...");
     for (;;) {
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome = session.link.next(session.deadline(), message);
         if (outcome == WaitOutcome::Closed) {
             say("the server has closed the connection");

@@ -22,7 +22,7 @@ std::chrono::milliseconds since(Clock::time_point start) {
 
 int generateModel(Session& session, std::chrono::milliseconds& took) {
     const auto sent = Clock::now();
-    session.link.send({GENERATE_MODEL});
+    const std::uint16_t command = session.link.send({GENERATE_MODEL});
     StatusLine line(stdout, session.terminal, kUploadPlainInterval);
     unsigned tick = 0;
     auto nextRedraw = Clock::now();
@@ -36,7 +36,7 @@ int generateModel(Session& session, std::chrono::milliseconds& took) {
                       now);
             nextRedraw = now + kUploadRedraw;
         }
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome =
             session.link.next(std::min(nextRedraw, session.deadline()), message);
         if (outcome == WaitOutcome::TimedOut && Clock::now() < session.deadline()) {
@@ -48,14 +48,19 @@ int generateModel(Session& session, std::chrono::milliseconds& took) {
                               "the server may still be training; it answers nothing else "
                               "meanwhile");
         }
-        // 0A FD acknowledges some client's STOP_GENERATE_MODEL; it is not our answer.
-        if (message.size() < 2 || message[0] != GENERATE_MODEL ||
-            message == Bytes{GENERATE_MODEL, STATUS_STOPPED}) {
+        const Bytes& answer = message.bytes;
+        if (!message.answers(command) || answer.size() < 2 || answer[0] != GENERATE_MODEL) {
             continue;
         }
         line.finish();
         took = since(sent);
-        const Bytes statuses(message.begin() + 1, message.end());
+        if (answer == Bytes{GENERATE_MODEL, STATUS_STOPPED}) {
+            return fail("the model generation was stopped by another client (0A FD)");
+        }
+        if (answer == Bytes{GENERATE_MODEL, STATUS_WRONG_MODE}) {
+            return fail("another model generation is under way (0A FC): wait for its end");
+        }
+        const Bytes statuses(answer.begin() + 1, answer.end());
         const std::string words = generateOutcomeText(statuses);
         if (!generateSucceeded(statuses)) {
             return fail("model generation failed after " + secondsText(took) + ": " + words);
@@ -78,11 +83,11 @@ int runGenerate(Session& session) {
 int uploadModel(Session& session, UploadSummary& summary) {
     summary = UploadSummary{};
     const auto sent = Clock::now();
-    session.link.send({MODEL_UPDATE});
+    const std::uint16_t command = session.link.send({MODEL_UPDATE});
     StatusLine line(stdout, session.terminal, kUploadPlainInterval);
     int percentage = -1;
     for (;;) {
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome = session.link.next(session.deadline(), message);
         if (outcome != WaitOutcome::Message) {
             line.finish();
@@ -94,11 +99,12 @@ int uploadModel(Session& session, UploadSummary& summary) {
                                     "(`quillonctl scan`, `connect`)"
                                   : "");
         }
-        if (message.size() != 2) {
+        const Bytes& answer = message.bytes;
+        if (answer.size() != 2) {
             continue;
         }
-        if (message[0] == kNotifyUploadProgress) {
-            percentage = message[1];
+        if (!message.own && answer[0] == kNotifyUploadProgress) {
+            percentage = answer[1];
             summary.percentage = percentage;
             line.show("uploading the model " +
                           progressBar(static_cast<float>(percentage) / 100.0f, kUploadBarCells) +
@@ -106,13 +112,13 @@ int uploadModel(Session& session, UploadSummary& summary) {
                       Clock::now(), true);
             continue;
         }
-        if (message[0] != kNotifyUploadDone || message[1] == STATUS_STOPPED) {
+        if (!message.answers(command) || answer[0] != kNotifyUploadDone) {
             continue;
         }
         line.finish();
         summary.took = since(sent);
-        if (message[1] != STATUS_OK) {
-            return fail(uploadOutcomeText(message[1]));
+        if (answer[1] != STATUS_OK) {
+            return fail(uploadOutcomeText(answer[1]));
         }
         return kExitOk;
     }

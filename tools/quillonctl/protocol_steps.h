@@ -54,8 +54,8 @@ int restoreIdentifyMode(Session& session, const std::string& mode);
 // The server's gesture names with each of `gestures` named as the armband
 // names it ("Fist", "Spread", ...), the other names kept.
 int nameGestures(Session& session, const std::vector<std::uint8_t>& gestures);
-// The identification mode chosen, then START_IDENTIFY, fenced: kExitOk once
-// the server has taken it without a refusal. `previousMode` as for
+// The identification mode chosen, then START_IDENTIFY: kExitOk once the
+// server has taken it without a refusal. `previousMode` as for
 // chooseIdentifyMode.
 int startIdentification(Session& session, std::string* previousMode = nullptr);
 // STOP_IDENTIFY until its answer (08 FD); not cut short by Ctrl+C.

@@ -2,6 +2,7 @@
 // a level meter fed by the preview frames, until the server reports the file.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "protocol/wire.h"
 #include "tools/client/message_text.h"
@@ -53,27 +54,44 @@ struct Recording {
     }
 };
 
-// Sends STOP_RECORD and waits, whatever Ctrl+C does, for the end of the
-// window: 06 FD (stopped), or 06 00 / 06 FF when it had closed by itself.
-// False when no such answer came within kStopWait.
-bool sendStopRecord(Session& session, Bytes& answer) {
-    session.link.send({STOP_RECORD});
+// Sends STOP_RECORD and waits, whatever Ctrl+C does, for its answer: 06 FD
+// (stopped) or 06 FF (nothing to stop). When this client's own window
+// (`window`, its START_RECORD's number) had closed by itself, `answer` is that
+// window's end instead (06 00, or the reason it failed). False when no answer
+// came within kStopWait.
+bool sendStopRecord(Session& session, Bytes& answer,
+                    std::optional<std::uint16_t> window = std::nullopt) {
     const auto deadline = Clock::now() + kStopWait;
+    const std::uint16_t stop = session.link.send({STOP_RECORD});
+    Bytes windowEnd;
     for (;;) {
-        if (session.link.next(deadline, answer, false) != WaitOutcome::Message) {
+        ServerMessage message;
+        if (session.link.next(deadline, message, false) != WaitOutcome::Message) {
             return false;
         }
-        if (answer == Bytes{kRecordAnswer, STATUS_STOPPED} ||
-            answer == Bytes{kRecordAnswer, STATUS_FAILED} ||
-            answer == Bytes{kRecordAnswer, STATUS_OK}) {
-            return true;
+        if (window && message.answers(*window) && !message.bytes.empty()) {
+            windowEnd = message.bytes;
+        }
+        if (message.answers(stop)) {
+            answer = std::move(message.bytes);
+            break;
         }
     }
+    if (window && answer != Bytes{kRecordAnswer, STATUS_STOPPED}) {
+        // A window that was full is saved before it is answered.
+        if (windowEnd.empty()) {
+            session.link.answerOf(*window, deadline, windowEnd, false);
+        }
+        if (!windowEnd.empty()) {
+            answer = windowEnd;
+        }
+    }
+    return true;
 }
 
-int stopRecording(Session& session, StatusLine& line) {
+int stopRecording(Session& session, std::uint16_t window, StatusLine& line) {
     Bytes answer;
-    if (!sendStopRecord(session, answer)) {
+    if (!sendStopRecord(session, answer, window)) {
         line.finish();
         return fail("stopped by Ctrl+C; the server did not confirm STOP_RECORD within 5 s");
     }
@@ -91,6 +109,12 @@ int windowClosed(const Recording& recording, StatusLine& line, std::uint8_t stat
     line.finish();
     if (status == STATUS_STOPPED) {
         return fail("the recording was stopped by another client (06 FD): nothing was written");
+    }
+    if (status >= STATUS_DEVICE_ERROR && status <= STATUS_NO_DEVICE) {
+        const std::string answer = messageLine({kRecordAnswer, status});
+        return fail(recording.previews == 0
+                        ? "the recording did not start: " + answer
+                        : "the recording window failed: " + answer + "; nothing was written");
     }
     if (status != STATUS_OK) {
         return fail("the server could not open " + file + " (06 " +
@@ -117,36 +141,28 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
     summary = RecordingSummary{};
     Recording recording;
     recording.gesture = gesture;
-    std::vector<Bytes> before;
-    const WaitOutcome started =
-        session.link.sendFenced({START_RECORD, recording.gesture}, session.deadline(), before);
+    std::uint16_t window = 0;
+    Bytes refusal;
+    const WaitOutcome started = session.link.request({START_RECORD, recording.gesture},
+                                                     session.deadline(), window, refusal);
     if (started != WaitOutcome::Message) {
         // Whether the server took the command is not known.
         summary.leftOpen = started != WaitOutcome::Closed;
         return waitFailed(session, started, "the server to start the recording");
     }
-    for (const Bytes& message : before) {
-        if (message == Bytes{kRecordAnswer, STATUS_FAILED}) {
-            return fail(
-                "the server refused to record (06 FF STATUS_FAILED): it is recording, "
-                "identifying or streaming gestures already");
-        }
-        if (message.size() == 2 && message[0] == kRecordAnswer &&
-            message[1] >= STATUS_DEVICE_ERROR && message[1] <= STATUS_NO_DEVICE) {
-            return fail("the recording did not start: " + messageLine(message));
-        }
+    if (refusal == Bytes{kRecordAnswer, STATUS_FAILED}) {
+        return fail(
+            "the server refused to record (06 FF STATUS_FAILED): it is recording, "
+            "identifying or streaming gestures already");
+    }
+    if (!refusal.empty()) {
+        return fail("the recording did not start: " + messageLine(refusal));
     }
     recording.since = Clock::now();
     recording.speed = session.invocation.simSpeed;
     StatusLine line(stdout, session.terminal, kPlainInterval);
     line.print("recording gesture " + std::to_string(recording.gesture) +
                " for 30 s; Ctrl+C stops it");
-    for (const Bytes& message : before) {
-        PreviewFrame frame;
-        if (parsePreviewFrame(message, frame)) {
-            recording.add(frame);
-        }
-    }
     auto nextRedraw = Clock::now();
     for (;;) {
         const auto now = Clock::now();
@@ -154,11 +170,11 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
             line.show(recording.statusText(now), now);
             nextRedraw = now + kRedraw;
         }
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome =
             session.link.next(std::min(nextRedraw, session.deadline()), message);
         if (outcome == WaitOutcome::Interrupted) {
-            return stopRecording(session, line);
+            return stopRecording(session, window, line);
         }
         if (outcome == WaitOutcome::Closed) {
             line.finish();
@@ -172,15 +188,20 @@ int recordGesture(Session& session, std::uint8_t gesture, RecordingSummary& summ
             summary.leftOpen = true;
             return waitFailed(session, outcome, "the end of the recording window (06 00)");
         }
+        const Bytes& bytes = message.bytes;
         PreviewFrame frame;
-        if (parsePreviewFrame(message, frame)) {
+        if (message.answers(window) && bytes.size() == 2 && bytes[0] == kRecordAnswer) {
+            line.show(recording.statusText(Clock::now()), Clock::now(), true);
+            return windowClosed(recording, line, bytes[1], summary);
+        }
+        if (message.own) {
+            continue;
+        }
+        if (parsePreviewFrame(bytes, frame)) {
             recording.add(frame);
-        } else if (message == kDisconnected) {
+        } else if (bytes == kDisconnected) {
             line.finish();
             return fail("the armband disconnected (04 00): the server abandoned the recording");
-        } else if (message.size() == 2 && message[0] == kRecordAnswer) {
-            line.show(recording.statusText(Clock::now()), Clock::now(), true);
-            return windowClosed(recording, line, message[1], summary);
         }
     }
 }

@@ -3,14 +3,17 @@
 #include <algorithm>
 
 #include "protocol/wire.h"
+#include "tools/client/hex_bytes.h"
 #include "tools/quillonctl/interrupt.h"
+#include "tools/quillonctl/status_line.h"
 
 namespace {
 
 // How often a wait looks at the Ctrl+C flag.
 constexpr std::chrono::milliseconds kInterruptPoll{100};
-const Bytes kPing{PING};
-const Bytes kPingAnswer{PING, STATUS_OK};
+const Bytes kOwnAnswersAccepted{OWN_ANSWERS, STATUS_OK};
+// An own answer: 31 seqLo seqHi, then the answer's bytes.
+constexpr std::size_t kOwnHeader = 3;
 
 }  // namespace
 
@@ -40,14 +43,40 @@ bool ServerLink::open(const std::string& host, std::uint16_t port,
         error = unreachableText(host, port, reason, httpStatus);
         return false;
     }
-    return true;
+    // Whatever comes before the server's 31 00 happened before this client
+    // asked for anything.
+    const std::string where = "the server at " + host + ":" + std::to_string(port);
+    client.sendBinary({OWN_ANSWERS});
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        Bytes message;
+        const WaitOutcome outcome = receive(deadline, message, false);
+        if (outcome == WaitOutcome::Closed) {
+            error = where + " closed the connection before it answered OWN_ANSWERS (31)";
+            return false;
+        }
+        if (outcome != WaitOutcome::Message) {
+            error = where + " did not answer OWN_ANSWERS (31) within " + secondsText(timeout) +
+                    ": is it an older Quillon server?";
+            return false;
+        }
+        if (message == kOwnAnswersAccepted) {
+            return true;
+        }
+        if (!message.empty() && message[0] == OWN_ANSWERS) {
+            error = where + " refused OWN_ANSWERS (" + formatHexBytes(message) +
+                    "): is it an older Quillon server?";
+            return false;
+        }
+    }
 }
 
-void ServerLink::send(const Bytes& bytes) {
+std::uint16_t ServerLink::send(const Bytes& bytes) {
     client.sendBinary(bytes);
+    return ++lastSent;  // 16 bits, wrapping as the server counts
 }
 
-WaitOutcome ServerLink::next(Clock::time_point deadline, Bytes& message, bool honourInterrupt) {
+WaitOutcome ServerLink::receive(Clock::time_point deadline, Bytes& message, bool honourInterrupt) {
     for (;;) {
         if (honourInterrupt && interruptRequested()) {
             return WaitOutcome::Interrupted;
@@ -72,16 +101,58 @@ WaitOutcome ServerLink::next(Clock::time_point deadline, Bytes& message, bool ho
     }
 }
 
-WaitOutcome ServerLink::sendFenced(const Bytes& command, Clock::time_point deadline,
-                                   std::vector<Bytes>& before) {
-    send(command);
-    send(kPing);
+WaitOutcome ServerLink::next(Clock::time_point deadline, ServerMessage& message,
+                             bool honourInterrupt) {
+    Bytes bytes;
+    const WaitOutcome outcome = receive(deadline, bytes, honourInterrupt);
+    if (outcome != WaitOutcome::Message) {
+        return outcome;
+    }
+    message.own.reset();
+    if (bytes.size() >= kOwnHeader && bytes[0] == OWN_ANSWERS) {
+        message.own = static_cast<std::uint16_t>(bytes[1] | (bytes[2] << 8));
+        bytes.erase(bytes.begin(), bytes.begin() + kOwnHeader);
+    }
+    message.bytes = std::move(bytes);
+    return WaitOutcome::Message;
+}
+
+WaitOutcome ServerLink::request(const Bytes& command, Clock::time_point deadline,
+                                std::uint16_t& sent, Bytes& answer, bool honourInterrupt) {
+    sent = send(command);
     for (;;) {
-        Bytes message;
-        const WaitOutcome outcome = next(deadline, message);
-        if (outcome != WaitOutcome::Message || message == kPingAnswer) {
+        ServerMessage message;
+        const WaitOutcome outcome = next(deadline, message, honourInterrupt);
+        if (outcome != WaitOutcome::Message) {
             return outcome;
         }
-        before.push_back(std::move(message));
+        if (message.answers(sent)) {
+            answer = std::move(message.bytes);
+            return outcome;
+        }
     }
+}
+
+WaitOutcome ServerLink::answerOf(std::uint16_t command, Clock::time_point deadline, Bytes& answer,
+                                 bool honourInterrupt) {
+    for (;;) {
+        ServerMessage message;
+        const WaitOutcome outcome = next(deadline, message, honourInterrupt);
+        if (outcome != WaitOutcome::Message) {
+            return outcome;
+        }
+        if (message.answers(command) && !message.bytes.empty()) {
+            answer = std::move(message.bytes);
+            return outcome;
+        }
+    }
+}
+
+WaitOutcome ServerLink::answerTo(const Bytes& command, Clock::time_point deadline, Bytes& answer) {
+    std::uint16_t sent = 0;
+    const WaitOutcome outcome = request(command, deadline, sent, answer);
+    if (outcome != WaitOutcome::Message || !answer.empty()) {
+        return outcome;
+    }
+    return answerOf(sent, deadline, answer);
 }

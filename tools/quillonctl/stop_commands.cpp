@@ -1,6 +1,6 @@
 // The stop commands. Each is answered at once with the code of the command it
-// ends; the answer is taken from before the fence, since a stream's own
-// reports (10 with a gesture, 08 with a gesture number) share that code.
+// ends; the answer is the stop's own, since a stream's reports (10 with a
+// gesture, 08 with a gesture number) and other clients' answers share that code.
 #include "protocol/wire.h"
 #include "tools/client/message_text.h"
 #include "tools/quillonctl/command_table.h"
@@ -48,27 +48,21 @@ int runStop(Session& session) {
     if (stop == nullptr) {
         return fail("internal error: no stop command for this subcommand");
     }
-    std::vector<Bytes> before;
+    std::uint16_t sent = 0;
+    Bytes answer;
     const std::string waitedFor = std::string("the answer to ") + stop->name;
     const WaitOutcome outcome =
-        session.link.sendFenced({stop->command}, session.deadline(), before);
+        session.link.request({stop->command}, session.deadline(), sent, answer);
     if (outcome != WaitOutcome::Message) {
         return waitFailed(session, outcome, waitedFor);
     }
-    // Reports of a stream that was still running may come first; an answer of
-    // STATUS_STOPPED among them settles it.
-    const Bytes stopped{stop->answerCode, STATUS_STOPPED};
-    for (const Bytes& message : before) {
-        if (message == stopped) {
-            say(std::string(stop->done) + " (" + messageLine(message) + ")");
-            return kExitOk;
-        }
+    if (answer == Bytes{stop->answerCode, STATUS_STOPPED}) {
+        say(std::string(stop->done) + " (" + messageLine(answer) + ")");
+        return kExitOk;
     }
-    for (const Bytes& message : before) {
-        if (isStopAnswer(message, stop->answerCode)) {
-            return fail(std::string(stop->refused) + " (" + messageLine(message) + ")");
-        }
+    if (isStopAnswer(answer, stop->answerCode)) {
+        return fail(std::string(stop->refused) + " (" + messageLine(answer) + ")");
     }
-    return fail("the server answered the PING that followed " + std::string(stop->name) +
-                " but not the command itself");
+    return fail("the server answered " + std::string(stop->name) + " with " +
+                (answer.empty() ? std::string("nothing") : messageLine(answer)));
 }

@@ -40,56 +40,59 @@ const StreamSpec kIdentification{
     identifiedGestureText};
 
 int stopStream(Session& session, const StreamSpec& stream) {
-    session.link.send({stream.stop});
-    const auto deadline = Clock::now() + kStopWait;
-    for (;;) {
-        Bytes message;
-        const WaitOutcome outcome = session.link.next(deadline, message, false);
-        if (outcome != WaitOutcome::Message) {
-            return fail(std::string("stopped following the ") + stream.what +
-                        ", but the server did not confirm the stop within 5 s");
-        }
-        if (message.size() == 2 && message[0] == stream.code &&
-            message[1] >= kLowestFailureStatus && message[1] != STATUS_FAILED) {
-            if (message[1] != STATUS_STOPPED) {
-                return fail(std::string("the server answered the stop with ") +
-                            messageLine(message));
-            }
-            say(std::string(stream.what) + " stopped (" + formatHexBytes(message) + ")");
-            return kExitOk;
-        }
+    std::uint16_t sent = 0;
+    Bytes answer;
+    if (session.link.request({stream.stop}, Clock::now() + kStopWait, sent, answer, false) !=
+        WaitOutcome::Message) {
+        return fail(std::string("stopped following the ") + stream.what +
+                    ", but the server did not confirm the stop within 5 s");
     }
+    if (answer != Bytes{stream.code, STATUS_STOPPED}) {
+        return fail(std::string("the server answered the stop with ") + messageLine(answer));
+    }
+    say(std::string(stream.what) + " stopped (" + formatHexBytes(answer) + ")");
+    return kExitOk;
 }
 
-int startStream(Session& session, const StreamSpec& stream) {
-    std::vector<Bytes> before;
-    const WaitOutcome started = session.link.sendFenced({stream.start}, session.deadline(), before);
-    if (started != WaitOutcome::Message) {
-        return waitFailed(session, started, std::string("the server to start the ") + stream.what);
+// `started` receives the start's number: a refusal of the armband may still
+// come under it.
+int startStream(Session& session, const StreamSpec& stream, std::uint16_t& started) {
+    Bytes refusal;
+    const WaitOutcome outcome =
+        session.link.request({stream.start}, session.deadline(), started, refusal);
+    if (outcome != WaitOutcome::Message) {
+        return waitFailed(session, outcome, std::string("the server to start the ") + stream.what);
     }
-    for (const Bytes& message : before) {
-        if (message == Bytes{stream.code, stream.refusal}) {
-            return fail(stream.refusedText);
-        }
-        // F0 to F2: the armband is not there or refused the stream.
-        if (message.size() == 2 && message[0] == stream.code && message[1] >= STATUS_DEVICE_ERROR &&
-            message[1] <= STATUS_NO_DEVICE) {
-            return fail(std::string("the ") + stream.what +
-                        " did not start: " + messageLine(message));
-        }
+    if (refusal == Bytes{stream.code, stream.refusal}) {
+        return fail(stream.refusedText);
+    }
+    if (!refusal.empty()) {
+        return fail(std::string("the ") + stream.what + " did not start: " + messageLine(refusal));
     }
     return kExitOk;
 }
 
+// Whether a plain message is a report of the stream rather than another
+// client's refusal (identification's "no gesture" shares its byte with FF).
+bool isReport(const Bytes& message, const StreamSpec& stream) {
+    if (message.size() != 2 || message[0] != stream.code) {
+        return false;
+    }
+    const std::uint8_t value = message[1];
+    return value < kLowestFailureStatus || value == STATUS_STOPPED ||
+           (stream.code == kIdentifyAnswer && value == kNoGesture);
+}
+
 int followStream(Session& session, const StreamSpec& stream) {
-    const int status = startStream(session, stream);
+    std::uint16_t started = 0;
+    const int status = startStream(session, stream, started);
     if (status != kExitOk) {
         return status;
     }
     say(std::string(stream.what) + " started; Ctrl+C stops it");
     const auto since = Clock::now();
     for (;;) {
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome = session.link.next(Clock::time_point::max(), message);
         if (outcome == WaitOutcome::Interrupted) {
             return stopStream(session, stream);
@@ -98,20 +101,24 @@ int followStream(Session& session, const StreamSpec& stream) {
             return fail(std::string("the server closed the connection; the ") + stream.what +
                         " has ended");
         }
-        if (message == kDisconnected) {
+        if (message.answers(started) && !message.bytes.empty()) {
+            return fail(std::string("the ") + stream.what +
+                        " did not start: " + messageLine(message.bytes));
+        }
+        if (message.bytes == kDisconnected) {
             return fail(std::string("the armband disconnected; the server ended the ") +
                         stream.what);
         }
-        if (message.size() != 2 || message[0] != stream.code) {
+        if (message.own || !isReport(message.bytes, stream)) {
             continue;
         }
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since);
-        if (message[1] == STATUS_STOPPED) {
+        if (message.bytes[1] == STATUS_STOPPED) {
             say(timeTag(elapsed) + " " + stream.what + " stopped by another client");
             return kExitOk;
         }
-        say(timeTag(elapsed) + " " + stream.reportText(message[1]));
+        say(timeTag(elapsed) + " " + stream.reportText(message.bytes[1]));
     }
 }
 
@@ -128,7 +135,8 @@ int runIdentify(Session& session) {
 
 int startIdentification(Session& session, std::string* previousMode) {
     const int status = chooseIdentifyMode(session, previousMode);
-    return status == kExitOk ? startStream(session, kIdentification) : status;
+    std::uint16_t started = 0;
+    return status == kExitOk ? startStream(session, kIdentification, started) : status;
 }
 
 int stopIdentification(Session& session) {

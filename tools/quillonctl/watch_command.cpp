@@ -51,7 +51,7 @@ int runWatch(Session& session) {
         std::to_string(session.invocation.port) + "; Ctrl+C stops");
     PreviewTally previews;
     for (;;) {
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome =
             session.link.next(Clock::now() + std::chrono::milliseconds(200), message);
         const auto now = Clock::now();
@@ -68,11 +68,11 @@ int runWatch(Session& session) {
             continue;
         }
         PreviewFrame frame;
-        if (parsePreviewFrame(message, frame)) {
+        if (parsePreviewFrame(message.bytes, frame)) {
             previews.add(frame, now);
             continue;
         }
-        say(timeTag(session.elapsed()) + " " + messageLine(message));
+        say(timeTag(session.elapsed()) + " " + messageLine(message.bytes));
     }
 }
 
@@ -81,11 +81,14 @@ int runSend(Session& session) {
     say("sent " + formatHexBytes(session.invocation.frame));
     bool heard = false;
     for (;;) {
-        Bytes message;
+        ServerMessage message;
         const WaitOutcome outcome = session.link.next(session.deadline(), message);
-        if (outcome == WaitOutcome::Message) {
+        // The own frame of a command that answers later, or never, says nothing.
+        if (outcome == WaitOutcome::Message && !message.bytes.empty()) {
             heard = true;
-            say(timeTag(session.elapsed()) + " " + messageLine(message));
+            say(timeTag(session.elapsed()) + " " + messageLine(message.bytes));
+        }
+        if (outcome == WaitOutcome::Message) {
             continue;
         }
         if (outcome == WaitOutcome::Closed) {

@@ -1,9 +1,12 @@
 // How each kind of message from the server moves the session's state; used by
-// Session.dispatch, which has already taken out the fences' pings and the
-// refusals of this page's own commands. Each returns the words for the log,
-// null for the plain description of the message, or false to leave it out.
+// Session.receive, which has already taken out the refusals of this page's own
+// commands. `own` is the page's command ({seq, command}) that the answer came
+// under, or null for a plain answer: another client's, or news. Each returns
+// the words for the log, null for the plain description of the message, or
+// false to leave it out.
 import {
   Answer,
+  Command,
   NO_GESTURE,
   RECORD_WINDOW_MS,
   Status,
@@ -16,6 +19,8 @@ import {
   generateWords,
   parsePreview,
   parseVersions,
+  isRefusal,
+  refusalWords,
   uploadWords,
 } from './protocol.js';
 import { apiFailureWords } from './api.js';
@@ -31,30 +36,33 @@ export const SCAN_NOTICE_MS = 20000;
 // The count-in before a recording window, on the page's clock: a person's time.
 export const COUNT_IN_MS = 3000;
 
-export function dispatchAnswer(session, bytes) {
+export function dispatchAnswer(session, bytes, own = null) {
   const [code, status = 0] = bytes;
+  // What the page's own start of a recording, a stream, the signal check,
+  // training or an upload hears after it was taken is its outcome.
+  const ownStart = own?.command ?? null;
   switch (code) {
     case Answer.PING:
       return false;
     case Answer.DEVICE_FOUND:
     case Answer.CONNECTED:
     case Answer.DISCONNECTED:
-      return onLink(session, code, status);
+      return onLink(session, code, status, ownStart === Command.CONNECT_DEVICE);
     case Answer.EMG_CONFIG:
-      return onConfig(session, status);
+      return onConfig(session, status, ownStart === Command.SET_EMG_CONFIG);
     case Answer.RECORD:
-      return onRecord(session, status);
+      return onRecord(session, status, ownStart === Command.START_RECORD);
     case Answer.IDENTIFY:
-      return onIdentify(session, status);
+      return onIdentify(session, status, ownStart === Command.START_IDENTIFY);
     case Answer.GENERATE:
-      return onGenerate(session, Array.from(bytes.slice(1)));
+      return onGenerate(session, Array.from(bytes.slice(1)), ownStart === Command.GENERATE_MODEL);
     case Answer.UPLOAD:
     case Answer.UPLOAD_PROGRESS:
-      return onUpload(session, code, status);
+      return onUpload(session, code, status, ownStart === Command.MODEL_UPDATE);
     case Answer.GESTURE_STREAM:
-      return onGestureStream(session, status);
+      return onGestureStream(session, status, ownStart === Command.START_GESTURE_STREAM);
     case Answer.PREVIEW_STREAM:
-      return onPreviewStream(session, status);
+      return onPreviewStream(session, status, ownStart === Command.START_PREVIEW);
     case Answer.VERSION:
       return onVersions(session, bytes);
     default:
@@ -62,7 +70,8 @@ export function dispatchAnswer(session, bytes) {
   }
 }
 
-export function onLink(session, code, status) {
+// `connected`: the outcome of this page's own connect.
+export function onLink(session, code, status, connected = false) {
   const s = session.state;
   if (code === Answer.DEVICE_FOUND) {
     if (status === Status.STOPPED || status === Status.DEVICE_ERROR) {
@@ -81,7 +90,6 @@ export function onLink(session, code, status) {
     return 'Armband found: it can be connected now.';
   }
   if (code === Answer.CONNECTED) {
-    const asked = session.isBusy('connect'); // this page connected it
     session.end('connect');
     session.refresh('status');
     if (status === Status.DEVICE_ERROR) {
@@ -94,7 +102,7 @@ export function onLink(session, code, status) {
     s.link = 'connected';
     // The page that connected it applies the last configuration again, once the
     // status read above says the server holds none.
-    session.reapplyDue = asked;
+    session.reapplyDue = connected;
     return 'Armband connected.';
   }
   if (status !== Status.OK) return null;
@@ -118,17 +126,19 @@ export function onLink(session, code, status) {
   return 'Armband disconnected.';
 }
 
-export function onConfig(session, status) {
+// `mine`: the outcome of this page's own configuration; another client's
+// leaves this page's waiting for its own.
+export function onConfig(session, status, mine = false) {
   const c = session.state.config;
-  session.end('apply');
   const ok = status === Status.OK;
-  const sent = c.pending;
+  const sent = mine ? c.pending : null;
+  if (mine) session.end('apply');
   if (sent && status !== Status.WRONG_MODE && status !== Status.FAILED) {
     c.server = { channelMask: sent.channelMask, gestureMask: sent.gestureMask };
     c.last = c.server;
   }
   c.armbandOk = ok;
-  c.pending = null;
+  if (mine) c.pending = null;
   // Another page's acceptance does not replace what this page said of its own.
   if (sent || !ok || !c.outcome?.ok)
     c.outcome = {
@@ -146,7 +156,8 @@ export function onConfig(session, status) {
   return `Configuration: ${configWords(status)}`;
 }
 
-export function onRecord(session, status) {
+// `mine`: the end of this page's own window.
+export function onRecord(session, status, mine = false) {
   const s = session.state;
   const r = s.recording;
   if (status === Status.OK || status === Status.STOPPED) {
@@ -167,27 +178,25 @@ export function onRecord(session, status) {
     session.emit({ type: 'window-end', slot, saved: status === Status.OK });
     return slot === null ? words : `${session.nameOf(slot)}: ${words}`;
   }
-  if (status !== Status.FAILED) return null; // another client's refusal
-  if (r.phase === 'stopping') {
+  if (status !== Status.FAILED && !mine) return null; // another client's refusal
+  if (r.phase === 'stopping' && !mine) {
     session.end('stopRecord');
     Object.assign(r, { phase: 'idle', outcome: { ok: false, words: 'There was no recording to stop.' } });
     return 'Stop refused: the server was not recording.';
   }
-  if (
-    (r.phase === 'running' || r.phase === 'saving') &&
-    session.armbandMsSince(r.startedAt) >= SAVE_FAILURE_AFTER_MS
-  ) {
-    Object.assign(r, {
-      phase: 'idle',
-      mine: false,
-      outcome: {
-        ok: false,
-        slot: r.slot,
-        words: 'The server could not save the recording: it could not write its raw file.',
-      },
-    });
+  const running = r.phase === 'running' || r.phase === 'saving';
+  if (mine || (running && session.armbandMsSince(r.startedAt) >= SAVE_FAILURE_AFTER_MS)) {
+    // 06 FF at the window's end: the save failed; F0 or F2: the armband did
+    // not stream the window, or went during it.
+    const saveFailed = status === Status.FAILED;
+    const words = saveFailed
+      ? 'The server could not save the recording: it could not write its raw file.'
+      : `Nothing was recorded. ${refusalWords(Answer.RECORD, status)}`;
+    if (r.phase !== 'idle' && r.phase !== 'countIn')
+      Object.assign(r, { phase: 'idle', mine: false, outcome: { ok: false, slot: r.slot, words } });
+    if (mine) session.memory?.clear();
     s.mode = 'idle';
-    return 'The recording could not be saved.';
+    return saveFailed ? 'The recording could not be saved.' : `The recording failed: ${words}`;
   }
   return "Another client's recording request was refused.";
 }
@@ -227,9 +236,17 @@ export function onPreview(session, bytes) {
   session.emit({ type: 'preview', ...preview });
 }
 
-export function onIdentify(session, status) {
+// `mine`: an answer to this page's start, after it was taken (the armband
+// refused the stream).
+export function onIdentify(session, status, mine = false) {
   const s = session.state;
   const id = s.identify;
+  if (mine && status !== Status.STOPPED) {
+    const words = session.identifyRefusal(status);
+    Object.assign(id, { phase: 'idle', current: null, heldSince: null, outcome: { ok: false, words } });
+    if (s.mode === 'identifying') s.mode = 'idle';
+    return `Refused: ${words}`;
+  }
   if (status === Status.STOPPED) {
     const wasRunning = id.phase !== 'idle' || s.mode === 'identifying' || session.isBusy('stopIdentify');
     session.end('stopIdentify');
@@ -257,26 +274,32 @@ export function onIdentify(session, status) {
   return status === NO_GESTURE ? 'Identified: no gesture.' : `Identified: ${session.nameOf(status)}.`;
 }
 
-export function onGenerate(session, statuses) {
+// `mine`: the outcome of this page's training (0A FD: another client stopped it).
+export function onGenerate(session, statuses, mine = false) {
   const g = session.state.generate;
-  if (statuses.length === 1 && statuses[0] === Status.STOPPED) return generateWords(statuses);
+  const stopped = statuses.length === 1 && statuses[0] === Status.STOPPED;
+  if (stopped && !mine) return generateWords(statuses);
   session.end('generate');
   const ok = statuses.length === 1 && statuses[0] === Status.OK;
   const elapsedMs = g.phase === 'running' ? session.now() - g.startedAt : null;
-  Object.assign(g, { phase: 'idle', elapsedMs, outcome: { ok, words: generateWords(statuses) } });
+  const words = stopped
+    ? 'Another client stopped the training; the model is as it was.'
+    : generateWords(statuses);
+  Object.assign(g, { phase: 'idle', elapsedMs, outcome: { ok, words } });
   session.refresh('status');
   if (ok) session.evaluate();
-  return `Generation: ${generateWords(statuses)}`;
+  return `Generation: ${words}`;
 }
 
-export function onUpload(session, code, status) {
+// `mine`: the outcome of this page's upload, whatever its status.
+export function onUpload(session, code, status, mine = false) {
   const u = session.state.upload;
   if (code === Answer.UPLOAD_PROGRESS) {
     Object.assign(u, { phase: 'running', percent: Math.min(status, 100), lastProgressAt: session.now() });
     return `Upload progress: ${status} %.`;
   }
   if (status === Status.STOPPED) return uploadWords(status);
-  if (status === Status.OK || status === Status.DEVICE_ERROR) {
+  if (status === Status.OK || status === Status.DEVICE_ERROR || mine) {
     const ok = status === Status.OK;
     session.end('upload');
     Object.assign(u, {
@@ -289,9 +312,17 @@ export function onUpload(session, code, status) {
   return `Another client's upload was refused: ${uploadWords(status)}`;
 }
 
-export function onGestureStream(session, status) {
+// `mine`: an answer to this page's start, after it was taken (the armband
+// refused the stream).
+export function onGestureStream(session, status, mine = false) {
   const s = session.state;
   const st = s.stream;
+  if (mine && status !== Status.STOPPED) {
+    const words = refusalWords(Answer.GESTURE_STREAM, status);
+    Object.assign(st, { phase: 'idle', outcome: { ok: false, words } });
+    if (s.mode === 'streaming') s.mode = 'idle';
+    return `Refused: ${words}`;
+  }
   if (status === Status.STOPPED) {
     session.end('stopStream');
     Object.assign(st, {
@@ -319,8 +350,15 @@ export function onGestureStream(session, status) {
   return `Armband's gesture: ${armbandGestureName(status)}.`;
 }
 
-export function onPreviewStream(session, status) {
+// `mine`: an answer to this page's start of the signal check.
+export function onPreviewStream(session, status, mine = false) {
   const p = session.state.preview;
+  if (mine && isRefusal(Answer.PREVIEW_STREAM, status)) {
+    session.end('preview');
+    const words = refusalWords(Answer.PREVIEW_STREAM, status);
+    Object.assign(p, { phase: 'off', outcome: { ok: false, words } });
+    return `Refused: ${words}`;
+  }
   if (status === Status.OK) {
     session.end('preview');
     Object.assign(p, { phase: 'on', outcome: null });

@@ -2,14 +2,17 @@
 // HTTP API when the page loads and after every reconnection, and kept up to
 // date from the messages the server sends.
 //
-// Every answer goes to every client, and an answer does not say which command
-// it belongs to: this page may have sent it, or another client. So the state
-// moves on answer codes, whoever caused them. Where the same bytes can mean two
-// things (08 FF is both "identification refused" and "no gesture recognised";
-// 06 FF is both "recording refused" and "recording could not be saved"), the
-// page sends a PING right after its command: the server handles commands in
-// order, so a refusal arrives before the ping's 01 00, and anything later with
-// the same code is news that came after the command was accepted.
+// Own answers: every answer goes to every client, so by its bytes alone the
+// page cannot tell its own answer from another client's. Right after the
+// socket opens the page asks for its own answers (31). From then on the server
+// answers each command the page sends with one frame to this page alone,
+// 31 seqLo seqHi and the command's immediate answer (nothing when it answers
+// later or never), seq counting the page's commands from 1; the later final
+// answer of what a command started comes the same way under its number. The
+// page numbers its commands as it sends them, so it knows which command each
+// own frame answers: a refusal (08 FF, 06 FF, ...) is its own only there.
+// The state moves on answer codes, whoever caused them: plain answers are
+// other clients' answers and news.
 //
 // One command in flight per control: a control is busy from the press until
 // its answer, or until a bounded time-out that the page shows; a press on a
@@ -22,7 +25,7 @@
 // recording's), {type: 'window-start'} and {type: 'window-end'}.
 import * as handlers from './answer_handlers.js';
 import { installCommands } from './session_commands.js';
-import { Answer, Status, describeIncoming, isRefusal, refusalWords } from './protocol.js';
+import { Answer, Command, Status, describeIncoming, hexDump, isRefusal, refusalWords } from './protocol.js';
 import { applyRecordings, applyStatus } from './server_truth.js';
 import { EVALUATION_WAIT_MS } from './api.js';
 import { gestureName } from './settings.js';
@@ -33,6 +36,13 @@ export { HISTORY_LENGTH } from './answer_handlers.js';
 export const ANSWER_WAIT_MS = 15000;
 // A status read that crossed this many changes from the socket is read again.
 const STATUS_RETRIES = 3;
+
+// The page's side of its own answers. waiting: the commands sent whose own
+// frame has not come, oldest first ({seq, command, fence}); started: the last
+// command of each code whose own frame came, whose later answers may follow.
+function freshOwn(phase, now = 0) {
+  return { phase, askedAt: now, lastSent: 0, waiting: [], started: new Map(), previous: null };
+}
 
 function freshState(selection) {
   return {
@@ -102,7 +112,7 @@ export class Session {
     this.now = now;
     this.speed = speed;
     this.state = freshState(selection);
-    this.fences = []; // commands awaiting their ping: {code, control, settle, accepted(), refused(status)}
+    this.own = freshOwn('closed'); // 'closed' | 'asking' | 'on' | 'refused'
     this.timeouts = {}; // control -> what to do when it waits too long
     this.reads = { status: 0, recordings: 0, evaluation: 0 }; // the latest read of each resource
     this.epoch = 0; // moves with every message that changes what the status reports
@@ -152,16 +162,18 @@ export class Session {
     delete this.timeouts[control];
   }
 
-  // Sends a command. With a fence, a ping follows it (see above); the fence
-  // ends its control on the ping's answer when `settle` is 'ping', and on a
-  // refusal in any case.
+  // Sends a command, numbered as the server numbers it. With a fence
+  // ({code, control, settle, accepted(), refused(status), acceptedWords}), the
+  // command's own frame settles it: a refusal with the fence's code ends its
+  // control and calls refused; anything else calls accepted, and ends the
+  // control when `settle` is 'taken' ('answer' waits for the answer's code,
+  // 'none' for the command's outcome).
   send(bytes, words, fence = null) {
     this.log('out', words, bytes);
     this.transmit(bytes);
-    if (fence) {
-      this.transmit(Uint8Array.of(0x01));
-      this.fences.push(fence);
-    }
+    const own = this.own;
+    own.lastSent = (own.lastSent + 1) & 0xffff;
+    own.waiting.push({ seq: own.lastSent, command: bytes[0], fence });
   }
 
   // The server link.
@@ -177,8 +189,10 @@ export class Session {
     kept.recording.outcome = s.recording.outcome;
     this.state = kept;
     this.state.server = 'open';
-    this.fences = [];
     this.timeouts = {};
+    // Before any other command: the page's own answers.
+    this.own = freshOwn('asking', this.now());
+    this.transmit(Uint8Array.of(Command.OWN_ANSWERS));
     this.log('note', 'Connected to the Quillon server.');
     this.refreshAll();
     this.changed();
@@ -188,7 +202,7 @@ export class Session {
     if (this.state.server === 'closed') return;
     const s = this.state;
     s.server = 'closed';
-    this.fences = [];
+    this.own = freshOwn('closed');
     s.busy = {};
     this.timeouts = {};
     if (s.recording.phase === 'countIn') s.recording.phase = 'idle';
@@ -226,9 +240,13 @@ export class Session {
       if (now < entry.deadline) continue;
       const onTimeout = this.timeouts[control];
       this.end(control);
-      for (const fence of this.fences) if (fence.control === control) fence.expired = true;
+      for (const { fence } of this.own.waiting) if (fence?.control === control) fence.expired = true;
       onTimeout?.();
       this.log('note', `No answer from the server in time (${control}).`, null, 'error');
+      change = true;
+    }
+    if (this.own.phase === 'asking' && now - this.own.askedAt >= ANSWER_WAIT_MS) {
+      this.ownAnswersMissing("The server did not answer the request for this page's own answers.");
       change = true;
     }
     change = handlers.onTick(this, now) || change;
@@ -314,35 +332,85 @@ export class Session {
       return;
     }
     this.epoch += 1;
-    const words = this.dispatch(bytes);
-    if (words !== false) this.log('in', words ?? describeIncoming(bytes), bytes);
+    if (bytes[0] === Answer.OWN) {
+      this.receiveOwn(bytes);
+    } else {
+      this.own.previous = null;
+      this.show(bytes, handlers.dispatchAnswer(this, bytes, null));
+    }
     this.changed();
   }
 
-  // Handles one message; returns the words for the log, null for the usual
-  // description, or false for a message the log does not show (a fence's ping).
-  dispatch(bytes) {
-    const [code, status = 0] = bytes;
-    if (code === Answer.PING && status === Status.OK && this.fences.length > 0) {
-      const fence = this.fences.shift();
-      if (fence.expired) return false;
-      fence.accepted?.();
-      if (fence.settle === 'ping') this.end(fence.control);
-      if (fence.acceptedWords) this.log('note', fence.acceptedWords);
-      return false;
+  // Logs an answer with the words a handler gave: null for the usual
+  // description, false for a message the log does not show.
+  show(bytes, words) {
+    if (words !== false) this.log('in', words ?? describeIncoming(bytes), bytes);
+  }
+
+  // 31 seqLo seqHi and an answer to one of the page's commands; 31 00 (or a
+  // refusal) answers the page's 31 itself.
+  receiveOwn(frame) {
+    const own = this.own;
+    if (frame.length < 3) {
+      if (frame.length === 2 && frame[1] === Status.OK && own.phase === 'asking') own.phase = 'on';
+      else
+        this.ownAnswersMissing(`The server refused to tell this page its own answers (${hexDump(frame)}).`);
+      return;
     }
-    const fenceIndex = this.fences.findIndex((f) => f.code === code);
-    if (fenceIndex >= 0 && bytes.length === 2 && isRefusal(code, status)) {
-      const fence = this.fences[fenceIndex];
-      this.fences[fenceIndex] = { code: -1, expired: true }; // its ping is still to come
+    const seq = frame[1] | (frame[2] << 8);
+    const answer = frame.subarray(3);
+    const at = own.waiting.findIndex((c) => c.seq === seq);
+    const immediate = at >= 0;
+    const command = immediate
+      ? own.waiting.splice(at, 1)[0]
+      : ([...own.started.values()].find((c) => c.seq === seq) ?? null);
+    // A stop that ends what another command of the page started answers both
+    // with the same xx FD, one frame right after the other: the state hears it once.
+    const last = own.previous;
+    const repeated =
+      last !== null &&
+      last.seq !== seq &&
+      last.immediate !== immediate &&
+      answer.length === 2 &&
+      answer[1] === Status.STOPPED &&
+      last.answer.length === 2 &&
+      last.answer[0] === answer[0] &&
+      last.answer[1] === answer[1];
+    own.previous = { seq, immediate, answer };
+    if (immediate) {
+      own.started.set(command.command, command);
+      this.settle(command, answer, repeated);
+    } else if (answer.length > 0 && !repeated) {
+      this.show(answer, handlers.dispatchAnswer(this, answer, command));
+    }
+  }
+
+  // The immediate answer of `command` (empty: taken, it answers later or never).
+  settle(command, answer, repeated) {
+    const { fence } = command;
+    const [code, status] = answer;
+    if (fence && answer.length === 2 && code === fence.code && isRefusal(code, status)) {
       if (!fence.expired) {
         this.end(fence.control);
         if (fence.refused) fence.refused(status);
         else this.state.note = refusalWords(code, status);
       }
-      return `Refused: ${refusalWords(code, status)}`;
+      this.log('in', `Refused: ${refusalWords(code, status)}`, answer);
+      return;
     }
-    return handlers.dispatchAnswer(this, bytes);
+    if (answer.length > 0 && !repeated) this.show(answer, handlers.dispatchAnswer(this, answer, command));
+    if (!fence || fence.expired) return;
+    fence.accepted?.();
+    if (fence.settle === 'taken') this.end(fence.control);
+    if (fence.acceptedWords) this.log('note', fence.acceptedWords);
+  }
+
+  // Without its own answers the page cannot tell which answers are its own.
+  ownAnswersMissing(why) {
+    this.own.phase = 'refused';
+    const words = `${why} The page cannot follow its commands: reload it; if this goes on, the server is older than the page.`;
+    this.state.note = words;
+    this.log('note', words, null, 'error');
   }
 }
 

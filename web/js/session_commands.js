@@ -21,7 +21,7 @@ const commands = {
     this.send(frames.scan(), 'Scan for the armband', {
       code: Answer.DEVICE_FOUND,
       control: 'scan',
-      settle: 'ping',
+      settle: 'taken',
       acceptedWords: 'Scanning for the armband…',
       accepted: () => {
         if (this.state.link !== 'found' && this.state.link !== 'connected') this.state.link = 'scanning';
@@ -39,7 +39,7 @@ const commands = {
     this.send(frames.stopIdentify(), 'Stop scanning', {
       code: Answer.IDENTIFY,
       control: 'stopScan',
-      settle: 'ping',
+      settle: 'taken',
     });
     this.changed();
     return true;
@@ -171,7 +171,7 @@ const commands = {
     this.send(frames.startRecord(slot), `Record ${this.nameOf(slot)}`, {
       code: Answer.RECORD,
       control: 'record',
-      settle: 'ping',
+      settle: 'taken',
       acceptedWords: `${this.nameOf(slot)}: the recording window is open.`,
       accepted: () => {
         if (r.phase === 'starting' && r.slot === slot) {
@@ -398,7 +398,7 @@ const commands = {
     this.send(frames.startIdentify(), 'Start identification', {
       code: Answer.IDENTIFY,
       control: 'identify',
-      settle: 'ping',
+      settle: 'taken',
       acceptedWords: 'Identification started.',
       accepted: () => {
         if (id.phase === 'starting') id.phase = 'running';
@@ -479,7 +479,7 @@ const commands = {
     this.send(frames.startGestureStream(), "Stream the armband's own gestures", {
       code: Answer.GESTURE_STREAM,
       control: 'stream',
-      settle: 'ping',
+      settle: 'taken',
       accepted: () => {
         if (st.phase === 'starting') st.phase = 'running';
         this.state.mode = 'streaming';

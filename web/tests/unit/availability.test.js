@@ -41,7 +41,7 @@ describe('which buttons can be pressed', () => {
   test('one activity at a time: no recording while identifying, no identification while uploading or training', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1, 2], model: trainedModel(0x03) });
     f.record(1);
-    f.receive(0x01, 0x00);
+    f.answer();
     let actions = availableActions(f.state());
     assert.equal(actions.recordAgain(2), false);
     assert.equal(actions.stopRecord, true);
@@ -91,8 +91,8 @@ describe('the next step and the current step', () => {
     look();
     f.session.applyConfig();
     f.api.server.status = statusDoc({ link: 'connected', channelMask: 0xff, gestureMask: 0x03 });
-    f.receive(0x01, 0x00);
-    f.receive(0x05, 0x00);
+    f.answer();
+    f.answerLater(0x05, 0x05, 0x00);
     await settle();
     look();
     f.api.server.recordings = { recordings: [recordingDoc(1), recordingDoc(2)] };
@@ -106,13 +106,14 @@ describe('the next step and the current step', () => {
       gestureMask: 0x03,
       model: trainedModel(0x03),
     });
-    f.receive(0x0a, 0x00);
+    f.answer();
+    f.answerLater(0x0a, 0x0a, 0x00);
     await settle();
     look();
     f.session.upload();
-    f.receive(0x01, 0x00);
+    f.answer();
     f.receive(0x0d, 100);
-    f.receive(0x0c, 0x00);
+    f.answerLater(0x0c, 0x0c, 0x00);
     look();
     f.receive(0x08, 0x01);
     look();

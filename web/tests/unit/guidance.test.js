@@ -23,7 +23,7 @@ describe('the cues of a recording window', () => {
   test("the cues follow the armband's clock: at ten times the speed the window's phases pass in 0.5 s each", async () => {
     const f = await makeConfiguredSession(0xff, 0x03, { speed: 10 });
     f.record(1);
-    f.receive(0x01, 0x00);
+    f.answer();
     const seen = [];
     for (let ms = 0; ms < 3000; ms += 100) {
       seen.push(cueAt(f.session.armbandMsSince(f.state().recording.startedAt)).index);

@@ -13,18 +13,17 @@ async function identifying() {
 }
 
 describe('telling a refusal from news that looks the same', () => {
-  test('08 FF before the ping answer refuses identification; after it, it reports no gesture', async () => {
+  test('08 FF as its own answer refuses identification; plain, it reports no gesture', async () => {
     const f = await identifying();
-    assert.deepEqual(f.sent, [[0x08], [0x01]]);
-    f.receive(0x08, 0xff);
-    f.receive(0x01, 0x00);
+    assert.deepEqual(f.sent, [[0x08]]);
+    f.answer(0x08, 0xff);
     assert.equal(f.state().identify.phase, 'idle');
     assert.equal(f.state().identify.current, null);
     assert.match(f.state().identify.outcome.words, /cannot start/);
     assert.equal(f.state().mode, 'idle');
 
     const g = await identifying();
-    g.receive(0x01, 0x00);
+    g.answer();
     assert.equal(
       identifiedWords(g.state().identify, (s) => `G${s}`),
       'No gesture yet',
@@ -48,12 +47,12 @@ describe('telling a refusal from news that looks the same', () => {
     noModel.state().model.usable = true; // the page thought otherwise; the server knows better
     await noModel.session.startIdentify();
     noModel.state().model.usable = false;
-    noModel.receive(0x08, 0xff);
+    noModel.answer(0x08, 0xff);
     assert.match(noModel.state().identify.outcome.words, /no usable model/);
 
     const other = await identifying();
     other.state().model.trainedGestureMask = 0x07;
-    other.receive(0x08, 0xff);
+    other.answer(0x08, 0xff);
     assert.match(other.state().identify.outcome.words, /other gestures/);
 
     for (const [status, pattern] of [
@@ -61,22 +60,41 @@ describe('telling a refusal from news that looks the same', () => {
       [0xf0, /refused to stream/],
     ]) {
       const f = await identifying();
-      f.receive(0x08, status);
+      f.answer(0x08, status);
       assert.match(f.state().identify.outcome.words, pattern);
     }
+    // Taken, then the armband refuses the stream: the start's own later answer.
+    const late = await identifying();
+    late.answer();
+    assert.equal(late.state().mode, 'identifying');
+    late.answerLater(0x08, 0x08, 0xf0);
+    assert.equal(late.state().identify.phase, 'idle');
+    assert.equal(late.state().mode, 'idle');
+    assert.match(late.state().identify.outcome.words, /refused to stream/);
   });
 
-  test('a refused command still owns its ping, so the next command is not taken as accepted early', async () => {
+  test("another client's ping or refusal is not this page's answer; each own frame settles its own command", async () => {
     const f = await makeConfiguredSession();
+    f.record(1);
+    f.receive(0x01, 0x00); // another client's ping
+    f.receive(0x06, 0xff); // another client's recording, refused
+    assert.equal(f.state().recording.phase, 'starting');
+    assert.equal(f.session.isBusy('record'), true);
+    f.answer();
+    assert.equal(f.state().recording.phase, 'running');
+    // A stop of the page's own window answers the window and the stop: one outcome.
+    f.session.stopRecord();
+    f.answerLater(0x06, 0x06, 0xfd);
+    f.answer(0x06, 0xfd);
+    assert.equal(f.logWords().filter((w) => /Recording stopped/.test(w)).length, 1);
+    assert.deepEqual(f.state().busy, {});
+
     f.session.scan();
     f.session.connect();
-    f.receive(0x01, 0x00); // the scan started
-    f.receive(0x03, 0xff); // the connect was refused
-    f.session.startGestureStream();
-    f.receive(0x01, 0x00); // the connect's own ping
-    assert.equal(f.state().stream.phase, 'starting');
-    f.receive(0x01, 0x00);
-    assert.equal(f.state().stream.phase, 'running');
+    f.answer(); // the scan started
+    f.receive(0x03, 0x00); // news: another client connected the armband meanwhile
+    f.answer(0x03, 0xff); // so this page's connect was refused
+    assert.equal(f.state().link, 'connected');
     assert.match(f.state().note, /scan first/);
   });
 
@@ -92,22 +110,21 @@ describe('telling a refusal from news that looks the same', () => {
     for (const [command, answer, words, pattern] of cases) {
       const f = await makeConfiguredSession(0xff, 0x03, calibrated);
       command(f.session, f);
-      f.receive(...answer);
-      f.receive(0x01, 0x00);
+      f.answer(...answer);
       assert.match(words(f.state()), pattern, answer.join(' '));
       assert.deepEqual(f.state().busy, {}, answer.join(' '));
     }
   });
 
-  test('the log speaks in words: no ping lines, names as the person gave them, bytes kept apart', async () => {
+  test('the log speaks in words: no own frames, names as the person gave them, bytes kept apart', async () => {
     const f = await makeConfiguredSession();
     f.state().names[1] = 'Open hand';
     f.session.applyConfig();
-    f.receive(0x01, 0x00);
-    f.receive(0x05, 0x00);
+    f.answer();
+    f.answerLater(0x05, 0x05, 0x00);
     f.record(2);
-    f.receive(0x01, 0x00);
-    f.receive(0x06, 0x00);
+    f.answer();
+    f.answerLater(0x06, 0x06, 0x00);
     f.receive(0x08, 0x02);
     assert.deepEqual(f.logWords(), [
       'Connected to the Quillon server.',
@@ -137,15 +154,14 @@ describe('telling a refusal from news that looks the same', () => {
     assert.equal(f.state().identify.phase, 'idle');
   });
 
-  test('10 FC before the ping refuses the gesture stream; gestures after it are named', async () => {
+  test('10 FC as its own answer refuses the gesture stream; gestures after it are named', async () => {
     const f = await makeConfiguredSession();
     f.session.startGestureStream();
-    f.receive(0x10, 0xfc);
-    f.receive(0x01, 0x00);
+    f.answer(0x10, 0xfc);
     assert.equal(f.state().stream.phase, 'idle');
     assert.equal(f.state().stream.outcome.ok, false);
     f.session.startGestureStream();
-    f.receive(0x01, 0x00);
+    f.answer();
     f.receive(0x10, 0x03);
     assert.equal(f.state().stream.phase, 'running');
     assert.match(f.logWords().at(-1), /WaveIn/);
@@ -164,9 +180,12 @@ describe('the armband link and configuration', () => {
     const f = await makeConfiguredSession(0x0f, 0x05);
     f.session.select(0xff, 0x03);
     f.session.applyConfig();
-    assert.deepEqual(f.sent.at(-2), [0x05, 0xff, 0x03]);
-    f.receive(0x01, 0x00);
-    f.receive(0x05, 0x00);
+    assert.deepEqual(f.sent.at(-1), [0x05, 0xff, 0x03]);
+    f.answer();
+    f.receive(0x05, 0x00); // another client's configuration, accepted
+    assert.deepEqual(f.state().config.server, { channelMask: 0x0f, gestureMask: 0x05 });
+    assert.equal(f.session.isBusy('apply'), true);
+    f.answerLater(0x05, 0x05, 0x00);
     assert.deepEqual(f.state().config.server, { channelMask: 0xff, gestureMask: 0x03 });
     assert.equal(f.state().config.pending, null);
     for (const [status, pattern] of [
@@ -175,8 +194,8 @@ describe('the armband link and configuration', () => {
       [0xf0, /5 s/],
     ]) {
       f.session.applyConfig();
-      f.receive(0x01, 0x00);
-      f.receive(0x05, status);
+      f.answer();
+      f.answerLater(0x05, 0x05, status);
       assert.equal(f.state().config.armbandOk, false);
       assert.match(f.state().config.outcome.words, pattern);
     }
@@ -186,15 +205,15 @@ describe('the armband link and configuration', () => {
     const f = await makeSession();
     f.receive(0x02, 0x00);
     f.session.connect();
-    f.receive(0x01, 0x00);
+    f.answer();
     assert.equal(f.state().link, 'connecting');
-    f.receive(0x03, 0xf0);
+    f.answerLater(0x03, 0x03, 0xf0);
     assert.equal(f.state().link, 'found');
     assert.match(f.state().note, /could not be connected/);
     assert.equal(f.session.isBusy('connect'), false);
     const g = await makeConfiguredSession();
     g.record(1);
-    g.receive(0x01, 0x00);
+    g.answer();
     g.receive(0x04, 0x00);
     assert.equal(g.state().config.server, null);
     assert.equal(g.state().recording.phase, 'idle');
@@ -203,11 +222,12 @@ describe('the armband link and configuration', () => {
     g.api.server.status = statusDoc({ link: 'connected' });
     g.session.connect();
     g.sent.length = 0;
-    g.receive(0x01, 0x00);
-    g.receive(0x03, 0x00);
+    g.answer();
+    g.answerLater(0x03, 0x03, 0x00);
     await settle();
     assert.deepEqual(g.sent[0], [0x05, 0xff, 0x03]);
-    g.receive(0x05, 0x00);
+    g.answer();
+    g.answerLater(0x05, 0x05, 0x00);
     assert.match(
       g.state().config.outcome.words,
       /came back: channels 1–8 and Gesture 1 and Gesture 2 were applied again/,
@@ -217,22 +237,23 @@ describe('the armband link and configuration', () => {
   test('a scan can be stopped, and one that finds nothing in 30 s ends in words', async () => {
     const f = await makeSession();
     f.session.scan();
-    f.receive(0x01, 0x00);
+    f.answer();
     assert.equal(f.state().link, 'scanning');
     assert.equal(f.session.stopScan(), true);
-    assert.deepEqual(f.sent.at(-2), [0x09]);
-    f.receive(0x02, 0xfd);
+    assert.deepEqual(f.sent.at(-1), [0x09]);
+    f.answerLater(0x02, 0x02, 0xfd);
+    f.answer(0x08, 0xfd);
     assert.equal(f.state().link, 'disconnected');
     assert.equal(f.state().note, 'Scanning stopped.');
     f.session.scan();
-    f.receive(0x01, 0x00);
-    f.receive(0x02, 0xf0);
+    f.answer();
+    f.answerLater(0x02, 0x02, 0xf0);
     assert.match(f.state().note, /No armband was found in 30 s/);
   });
 });
 
 describe('losing and finding the server', () => {
-  test('a closed link ends what was under way; a ping after reopening completes nothing sent before', async () => {
+  test('a closed link ends what was under way; an own frame after reopening completes nothing sent before', async () => {
     const f = await makeConfiguredSession(0xff, 0x03, calibrated);
     f.session.generate();
     f.state().identifyMode = 'calibrated';
@@ -240,9 +261,21 @@ describe('losing and finding the server', () => {
     assert.equal(f.state().server, 'closed');
     assert.equal(f.state().generate.phase, 'idle');
     assert.deepEqual(f.state().busy, {});
+    // A server that will not give the page its own answers is named.
     f.session.linkOpened();
-    f.receive(0x01, 0x00);
+    f.receive(0x31, 0xff);
+    assert.match(f.state().note, /refused to tell this page its own answers \(31 FF\)/);
+    f.session.linkOpened();
+    assert.deepEqual(f.sent.at(-1), [0x31]);
+    f.receive(0x31, 0x00);
+    f.receive(0x31, 0x01, 0x00); // the number the training had
     assert.equal(f.state().identify.phase, 'idle');
+    assert.equal(f.state().generate.phase, 'idle');
+    assert.deepEqual(f.state().busy, {});
+    // A server that will not give the page its own answers is named.
+    f.session.linkOpened();
+    f.receive(0x31, 0xff);
+    assert.match(f.state().note, /refused to tell this page its own answers \(31 FF\)/);
     assert.equal(f.state().server, 'open');
   });
 });

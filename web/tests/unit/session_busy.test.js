@@ -13,27 +13,27 @@ describe('one command in flight per control', () => {
     f.record(1);
     f.record(2);
     assert.equal(commandsSent(f, 0x06), 1);
-    f.receive(0x01, 0x00); // accepted: the window runs
+    f.answer(); // taken: the window runs
     assert.equal(f.record(2), false, 'the server records: the page does not ask again');
-    f.receive(0x06, 0xfd);
+    f.answerLater(0x06, 0x06, 0xfd);
 
     f.session.applyConfig();
     f.session.applyConfig();
     assert.equal(commandsSent(f, 0x05), 1);
-    f.receive(0x01, 0x00);
+    f.answer();
     assert.equal(f.session.applyConfig(), false, 'still waiting for the armband');
-    f.receive(0x05, 0x00);
+    f.answerLater(0x05, 0x05, 0x00);
     assert.equal(availableActions(f.state()).applyConfig, true);
 
     f.session.upload();
     f.session.upload();
     assert.equal(commandsSent(f, 0x0c), 1);
-    f.receive(0x01, 0x00);
+    f.answer();
     f.receive(0x0d, 50);
     assert.equal(f.session.upload(), false, 'the upload runs until its outcome');
     assert.equal(availableActions(f.state()).startIdentify, false, 'no identification during an upload');
     f.receive(0x0d, 100);
-    f.receive(0x0c, 0x00);
+    f.answerLater(0x0c, 0x0c, 0x00);
 
     f.api.server.status = statusDoc({
       link: 'connected',
@@ -55,17 +55,18 @@ describe('one command in flight per control', () => {
     assert.equal(f.session.isBusy('apply'), false);
     assert.match(f.state().config.outcome.words, /No answer/);
     assert.equal(f.state().config.pending, null);
-    // The ping that comes after all changes nothing.
-    f.receive(0x01, 0x00);
+    // Its own frame that comes after all changes nothing.
+    f.answer();
+    assert.equal(f.state().config.pending, null);
     f.record(1);
-    f.receive(0x01, 0x00);
+    f.answer();
     assert.equal(f.state().recording.phase, 'running');
   });
 
   test("another client's refusal does not end the window this page is recording", async () => {
     const f = await makeConfiguredSession();
     f.record(1);
-    f.receive(0x01, 0x00);
+    f.answer();
     f.receive(0x06, 0xff); // a second Record from elsewhere, refused
     f.receive(0x07, ...Array(32).fill(100));
     const r = f.state().recording;
@@ -79,7 +80,7 @@ describe('one command in flight per control', () => {
     const f = await makeConfiguredSession(0xff, 0x03, { model: trainedModel(0x03) });
     await f.session.startIdentify();
     assert.deepEqual(f.api.calls.at(-1), ['PUT', '/api/settings', { identifyMode: 'calibrated' }]);
-    assert.deepEqual(f.sent, [[0x08], [0x01]]);
+    assert.deepEqual(f.sent, [[0x08]]);
     assert.equal(f.state().identifyMode, 'calibrated');
 
     const g = await makeConfiguredSession(0xff, 0x03, { model: trainedModel(0x03) });
@@ -99,17 +100,17 @@ describe('one command in flight per control', () => {
     const f = await makeConfiguredSession(0xff, 0x03, { recorded: [1] });
     const deletes = () => f.api.calls.filter(([method]) => method === 'DELETE');
     f.record(1, { replace: true });
-    assert.deepEqual(f.sent, [[0x06, 0x01], [0x01]]);
-    f.receive(0x01, 0x00);
-    f.receive(0x06, 0xfd);
+    assert.deepEqual(f.sent, [[0x06, 0x01]]);
+    f.answer();
+    f.answerLater(0x06, 0x06, 0xfd);
     await settle();
     assert.deepEqual(deletes(), []);
     assert.match(f.state().recording.outcome.words, /nothing was saved\. The earlier recording is kept/);
 
     f.api.server.recordings = { recordings: [recordingDoc(1, 2)] }; // the old window and the new
     f.record(1, { replace: true });
-    f.receive(0x01, 0x00);
-    f.receive(0x06, 0x00);
+    f.answer();
+    f.answerLater(0x06, 0x06, 0x00);
     await settle();
     assert.deepEqual(deletes(), [['DELETE', '/api/recordings/1/windows/1']]);
     assert.match(f.state().cardNotes[1].words, /older window removed/);
@@ -117,8 +118,8 @@ describe('one command in flight per control', () => {
     // A server that cannot remove a window: both stay, and the card says so.
     f.api.server.del = () => ({ ok: false, status: 404, body: { error: 'no such resource' } });
     f.record(1, { replace: true });
-    f.receive(0x01, 0x00);
-    f.receive(0x06, 0x00);
+    f.answer();
+    f.answerLater(0x06, 0x06, 0x00);
     await settle();
     assert.match(
       f.state().cardNotes[1].words,

@@ -98,12 +98,34 @@ export function fakeApi(server) {
 // Lets the promises of the API's answers run.
 export const settle = () => new Promise((resolve) => setImmediate(resolve));
 
+// The server's own answers to the page: `commands` are the page's commands
+// since it asked for them, numbered from 1 as the server numbers them.
+function ownAnswers(session, commands) {
+  const frame = (seq, bytes) => session.receive(Uint8Array.of(0x31, seq & 0xff, seq >> 8, ...bytes));
+  return {
+    // The own frame of the oldest command not answered yet: its immediate
+    // answer, or nothing (taken; it answers later or never).
+    answer: (...bytes) => {
+      const command = commands.find((c) => !c.answered);
+      command.answered = true;
+      frame(command.seq, bytes);
+    },
+    // A later answer of the page's latest command with code `code`.
+    answerLater: (code, ...bytes) => frame(commands.findLast((c) => c.bytes[0] === code).seq, bytes),
+  };
+}
+
 export async function makeSession({ server = {}, ...options } = {}) {
   const sent = [];
+  const commands = [];
   const clock = { t: 1_000_000 };
   const api = fakeApi({ status: statusDoc(), recordings: { recordings: [] }, ...server });
   const session = new Session({
-    transmit: (bytes) => sent.push(Array.from(bytes)),
+    transmit: (bytes) => {
+      sent.push(Array.from(bytes));
+      if (bytes[0] === 0x31 && bytes.length === 1) commands.length = 0;
+      else commands.push({ seq: commands.length + 1, bytes: Array.from(bytes), answered: false });
+    },
     api,
     now: () => clock.t,
     ...options,
@@ -111,9 +133,11 @@ export async function makeSession({ server = {}, ...options } = {}) {
   const events = [];
   session.subscribe((event) => events.push(event));
   session.linkOpened();
+  session.receive(Uint8Array.of(0x31, 0x00));
   await settle();
   sent.length = 0;
   return {
+    ...ownAnswers(session, commands),
     session,
     api,
     sent,
