@@ -29,8 +29,8 @@ void versionsArrived(ServerContext& server, const VersionMap& versions) {
     answer.insert(answer.end(), text.begin(), text.end());
     std::vector<Origin> waiting;
     waiting.swap(state.waiting);
-    for (const Origin& origin : waiting) {
-        server.clientRegistry.answer(origin, answer.data(), answer.size());
+    if (!waiting.empty()) {
+        server.clientRegistry.answerEach(waiting, answer.data(), answer.size());
     }
     std::vector<std::function<void()>> then;
     then.swap(state.then);

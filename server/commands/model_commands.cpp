@@ -49,8 +49,11 @@ void commandGenerateModel(ServerContext& server, const CommandFrame& frame, Resp
             server.training = ServerContext::Training{};
             const bool trained = answer.size() == 2 && answer[1] == STATUS_OK;
             if (finished.stop.stop_requested() && !trained) {
-                return;  // answered 0A FD by the stop; a model written before it stands
+                answer = {GENERATE_MODEL, STATUS_STOPPED};  // nothing was written
             }
+            // The training's one final answer, to whoever started it: 0A FD when
+            // a stop ended it, 0A 00 when it had written its model before the
+            // stop came.
             server.clientRegistry.answer(finished.owner, answer.data(), answer.size());
             // A running identification loads the new model before its next window.
             const AcquisitionState& state = server.acquisition;
@@ -69,12 +72,12 @@ void commandStopGenerateModel(ServerContext& server, const CommandFrame& frame,
         response.push_back(STATUS_FAILED);
         return;
     }
-    // A training under way stops, its model as it was; it is answered 0A FD too.
+    // A training under way stops, its model as it was; its own final answer
+    // comes when the worker has let go of it.
     ServerContext::Training& training = server.training;
     if (training.running && !training.stop.stop_requested()) {
         logLine("STOP_GENERATE_MODEL, the training under way stops");
         training.stop.request_stop();
-        response.alsoFor = training.owner;
     }
     response.push_back(STATUS_STOPPED);
 }

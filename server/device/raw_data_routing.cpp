@@ -94,7 +94,12 @@ bool RawRouting::closePreviewLocked(const std::optional<Origin>& stopper) {
     }
     preview = false;
     const std::uint8_t stopped[] = {kPreviewAnswer, STATUS_STOPPED};
-    clients.answer(previewOwner, stopped, sizeof stopped, stopper);
+    // The preview's owner first, then the command that stopped it.
+    std::vector<Origin> origins{previewOwner};
+    if (stopper) {
+        origins.push_back(*stopper);
+    }
+    clients.answerEach(origins, stopped, sizeof stopped);
     previewOwner = Origin{};
     return true;
 }

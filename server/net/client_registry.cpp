@@ -57,27 +57,35 @@ void ClientRegistry::sendTo(ClientId id, const std::uint8_t* data, std::size_t l
 
 void ClientRegistry::answer(const Origin& origin, const std::uint8_t* data, std::size_t length,
                             const std::optional<Origin>& also) const {
+    // The earlier command's first: `also` started what this answer ends.
+    std::vector<Origin> origins;
+    if (also) {
+        origins.push_back(*also);
+    }
+    origins.push_back(origin);
+    answerEach(origins, data, length);
+}
+
+void ClientRegistry::answerEach(const std::vector<Origin>& origins, const std::uint8_t* data,
+                                std::size_t length) const {
     const ClientMessage plain = messageOf(data, length);
-    const auto ownFor = [data, length](const Origin& one) -> ClientMessage {
-        if (!one.seq) {
-            return nullptr;
+    std::vector<std::pair<ClientId, ClientMessage>> own;
+    for (const Origin& one : origins) {
+        if (one.seq) {
+            const std::vector<std::uint8_t> frame = ownAnswerFrame(*one.seq, data, length);
+            own.emplace_back(one.client, messageOf(frame.data(), frame.size()));
         }
-        const std::vector<std::uint8_t> frame = ownAnswerFrame(*one.seq, data, length);
-        return messageOf(frame.data(), frame.size());
-    };
-    const ClientMessage own = ownFor(origin);
-    const ClientMessage alsoOwn = also ? ownFor(*also) : nullptr;
+    }
     MutexLock guard(lock);
     for (const Client& client : clients) {
-        const bool itsOwn = client.ownAnswers && own && client.id == origin.client;
-        const bool alsoItsOwn = client.ownAnswers && alsoOwn && client.id == also->client;
-        if (alsoItsOwn) {
-            client.connection->send(alsoOwn);  // the earlier command's first
+        bool answered = false;
+        for (const auto& [id, message] : own) {
+            if (client.ownAnswers && id == client.id) {
+                client.connection->send(message);
+                answered = true;
+            }
         }
-        if (itsOwn) {
-            client.connection->send(own);
-        }
-        if (!itsOwn && !alsoItsOwn) {
+        if (!answered) {
             client.connection->send(plain);
         }
     }

@@ -126,8 +126,8 @@ FileIdentity identityOf(const std::string& path) {
 
 // A training runs beside everything else: another client's ping is answered
 // before it ends, another training is refused at once (0A FC), a stop ends it
-// without a new model (0A FD, W&B.txt as it was), and SIGTERM ends the server
-// in the middle of one.
+// without a new model (0A FD to the stop and, once, to the training; W&B.txt
+// as it was), and SIGTERM ends the server in the middle of one.
 TEST_F(FairnessAndExit, ATrainingRunsBesideEveryoneElseAndCanBeStoppedOrCutShortByAnExit) {
     WireClient& trainer = *clients[0];
     WireClient& other = *clients[2];
@@ -158,10 +158,11 @@ TEST_F(FairnessAndExit, ATrainingRunsBesideEveryoneElseAndCanBeStoppedOrCutShort
 
     trainer.send({0x0A});
     trainer.send({0x0B});
-    EXPECT_EQ(trainer.nextWithCode(0x0A, 10s), (Bytes{0x0A, 0xFD}));
+    EXPECT_EQ(trainer.nextWithCode(0x0A, 10s), (Bytes{0x0A, 0xFD})) << "the stop's answer";
+    EXPECT_EQ(trainer.nextWithCode(0x0A, 10s), (Bytes{0x0A, 0xFD})) << "the training's own end";
     other.send({0x01});
     ASSERT_EQ(other.nextWithCode(0x01, 10s), (Bytes{0x01, 0x00}));
-    EXPECT_FALSE(trainer.nextWithCode(0x0A, 3s)) << "a stopped training answers nothing more";
+    EXPECT_FALSE(trainer.nextWithCode(0x0A, 3s)) << "one final answer each, nothing more";
     EXPECT_EQ(identityOf(server.file("W&B.txt")), trained);
 
     trainer.send({0x0A});

@@ -246,7 +246,9 @@ std::string generateOutcomeText(const std::vector<std::uint8_t>& statuses) {
             case STATUS_FILE_ERROR:
                 return named(STATUS_FILE_ERROR, "a selected gesture's feature file is missing");
             case STATUS_STOPPED:
-                return named(STATUS_STOPPED, "stop acknowledged; generation is never interrupted");
+                return named(STATUS_STOPPED, "stopped; no model was written");
+            case STATUS_WRONG_MODE:
+                return named(STATUS_WRONG_MODE, "a training is already under way; wait for it");
             default:
                 return named(statuses[0], "unknown outcome");
         }

@@ -108,10 +108,12 @@ const std::array<CommandSpec, 27> kCommands{{
      "train the gesture model from the recordings",
      "Asks the server to extract features from the recordings of the configured\n"
      "gestures and train the model (W&B.txt in its working directory). The\n"
-     "server does nothing else until it is done. Default time-out 120 s.\n"},
+     "server goes on answering everyone meanwhile; stop-generate stops it.\n"
+     "Default time-out 120 s.\n"},
     {CommandId::StopGenerate, "stop-generate", "", 0, 0, kUsual,
-     "send STOP_GENERATE_MODEL (only acknowledged)",
-     "The server acknowledges it; a generation has always finished by then.\n"},
+     "stop the model training under way",
+     "A training under way stops and writes nothing (the model stays as it was);\n"
+     "it ends with 0A FD. With nothing training, the server only acknowledges it.\n"},
     {CommandId::Upload, "upload", "", 0, 0, seconds{60}, "upload the trained model to the armband",
      "Asks the server to pack W&B.txt into a model image (kept as model.bin) and\n"
      "upload it to the armband, showing the progress. Default time-out 60 s.\n"

@@ -45,8 +45,7 @@ int generateModel(Session& session, std::chrono::milliseconds& took) {
         if (outcome != WaitOutcome::Message) {
             line.finish();
             return waitFailed(session, outcome, "the answer to GENERATE_MODEL (0A)",
-                              "the server may still be training; it answers nothing else "
-                              "meanwhile");
+                              "the server may still be training (stop-generate stops it)");
         }
         const Bytes& answer = message.bytes;
         if (!message.answers(command) || answer.size() < 2 || answer[0] != GENERATE_MODEL) {

@@ -23,7 +23,7 @@ constexpr StopSpec kStops[] = {
     {CommandId::StopRecord, STOP_RECORD, START_RECORD, "STOP_RECORD",
      "recording stopped; nothing was written", "no recording was under way"},
     {CommandId::StopGenerate, STOP_GENERATE_MODEL, GENERATE_MODEL, "STOP_GENERATE_MODEL",
-     "acknowledged; a model generation is never interrupted", "refused"},
+     "stopped; a training under way writes nothing", "refused"},
     {CommandId::StopUpload, STOP_MODEL_UPDATE, MODEL_UPDATE, "STOP_MODEL_UPDATE",
      "acknowledged; an upload under way goes on to its end", "refused"},
     {CommandId::StopIdentify, STOP_IDENTIFY, START_IDENTIFY, "STOP_IDENTIFY",

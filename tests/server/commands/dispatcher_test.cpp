@@ -103,7 +103,8 @@ TEST(OwnAnswers, EachClientTellsItsAnswersFromTheOthersNews) {
     send(mine, {0x05, 0x01, 0x03});  // 3
     send(mine, {0x06, 0x01});        // 4
     send(mine, {0x30});              // 5
-    ASSERT_TRUE(armband.pumpUntil([&] { return mine->messages().size() >= 5; }));
+    send(mine, {0x30});              // 6: answered by the same query
+    ASSERT_TRUE(armband.pumpUntil([&] { return mine->messages().size() >= 7; }));
     send(other, {0x09});
     ASSERT_TRUE(armband.pumpUntil([&] { return other->messagesWithCode(0x06).size() == 1; }));
     const auto own = mine->messagesWithCode(0x31);
@@ -119,12 +120,14 @@ TEST(OwnAnswers, EachClientTellsItsAnswersFromTheOthersNews) {
     Bytes versionAnswer{0x31, 5, 0, 0x30};
     versionAnswer.insert(versionAnswer.end(), version.begin(), version.end());
     EXPECT_TRUE(has(versionAnswer));
+    versionAnswer[1] = 6;
+    EXPECT_TRUE(has(versionAnswer));
     EXPECT_TRUE(mine->messagesWithCode(0x06).empty()) << "no plain copy of its own answers";
     EXPECT_TRUE(mine->messagesWithCode(0x05).empty());
     EXPECT_EQ(mine->messagesWithCode(0x08), (std::vector<Bytes>{{0x08, 0xFD}}));
     EXPECT_EQ(other->messagesWithCode(0x05), (std::vector<Bytes>{{0x05, 0x00}}));
     EXPECT_EQ(other->messagesWithCode(0x06), (std::vector<Bytes>{{0x06, 0xFD}}));
-    EXPECT_EQ(other->messagesWithCode(0x30).size(), 1u);
+    EXPECT_EQ(other->messagesWithCode(0x30).size(), 1u) << "one plain copy for both requests";
     EXPECT_TRUE(other->messagesWithCode(0x31).empty());
 }
 
