@@ -29,8 +29,10 @@ void versionsArrived(ServerContext& server, const VersionMap& versions) {
     answer.insert(answer.end(), text.begin(), text.end());
     std::vector<Origin> waiting;
     waiting.swap(state.waiting);
-    if (!waiting.empty()) {
-        server.clientRegistry.answerEach(waiting, answer.data(), answer.size());
+    // Each request is answered as if it had been asked alone: every client
+    // hears one answer per request, as with any other command.
+    for (const Origin& origin : waiting) {
+        server.clientRegistry.answer(origin, answer.data(), answer.size());
     }
     std::vector<std::function<void()>> then;
     then.swap(state.then);

@@ -55,10 +55,9 @@ class ClientRegistry {
     // that ends what another command started): its client gets its own too.
     void answer(const Origin& origin, const std::uint8_t* data, std::size_t length,
                 const std::optional<Origin>& also = std::nullopt) const EXCLUDES(lock);
-    // One answer for several commands at once (the version requests one
-    // armband query answers): each opted-in client gets one own frame per
-    // command of its in `origins`, in their order; every other client gets
-    // the plain bytes once.
+    // One answer that ends several commands at once (a stop and what it
+    // stopped): each opted-in client gets one own frame per command of its in
+    // `origins`, in their order; every other client gets the plain bytes once.
     void answerEach(const std::vector<Origin>& origins, const std::uint8_t* data,
                     std::size_t length) const EXCLUDES(lock);
 

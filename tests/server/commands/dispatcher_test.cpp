@@ -127,7 +127,7 @@ TEST(OwnAnswers, EachClientTellsItsAnswersFromTheOthersNews) {
     EXPECT_EQ(mine->messagesWithCode(0x08), (std::vector<Bytes>{{0x08, 0xFD}}));
     EXPECT_EQ(other->messagesWithCode(0x05), (std::vector<Bytes>{{0x05, 0x00}}));
     EXPECT_EQ(other->messagesWithCode(0x06), (std::vector<Bytes>{{0x06, 0xFD}}));
-    EXPECT_EQ(other->messagesWithCode(0x30).size(), 1u) << "one plain copy for both requests";
+    EXPECT_EQ(other->messagesWithCode(0x30).size(), 2u) << "a plain answer for each request";
     EXPECT_TRUE(other->messagesWithCode(0x31).empty());
 }
 
