@@ -3,13 +3,13 @@
 #include <optional>
 #include <string>
 
+#include "base/exit_application.h"
 #include "base/log.h"
 #include "base/whole_file.h"
 #include "pipeline/start_up_recovery.h"
 #include "server/api/api_router.h"
 #include "server/commands/client_commands.h"
 #include "server/commands/event_handlers.h"
-#include "server/device/exit_application.h"
 #include "server/net/websocket_server.h"
 #include "store/raw_recording_file.h"
 #include "store/server_settings.h"

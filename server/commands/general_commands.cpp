@@ -1,9 +1,9 @@
 #include <string>
 
+#include "base/exit_application.h"
 #include "protocol/version_text.h"
 #include "server/commands/client_commands.h"
 #include "server/commands/command_handlers.h"
-#include "server/device/exit_application.h"
 #include "server/state/server_context.h"
 
 namespace {

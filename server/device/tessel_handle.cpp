@@ -4,13 +4,13 @@
 #include "protocol/emg_rate.h"
 
 #include "base/event_queue.h"
+#include "base/exit_application.h"
 #include "base/log.h"
+#include "base/request_watchdog.h"
 #include "protocol/wire.h"
-#include "server/device/exit_application.h"
 #include "server/device/gesture_names.h"
 #include "server/device/hub_events.h"
 #include "server/device/raw_data_routing.h"
-#include "server/device/request_watchdog.h"
 
 namespace {
 

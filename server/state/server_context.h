@@ -23,12 +23,12 @@
 
 #include "base/background_worker.h"
 #include "base/event_queue.h"
+#include "base/request_watchdog.h"
 #include "base/timer.h"
 #include "pipeline/evaluation_cache.h"
 #include "server/device/acquisition_state.h"
 #include "server/device/raw_data_routing.h"
 #include "server/device/recording_timer.h"
-#include "server/device/request_watchdog.h"
 #include "server/device/tessel_handle.h"
 #include "server/identify/identify_worker.h"
 #include "server/net/client_registry.h"

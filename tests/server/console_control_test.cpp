@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "base/event_queue.h"
-#include "server/device/exit_application.h"
+#include "base/exit_application.h"
 
 namespace {
 

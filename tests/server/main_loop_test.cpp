@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/event_queue.h"
-#include "server/device/exit_application.h"
+#include "base/exit_application.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "server/device/request_watchdog.h"
+#include "base/request_watchdog.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "server/device/exit_application.h"
+#include "base/exit_application.h"
 
 #include "base/event_queue.h"
 #include "base/log.h"
