@@ -31,6 +31,8 @@ inline constexpr std::uint8_t STOP_GESTURE_STREAM = 0x11;
 inline constexpr std::uint8_t START_PREVIEW = 0x12;
 inline constexpr std::uint8_t STOP_PREVIEW = 0x13;
 inline constexpr std::uint8_t GET_VERSION = 0x30;
+// A client asks to be told its own answers apart: each then comes to it alone
+// as OWN_ANSWERS, the command's number (two bytes, low first) and the answer.
 inline constexpr std::uint8_t OWN_ANSWERS = 0x31;
 inline constexpr std::uint8_t EXIT_SERVER = 0xFF;
 
